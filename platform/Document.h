@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Archive.h"
+#include "platform/UiServices.h"
+
+// The document part of the application framework: path, title, modified flag, and the open
+// and save flow that hands files to Serialize and OnSaveDocument.
+class CDocument
+{
+public:
+    CDocument();
+    CDocument(const CDocument&) = delete;
+    CDocument& operator=(const CDocument&) = delete;
+    virtual ~CDocument() = default;
+
+    virtual void Serialize(CArchive& ar) { (void)ar; }
+    virtual bool IsModified() const { return m_bModified; }
+    virtual void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    virtual void DeleteContents() {}
+    // A new, empty document: "Untitled", no path, not modified.
+    virtual bool OnNewDocument();
+    // Hands the path to Serialize; a load exception shows one message naming the file and
+    // gives false. On success the document takes the path and the file's name as title.
+    virtual bool OnOpenDocument(const std::string& strPath);
+    virtual bool OnSaveDocument(const std::string& strPath) { (void)strPath; return false; }
+
+    const std::string& GetPathName() const { return m_strPathName; }
+    // Sets the path and the title (the file name).
+    void SetPathName(const std::string& strPath);
+    const std::string& GetTitle() const { return m_strTitle; }
+    void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
+
+    // Message boxes, dialogs and the wait cursor go through these services.
+    void SetUiServices(CUiServices* pUi) { m_pUi = pUi; }
+    CUiServices& Ui() { return *m_pUi; }
+
+    // The message shown when an open fails.
+    static std::string OpenFailedMessage(const std::string& strPath);
+
+private:
+    std::string m_strPathName;
+    std::string m_strTitle;
+    bool m_bModified = false;
+    CUiServices* m_pUi;
+};

@@ -1,0 +1,35 @@
+#include "platform/ScriptedUiServices.h"
+
+#include <cstdio>
+
+int CScriptedUiServices::MessageBox(const std::string& strText, unsigned nType)
+{
+    (void)nType;
+    m_messages.push_back(strText);
+    if (m_bEchoToStderr)
+        std::fprintf(stderr, "%s\n", strText.c_str());
+    if (m_messageAnswers.empty())
+        return IDOK;
+    const int nAnswer = m_messageAnswers.front();
+    m_messageAnswers.pop_front();
+    return nAnswer;
+}
+
+bool CScriptedUiServices::RunFileDialog(const SFileDialogRequest& request, std::string& strPath)
+{
+    m_fileRequests.push_back(request);
+    if (m_fileAnswers.empty())
+        return false;
+    strPath = m_fileAnswers.front();
+    m_fileAnswers.pop_front();
+    return true;
+}
+
+bool CScriptedUiServices::ChooseColor(uint32_t& crColor)
+{
+    if (m_colorAnswers.empty())
+        return false;
+    crColor = m_colorAnswers.front();
+    m_colorAnswers.pop_front();
+    return true;
+}

@@ -1,0 +1,251 @@
+#include "scene/Mesh.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <functional>
+#include <vector>
+
+CMesh::~CMesh()
+{
+    DeleteGLObjects();
+    FreeGeometry();
+}
+
+void CMesh::DeleteGLObjects()
+{
+    if (m_nDisplayList != 0)
+    {
+        glDeleteLists(m_nDisplayList, 1);
+        m_nDisplayList = 0;
+    }
+    if (m_nTexture != 0)
+    {
+        glDeleteTextures(1, &m_nTexture);
+        m_nTexture = 0;
+    }
+}
+
+bool CMesh::OwnsIndexPool(const int32_t* p) const
+{
+    const std::less<const int32_t*> before;
+    return m_pIndexPool && !before(p, m_pIndexPool.get()) && before(p, m_pIndexPool.get() + m_nIndexPoolSize);
+}
+
+void CMesh::FreeFaceNormals()
+{
+    if (m_ppFaceNormals != nullptr)
+        std::fill(m_ppFaceNormals, m_ppFaceNormals + m_nFaces, nullptr);
+    m_pNormalPool.reset();
+}
+
+void CMesh::FreeGeometry()
+{
+    if (m_ppFaces != nullptr)
+    {
+        for (int32_t f = 0; f < m_nFaces; ++f)
+            if (m_ppFaces[f] != nullptr && !OwnsIndexPool(m_ppFaces[f]))
+                delete[] m_ppFaces[f];
+    }
+    delete[] m_ppVertices;
+    delete[] m_ppFaces;
+    delete[] m_ppFaceNormals;
+    delete[] m_pFaceSizes;
+    m_ppVertices = nullptr;
+    m_ppFaces = nullptr;
+    m_ppFaceNormals = nullptr;
+    m_pFaceSizes = nullptr;
+    m_pVertexPool.reset();
+    m_pIndexPool.reset();
+    m_nIndexPoolSize = 0;
+    m_pNormalPool.reset();
+}
+
+void CMesh::Reset()
+{
+    DeleteGLObjects();
+    FreeGeometry();
+    m_bLoaded = false;
+    m_bLighting = true;
+    m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
+    m_bHasNormals = m_bHasColors = m_bHasTexCoords = m_bTextureOn = false;
+    m_nShading = SHADE_GOURAUD;
+    m_fFillColor[0] = m_fFillColor[1] = m_fFillColor[2] = 0.0f;
+    m_strPath = "None";
+    m_strName = "Invalid";
+    m_vBoundsMax = CVector3(0.5, 0.5, 0.5);
+    m_vBoundsMin = CVector3(-0.5, -0.5, -0.5);
+    m_dHalfExtent = 0.5;
+    m_qOrientation = CQuaternion();
+}
+
+void CMesh::Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges)
+{
+    FreeGeometry();
+    m_nVertices = std::max(nVertices, 0);
+    m_nFaces = std::max(nFaces, 0);
+    m_nEdges = nEdges;
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    m_pVertexPool.reset(new double[static_cast<size_t>(m_nVertices) * nRecord]);
+    m_ppVertices = new double*[static_cast<size_t>(m_nVertices)];
+    for (int32_t i = 0; i < m_nVertices; ++i)
+        m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
+    m_ppFaces = new int32_t*[static_cast<size_t>(m_nFaces)]();
+    m_ppFaceNormals = new double*[static_cast<size_t>(m_nFaces)];
+    m_pNormalPool.reset(new double[static_cast<size_t>(m_nFaces) * 3]);
+    for (int32_t f = 0; f < m_nFaces; ++f)
+        m_ppFaceNormals[f] = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
+    m_pFaceSizes = new int32_t[static_cast<size_t>(m_nFaces)];
+}
+
+void CMesh::SetVertex(int32_t nIndex, CVector3 vPosition)
+{
+    double* pRecord = m_ppVertices[nIndex];
+    pRecord[0] = vPosition.x;
+    pRecord[1] = vPosition.y;
+    pRecord[2] = vPosition.z;
+}
+
+void CMesh::SetFace(int32_t nFace, int32_t nCount, const int32_t* pIndices)
+{
+    int32_t*& pFace = m_ppFaces[nFace];
+    if (pFace != nullptr && !OwnsIndexPool(pFace))
+        delete[] pFace;
+    pFace = new int32_t[static_cast<size_t>(std::max(nCount, 0))];
+    std::copy(pIndices, pIndices + std::max(nCount, 0), pFace);
+    m_pFaceSizes[nFace] = nCount;
+}
+
+void CMesh::ComputeBounds()
+{
+    CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
+    CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
+    for (int32_t i = 0; i < m_nVertices; ++i)
+    {
+        const double* p = m_ppVertices[i];
+        vMin.x = std::min(vMin.x, p[0]);
+        vMin.y = std::min(vMin.y, p[1]);
+        vMin.z = std::min(vMin.z, p[2]);
+        vMax.x = std::max(vMax.x, p[0]);
+        vMax.y = std::max(vMax.y, p[1]);
+        vMax.z = std::max(vMax.z, p[2]);
+    }
+    m_vBoundsMin = vMin;
+    m_vBoundsMax = vMax;
+    double dExtent = vMax.x - vMin.x;
+    if (vMax.y - vMin.y > dExtent)
+        dExtent = vMax.y - vMin.y;
+    if (vMax.z - vMin.z > dExtent)
+        dExtent = vMax.z - vMin.z;
+    m_dHalfExtent = dExtent * 0.5;
+    m_vCenter = (m_vBoundsMin + m_vBoundsMax) * 0.5;
+}
+
+void CMesh::ComputeNormals()
+{
+    m_nLargestFace = 0;
+    std::vector<CVector3> accumulators(m_bHasNormals ? 0 : static_cast<size_t>(m_nVertices));
+    if (m_ppFaceNormals == nullptr)
+        m_ppFaceNormals = new double*[static_cast<size_t>(m_nFaces)]();
+    if (!m_pNormalPool)
+        m_pNormalPool.reset(new double[static_cast<size_t>(m_nFaces) * 3]);
+    for (int32_t f = 0; f < m_nFaces; ++f)
+    {
+        const int32_t n = m_pFaceSizes[f];
+        const int32_t* pFace = m_ppFaces[f];
+        if (n > m_nLargestFace)
+            m_nLargestFace = n;
+        // Sum of the turns at every vertex: right for convex faces, and the reflex vertices of a
+        // concave face subtract.
+        CVector3 vNormal;
+        for (int32_t k = 0; k < n; ++k)
+        {
+            const CVector3 a(m_ppVertices[pFace[k]]);
+            const CVector3 b(m_ppVertices[pFace[(k + 1) % n]]);
+            const CVector3 c(m_ppVertices[pFace[(k + 2) % n]]);
+            vNormal += (b - a).Cross(c - b);
+        }
+        vNormal.Normalize();
+        double* pNormal = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
+        vNormal.ToArray(pNormal);
+        m_ppFaceNormals[f] = pNormal;
+        if (!m_bHasNormals)
+            for (int32_t k = 0; k < n; ++k)
+                accumulators[static_cast<size_t>(pFace[k])] += vNormal;
+    }
+    if (!m_bHasNormals)
+    {
+        for (int32_t i = 0; i < m_nVertices; ++i)
+        {
+            CVector3& vNormal = accumulators[static_cast<size_t>(i)];
+            vNormal.Normalize();
+            vNormal.ToArray(m_ppVertices[i] + SLOT_NORMAL);
+        }
+    }
+}
+
+void CMesh::Invert()
+{
+    for (int32_t i = 0; i < m_nVertices; ++i)
+        for (int s = SLOT_NORMAL; s < SLOT_NORMAL + 3; ++s)
+            m_ppVertices[i][s] *= -1.0;
+    for (int32_t f = 0; f < m_nFaces; ++f)
+    {
+        std::reverse(m_ppFaces[f], m_ppFaces[f] + m_pFaceSizes[f]);
+        if (m_ppFaceNormals[f] != nullptr)
+            for (int s = 0; s < 3; ++s)
+                m_ppFaceNormals[f][s] *= -1.0;
+    }
+}
+
+void CMesh::Transform(CVector3 r0, CVector3 r1, CVector3 r2)
+{
+    for (int32_t i = 0; i < m_nVertices; ++i)
+    {
+        double* p = m_ppVertices[i];
+        const CVector3 vOld(p);
+        p[0] = r0.Dot(vOld);
+        p[1] = r1.Dot(vOld);
+        p[2] = r2.Dot(vOld);
+    }
+    ComputeBounds();
+    FreeFaceNormals();
+    m_bHasNormals = false;
+    ComputeNormals();
+}
+
+void CMesh::Translate(CVector3 vOffset)
+{
+    for (int32_t i = 0; i < m_nVertices; ++i)
+    {
+        double* p = m_ppVertices[i];
+        p[0] += vOffset.x;
+        p[1] += vOffset.y;
+        p[2] += vOffset.z;
+    }
+    ComputeBounds();
+}
+
+void CMesh::UpdateAxes()
+{
+    double m[16];
+    m_qOrientation.ToMatrix(m);
+    m_vAxisX = CVector3(m[0], m[1], m[2]);
+    m_vAxisY = CVector3(m[4], m[5], m[6]);
+    m_vAxisZ = CVector3(m[8], m[9], m[10]);
+}
+
+CVector3 CMesh::GetWorldVertex(int32_t nIndex) const
+{
+    const CVector3 d = CVector3(m_ppVertices[nIndex]) - m_vCenter;
+    return CVector3(d.Dot(m_vAxisX), d.Dot(m_vAxisY), d.Dot(m_vAxisZ)) + m_vCenter + m_vPosition;
+}
+
+void CMesh::SetFillColor(int32_t nColor)
+{
+    const float fScale = 0.003921569f;
+    m_fFillColor[0] = static_cast<float>(nColor & 0xFF) * fScale;
+    m_fFillColor[1] = static_cast<float>((nColor >> 8) & 0xFF) * fScale;
+    m_fFillColor[2] = static_cast<float>((nColor >> 16) & 0xFF) * fScale;
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "scene/SceneObject.h"
+
+enum
+{
+    RENDER_POINTS = 0,
+    RENDER_WIREFRAME = 1,
+    RENDER_SHADED = 2,
+    RENDER_HIDDEN_LINE = 4 // there is no mode 3
+};
+
+enum
+{
+    SHADE_FLAT = 0,
+    SHADE_GOURAUD = 1
+};
+
+// Slots of a vertex record.
+enum
+{
+    SLOT_POSITION = 0,
+    SLOT_NORMAL = 3,
+    SLOT_TEXCOORD = 6,
+    SLOT_COLOR = 8
+};
+
+// A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
+// colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
+// that draw it. GL objects must be deleted with the view's context current.
+struct SOffData;
+
+class CMesh : public CSceneObject
+{
+public:
+    CMesh() = default;
+    ~CMesh() override;
+    int32_t GetType() const override { return OBJECT_MESH; }
+
+    // Back to the empty, unloaded state (name "Invalid", path "None"); keeps the render mode,
+    // culling, record size, position, centre, axes and keyframes.
+    void Reset();
+    // Frees the old geometry; record contents and face sizes are undefined afterwards, face
+    // index entries are null.
+    void Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges);
+    void SetVertex(int32_t nIndex, CVector3 vPosition);
+    void SetFace(int32_t nFace, int32_t nCount, const int32_t* pIndices);
+    // Face normals, m_nLargestFace and, unless they came from the file, vertex normals.
+    void ComputeNormals();
+    // Turns the mesh inside out: normals negated, every face's vertex order reversed.
+    void Invert();
+    // New positions (r0.p, r1.p, r2.p); bounds and all normals are recomputed.
+    void Transform(CVector3 r0, CVector3 r1, CVector3 r2);
+    void Translate(CVector3 vOffset);
+    void UpdateAxes();
+    // Vertex in scene coordinates; UpdateAxes must have run since the orientation changed.
+    CVector3 GetWorldVertex(int32_t nIndex) const;
+    // Packed 0x00BBGGRR colour.
+    void SetFillColor(int32_t nColor);
+
+    // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
+    bool ReadOFF(const std::string& strPath);
+    bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath);
+    // False only when the stream is not usable; write errors show in the stream's state.
+    bool WriteOFF(std::ostream& out) const;
+    void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
+    bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
+
+    // Display list for the current settings; needs the view's GL context current.
+    uint32_t BuildDisplayList();
+    void SetTessCallbacks();
+    // Deletes the display list and texture (context must be current) and zeroes their names.
+    void DeleteGLObjects();
+
+    // Recomputes m_vBoundsMin/Max, m_dHalfExtent and m_vCenter from the positions.
+    void ComputeBounds();
+
+    int32_t m_nVertices = 0;
+    int32_t m_nFaces = 0;
+    int32_t m_nEdges = 0;
+    int32_t m_nLargestFace = 0;
+    int32_t m_nRecordSize = 6;
+    double** m_ppVertices = nullptr;
+    bool m_bHasNormals = false;
+    bool m_bHasColors = false;
+    bool m_bHasTexCoords = false;
+    bool m_bTextureOn = false;
+    bool m_bLighting = true;
+    bool m_bCulling = false;
+    int32_t m_nShading = SHADE_GOURAUD;
+    int32_t m_nRenderMode = RENDER_SHADED;
+    float m_fFillColor[3] = {0.0f, 0.0f, 0.0f};
+    double** m_ppFaceNormals = nullptr;
+    int32_t** m_ppFaces = nullptr;
+    int32_t* m_pFaceSizes = nullptr;
+    uint32_t m_nDisplayList = 0;
+    uint32_t m_nTexture = 0;
+    bool m_bLoaded = false;
+    std::string m_strPath;
+    CVector3 m_vAxisX;
+    CVector3 m_vAxisY;
+    CVector3 m_vAxisZ;
+
+private:
+    void FreeGeometry();
+    void FreeFaceNormals();
+    bool OwnsIndexPool(const int32_t* p) const;
+    void AdoptParsedOFF(SOffData& data, const std::string& strPath);
+
+    // Records, face indices and face normals live in contiguous pools; the pointer arrays point
+    // into them. SetFace may give a face an array of its own, outside the index pool.
+    std::unique_ptr<double[]> m_pVertexPool;
+    std::unique_ptr<int32_t[]> m_pIndexPool;
+    size_t m_nIndexPoolSize = 0;
+    std::unique_ptr<double[]> m_pNormalPool;
+
+};

@@ -1,0 +1,267 @@
+#include "scene/TeldViewGLDoc.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cfloat>
+
+#include "formats/NumberFormat.h"
+#include "formats/OffFormat.h"
+#include "platform/ArchiveException.h"
+#include "platform/SafeFileWriter.h"
+#include "scene/Camera.h"
+#include "scene/Mesh.h"
+#include "scene/Tessellator.h"
+
+namespace
+{
+// The tessellator lives while any document does (tests may hold more than one).
+int s_nDocuments = 0;
+
+void CreateTessellator()
+{
+    if (s_nDocuments++ == 0)
+    {
+        g_pTessellator = gluNewTess();
+        gluTessCallback(g_pTessellator, GLU_TESS_END, reinterpret_cast<_GLUfuncptr>(&glEnd));
+    }
+}
+
+void DeleteTessellator()
+{
+    if (--s_nDocuments == 0 && g_pTessellator != nullptr)
+    {
+        gluDeleteTess(g_pTessellator);
+        g_pTessellator = nullptr;
+    }
+}
+} // namespace
+
+CTeldViewGLDoc::CTeldViewGLDoc()
+{
+    m_pCamera = new CCamera;
+    m_pObjectList = m_pCamera;
+    m_pCurrentObject = m_pCamera;
+    ResetSceneBounds();
+    CreateTessellator();
+}
+
+CTeldViewGLDoc::~CTeldViewGLDoc()
+{
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr;)
+    {
+        CSceneObject* pNext = pObject->m_pNext;
+        delete pObject;
+        pObject = pNext;
+    }
+    DeleteGuideList();
+    DeleteTessellator();
+}
+
+void CTeldViewGLDoc::ResetSceneBounds()
+{
+    for (int i = 0; i < 6; i += 2)
+    {
+        m_dSceneBounds[i] = DBL_MAX;
+        m_dSceneBounds[i + 1] = -DBL_MAX;
+    }
+}
+
+void CTeldViewGLDoc::WidenSceneBounds(const CSceneObject& object)
+{
+    const double pMin[3] = {object.m_vBoundsMin.x, object.m_vBoundsMin.y, object.m_vBoundsMin.z};
+    const double pMax[3] = {object.m_vBoundsMax.x, object.m_vBoundsMax.y, object.m_vBoundsMax.z};
+    for (int a = 0; a < 3; ++a)
+    {
+        if (pMin[a] < m_dSceneBounds[2 * a])
+            m_dSceneBounds[2 * a] = pMin[a];
+        if (pMax[a] > m_dSceneBounds[2 * a + 1])
+            m_dSceneBounds[2 * a + 1] = pMax[a];
+    }
+}
+
+CSceneObject* CTeldViewGLDoc::LastObject() const
+{
+    CSceneObject* pLast = m_pObjectList;
+    while (pLast->m_pNext != nullptr)
+        pLast = pLast->m_pNext;
+    return pLast;
+}
+
+void CTeldViewGLDoc::Serialize(CArchive& ar)
+{
+    if (!ar.IsLoading())
+        return;
+    ar.Flush();
+    LoadMeshFile(ar.GetFilePath(), m_bScene);
+}
+
+bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
+{
+    CMesh* pMesh = nullptr;
+    bool bReused = false;
+    if (bAppend)
+        pMesh = new CMesh;
+    else if (m_pCamera->m_pNext != nullptr)
+    {
+        pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
+        pMesh->Reset();
+        bReused = true;
+    }
+    else
+        pMesh = new CMesh;
+
+    if (!pMesh->ReadOFF(strPath))
+    {
+        if (!bReused)
+            delete pMesh;
+        throw CArchiveException(CArchiveException::badSchema);
+    }
+    m_bHasMesh = true;
+    if (!bAppend)
+        ResetSceneBounds();
+    WidenSceneBounds(*pMesh);
+    if (m_bCompileLists)
+        pMesh->BuildDisplayList();
+
+    CSceneObject* pLast = bAppend ? LastObject() : m_pCamera;
+    pLast->m_pNext = pMesh;
+    pMesh->m_pPrev = pLast;
+    m_pCurrentObject = pMesh;
+    return true;
+}
+
+CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)
+{
+    CMesh* pMesh = nullptr;
+    CSceneObject* pLast = m_pCamera;
+    if (bAppend)
+    {
+        pMesh = new CMesh;
+        pLast = LastObject();
+    }
+    else if (m_pCamera->m_pNext != nullptr)
+    {
+        pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
+        pMesh->Reset();
+    }
+    else
+        pMesh = new CMesh;
+    pLast->m_pNext = pMesh;
+    pMesh->m_pPrev = pLast;
+    m_pCurrentObject = pMesh;
+    return pMesh;
+}
+
+void CTeldViewGLDoc::ClearScene()
+{
+    for (CSceneObject* pObject = m_pCamera->m_pNext; pObject != nullptr;)
+    {
+        CSceneObject* pNext = pObject->m_pNext;
+        delete pObject;
+        pObject = pNext;
+    }
+    m_pCamera->m_pNext = nullptr;
+    m_pCurrentObject = m_pCamera;
+    ResetSceneBounds();
+}
+
+void CTeldViewGLDoc::UpdateSceneBounds()
+{
+    ResetSceneBounds();
+    for (CSceneObject* pObject = m_pCamera->m_pNext; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            WidenSceneBounds(*pObject);
+}
+
+void CTeldViewGLDoc::DeleteGuideList()
+{
+    if (m_nGuideList != 0)
+    {
+        glDeleteLists(m_nGuideList, 1);
+        m_nGuideList = 0;
+    }
+}
+
+void CTeldViewGLDoc::ReleaseGLObjects()
+{
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            static_cast<CMesh*>(pObject)->DeleteGLObjects();
+    DeleteGuideList();
+}
+
+bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)
+{
+    if (m_bScene)
+    {
+        Ui().MessageBox("To save a scene, Export it as an OFF file.", MB_OK);
+        return true;
+    }
+    if (m_pCurrentObject == nullptr || m_pCurrentObject->GetType() != OBJECT_MESH)
+    {
+        Ui().MessageBox("No object selected to save.", MB_OK);
+        return true;
+    }
+    const CMesh* pMesh = static_cast<const CMesh*>(m_pCurrentObject);
+    if (!pMesh->m_bLoaded)
+        return false;
+
+    CWaitCursor wait(Ui());
+    CSafeFileWriter file(strPath);
+    if (!file.IsOpen())
+        return false;
+    // A write error (a full disk, say) is a failed save, and the old file stays as it was.
+    if (!pMesh->WriteOFF(file.Stream()) || !file.Commit())
+    {
+        Ui().MessageBox("Error trying to save file", MB_OK);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath)
+{
+    CSafeFileWriter file(strPath);
+    if (!file.IsOpen())
+        return false;
+    std::ostream& out = file.Stream();
+
+    int64_t nVertices = 0, nFaces = 0, nEdges = 0;
+    bool bTexCoords = true, bColors = true, bNormals = true;
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH)
+            continue;
+        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
+        nVertices += pMesh->m_nVertices;
+        nFaces += pMesh->m_nFaces;
+        nEdges += pMesh->m_nEdges;
+        bTexCoords = bTexCoords && pMesh->m_bHasTexCoords;
+        bColors = bColors && pMesh->m_bHasColors;
+        bNormals = bNormals && pMesh->m_bHasNormals;
+    }
+    std::string strHeader = ComposeOFFKeyword(bTexCoords, bColors, bNormals) + "\n";
+    NumberFormat::AppendInt(strHeader, nVertices);
+    strHeader += ' ';
+    NumberFormat::AppendInt(strHeader, nFaces);
+    strHeader += ' ';
+    NumberFormat::AppendInt(strHeader, nEdges);
+    strHeader += '\n';
+    out << strHeader;
+
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            static_cast<CMesh*>(pObject)->WriteOFFVertices(out, bTexCoords, bColors, bNormals);
+    int64_t nOffset = 0;
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH)
+            continue;
+        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
+        pMesh->WriteOFFFaces(out, static_cast<int32_t>(nOffset));
+        nOffset += pMesh->m_nVertices;
+    }
+    return file.Commit();
+}

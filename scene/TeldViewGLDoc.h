@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "geometry/Quaternion.h"
+#include "geometry/Vector3.h"
+#include "platform/Document.h"
+
+class CSceneObject;
+class CCamera;
+class CMesh;
+
+enum
+{
+    STL_BINARY = 0,
+    STL_ASCII = 1
+};
+
+enum
+{
+    EXPORT_BINARY_STL = 0,
+    EXPORT_ASCII_STL = 1,
+    EXPORT_POINT_CLOUD = 2
+};
+
+// Scene bounds order: min x, max x, min y, max y, min z, max z.
+enum
+{
+    BOUNDS_MIN_X = 0,
+    BOUNDS_MAX_X = 1,
+    BOUNDS_MIN_Y = 2,
+    BOUNDS_MAX_Y = 3,
+    BOUNDS_MIN_Z = 4,
+    BOUNDS_MAX_Z = 5
+};
+
+// The one document: the scene list (camera first, then meshes in load order), the current
+// object, replace and scene modes, scene bounds and time, and the shared tessellator.
+// Every operation that builds or deletes display lists needs the view's GL context current;
+// the caller guarantees it.
+class CTeldViewGLDoc : public CDocument
+{
+public:
+    CTeldViewGLDoc();
+    ~CTeldViewGLDoc() override;
+
+    // Loading archives hand their path to LoadMeshFile with m_bScene as the append flag.
+    void Serialize(CArchive& ar) override;
+    bool OnSaveDocument(const std::string& strPath) override;
+
+    // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot.
+    bool LoadMeshFile(const std::string& strPath, bool bAppend);
+    // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
+    CMesh* PrepareImportMesh(bool bAppend);
+    // Deletes every object behind the camera; the camera becomes current.
+    void ClearScene();
+    void UpdateSceneBounds();
+    int32_t GetSceneTime() const { return m_nSceneTime; }
+    void DeleteGuideList();
+    // The whole scene as one OFF file. False when the file cannot be created or written.
+    bool ExportSceneOFF(const std::string& strPath);
+    // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
+    // read throws like LoadMeshFile.
+    bool ReadSceneFile(const std::string& strPath);
+    bool ExportScene(const std::string& strPath, int nMode);
+    // STL import; false (scene untouched) when the file cannot be read or is malformed.
+    bool ImportSTL(const std::string& strPath, int nMode);
+    // Poses every object at time t; true while any list is still in progress.
+    bool EvaluateScene(int32_t nTime);
+
+    // Deletes every display list and texture of the scene (the context must be current), so
+    // that nothing is left to delete once the context is gone.
+    void ReleaseGLObjects();
+
+    CSceneObject* m_pObjectList = nullptr;
+    CSceneObject* m_pCurrentObject = nullptr;
+    CCamera* m_pCamera = nullptr;
+    bool m_bScene = false;
+    bool m_bHasMesh = false;
+    uint32_t m_nGuideList = 0;
+    CVector3 m_vKeyDirection{0.0, 1.0, 0.0};
+    CQuaternion m_qKeyRotation{-1.0, 0.0, 0.0, 0.0};
+    int32_t m_nSceneTime = 0;
+    double m_dSceneBounds[6];
+    // False in batch mode, where nothing is drawn: loads then compile no display lists.
+    bool m_bCompileLists = true;
+
+private:
+    void ResetSceneBounds();
+    void WidenSceneBounds(const CSceneObject& object);
+    CSceneObject* LastObject() const;
+    bool ExportSTL(const std::string& strPath, int nMode);
+    bool ExportPointCloud(const std::string& strPath);
+};
