@@ -8,7 +8,6 @@
 #include <GL/glext.h>
 
 #include <cstring>
-#include <mutex>
 
 // Framebuffer objects are not part of the GL 1.x entry points libGL exports for linking, so
 // they are looked up at run time.
@@ -45,53 +44,46 @@ struct COffscreenContext::SFunctions
 
 namespace
 {
-// Every context of the process lives on the one surfaceless display, and eglTerminate would
-// destroy the contexts of all of them: the display is terminated only when its last user goes.
-std::mutex s_displayMutex;
-int s_nDisplayUsers = 0;
-
-EGLDisplay AcquireDisplay(std::string& strError)
+// Every context of the process lives on the one surfaceless display. It is initialised once and
+// stays so until the process ends: eglTerminate would end the other contexts on it too, and it
+// unloads the driver, which the next context would load again (tens of milliseconds) and which
+// leaves the driver's own allocations unattributable by leak checkers.
+EGLDisplay InitializedDisplay(std::string& strError)
 {
-    const std::lock_guard<std::mutex> lock(s_displayMutex);
-    const char* pClientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    if (pClientExtensions == nullptr ||
-        std::strstr(pClientExtensions, "EGL_MESA_platform_surfaceless") == nullptr)
+    static std::string s_strError;
+    static const EGLDisplay s_display = []() -> EGLDisplay
     {
-        strError = "EGL offers no surfaceless platform (EGL_MESA_platform_surfaceless).";
-        return EGL_NO_DISPLAY;
-    }
-    auto pGetPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (pGetPlatformDisplay == nullptr)
-    {
-        strError = "eglGetPlatformDisplayEXT is not available.";
-        return EGL_NO_DISPLAY;
-    }
-    EGLDisplay display = pGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY)
-    {
-        strError = "No surfaceless EGL display.";
-        return EGL_NO_DISPLAY;
-    }
-    EGLint nMajor = 0;
-    EGLint nMinor = 0;
-    if (eglInitialize(display, &nMajor, &nMinor) != EGL_TRUE)
-    {
-        strError = "eglInitialize failed on the surfaceless display.";
-        return EGL_NO_DISPLAY;
-    }
-    ++s_nDisplayUsers;
-    return display;
-}
-
-void ReleaseDisplay(EGLDisplay display)
-{
-    const std::lock_guard<std::mutex> lock(s_displayMutex);
-    if (--s_nDisplayUsers == 0)
-    {
-        eglTerminate(display);
-        eglReleaseThread();
-    }
+        const char* pClientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+        if (pClientExtensions == nullptr ||
+            std::strstr(pClientExtensions, "EGL_MESA_platform_surfaceless") == nullptr)
+        {
+            s_strError = "EGL offers no surfaceless platform (EGL_MESA_platform_surfaceless).";
+            return EGL_NO_DISPLAY;
+        }
+        auto pGetPlatformDisplay =
+            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (pGetPlatformDisplay == nullptr)
+        {
+            s_strError = "eglGetPlatformDisplayEXT is not available.";
+            return EGL_NO_DISPLAY;
+        }
+        EGLDisplay display = pGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display == EGL_NO_DISPLAY)
+        {
+            s_strError = "No surfaceless EGL display.";
+            return EGL_NO_DISPLAY;
+        }
+        EGLint nMajor = 0;
+        EGLint nMinor = 0;
+        if (eglInitialize(display, &nMajor, &nMinor) != EGL_TRUE)
+        {
+            s_strError = "eglInitialize failed on the surfaceless display.";
+            return EGL_NO_DISPLAY;
+        }
+        return display;
+    }();
+    strError = s_strError;
+    return s_display;
 }
 
 bool HasExtension(EGLDisplay display, const char* pName)
@@ -156,7 +148,7 @@ bool COffscreenContext::Create(int nWidth, int nHeight)
         m_strError = "The offscreen framebuffer needs a positive width and height.";
         return false;
     }
-    EGLDisplay display = AcquireDisplay(m_strError);
+    EGLDisplay display = InitializedDisplay(m_strError);
     if (display == EGL_NO_DISPLAY)
         return false;
     m_pDisplay = display;
@@ -266,11 +258,7 @@ void COffscreenContext::Destroy()
         eglDestroyContext(m_pDisplay, m_pContext);
         m_pContext = nullptr;
     }
-    if (m_pDisplay != nullptr)
-    {
-        ReleaseDisplay(m_pDisplay);
-        m_pDisplay = nullptr;
-    }
+    m_pDisplay = nullptr;
     m_nFramebuffer = m_nColorBuffer = m_nDepthBuffer = 0;
     m_nWidth = m_nHeight = 0;
     m_pFunctions.reset();

@@ -17,8 +17,8 @@ public:
     COffscreenContext();
     COffscreenContext(const COffscreenContext&) = delete;
     COffscreenContext& operator=(const COffscreenContext&) = delete;
-    // Releases the framebuffer and the context, and the EGL display when no other context
-    // uses it.
+    // Releases the framebuffer and the context. The process's EGL display stays initialised for
+    // the next context.
     virtual ~COffscreenContext();
 
     // Creates the context and a width x height framebuffer (RGBA8 colour, 24-bit depth), makes

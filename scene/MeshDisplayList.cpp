@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cmath>
+
 #include "scene/Mesh.h"
 #include "scene/TessTriangle.h"
 #include "scene/Tessellator.h"
@@ -145,6 +147,14 @@ void TessellateFace(GLUtesselator* pTess, double* const* ppVertices, const int32
     {
         DrawTriangle(ppVertices[pFace[0]], ppVertices[pFace[1]], ppVertices[pFace[2]], pPolygonData);
         return;
+    }
+    // A NaN coordinate (a transform can produce one from huge values) sends the tessellator's
+    // sweep through a null pointer; such a face has no shape to draw anyway.
+    for (int32_t k = 0; k < nSize; ++k)
+    {
+        const double* p = ppVertices[pFace[k]];
+        if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]))
+            return;
     }
     gluTessBeginPolygon(pTess, pPolygonData);
     gluTessBeginContour(pTess);

@@ -2,15 +2,21 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "GlTestSupport.h"
 #include "scene/Mesh.h"
+#include "scene/TeldViewGLDoc.h"
+#include "scene/Tessellator.h"
 
 using namespace GlTest;
 
 namespace
 {
-// L-shaped hexagon, concave at (1, 1); the notch is the square (1..2, 1..2).
-constexpr const char* L_SHAPE = "OFF\n6 1 6\n0 0 0\n2 0 0\n2 1 0\n1 1 0\n1 2 0\n0 2 0\n6 0 1 2 3 4 5\n";
+// L-shaped hexagon, concave at (1, 1); the notch is the square (1..2, 1..2). It starts at
+// (2, 0), which cannot see the whole face: a fan from there would cover part of the notch.
+constexpr const char* L_SHAPE = "OFF\n6 1 6\n2 0 0\n2 1 0\n1 1 0\n1 2 0\n0 2 0\n0 0 0\n6 0 1 2 3 4 5\n";
 // Unit square facing the viewer (counter-clockwise seen from +z), and the same square wound
 // clockwise.
 constexpr const char* SQUARE = "OFF\n4 1 4\n-0.5 -0.5 0\n0.5 -0.5 0\n0.5 0.5 0\n-0.5 0.5 0\n4 0 1 2 3\n";
@@ -94,11 +100,15 @@ const SAppearance APPEARANCES[] = {
      &SPixel::IsBlue},
     {"L shaded notch", L_SHAPE, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 1.5, 1.5, false,
      &SPixel::IsBlack},
+    {"L shaded notch edge", L_SHAPE, RENDER_SHADED, FLAT, true, false, TEX_NONE, 1.15, 1.4, false,
+     &SPixel::IsBlack},
     {"L hidden right arm", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 0.5, false,
      &SPixel::IsGrey},
     {"L hidden top arm", L_SHAPE, RENDER_HIDDEN_LINE, FLAT, true, false, TEX_NONE, 0.5, 1.5, false,
      &SPixel::IsGrey},
     {"L hidden notch", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 1.5, false,
+     &SPixel::IsBlack},
+    {"L hidden notch edge", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.15, 1.4, false,
      &SPixel::IsBlack},
     {"L hidden outline", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 1.0, true,
      &SPixel::IsBlue},
@@ -181,6 +191,33 @@ TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
     }
 }
 
+// Builds go through the document's tessellator while a document exists and through one of
+// their own before and after; flat and Gouraud builds alternate on each, so a begin callback
+// left registered by the previous build would show.
+TEST_F(MeshDisplayListTest, TessellatesWithOrWithoutADocument)
+{
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(L_SHAPE);
+    for (int nStep = 0; nStep < 3; ++nStep)
+    {
+        std::unique_ptr<CTeldViewGLDoc> pDocument;
+        if (nStep == 1)
+        {
+            pDocument = std::make_unique<CTeldViewGLDoc>();
+            ASSERT_NE(g_pTessellator, nullptr);
+        }
+        for (int nShading : {FLAT, GOURAUD, FLAT})
+        {
+            SCOPED_TRACE(testing::Message() << "step " << nStep << " shading " << nShading);
+            pMesh->m_nShading = nShading;
+            Draw(pMesh->BuildDisplayList());
+            EXPECT_TRUE(PixelAt(*pMesh, 1.5, 0.5).IsBlue());
+            EXPECT_TRUE(PixelAt(*pMesh, 0.5, 1.5).IsBlue());
+            EXPECT_TRUE(PixelAt(*pMesh, 1.5, 1.5).IsBlack());
+        }
+    }
+    EXPECT_EQ(g_pTessellator, nullptr);
+}
+
 TEST_F(MeshDisplayListTest, HiddenLineHidesLinesBehindFaces)
 {
     std::unique_ptr<CMesh> pMesh = MeshFromOFF(TWO_LAYERS);
@@ -211,6 +248,35 @@ TEST_F(MeshDisplayListTest, HiddenLineKeepsTheFacesOwnOutline)
     pMesh->m_nRenderMode = RENDER_HIDDEN_LINE;
     Draw(pMesh->BuildDisplayList());
     EXPECT_EQ(LitPixels(), nOutline);
+}
+
+// A face with a NaN coordinate is left out of the filled modes; the others still draw.
+TEST_F(MeshDisplayListTest, SkipsFacesWithNaNCoordinates)
+{
+    // A 120-gon (too large for the tessellator's shortcut for small convex faces), a triangle and
+    // a square, each with one NaN coordinate, beside a square that is drawn.
+    std::string off = "OFF\n131 4 131\n";
+    for (int i = 0; i < 120; ++i)
+        off += std::to_string(0.5 + 0.4 * std::cos(i * 0.05236)) + " " +
+               std::to_string(0.4 * std::sin(i * 0.05236)) + " 0\n";
+    off += "-0.9 -0.4 0\n-0.1 -0.4 0\n-0.1 0.4 0\n-0.9 0.4 0\n0 0 0\n1 0 0\n0 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 "
+           "0\n120";
+    for (int i = 0; i < 120; ++i)
+        off += " " + std::to_string(i);
+    off += "\n4 120 121 122 123\n3 124 125 126\n4 127 128 129 130\n";
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(off);
+    for (int i : {7, 124, 127})
+        pMesh->m_ppVertices[i][1] = std::nan("");
+    for (int nMode : {RENDER_SHADED, RENDER_HIDDEN_LINE})
+    {
+        SCOPED_TRACE(nMode);
+        pMesh->m_nRenderMode = nMode;
+        pMesh->SetFillColor(0x808080);
+        Draw(pMesh->BuildDisplayList());
+        const SPixel pixel = PixelAt(*pMesh, -0.5, 0.0);
+        EXPECT_TRUE(nMode == RENDER_SHADED ? pixel.IsBlue() : pixel.IsGrey());
+        EXPECT_TRUE(PixelAt(*pMesh, 0.5, 0.0).IsBlack());
+    }
 }
 
 TEST_F(MeshDisplayListTest, VerticesWithoutFacesShowAsPointsOnly)
