@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scene/SceneObject.h"
 
@@ -116,8 +117,6 @@ private:
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
-    std::unique_ptr<int32_t[]> m_pIndexPool;
-    size_t m_nIndexPoolSize = 0;
+    std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
-
 };
