@@ -291,7 +291,9 @@ bool CMesh::WriteOFFFaces(std::ostream& out, int32_t nOffset) const
         }
         buffer.EndLine();
     }
-    return true;
+    buffer.Flush();
+    // A stream that was never opened fails on the first write.
+    return static_cast<bool>(out);
 }
 
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals)

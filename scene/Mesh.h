@@ -68,7 +68,7 @@ public:
     // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
     bool ReadOFF(const std::string& strPath);
     bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath);
-    // False only when the stream is not usable; write errors show in the stream's state.
+    // False when the stream is not usable (a file stream that is not open) or a write failed.
     bool WriteOFF(std::ostream& out) const;
     void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
     bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
