@@ -1,7 +1,7 @@
 // OFF files: CMesh::ReadOFF and the OFF writers.
 #include <algorithm>
 #include <cfloat>
-#include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 #include <vector>
@@ -153,8 +153,15 @@ bool CMesh::ReadOFF(const std::string& strPath)
     if (m_bLoaded)
         return false;
     std::string contents;
-    if (!ReadWholeFile(strPath, contents))
-        return false;
+    try
+    {
+        if (!ReadWholeFile(strPath, contents))
+            return false;
+    }
+    catch (const std::exception&)
+    {
+        return false; // a pipe that delivers more than memory holds
+    }
     return ReadOFFBuffer(contents, strPath);
 }
 

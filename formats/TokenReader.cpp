@@ -85,7 +85,8 @@ bool ReadWholeFile(const std::string& strPath, std::string& contents)
     if (fd < 0)
         return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+    // Devices are refused: /dev/zero would never end.
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
     {
         ::close(fd);
         return false;

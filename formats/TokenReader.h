@@ -37,6 +37,12 @@ public:
         if (p == nullptr)
             return false;
         double dParsed;
+        if (const char* pFast = ParseShortDecimal(p, m_buffer.data() + m_buffer.size(), dParsed))
+        {
+            EndsToken(pFast);
+            dValue = dParsed;
+            return true;
+        }
         const auto res = std::from_chars(p, m_buffer.data() + m_buffer.size(), dParsed);
         if (!EndsToken(res.ptr) || res.ptr == p)
             return false;
@@ -61,6 +67,58 @@ public:
 private:
     // For a number from_chars found out of range: true when it is too small rather than too large.
     static bool IsUnderflow(const char* pBegin, const char* pEnd);
+
+    // The common case of mesh files, "-12.345678": at most 19 digits, a value below 2^53 once the
+    // point is removed, and a power of ten up to 22. Both factors are then exact doubles and one
+    // multiplication or division rounds correctly, giving exactly what from_chars gives. Returns
+    // the end of the number, or null (leaving everything else to from_chars) when the token is
+    // not of that form.
+    static const char* ParseShortDecimal(const char* p, const char* pEnd, double& dValue)
+    {
+        static constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const bool bNegative = *p == '-';
+        if (bNegative)
+            ++p;
+        const char* pStart = p;
+        uint64_t nMantissa = 0;
+        for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+            nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
+        int64_t nDigits = p - pStart;
+        int64_t nExponent = 0;
+        if (p != pEnd && *p == '.')
+        {
+            const char* pFraction = ++p;
+            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+                nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
+            nDigits += p - pFraction;
+            nExponent = -(p - pFraction);
+        }
+        if (nDigits == 0 || nDigits > 19)
+            return nullptr;
+        if (p != pEnd && (*p == 'e' || *p == 'E'))
+        {
+            ++p;
+            const bool bNegativeExponent = p != pEnd && *p == '-';
+            if (p != pEnd && (*p == '-' || *p == '+'))
+                ++p;
+            const char* pExponent = p;
+            int64_t nPower = 0;
+            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10 && p - pExponent < 4; ++p)
+                nPower = nPower * 10 + (*p - '0');
+            if (p == pExponent)
+                return nullptr;
+            nExponent += bNegativeExponent ? -nPower : nPower;
+        }
+        if ((p != pEnd && !IsSpace(*p)) || nMantissa > (uint64_t(1) << 53) || nExponent < -22 ||
+            nExponent > 22)
+            return nullptr;
+        double d = static_cast<double>(nMantissa);
+        d = nExponent < 0 ? d / POWERS_OF_TEN[-nExponent] : d * POWERS_OF_TEN[nExponent];
+        dValue = bNegative ? -d : d;
+        return p;
+    }
 
     void SkipSpace()
     {
@@ -126,6 +184,6 @@ private:
     size_t m_nPos = 0;
 };
 
-// Reads a whole file in binary mode. False when it cannot be opened or read, or is not a
-// regular file (a folder, say).
+// Reads a whole file in binary mode. False when it cannot be opened or read, or is neither a
+// regular file nor a pipe (a folder or a device).
 bool ReadWholeFile(const std::string& strPath, std::string& contents);

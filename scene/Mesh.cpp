@@ -148,10 +148,11 @@ void CMesh::ComputeNormals()
 {
     m_nLargestFace = 0;
     const size_t nFaces = static_cast<size_t>(std::max(m_nFaces, 0));
-    // Plain triples rather than vector objects: the same sums in less memory.
-    std::unique_ptr<double[]> pAccumulators;
+    // Generated vertex normals are summed straight in the records' normal slots, which they
+    // replace anyway: the same sums as in separate accumulators, without the extra memory.
     if (!m_bHasNormals)
-        pAccumulators.reset(new double[static_cast<size_t>(std::max(m_nVertices, 0)) * 3]());
+        for (int32_t i = 0; i < m_nVertices; ++i)
+            std::fill(m_ppVertices[i] + SLOT_NORMAL, m_ppVertices[i] + SLOT_NORMAL + 3, 0.0);
     if (m_ppFaceNormals == nullptr)
         m_ppFaceNormals = new double*[nFaces]();
     if (!m_pNormalPool)
@@ -184,20 +185,20 @@ void CMesh::ComputeNormals()
         double* pNormal = m_pNormalPool.get() + f * 3;
         vNormal.ToArray(pNormal);
         m_ppFaceNormals[f] = pNormal;
-        if (pAccumulators)
+        if (!m_bHasNormals)
             for (int32_t k = 0; k < n; ++k)
             {
-                double* pSum = pAccumulators.get() + static_cast<size_t>(pFace[k]) * 3;
+                double* pSum = m_ppVertices[pFace[k]] + SLOT_NORMAL;
                 pSum[0] += vNormal.x;
                 pSum[1] += vNormal.y;
                 pSum[2] += vNormal.z;
             }
     }
-    if (pAccumulators)
+    if (!m_bHasNormals)
     {
         for (int32_t i = 0; i < m_nVertices; ++i)
         {
-            CVector3 vNormal(pAccumulators.get() + static_cast<size_t>(i) * 3);
+            CVector3 vNormal(m_ppVertices[i] + SLOT_NORMAL);
             vNormal.Normalize();
             vNormal.ToArray(m_ppVertices[i] + SLOT_NORMAL);
         }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -116,6 +120,57 @@ TEST(TokenReader, IntegersAndDoublesWholeTokensOnly)
     EXPECT_EQ(n64, std::numeric_limits<int64_t>::min());
     EXPECT_FALSE(big.NextInt64(n64));
     EXPECT_TRUE(big.AtEnd());
+}
+
+TEST(TokenReader, DoublesAgreeWithTheCLibrary)
+{
+    // Random decimal texts of every shape, short and long, compared bit for bit with strtod in
+    // the C locale (correctly rounded; too large is refused, too small reads as zero).
+    uint64_t nState = 0x9E3779B97F4A7C15u;
+    auto next = [&nState](unsigned nRange)
+    {
+        nState = nState * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<unsigned>((nState >> 33) % nRange);
+    };
+    int nMismatches = 0;
+    for (int n = 0; n < 200000 && nMismatches < 10; ++n)
+    {
+        std::string text;
+        if (next(3) == 0)
+            text += '-';
+        for (unsigned i = next(next(2) ? 8 : 24); i > 0; --i)
+            text += static_cast<char>('0' + next(10));
+        if (next(3) != 0)
+        {
+            text += '.';
+            for (unsigned i = next(next(2) ? 8 : 24); i > 0; --i)
+                text += static_cast<char>('0' + next(10));
+        }
+        if (next(4) == 0)
+        {
+            text += next(2) ? 'e' : 'E';
+            const unsigned nSign = next(3);
+            if (nSign != 0)
+                text += nSign == 1 ? '-' : '+';
+            for (unsigned i = 1 + next(3); i > 0; --i)
+                text += static_cast<char>('0' + next(10));
+        }
+        char* pEnd = nullptr;
+        errno = 0;
+        const double dExpected = std::strtod(text.c_str(), &pEnd);
+        const bool bAccepted =
+            pEnd == text.c_str() + text.size() && !text.empty() && std::isfinite(dExpected);
+        double d = -99.0;
+        const std::string strBuffer = text + " ";
+        CTokenReader in(strBuffer);
+        const bool bRead = in.NextDouble(d);
+        if (bRead != bAccepted || (bRead && std::memcmp(&d, &dExpected, sizeof d) != 0))
+        {
+            ++nMismatches;
+            ADD_FAILURE() << "\"" << text << "\": read " << bRead << " " << d << ", strtod " << bAccepted
+                          << " " << dExpected;
+        }
+    }
 }
 
 TEST(TokenReader, LinesAndEnds)

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "formats/OffFormat.h"
@@ -338,7 +340,25 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
     CMesh mesh;
     EXPECT_FALSE(mesh.ReadOFF((m_dir / "missing.off").string()));
     EXPECT_FALSE(mesh.ReadOFF(m_dir.string())); // a folder
+    EXPECT_FALSE(mesh.ReadOFF("/dev/zero"));    // a device that never ends
     EXPECT_FALSE(mesh.m_bLoaded);
+
+    // A pipe is read to its end.
+    const std::string strFifo = (m_dir / "pipe.off").string();
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
+    std::thread writer(
+        [&]
+        {
+            std::ofstream out(strFifo, std::ios::binary);
+            out << "OFF 3 1 0\n";
+            for (int i = 0; i < 20000; ++i) // more than one read delivers
+                out << "                                                                \n";
+            out << "0 0 0 1 0 0 0 1 0\n3 0 1 2\n";
+        });
+    CMesh piped;
+    EXPECT_TRUE(piped.ReadOFF(strFifo));
+    writer.join();
+    EXPECT_EQ(piped.m_nFaces, 1);
 
     // A loaded mesh refuses a second file and keeps the first.
     ASSERT_TRUE(mesh.ReadOFF(WriteFile("a.off", "OFF 3 1 0 0 0 0 1 0 0 0 1 0\n3 0 1 2\n")));
