@@ -3,7 +3,6 @@
 
 #include <climits>
 #include <clocale>
-#include <cmath>
 #include <locale>
 #include <memory>
 #include <sstream>
@@ -210,7 +209,7 @@ TEST(KeyframeList, OrientationEvaluation)
     ExpectQuaternion(object.m_qOrientation, 0, 0, 0, 1);
 
     // The tangent rotation multiplies on the right of the key's orientation when leaving and its
-    // conjugate on the right when arriving; both factors do not commute here.
+    // conjugate on the right when arriving; the factors here do not commute, so the order counts.
     const CQuaternion q0(c45, 0, 0, c45);
     const CQuaternion r0(0.9800665778412416, 0.19866933079506122, 0, 0);
     const CQuaternion q3(c45, c45, 0, 0);
@@ -221,8 +220,6 @@ TEST(KeyframeList, OrientationEvaluation)
     EXPECT_TRUE(tangents.EvaluateOrientation(10));
     const CQuaternion expected = q0.BezierSlerp(q0 * r0, q3 * r3.Conjugate(), q3, 0.25);
     ExpectQuaternion(tangents.m_qOrientation, expected.w, expected.v.x, expected.v.y, expected.v.z);
-    const CQuaternion swapped = q0.BezierSlerp(r0 * q0, r3.Conjugate() * q3, q3, 0.25);
-    EXPECT_GT(std::abs(swapped.v.y - expected.v.y) + std::abs(swapped.v.x - expected.v.x), 1e-3);
 }
 
 TEST(KeyframeList, SceneEvaluationPosesEveryObject)
