@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "geometry/Quaternion.h"
 #include "geometry/Vector3.h"
@@ -53,30 +52,11 @@ TEST(Vector3, NormalizeOnlyAboveTheThreshold)
     EXPECT_EQ(vNan.y, 1.0);
 }
 
-TEST(Vector3, ArithmeticAndCrossOrder)
+TEST(Vector3, CrossOrder)
 {
-    const CVector3 a(1, 2, 3), b(4, -5, 6);
-    ExpectVector(a + b, 5, -3, 9);
-    ExpectVector(a - b, -3, 7, -3);
-    ExpectVector(a * 2.0, 2, 4, 6);
-    EXPECT_EQ(a.Dot(b), 4 - 10 + 18);
-    EXPECT_EQ(a.LengthSquared(), 14);
     ExpectVector(CVector3(1, 0, 0).Cross(CVector3(0, 1, 0)), 0, 0, 1);
     ExpectVector(CVector3(0, 1, 0).Cross(CVector3(1, 0, 0)), 0, 0, -1);
-    ExpectVector(a.Cross(b), 2 * 6 - 3 * -5, 3 * 4 - 1 * 6, 1 * -5 - 2 * 4);
-
-    CVector3 c = a;
-    c += b;
-    c *= 0.5;
-    ExpectVector(c, 2.5, -1.5, 4.5);
-    double pd[3];
-    a.ToArray(pd);
-    ExpectVector(CVector3(pd), 1, 2, 3);
-    float pf[3];
-    CVector3(0.1, 1e30, -2).ToFloatArray(pf);
-    EXPECT_EQ(pf[0], 0.1f);
-    EXPECT_EQ(pf[1], 1e30f);
-    EXPECT_EQ(pf[2], -2.0f);
+    ExpectVector(CVector3(1, 2, 3).Cross(CVector3(4, -5, 6)), 27, 6, -13);
 }
 
 TEST(Vector3, InterpolationEndsAreExactAndCurvesExtrapolate)
@@ -100,19 +80,14 @@ TEST(Vector3, InterpolationEndsAreExactAndCurvesExtrapolate)
 
 TEST(Quaternion, ProductConjugateAndIdentity)
 {
-    const CQuaternion id;
-    ExpectQuaternion(id, 1, 0, 0, 0, 0);
-    const CQuaternion q(0.5, -1.5, 2.0, 0.25);
+    const CQuaternion id, q(0.5, -1.5, 2.0, 0.25);
     ExpectQuaternion(id * q, 0.5, -1.5, 2.0, 0.25, 0);
     ExpectQuaternion(q * id, 0.5, -1.5, 2.0, 0.25, 0);
-    const double dNorm = 0.25 + 2.25 + 4.0 + 0.0625;
-    ExpectQuaternion(q * q.Conjugate(), dNorm, 0, 0, 0);
-    ExpectQuaternion(q.Conjugate(), 0.5, 1.5, -2.0, -0.25, 0);
+    ExpectQuaternion(q * q.Conjugate(), 0.25 + 2.25 + 4.0 + 0.0625, 0, 0, 0);
     // i * j = k, j * i = -k.
     const CQuaternion i(0, 1, 0, 0), j(0, 0, 1, 0);
     ExpectQuaternion(i * j, 0, 0, 0, 1, 0);
     ExpectQuaternion(j * i, 0, 0, 0, -1, 0);
-    ExpectQuaternion(CQuaternion(2.0, CVector3(1, 2, 3)), 2, 1, 2, 3, 0);
 }
 
 TEST(Quaternion, MatricesRotateAndTranspose)
