@@ -2,7 +2,7 @@
 //
 //   bench_off [FILE] [RUNS]
 //
-// FILE (default /tmp/teldview_bench_1m.off) is written first, then read RUNS times (default 5);
+// FILE (default /tmp/teldview_bench_off_1m.off) is written first, then read RUNS times (default 5);
 // the best run is reported. The file is left in place so that the whole program can be timed on
 // it too (teldviewgl --info FILE).
 #include <chrono>
@@ -87,7 +87,7 @@ void Report(const char* pszWhat, double dSeconds, double dBytes)
 
 int main(int argc, char** argv)
 {
-    const std::string strPath = argc > 1 ? argv[1] : "/tmp/teldview_bench_1m.off";
+    const std::string strPath = argc > 1 ? argv[1] : "/tmp/teldview_bench_off_1m.off";
     const int nRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     if (!WriteGrid(strPath))
     {
