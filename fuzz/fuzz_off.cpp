@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     CMesh mesh;
     if (!mesh.ReadOFFBuffer(std::string_view(reinterpret_cast<const char*>(pData), nSize), "fuzz/input.off"))
     {
-        Check(mesh.m_nVertices == 0 && mesh.m_ppVertices == nullptr && !mesh.m_bLoaded, "failed read left data");
+        Check(mesh.m_nVertices == 0 && mesh.m_ppVertices == nullptr && !mesh.m_bLoaded,
+              "failed read left data");
         return 0;
     }
     Check(mesh.m_bLoaded && mesh.m_strName == "input.off", "loaded state");
