@@ -135,6 +135,7 @@ void DrawTriangle(double* p0, double* p1, double* p2, void* pPolygonData)
         s_pVertex(p2);
         s_pVertex(p1);
     }
+    // The end callback of every tessellator here is glEnd itself.
     glEnd();
 }
 
