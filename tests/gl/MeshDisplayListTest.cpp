@@ -2,6 +2,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -72,97 +73,67 @@ protected:
     }
 };
 
+// Expected colours: a predicate of the probed pixel.
+using Colour = bool (SPixel::*)() const;
+const Colour BLACK = &SPixel::IsBlack, RED = &SPixel::IsRed, GREEN = &SPixel::IsGreen, BLUE = &SPixel::IsBlue,
+             WHITE = &SPixel::IsWhite, GREY = &SPixel::IsGrey;
+constexpr int FLAT = SHADE_FLAT, GOURAUD = SHADE_GOURAUD, SHADED = RENDER_SHADED, HIDDEN = RENDER_HIDDEN_LINE,
+              WIRE = RENDER_WIREFRAME, POINTS = RENDER_POINTS;
+constexpr bool LIT = true, UNLIT = false, CULL = true, NO_CULL = false, NEAR = true, AT = false;
+
 struct SAppearance
 {
     const char* pszName;
     const char* pszOff;
-    int nMode;
-    int nShading;
-    bool bLighting;
-    bool bCulling;
+    int nMode, nShading;
+    bool bLighting, bCulling;
     ETexture eTexture;
+    bool bNear;  // a point or line: any pixel of the 3 x 3 block around the probe will do
     double x, y; // probe in model coordinates
-    bool bNear;  // a point or line: any pixel of the 3 x 3 block around the probe
-    bool (SPixel::*pExpect)() const;
+    Colour pExpect;
 };
 
-constexpr int FLAT = SHADE_FLAT;
-constexpr int GOURAUD = SHADE_GOURAUD;
-
 const SAppearance APPEARANCES[] = {
-    // The concave face is filled in its three squares and empty in its notch; its wireframe is
-    // the outline only.
-    {"L shaded corner", L_SHAPE, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 0.5, 0.5, false,
-     &SPixel::IsBlue},
-    {"L shaded right arm", L_SHAPE, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 1.5, 0.5, false,
-     &SPixel::IsBlue},
-    {"L shaded top arm", L_SHAPE, RENDER_SHADED, FLAT, true, false, TEX_NONE, 0.5, 1.5, false,
-     &SPixel::IsBlue},
-    {"L shaded notch", L_SHAPE, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 1.5, 1.5, false,
-     &SPixel::IsBlack},
-    {"L shaded notch edge", L_SHAPE, RENDER_SHADED, FLAT, true, false, TEX_NONE, 1.15, 1.4, false,
-     &SPixel::IsBlack},
-    {"L hidden right arm", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 0.5, false,
-     &SPixel::IsGrey},
-    {"L hidden top arm", L_SHAPE, RENDER_HIDDEN_LINE, FLAT, true, false, TEX_NONE, 0.5, 1.5, false,
-     &SPixel::IsGrey},
-    {"L hidden notch", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 1.5, false,
-     &SPixel::IsBlack},
-    {"L hidden notch edge", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.15, 1.4, false,
-     &SPixel::IsBlack},
-    {"L hidden outline", L_SHAPE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 1.5, 1.0, true,
-     &SPixel::IsBlue},
-    {"L wire outline", L_SHAPE, RENDER_WIREFRAME, GOURAUD, true, false, TEX_NONE, 1.0, 0.0, true,
-     &SPixel::IsBlue},
-    {"L wire no diagonal", L_SHAPE, RENDER_WIREFRAME, GOURAUD, true, false, TEX_NONE, 0.5, 0.5, false,
-     &SPixel::IsBlack},
+    // The concave face is filled in its three squares and empty in its notch (also where a fan
+    // from its first vertex would reach); its wireframe is the outline only.
+    {"L right arm", L_SHAPE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 0.5, BLUE},
+    {"L top arm", L_SHAPE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0.5, 1.5, BLUE},
+    {"L notch", L_SHAPE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 1.5, BLACK},
+    {"L notch edge", L_SHAPE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 1.15, 1.4, BLACK},
+    {"L hidden right arm", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 0.5, GREY},
+    {"L hidden top arm", L_SHAPE, HIDDEN, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0.5, 1.5, GREY},
+    {"L hidden notch", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 1.5, BLACK},
+    {"L hidden notch edge", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.15, 1.4, BLACK},
+    {"L hidden outline", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 1.5, 1.0, BLUE},
+    {"L wire outline", L_SHAPE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 1.0, 0.0, BLUE},
+    {"L wire no diagonal", L_SHAPE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0.5, 0.5, BLACK},
     // Culling removes a face wound clockwise; without culling its back shows the red material.
-    {"CCW culled", SQUARE, RENDER_SHADED, GOURAUD, true, true, TEX_NONE, 0, 0, false, &SPixel::IsBlue},
-    {"CW culled", SQUARE_CW, RENDER_SHADED, GOURAUD, true, true, TEX_NONE, 0, 0, false, &SPixel::IsBlack},
-    {"CW not culled", SQUARE_CW, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 0, 0, false, &SPixel::IsRed},
-    {"CW culled flat", SQUARE_CW, RENDER_SHADED, FLAT, true, true, TEX_NONE, 0, 0, false, &SPixel::IsBlack},
-    {"CW not culled flat", SQUARE_CW, RENDER_SHADED, FLAT, true, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsRed},
+    {"CCW culled", SQUARE, SHADED, GOURAUD, LIT, CULL, TEX_NONE, AT, 0, 0, BLUE},
+    {"CW culled", SQUARE_CW, SHADED, GOURAUD, LIT, CULL, TEX_NONE, AT, 0, 0, BLACK},
+    {"CW culled flat", SQUARE_CW, SHADED, FLAT, LIT, CULL, TEX_NONE, AT, 0, 0, BLACK},
+    {"CW not culled", SQUARE_CW, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, RED},
     // Without lighting the faces take the current colour (white here).
-    {"unlit", SQUARE, RENDER_SHADED, GOURAUD, false, false, TEX_NONE, 0, 0, false, &SPixel::IsWhite},
-    {"unlit flat", SQUARE, RENDER_SHADED, FLAT, false, false, TEX_NONE, 0, 0, false, &SPixel::IsWhite},
+    {"unlit", SQUARE, SHADED, GOURAUD, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, WHITE},
+    {"unlit flat", SQUARE, SHADED, FLAT, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, WHITE},
     // Vertex colours: with Gouraud shading everywhere but the hidden-line faces; with flat
     // shading only as points.
-    {"colour points", GREEN_SQUARE, RENDER_POINTS, GOURAUD, true, false, TEX_NONE, -0.5, -0.5, true,
-     &SPixel::IsGreen},
-    {"colour wire", GREEN_SQUARE, RENDER_WIREFRAME, GOURAUD, true, false, TEX_NONE, 0, -0.5, true,
-     &SPixel::IsGreen},
-    {"colour shaded", GREEN_SQUARE, RENDER_SHADED, GOURAUD, true, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsGreen},
-    {"colour shaded unlit", GREEN_SQUARE, RENDER_SHADED, GOURAUD, false, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsGreen},
-    {"colour hidden lines", GREEN_SQUARE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 0, -0.5, true,
-     &SPixel::IsGreen},
-    {"colour hidden face", GREEN_SQUARE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsGrey},
-    {"flat colour points", GREEN_SQUARE, RENDER_POINTS, FLAT, true, false, TEX_NONE, -0.5, -0.5, true,
-     &SPixel::IsGreen},
-    {"flat colour wire", GREEN_SQUARE, RENDER_WIREFRAME, FLAT, true, false, TEX_NONE, 0, -0.5, true,
-     &SPixel::IsBlue},
-    {"flat colour shaded", GREEN_SQUARE, RENDER_SHADED, FLAT, true, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsBlue},
-    {"flat colour hidden lines", GREEN_SQUARE, RENDER_HIDDEN_LINE, FLAT, true, false, TEX_NONE, 0, -0.5, true,
-     &SPixel::IsBlue},
-    {"flat colour hidden face", GREEN_SQUARE, RENDER_HIDDEN_LINE, FLAT, true, false, TEX_NONE, 0, 0, false,
-     &SPixel::IsGrey},
+    {"colour points", GREEN_SQUARE, POINTS, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, -0.5, -0.5, GREEN},
+    {"colour wire", GREEN_SQUARE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, GREEN},
+    {"colour shaded", GREEN_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, GREEN},
+    {"colour shaded unlit", GREEN_SQUARE, SHADED, GOURAUD, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, GREEN},
+    {"colour hidden lines", GREEN_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, GREEN},
+    {"colour hidden face", GREEN_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, GREY},
+    {"flat colour points", GREEN_SQUARE, POINTS, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, -0.5, -0.5, GREEN},
+    {"flat colour wire", GREEN_SQUARE, WIRE, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, BLUE},
+    {"flat colour shaded", GREEN_SQUARE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0, 0, BLUE},
+    {"flat colour hidden lines", GREEN_SQUARE, HIDDEN, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, BLUE},
     // The texture only in shaded mode, only while switched on and named.
-    {"texture shaded", TEX_SQUARE, RENDER_SHADED, GOURAUD, true, false, TEX_ON, 0, 0, false,
-     &SPixel::IsGreen},
-    {"texture shaded flat", TEX_SQUARE, RENDER_SHADED, FLAT, true, false, TEX_ON, 0, 0, false,
-     &SPixel::IsGreen},
-    {"texture off", TEX_SQUARE, RENDER_SHADED, GOURAUD, true, false, TEX_NAME_OFF, 0, 0, false,
-     &SPixel::IsBlue},
-    {"texture without name", TEX_SQUARE, RENDER_SHADED, GOURAUD, true, false, TEX_ON_NO_NAME, 0, 0, false,
-     &SPixel::IsBlue},
-    {"texture wire", TEX_SQUARE, RENDER_WIREFRAME, GOURAUD, true, false, TEX_ON, 0, -0.5, true,
-     &SPixel::IsBlue},
-    {"texture hidden face", TEX_SQUARE, RENDER_HIDDEN_LINE, GOURAUD, true, false, TEX_ON, 0, 0, false,
-     &SPixel::IsGrey},
+    {"texture", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREEN},
+    {"texture flat", TEX_SQUARE, SHADED, FLAT, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREEN},
+    {"texture off", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NAME_OFF, AT, 0, 0, BLUE},
+    {"texture unnamed", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_ON_NO_NAME, AT, 0, 0, BLUE},
+    {"texture wire", TEX_SQUARE, WIRE, GOURAUD, LIT, NO_CULL, TEX_ON, NEAR, 0, -0.5, BLUE},
+    {"texture hidden face", TEX_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREY},
 };
 
 TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
@@ -180,13 +151,9 @@ TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
             pMesh->m_nTexture = GreenTexture();
         pMesh->m_bTextureOn = row.eTexture == TEX_ON || row.eTexture == TEX_ON_NO_NAME;
         Draw(pMesh->BuildDisplayList());
-        if (row.bNear)
-            EXPECT_TRUE(AnyNear(*pMesh, row.x, row.y, row.pExpect));
-        else
-        {
-            const SPixel pixel = PixelAt(*pMesh, row.x, row.y);
-            EXPECT_TRUE((pixel.*row.pExpect)()) << pixel.r << "," << pixel.g << "," << pixel.b;
-        }
+        const SPixel pixel = PixelAt(*pMesh, row.x, row.y);
+        EXPECT_TRUE(row.bNear ? AnyNear(*pMesh, row.x, row.y, row.pExpect) : (pixel.*row.pExpect)())
+            << pixel.r << "," << pixel.g << "," << pixel.b;
         EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), GL_FALSE);
     }
 }
@@ -211,70 +178,58 @@ TEST_F(MeshDisplayListTest, TessellatesWithOrWithoutADocument)
             pMesh->m_nShading = nShading;
             Draw(pMesh->BuildDisplayList());
             EXPECT_TRUE(PixelAt(*pMesh, 1.5, 0.5).IsBlue());
-            EXPECT_TRUE(PixelAt(*pMesh, 0.5, 1.5).IsBlue());
-            EXPECT_TRUE(PixelAt(*pMesh, 1.5, 1.5).IsBlack());
+            EXPECT_TRUE(PixelAt(*pMesh, 1.15, 1.4).IsBlack());
         }
     }
     EXPECT_EQ(g_pTessellator, nullptr);
 }
 
-TEST_F(MeshDisplayListTest, HiddenLineHidesLinesBehindFaces)
+TEST_F(MeshDisplayListTest, HiddenLineShowsOnlyTheLinesInFront)
 {
     std::unique_ptr<CMesh> pMesh = MeshFromOFF(TWO_LAYERS);
-    for (int nMode : {RENDER_WIREFRAME, RENDER_HIDDEN_LINE})
+    for (int nMode : {WIRE, HIDDEN})
     {
         SCOPED_TRACE(nMode);
         pMesh->m_nRenderMode = nMode;
         Draw(pMesh->BuildDisplayList());
         // The back rectangle's left edge: seen below the front square in both modes, through it
-        // only in plain wireframe.
-        EXPECT_TRUE(AnyNear(*pMesh, 0.0, -0.8, &SPixel::IsBlue));
-        EXPECT_EQ(AnyNear(*pMesh, 0.0, 0.0, &SPixel::IsBlue), nMode == RENDER_WIREFRAME);
-        // The front square's own edges stay visible in front of its face.
-        EXPECT_TRUE(AnyNear(*pMesh, -0.5, 0.0, &SPixel::IsBlue));
-        EXPECT_TRUE(AnyNear(*pMesh, 0.5, 0.25, &SPixel::IsBlue));
+        // only in plain wireframe. The front square's own edges stay visible.
+        EXPECT_TRUE(AnyNear(*pMesh, 0.0, -0.8, BLUE));
+        EXPECT_EQ(AnyNear(*pMesh, 0.0, 0.0, BLUE), nMode == WIRE);
+        EXPECT_TRUE(AnyNear(*pMesh, -0.5, 0.0, BLUE));
+        EXPECT_TRUE(AnyNear(*pMesh, 0.5, 0.25, BLUE));
     }
-}
-
-// The fill is pushed behind the lines of its own face: every pixel of the outline stays lit.
-TEST_F(MeshDisplayListTest, HiddenLineKeepsTheFacesOwnOutline)
-{
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(TILTED);
-    pMesh->m_bLighting = false;
-    pMesh->m_nRenderMode = RENDER_WIREFRAME;
+    // On a steeply tilted face the offset fill must stay behind every pixel of its outline.
+    pMesh = MeshFromOFF(TILTED);
+    pMesh->m_nRenderMode = WIRE;
     Draw(pMesh->BuildDisplayList());
     const int nOutline = LitPixels();
     EXPECT_GT(nOutline, 100);
-    pMesh->m_nRenderMode = RENDER_HIDDEN_LINE;
+    pMesh->m_nRenderMode = HIDDEN;
     Draw(pMesh->BuildDisplayList());
     EXPECT_EQ(LitPixels(), nOutline);
 }
 
-// A face with a NaN coordinate is left out of the filled modes; the others still draw.
+// A face with a NaN coordinate is left out of the filled modes (the tessellator's sweep would
+// crash on it); the other faces still draw.
 TEST_F(MeshDisplayListTest, SkipsFacesWithNaNCoordinates)
 {
-    // A 120-gon (too large for the tessellator's shortcut for small convex faces), a triangle and
-    // a square, each with one NaN coordinate, beside a square that is drawn.
-    std::string off = "OFF\n131 4 131\n";
+    // A 120-gon, too large for the tessellator's shortcut for small convex faces, and a square.
+    std::string off = "OFF\n124 2 124\n";
     for (int i = 0; i < 120; ++i)
         off += std::to_string(0.5 + 0.4 * std::cos(i * 0.05236)) + " " +
                std::to_string(0.4 * std::sin(i * 0.05236)) + " 0\n";
-    off += "-0.9 -0.4 0\n-0.1 -0.4 0\n-0.1 0.4 0\n-0.9 0.4 0\n0 0 0\n1 0 0\n0 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 "
-           "0\n120";
+    off += "-0.9 -0.4 0\n-0.1 -0.4 0\n-0.1 0.4 0\n-0.9 0.4 0\n120";
     for (int i = 0; i < 120; ++i)
         off += " " + std::to_string(i);
-    off += "\n4 120 121 122 123\n3 124 125 126\n4 127 128 129 130\n";
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(off);
-    for (int i : {7, 124, 127})
-        pMesh->m_ppVertices[i][1] = std::nan("");
-    for (int nMode : {RENDER_SHADED, RENDER_HIDDEN_LINE})
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(off + "\n4 120 121 122 123\n");
+    pMesh->m_ppVertices[7][1] = std::nan("");
+    for (int nMode : {SHADED, HIDDEN})
     {
-        SCOPED_TRACE(nMode);
         pMesh->m_nRenderMode = nMode;
         pMesh->SetFillColor(0x808080);
         Draw(pMesh->BuildDisplayList());
-        const SPixel pixel = PixelAt(*pMesh, -0.5, 0.0);
-        EXPECT_TRUE(nMode == RENDER_SHADED ? pixel.IsBlue() : pixel.IsGrey());
+        EXPECT_TRUE((PixelAt(*pMesh, -0.5, 0.0).*(nMode == SHADED ? BLUE : GREY))());
         EXPECT_TRUE(PixelAt(*pMesh, 0.5, 0.0).IsBlack());
     }
 }
@@ -286,30 +241,20 @@ TEST_F(MeshDisplayListTest, VerticesWithoutFacesShowAsPointsOnly)
     const double positions[3][2] = {{-0.5, -0.5}, {0.5, -0.5}, {0.0, 0.5}};
     for (int i = 0; i < 3; ++i)
     {
-        mesh.SetVertex(i, CVector3(positions[i][0], positions[i][1], 0.0));
-        mesh.m_ppVertices[i][SLOT_NORMAL] = 0.0;
-        mesh.m_ppVertices[i][SLOT_NORMAL + 1] = 0.0;
-        mesh.m_ppVertices[i][SLOT_NORMAL + 2] = 1.0;
+        const double record[6] = {positions[i][0], positions[i][1], 0, 0, 0, 1};
+        std::copy(record, record + 6, mesh.m_ppVertices[i]);
     }
     mesh.ComputeBounds();
-    for (int nMode : {RENDER_POINTS, RENDER_WIREFRAME, RENDER_SHADED, RENDER_HIDDEN_LINE})
+    for (int nMode : {POINTS, WIRE, SHADED, HIDDEN})
     {
         SCOPED_TRACE(nMode);
         mesh.m_nRenderMode = nMode;
         const uint32_t nList = mesh.BuildDisplayList();
-        ASSERT_NE(nList, 0u);
         EXPECT_EQ(glIsList(nList), GL_TRUE);
         Draw(nList);
-        if (nMode == RENDER_POINTS)
-        {
-            EXPECT_EQ(LitPixels(), 3);
-            for (const auto& p : positions)
-                EXPECT_TRUE(AnyNear(mesh, p[0], p[1], &SPixel::IsBlue));
-        }
-        else
-            EXPECT_EQ(LitPixels(), 0);
+        EXPECT_EQ(LitPixels(), nMode == POINTS ? 3 : 0);
+        EXPECT_EQ(AnyNear(mesh, 0.0, 0.5, BLUE), nMode == POINTS);
     }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // Whatever the settings, calling the list leaves the view's baseline state behind, and a mode
@@ -318,7 +263,7 @@ TEST_F(MeshDisplayListTest, RestoresBaselineStateForEverySetting)
 {
     const GLuint nTexture = GreenTexture();
     for (const char* pszOff : {SQUARE, GREEN_SQUARE, TEX_SQUARE})
-        for (int nMode : {0, 1, 2, 4, 3, 5, -1})
+        for (int nMode : {POINTS, WIRE, SHADED, HIDDEN, 3, 5, -1})
             for (int nShading : {FLAT, GOURAUD})
                 for (int nFlags = 0; nFlags < 8; ++nFlags)
                 {
@@ -336,11 +281,9 @@ TEST_F(MeshDisplayListTest, RestoresBaselineStateForEverySetting)
                                                     << nShading << " flags " << nFlags);
                     Draw(pMesh->BuildDisplayList());
                     pMesh->m_nTexture = 0; // shared by every mesh of the loop
-                    EXPECT_EQ(glIsEnabled(GL_LIGHTING), GL_TRUE);
-                    EXPECT_EQ(glIsEnabled(GL_CULL_FACE), GL_FALSE);
-                    EXPECT_EQ(glIsEnabled(GL_COLOR_MATERIAL), GL_FALSE);
-                    EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), GL_FALSE);
-                    EXPECT_EQ(glIsEnabled(GL_POLYGON_OFFSET_FILL), GL_FALSE);
+                    for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D,
+                                        GL_POLYGON_OFFSET_FILL})
+                        EXPECT_EQ(glIsEnabled(nCap), nCap == GL_LIGHTING ? GL_TRUE : GL_FALSE) << nCap;
                     GLint nShadeModel = 0;
                     glGetIntegerv(GL_SHADE_MODEL, &nShadeModel);
                     EXPECT_EQ(nShadeModel, GL_SMOOTH);
@@ -364,10 +307,7 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
     pMesh->m_nRenderMode = RENDER_POINTS;
     const uint32_t nSecond = pMesh->BuildDisplayList();
     EXPECT_EQ(pMesh->m_nDisplayList, nSecond);
-    if (nSecond != nFirst)
-    {
-        EXPECT_EQ(glIsList(nFirst), GL_FALSE);
-    }
+    EXPECT_TRUE(nSecond == nFirst || glIsList(nFirst) == GL_FALSE);
     // Either way only the new content remains: points, not the filled square.
     Draw(nSecond);
     EXPECT_EQ(LitPixels(), 4);
