@@ -64,15 +64,55 @@ const char* LineEnd(const char* p, const char* pEnd)
     return pFound != nullptr ? static_cast<const char*>(pFound) : pEnd;
 }
 
+bool IsNormalAt(const char* p)
+{
+    static constexpr char WORD[] = "normal";
+    for (int i = 0; i < 6; ++i)
+        if (Lower(p[i]) != WORD[i])
+            return false;
+    return true;
+}
+
+// The next 'm' or 'M' at or after p, or pEnd. Eight bytes at a time: "m" is the rarest letter of
+// "normal" in STL text (vertex lines have none), so most words hold no candidate.
+const char* FindLetterM(const char* p, const char* pEnd)
+{
+    constexpr uint64_t ONES = 0x0101010101010101u;
+    for (; pEnd - p >= 8; p += 8)
+    {
+        uint64_t nWord;
+        std::memcpy(&nWord, p, 8);
+        // Zero bytes where a byte is 'm' or 'M'; the mask may also flag a byte just after a true
+        // match (a borrow), which the caller's check of the word sorts out.
+        const uint64_t nDiff = (nWord | (ONES * 0x20)) ^ (ONES * 'm');
+        const uint64_t nMask = (nDiff - ONES) & ~nDiff & (ONES * 0x80);
+        if (nMask != 0)
+            return p + (std::endian::native == std::endian::little ? std::countr_zero(nMask)
+                                                                   : std::countl_zero(nMask)) /
+                           8;
+    }
+    for (; p < pEnd; ++p)
+        if (Lower(*p) == 'm')
+            return p;
+    return pEnd;
+}
+
+// Lines in [p, pEnd) whose lower-case copy contains "normal". The word holds no line feed, so a
+// match is counted once and the search goes on at the next line.
 int64_t CountNormalLines(const char* p, const char* pEnd)
 {
     int64_t nLines = 0;
-    while (p < pEnd)
+    const char* pLine = p;
+    for (const char* pM = FindLetterM(p, pEnd); pM != pEnd; pM = FindLetterM(pM + 1, pEnd))
     {
-        const char* pLineEnd = LineEnd(p, pEnd);
-        if (ContainsLower(p, pLineEnd, "normal"))
-            ++nLines;
-        p = pLineEnd + 1;
+        // 'm' is the fourth letter of the word.
+        if (pM - pLine < 3 || pEnd - pM < 3 || !IsNormalAt(pM - 3))
+            continue;
+        ++nLines;
+        pM = LineEnd(pM, pEnd);
+        if (pM == pEnd)
+            break;
+        pLine = pM + 1;
     }
     return nLines;
 }

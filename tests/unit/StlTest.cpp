@@ -213,7 +213,18 @@ TEST_F(StlTest, AsciiFirstLineAndCountingPass)
     const double expected[9] = {0.1, -2.5e-3, 7, 1, 2, 3, -0.0, 100, 0.5};
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(mesh.m_ppVertices[i / 3][i % 3], expected[i]) << i;
-    EXPECT_EQ(CountAsciiSTLNormalLines("solid normal\nNormal\n\nabnormality normal\nnorma l\n"), 2);
+
+    // The counting pass alone: lines after the first, any case, anywhere in the line, once each.
+    const std::pair<const char*, int64_t> counts[] = {
+        {"solid normal\nNormal\n\nabnormality normal\nnorma l\n", 2},
+        {"solid\nnorm\nal\nnorMal", 1},
+        {"solid\nmmmmmmmmmmmmmmmm NORMAL mmmm\r\nxxxxxxxnormal\nxxxxxxxxnoRMAL\n", 3},
+        {"solid\nnormalnormal normal\nnormal\nnorm", 2},
+        {"no line feed normal", 0},
+        {"", 0},
+    };
+    for (const auto& [pszText, nCount] : counts)
+        EXPECT_EQ(CountAsciiSTLNormalLines(pszText), nCount) << pszText;
 }
 
 TEST_F(StlTest, ReplaceModeReusesTheMeshAndSceneModeAppends)
