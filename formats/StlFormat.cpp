@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "formats/ByteOutput.h"
 #include "formats/NumberFormat.h"
@@ -219,6 +220,7 @@ bool CTeldViewGLDoc::ImportSTL(const std::string& strPath, int nMode)
         return false;
     std::vector<float> binaryXyz;
     std::vector<double> asciiXyz;
+    try
     {
         std::string contents;
         if (!ReadWholeFile(strPath, contents))
@@ -228,26 +230,48 @@ bool CTeldViewGLDoc::ImportSTL(const std::string& strPath, int nMode)
         if (!bParsed)
             return false;
     }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
 
-    // The whole file has been checked: from here on nothing fails.
+    // The whole file has been checked: from here on only memory can run out.
+    CSceneObject* pOldCurrent = m_pCurrentObject;
     CMesh* pMesh = PrepareImportMesh(m_bScene);
-    // A reused mesh keeps its record size and position through Reset; an STL mesh has no
-    // optional fields and starts at the origin.
-    pMesh->m_nRecordSize = 6;
-    pMesh->m_vPosition = CVector3();
-    if (nMode == STL_BINARY)
-        pMesh->SetTriangles(binaryXyz.data(), static_cast<int32_t>(binaryXyz.size() / 9));
-    else
-        pMesh->SetTriangles(asciiXyz.data(), static_cast<int32_t>(asciiXyz.size() / 9));
-    binaryXyz = std::vector<float>();
-    asciiXyz = std::vector<double>();
+    try
+    {
+        // A reused mesh keeps its record size and position through Reset; an STL mesh has no
+        // optional fields and starts at the origin.
+        pMesh->m_nRecordSize = 6;
+        pMesh->m_vPosition = CVector3();
+        if (nMode == STL_BINARY)
+            pMesh->SetTriangles(binaryXyz.data(), static_cast<int32_t>(binaryXyz.size() / 9));
+        else
+            pMesh->SetTriangles(asciiXyz.data(), static_cast<int32_t>(asciiXyz.size() / 9));
+        binaryXyz = std::vector<float>();
+        asciiXyz = std::vector<double>();
+        // The identity transform computes bounds, centre, half extent and all normals.
+        pMesh->Transform(CVector3(1.0, 0.0, 0.0), CVector3(0.0, 1.0, 0.0), CVector3(0.0, 0.0, 1.0));
+    }
+    catch (const std::bad_alloc&)
+    {
+        // No half-built mesh stays behind: an appended one goes again; a reused one stays empty,
+        // as after a failed open.
+        if (m_bScene)
+        {
+            pMesh->m_pPrev->m_pNext = nullptr;
+            delete pMesh;
+            m_pCurrentObject = pOldCurrent;
+        }
+        else
+            pMesh->Reset();
+        return false;
+    }
 
     pMesh->m_strPath = strPath;
     pMesh->m_strName = FileNameOfPath(strPath);
     pMesh->m_bLoaded = true;
     m_bHasMesh = true;
-    // The identity transform computes bounds, centre, half extent and all normals.
-    pMesh->Transform(CVector3(1.0, 0.0, 0.0), CVector3(0.0, 1.0, 0.0), CVector3(0.0, 0.0, 1.0));
     UpdateSceneBounds();
     if (m_bCompileLists)
         pMesh->BuildDisplayList();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <array>
 #include <bit>
@@ -340,6 +341,52 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
     }
     EXPECT_FALSE(m_doc.ImportSTL(Path("missing.stl"), STL_BINARY));
     EXPECT_EQ(ObjectList(m_doc).size(), 1u);
+}
+
+size_t AddressSpaceInUse()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t nPages = 0;
+    statm >> nPages;
+    return nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit does not mix with the sanitizer's shadow memory";
+#endif
+    // A 10 MB file of 200,000 facets: reading and checking it takes about 17 MB, the mesh
+    // several times that.
+    const std::string strBig = Write("big.stl", CBinaryStl(std::vector<Triangle>(200000, TRI_B)).Bytes());
+    const std::string strSmall = Write("small.stl", CBinaryStl({TRI_A}).Bytes());
+    for (bool bScene : {true, false})
+    {
+        SCOPED_TRACE(bScene ? "scene mode" : "replace mode");
+        CTeldViewGLDoc doc;
+        doc.m_bCompileLists = false;
+        doc.m_bScene = bScene;
+        ASSERT_TRUE(doc.ImportSTL(strSmall, STL_BINARY));
+        const std::vector<CSceneObject*> listBefore = ObjectList(doc);
+
+        rlimit saved = {};
+        getrlimit(RLIMIT_AS, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = AddressSpaceInUse() + (size_t(30) << 20);
+        ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+        const bool bImported = doc.ImportSTL(strBig, STL_BINARY);
+        setrlimit(RLIMIT_AS, &saved);
+
+        EXPECT_FALSE(bImported);
+        EXPECT_EQ(ObjectList(doc), listBefore);
+        EXPECT_EQ(doc.m_pCurrentObject, listBefore.back());
+        const CMesh& mesh = MeshAt(doc, 1);
+        // Replace mode has given up the old model already; its mesh stays empty.
+        EXPECT_EQ(mesh.m_nVertices, bScene ? 3 : 0);
+        EXPECT_EQ(mesh.m_bLoaded, bScene);
+    }
+    // With the memory back, the same file imports.
+    EXPECT_TRUE(m_doc.ImportSTL(strBig, STL_BINARY));
 }
 
 TEST_F(StlTest, ExportRefusesFacesThatAreNotTriangles)
