@@ -17,9 +17,8 @@ template <typename T> void CMesh::SetTriangles(const T* pXyz, int32_t nTriangles
         pRecord[2] = static_cast<double>(pXyz[2]);
     }
     // The faces share one index block instead of one allocation each.
-    m_nIndexPoolSize = nVertices;
-    m_pIndexPool.reset(new int32_t[nVertices]);
-    int32_t* pIndex = m_pIndexPool.get();
+    m_indexPool.resize(nVertices);
+    int32_t* pIndex = m_indexPool.data();
     for (int32_t f = 0; f < n; ++f, pIndex += 3)
     {
         pIndex[0] = 3 * f;

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -351,40 +352,50 @@ size_t AddressSpaceInUse()
     return nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
+// Imports strBig under an address space limit that holds the file but not the mesh, and returns
+// 0 when the import failed cleanly, else the number of the first check that did not hold.
+int ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, bool bScene)
+{
+    CTeldViewGLDoc doc;
+    doc.m_bCompileLists = false;
+    doc.m_bScene = bScene;
+    if (!doc.ImportSTL(strSmall, STL_BINARY))
+        return 1;
+    const std::vector<CSceneObject*> listBefore = ObjectList(doc);
+    rlimit saved = {};
+    getrlimit(RLIMIT_AS, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = AddressSpaceInUse() + (size_t(40) << 20);
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        return 2;
+    const bool bImported = doc.ImportSTL(strBig, STL_BINARY);
+    setrlimit(RLIMIT_AS, &saved);
+    if (bImported)
+        return 3;
+    if (ObjectList(doc) != listBefore || doc.m_pCurrentObject != listBefore.back())
+        return 4;
+    // Replace mode has given up the old model already; its mesh stays empty.
+    const CMesh& mesh = MeshAt(doc, 1);
+    if (mesh.m_nVertices != (bScene ? 3 : 0) || mesh.m_bLoaded != bScene)
+        return 5;
+    return 0;
+}
+
 TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "an address space limit does not mix with the sanitizer's shadow memory";
 #endif
-    // A 10 MB file of 200,000 facets: reading and checking it takes about 17 MB, the mesh
-    // several times that.
+    // A 10 MB file of 200,000 facets: reading and checking it takes about 17 MB, the mesh several
+    // times that. Each case runs in a fresh process, whose heap holds nothing that other tests
+    // freed and the import could reuse under the limit.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string strBig = Write("big.stl", CBinaryStl(std::vector<Triangle>(200000, TRI_B)).Bytes());
     const std::string strSmall = Write("small.stl", CBinaryStl({TRI_A}).Bytes());
-    for (bool bScene : {true, false})
-    {
-        SCOPED_TRACE(bScene ? "scene mode" : "replace mode");
-        CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
-        doc.m_bScene = bScene;
-        ASSERT_TRUE(doc.ImportSTL(strSmall, STL_BINARY));
-        const std::vector<CSceneObject*> listBefore = ObjectList(doc);
-
-        rlimit saved = {};
-        getrlimit(RLIMIT_AS, &saved);
-        rlimit limit = saved;
-        limit.rlim_cur = AddressSpaceInUse() + (size_t(30) << 20);
-        ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
-        const bool bImported = doc.ImportSTL(strBig, STL_BINARY);
-        setrlimit(RLIMIT_AS, &saved);
-
-        EXPECT_FALSE(bImported);
-        EXPECT_EQ(ObjectList(doc), listBefore);
-        EXPECT_EQ(doc.m_pCurrentObject, listBefore.back());
-        const CMesh& mesh = MeshAt(doc, 1);
-        // Replace mode has given up the old model already; its mesh stays empty.
-        EXPECT_EQ(mesh.m_nVertices, bScene ? 3 : 0);
-        EXPECT_EQ(mesh.m_bLoaded, bScene);
-    }
+    EXPECT_EXIT(std::exit(ImportOutOfMemory(strSmall, strBig, true)), ::testing::ExitedWithCode(0), "")
+        << "scene mode";
+    EXPECT_EXIT(std::exit(ImportOutOfMemory(strSmall, strBig, false)), ::testing::ExitedWithCode(0), "")
+        << "replace mode";
     // With the memory back, the same file imports.
     EXPECT_TRUE(m_doc.ImportSTL(strBig, STL_BINARY));
 }
