@@ -52,6 +52,10 @@ public:
     void Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges);
     void SetVertex(int32_t nIndex, CVector3 vPosition);
     void SetFace(int32_t nFace, int32_t nCount, const int32_t* pIndices);
+    // A triangle soup in one step, as Allocate(3n, n, 3n) followed by SetVertex and SetFace for
+    // every triangle k (vertices 3k, 3k+1, 3k+2 from pXyz[9k..9k+8], face [3k, 3k+1, 3k+2]) would
+    // leave it, without a heap block per face. T is float or double.
+    template <typename T> void SetTriangles(const T* pXyz, int32_t nTriangles);
     // Face normals, m_nLargestFace and, unless they came from the file, vertex normals.
     void ComputeNormals();
     // Turns the mesh inside out: normals negated, every face's vertex order reversed.

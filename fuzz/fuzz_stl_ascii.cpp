@@ -1,0 +1,53 @@
+// ASCII STL parser on arbitrary text: never a crash, the counting pass agrees with a plain
+// line-by-line count, and a success gives as many facets as it found, every coordinate finite.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/StlFormat.h"
+
+namespace
+{
+// The counting pass written the plain way: a lower-case copy of each line after the first.
+int64_t ReferenceCount(std::string_view buffer)
+{
+    int64_t nLines = 0;
+    size_t nPos = buffer.find('\n');
+    while (nPos != std::string_view::npos)
+    {
+        const size_t nStart = nPos + 1;
+        nPos = buffer.find('\n', nStart);
+        std::string line(
+            buffer.substr(nStart, nPos == std::string_view::npos ? std::string_view::npos : nPos - nStart));
+        for (char& c : line)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        if (line.find("normal") != std::string::npos)
+            ++nLines;
+    }
+    return nLines;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    const std::string_view buffer(reinterpret_cast<const char*>(pData), nSize);
+    if (CountAsciiSTLNormalLines(buffer) != ReferenceCount(buffer))
+        std::abort();
+    std::vector<double> xyz;
+    if (!ParseAsciiSTL(buffer, xyz))
+        return 0;
+    if (xyz.size() % 9 != 0 || static_cast<int64_t>(xyz.size() / 9) != CountAsciiSTLNormalLines(buffer))
+        std::abort();
+    // Each facet takes at least 21 tokens of one character and their separators.
+    if (xyz.size() / 9 * 42 > nSize + 1)
+        std::abort();
+    for (double d : xyz)
+        if (!std::isfinite(d))
+            std::abort();
+    return 0;
+}
