@@ -1,99 +1,135 @@
 #include "app/batch/BatchMode.h"
 
-#include <unistd.h>
-
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "formats/NumberFormat.h"
-#include "platform/FileName.h"
+#include "app/batch/BatchInputs.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
+#include "scene/ObjectInfo.h"
+#include "scene/TeldViewGLDoc.h"
 
 namespace
 {
-const char* const USAGE = "usage: teldviewgl [FILE]\n"
-                          "       teldviewgl --info FILE...\n"
-                          "       teldviewgl --convert OUT.off FILE.off\n"
-                          "       teldviewgl --help\n"
-                          "\n"
-                          "  FILE             open FILE in the viewer\n"
-                          "  --info FILE...   print the object information of each file\n"
-                          "  --convert OUT IN read IN and write it to OUT\n"
-                          "  --help           show this text\n";
+const char* const USAGE =
+    "usage: teldviewgl [FILE]\n"
+    "       teldviewgl --info FILE...\n"
+    "       teldviewgl --convert OUT [--ascii] FILE...\n"
+    "       teldviewgl --help\n"
+    "\n"
+    "  FILE                 open FILE in the viewer\n"
+    "  --info FILE...       print the object information of every object loaded\n"
+    "  --convert OUT FILE...\n"
+    "                       load the files and write them to OUT, by its extension:\n"
+    "                       .off (one mesh as it is, several as one scene), .stl (binary),\n"
+    "                       .pts (point cloud)\n"
+    "  --ascii              with --convert to .stl: write ASCII STL\n"
+    "  --help               show this text\n"
+    "\n"
+    "Inputs are OFF files, binary or ASCII STL files (.stl) and scene files (.scn, first input\n"
+    "only). Several inputs are loaded as one scene, in order.\n";
 
-// One line on stderr naming the file; a file that is there but cannot be read as a mesh is told
-// apart from one that cannot be opened at all.
-bool ReadMesh(CMesh& mesh, const std::string& strPath)
+struct SOptions
 {
-    if (mesh.ReadOFF(strPath))
-        return true;
-    if (access(strPath.c_str(), R_OK) != 0)
-        std::fprintf(stderr, "teldviewgl: cannot open %s\n", strPath.c_str());
-    else
-        std::fprintf(stderr, "teldviewgl: %s: not a valid OFF file\n", strPath.c_str());
-    return false;
+    bool bHelp = false;
+    bool bInfo = false;
+    bool bConvert = false;
+    bool bAscii = false;
+    std::string strOut;
+    std::vector<std::string> files;
+};
+
+int Usage(const std::string& strProblem)
+{
+    std::fprintf(stderr, "teldviewgl: %s\n%s", strProblem.c_str(), USAGE);
+    return 2;
 }
 
-std::string Fixed3(double d)
+// Options may stand in any order before the files. Returns -1 when parsing succeeded.
+int ParseOptions(const std::vector<std::string>& args, SOptions& options)
 {
-    return NumberFormat::Fixed(d, 3);
-}
-
-void PrintInfo(const CMesh& mesh)
-{
-    std::string s;
-    s += "Name: " + mesh.m_strName + "\n";
-    s += "File: " + FileNameOfPath(mesh.m_strPath) + "\n";
-    s += "Number of Vertices: " + std::to_string(mesh.m_nVertices) + "\n";
-    s += "Number of Faces: " + std::to_string(mesh.m_nFaces) + "\n";
-    s += "Number of Edges: " + std::to_string(mesh.m_nEdges) + "\n";
-    s += "Edges in Largest Face: " + std::to_string(mesh.m_nLargestFace) + "\n";
-    s += std::string("Normals: ") + (mesh.m_bHasNormals ? "From File" : "Generated") + "\n";
-    s += "Min X: " + Fixed3(mesh.m_vBoundsMin.x) + "\n";
-    s += "Max X: " + Fixed3(mesh.m_vBoundsMax.x) + "\n";
-    s += "Min Y: " + Fixed3(mesh.m_vBoundsMin.y) + "\n";
-    s += "Max Y: " + Fixed3(mesh.m_vBoundsMax.y) + "\n";
-    s += "Min Z: " + Fixed3(mesh.m_vBoundsMin.z) + "\n";
-    s += "Max Z: " + Fixed3(mesh.m_vBoundsMax.z) + "\n";
-    const CVector3& p = mesh.m_vPosition;
-    s += "Current Position: " + Fixed3(p.x) + " " + Fixed3(p.y) + " " + Fixed3(p.z) + "\n";
-    const CQuaternion& q = mesh.m_qOrientation;
-    s += "Current Orientation: " + Fixed3(q.w) + " " + Fixed3(q.v.x) + " " + Fixed3(q.v.y) + " " +
-         Fixed3(q.v.z) + "\n";
-    std::fwrite(s.data(), 1, s.size(), stdout);
-}
-
-int RunInfo(const std::vector<std::string>& files)
-{
-    for (size_t i = 0; i < files.size(); ++i)
+    for (size_t i = 0; i < args.size(); ++i)
     {
-        CMesh mesh;
-        if (!ReadMesh(mesh, files[i]))
-            return 1;
-        if (i > 0)
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h")
+            options.bHelp = true;
+        else if (arg == "--info")
+            options.bInfo = true;
+        else if (arg == "--ascii")
+            options.bAscii = true;
+        else if (arg == "--convert")
+        {
+            if (i + 1 >= args.size())
+                return Usage("--convert needs an output file");
+            options.bConvert = true;
+            options.strOut = args[++i];
+        }
+        else if (arg.size() > 1 && arg[0] == '-' && options.files.empty())
+            return Usage("unknown option " + arg);
+        else
+            options.files.push_back(arg);
+    }
+    return -1;
+}
+
+void PrintObject(const CSceneObject& object)
+{
+    std::string text;
+    for (const auto& [strLabel, strValue] : DescribeObject(object))
+        text += strLabel + " " + strValue + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// One block per mesh; a scene shows its camera first, as the dialog's list does.
+int RunInfo(const CTeldViewGLDoc& doc, bool bWithCamera)
+{
+    bool bFirst = true;
+    for (const CSceneObject* pObject = doc.m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH && !(bWithCamera && pObject == doc.m_pObjectList))
+            continue;
+        if (!bFirst)
             std::fputs("\n", stdout);
-        PrintInfo(mesh);
+        bFirst = false;
+        PrintObject(*pObject);
     }
     return 0;
 }
 
-int RunConvert(const std::string& strOut, const std::vector<std::string>& files)
+int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
 {
-    if (files.size() != 1)
+    const std::string& strOut = options.strOut;
+    const std::string strExt = strOut.size() >= 4 ? strOut.substr(strOut.size() - 4) : std::string();
+    auto is = [&](const char* pszExt) {
+        for (size_t i = 0; i < 4; ++i)
+            if (std::tolower(static_cast<unsigned char>(strExt[i])) != pszExt[i])
+                return false;
+        return true;
+    };
+    if (strExt.size() != 4 || !(is(".off") || is(".stl") || is(".pts")))
+        return Usage("the output must end in .off, .stl or .pts: " + strOut);
+    if (options.bAscii && !is(".stl"))
+        return Usage("--ascii applies only to .stl output");
+
+    bool bWritten = false;
+    const bool bOneMesh = options.files.size() == 1 && InputKind(options.files[0]) != INPUT_SCENE;
+    if (is(".off") && bOneMesh)
     {
-        std::fputs(USAGE, stderr);
-        return 2;
+        const CMesh& mesh = *static_cast<const CMesh*>(doc.m_pCurrentObject);
+        CSafeFileWriter file(strOut);
+        bWritten = file.IsOpen() && mesh.WriteOFF(file.Stream()) && file.Commit();
     }
-    CMesh mesh;
-    if (!ReadMesh(mesh, files[0]))
-        return 1;
-    // A failed write leaves whatever was at strOut as it was.
-    CSafeFileWriter file(strOut);
-    if (!file.IsOpen() || !mesh.WriteOFF(file.Stream()) || !file.Commit())
+    else if (is(".off"))
+        bWritten = doc.ExportSceneOFF(strOut);
+    else if (is(".stl"))
+        bWritten = doc.ExportScene(strOut, options.bAscii ? EXPORT_ASCII_STL : EXPORT_BINARY_STL);
+    else
+        bWritten = doc.ExportScene(strOut, EXPORT_POINT_CLOUD);
+    if (!bWritten)
     {
-        std::fprintf(stderr, "teldviewgl: cannot write %s\n", strOut.c_str());
+        std::fprintf(stderr, "Error exporting scene to file. %s\n", strOut.c_str());
         return 1;
     }
     return 0;
@@ -102,37 +138,33 @@ int RunConvert(const std::string& strOut, const std::vector<std::string>& files)
 
 int RunBatchMode(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty())
-        return -1;
-    if (args[0] == "--help" || args[0] == "-h")
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    SOptions options;
+    const int nParse = ParseOptions(args, options);
+    if (nParse >= 0)
+        return nParse;
+    if (options.bHelp)
     {
         std::fputs(USAGE, stdout);
         return 0;
     }
-    if (args[0] == "--info")
+    if (!options.bInfo && !options.bConvert)
     {
-        if (args.size() < 2)
-        {
-            std::fputs(USAGE, stderr);
-            return 2;
-        }
-        return RunInfo(std::vector<std::string>(args.begin() + 1, args.end()));
+        if (options.bAscii)
+            return Usage("--ascii applies only to --convert");
+        return -1; // no batch operation: the window opens the file
     }
-    if (args[0] == "--convert")
-    {
-        if (args.size() < 3)
-        {
-            std::fputs(USAGE, stderr);
-            return 2;
-        }
-        return RunConvert(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
-    }
-    if (args[0].rfind("--", 0) == 0)
-    {
-        std::fprintf(stderr, "teldviewgl: unknown option %s\n", args[0].c_str());
-        std::fputs(USAGE, stderr);
-        return 2;
-    }
-    return -1;
+    if (options.bInfo && options.bConvert)
+        return Usage("--info and --convert cannot be combined");
+    if (options.files.empty())
+        return Usage("no input file");
+
+    // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.
+    CTeldViewGLDoc doc;
+    doc.m_bCompileLists = false;
+    if (!LoadBatchInputs(doc, options.files))
+        return 1;
+    if (options.bInfo)
+        return RunInfo(doc, InputKind(options.files[0]) == INPUT_SCENE);
+    return RunConvert(doc, options);
 }
