@@ -25,11 +25,7 @@ public:
     // Hands the path to Serialize; a load exception shows one message naming the file and
     // gives false. On success the document takes the path and the file's name as title.
     virtual bool OnOpenDocument(const std::string& strPath);
-    virtual bool OnSaveDocument(const std::string& strPath)
-    {
-        (void)strPath;
-        return false;
-    }
+    virtual bool OnSaveDocument(const std::string& strPath) { (void)strPath; return false; }
 
     const std::string& GetPathName() const { return m_strPathName; }
     // Sets the path and the title (the file name); the path joins the recent-file list.
