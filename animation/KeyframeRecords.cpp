@@ -1,8 +1,92 @@
-// Placeholder until keyframe records land.
+// The text records of position and orientation keyframes.
+#include <string>
+#include <string_view>
+
 #include "animation/OrientationKeyframe.h"
 #include "animation/PositionKeyframe.h"
+#include "formats/NumberFormat.h"
+#include "formats/TokenReader.h"
 
-void CPositionKeyframe::Write(std::ostream&) const {}
-bool CPositionKeyframe::Read(CTokenReader&) { return false; }
-void COrientationKeyframe::Write(std::ostream&) const {}
-bool COrientationKeyframe::Read(CTokenReader&) { return false; }
+namespace
+{
+void AppendLine(std::string& text, const double* pValues, int nCount)
+{
+    for (int i = 0; i < nCount; ++i)
+    {
+        if (i > 0)
+            text += ' ';
+        NumberFormat::AppendGeneral(text, pValues[i]);
+    }
+    text += '\n';
+}
+
+void AppendHeader(std::string& text, const char* pszKeyword, int32_t nTime)
+{
+    text += pszKeyword;
+    text += '\n';
+    NumberFormat::AppendInt(text, nTime);
+    text += '\n';
+}
+
+// Keyword, time and nCount reals; nothing is stored unless all of them are there.
+bool ReadRecord(CTokenReader& in, std::string_view keyword, int32_t& nTime, double* pValues, int nCount)
+{
+    std::string_view token;
+    if (!in.NextToken(token) || token != keyword)
+        return false;
+    if (!in.NextInt(nTime))
+        return false;
+    for (int i = 0; i < nCount; ++i)
+        if (!in.NextDouble(pValues[i]))
+            return false;
+    return true;
+}
+} // namespace
+
+void CPositionKeyframe::Write(std::ostream& out) const
+{
+    std::string text;
+    AppendHeader(text, "POS_FRAME", m_nTime);
+    const double pPosition[3] = {m_vPosition.x, m_vPosition.y, m_vPosition.z};
+    const double pDirection[3] = {m_vDirection.x, m_vDirection.y, m_vDirection.z};
+    AppendLine(text, pPosition, 3);
+    AppendLine(text, pDirection, 3);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+bool CPositionKeyframe::Read(CTokenReader& in)
+{
+    int32_t nTime = 0;
+    double p[6];
+    if (!ReadRecord(in, "POS_FRAME", nTime, p, 6))
+        return false;
+    m_nTime = nTime;
+    m_vPosition = CVector3(p[0], p[1], p[2]);
+    m_vDirection = CVector3(p[3], p[4], p[5]);
+    return true;
+}
+
+// Quaternions are stored vector part first, scalar part last.
+void COrientationKeyframe::Write(std::ostream& out) const
+{
+    std::string text;
+    AppendHeader(text, "ORI_FRAME", m_nTime);
+    const double pOrientation[4] = {m_qOrientation.v.x, m_qOrientation.v.y, m_qOrientation.v.z,
+                                    m_qOrientation.w};
+    const double pRotation[4] = {m_qRotation.v.x, m_qRotation.v.y, m_qRotation.v.z, m_qRotation.w};
+    AppendLine(text, pOrientation, 4);
+    AppendLine(text, pRotation, 4);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+bool COrientationKeyframe::Read(CTokenReader& in)
+{
+    int32_t nTime = 0;
+    double p[8];
+    if (!ReadRecord(in, "ORI_FRAME", nTime, p, 8))
+        return false;
+    m_nTime = nTime;
+    m_qOrientation = CQuaternion(p[3], p[0], p[1], p[2]);
+    m_qRotation = CQuaternion(p[7], p[4], p[5], p[6]);
+    return true;
+}
