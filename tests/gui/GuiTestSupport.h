@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "app/MainFrame.h"
@@ -17,6 +18,11 @@
 #include "platform/ScriptedUiServices.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/TeldViewGLView.h"
+
+inline void PrintTo(const QString& str, std::ostream* pOut)
+{
+    *pOut << '"' << str.toStdString() << '"';
+}
 
 // The application started with scripted dialogs and messages, as a test drives it.
 struct SGuiApp

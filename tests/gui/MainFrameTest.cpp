@@ -16,6 +16,16 @@
 
 namespace
 {
+// A handler for a command nothing in the program handles yet.
+class CExtraTarget : public CCmdTarget
+{
+public:
+    explicit CExtraTarget(int nID)
+    {
+        OnCommand(nID, [] {});
+    }
+};
+
 struct SItemRow
 {
     int nID;
@@ -198,4 +208,31 @@ TEST(MainFrame, AboutBoxShowsTheVersionAndEndsWithOk)
     gui.app->Router().Execute(ID_APP_ABOUT);
     EXPECT_EQ(strTitle, "About TeldViewGL");
     EXPECT_EQ(strText, "TeldViewGL Version 3.2");
+}
+
+TEST(MainFrame, HighlightedItemsShowTheirPromptAndItemsWithoutOneShowNothing)
+{
+    SGuiApp gui;
+    ASSERT_TRUE(gui.bStarted);
+    CExtraTarget flatShading(ID_VIEW_FLAT_SHADING);
+    gui.app->Router().AddTarget(&flatShading);
+    QMenu* pViewMenu = gui.Frame().Menus()[2];
+    gui.Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&gui.Frame()));
+    // Opened from the menu bar, as the user does: prompts travel from there to the frame.
+    gui.Frame().menuBar()->setActiveAction(pViewMenu->menuAction());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pViewMenu));
+    ASSERT_TRUE(gui.Frame().FindAction(ID_VIEW_FLAT_SHADING)->isEnabled());
+
+    pViewMenu->setActiveAction(gui.Frame().FindAction(ID_VIEW_STATUS_BAR));
+    EXPECT_EQ(gui.Frame().MessageText(), "Show or hide the status bar");
+    pViewMenu->setActiveAction(gui.Frame().FindAction(ID_VIEW_FLAT_SHADING));
+    EXPECT_EQ(gui.Frame().MessageText(), "");
+    pViewMenu->hide();
+    gui.Frame().OnIdleUpdate();
+    EXPECT_EQ(gui.Frame().MessageText(), "Ready");
+    gui.app->Router().RemoveTarget(&flatShading);
+
+    gui.app->Router().Execute(ID_APP_EXIT);
+    EXPECT_FALSE(gui.Frame().isVisible());
 }

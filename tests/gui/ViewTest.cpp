@@ -55,6 +55,26 @@ TEST(View, StartsWithTheProductDefaultsAndABaselineGLState)
     EXPECT_NEAR(back[0], 0.7f, 1e-6);
 }
 
+TEST(View, ContextsWithoutTheFixedFunctionPipelineAreRefused)
+{
+    const struct
+    {
+        bool bValid;
+        int nMajor, nMinor;
+        bool bCore, bGLES;
+        int nExpected;
+    } rows[] = {
+        {false, 0, 0, false, false, CONTEXT_NO_FORMAT}, {true, 4, 5, false, false, CONTEXT_OK},
+        {true, 2, 1, false, false, CONTEXT_OK},         {true, 3, 1, true, false, CONTEXT_OK},
+        {true, 3, 2, true, false, CONTEXT_BAD_FORMAT},  {true, 4, 6, true, false, CONTEXT_BAD_FORMAT},
+        {true, 3, 0, false, true, CONTEXT_BAD_FORMAT},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CTeldViewGLView::ClassifyContext(row.bValid, row.nMajor, row.nMinor, row.bCore, row.bGLES),
+                  row.nExpected)
+            << row.nMajor << "." << row.nMinor;
+}
+
 TEST(View, DefaultViewFitsTheSceneBounds)
 {
     SGuiApp gui;
