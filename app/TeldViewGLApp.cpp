@@ -6,6 +6,7 @@
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QSurfaceFormat>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -140,7 +141,14 @@ void CTeldViewGLApp::WaitForContext()
 {
     QElapsedTimer timer;
     timer.start();
-    while (!m_pView->IsGLReady() && timer.elapsed() < 3000)
+    // The context comes with the first show; drawing reaches the screen once the window is
+    // exposed, which the X server reports a little later.
+    const auto ready = [this]
+    {
+        const QWindow* pWindow = m_pFrame->windowHandle();
+        return m_pView->IsGLReady() && pWindow != nullptr && pWindow->isExposed();
+    };
+    while (!ready() && timer.elapsed() < 3000)
     {
         const QOpenGLContext* pContext = m_pView->context();
         if (pContext != nullptr && !pContext->isValid())

@@ -3,7 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <QEventLoop>
 #include <QOpenGLContext>
+#include <QWindow>
 
 #include <cmath>
 
@@ -22,6 +24,8 @@ namespace
 constexpr float BYTE_TO_FLOAT = 0.003921569f;
 // The far distance when the scene bounds give none (no mesh, or a scene emptied again).
 constexpr float FALLBACK_FAR_PLANE = 800.0f;
+// How long OnUpdate waits for a repaint the window has put off.
+constexpr int MAX_DRAW_WAIT_MS = 250;
 
 const CClock& DefaultClock()
 {
@@ -223,6 +227,7 @@ void CTeldViewGLView::OnSize(int cx, int cy)
 
 void CTeldViewGLView::paintGL()
 {
+    ++m_nFramesPainted;
     OnDraw();
     emit FrameDrawn();
 }
@@ -275,11 +280,29 @@ void CTeldViewGLView::OnUpdate()
     const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
     m_strSelectedName = pCurrent != nullptr ? pCurrent->m_strName : std::string();
     ResetView();
-    // Draw before returning: a synchronous repaint renders and composes the frame.
-    if (isVisible())
-        repaint();
-    else
+    DrawNow();
+}
+
+void CTeldViewGLView::DrawNow()
+{
+    const QWindow* pWindow = window()->windowHandle();
+    if (!isVisible() || pWindow == nullptr || !pWindow->isExposed() || !m_bGLReady)
+    {
         update();
+        return;
+    }
+    const uint64_t nBefore = m_nFramesPainted;
+    repaint();
+    if (m_nFramesPainted != nBefore)
+        return;
+    // The window throttles widgets drawn through textures to its own update requests, so a
+    // repaint may be put off until the next one (a few milliseconds). Wait for it, without
+    // taking user input, so that the frame is drawn when this returns.
+    QEventLoop loop;
+    connect(this, &CTeldViewGLView::FrameDrawn, &loop, &QEventLoop::quit);
+    QTimer::singleShot(MAX_DRAW_WAIT_MS, &loop, &QEventLoop::quit);
+    update();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void CTeldViewGLView::OnDestroy()

@@ -147,6 +147,8 @@ protected:
 
 private:
     void RegisterCommands();
+    // Draws a frame and lets it reach the window before returning.
+    void DrawNow();
     // Sets the baseline state the display lists rely on.
     void SetBaselineState();
 
@@ -156,6 +158,7 @@ private:
     QTimer m_spinTimer;
     QTimer m_animTimer;
     bool m_bGLReady = false;
+    uint64_t m_nFramesPainted = 0;
     int m_nContextProblem = CONTEXT_OK;
     bool m_bContextReported = false;
 };

@@ -162,6 +162,21 @@ TEST(View, FrameTimeAndPacingFlagsFollowTheClock)
     view.SetClock(nullptr);
 }
 
+TEST(View, AnUpdateDrawsBeforeItReturns)
+{
+    SGuiApp gui;
+    ASSERT_TRUE(gui.bStarted);
+    for (int i = 0; i < 3; ++i)
+    {
+        int nFrames = 0;
+        const QMetaObject::Connection connection =
+            QObject::connect(&gui.View(), &CTeldViewGLView::FrameDrawn, [&] { ++nFrames; });
+        gui.View().OnUpdate();
+        QObject::disconnect(connection);
+        EXPECT_GE(nFrames, 1);
+    }
+}
+
 TEST(View, TimersAreOneQTimerPerId)
 {
     SGuiApp gui;
