@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 
 #include "GuiTestSupport.h"
-#include "X11Windows.h"
+#include "X11TestHelpers.h"
 
 namespace
 {

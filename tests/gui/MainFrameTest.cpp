@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "GuiTestSupport.h"
+#include "X11TestHelpers.h"
 #include "app/Resources.h"
 #include "platform/CommandIds.h"
 #include "scene/Camera.h"
@@ -174,6 +175,12 @@ TEST(MainFrame, StatusPanesTitleAndMessagePane)
         names << pLabel->objectName();
     EXPECT_EQ(names, QStringList({"0", "103", "102", "101", "59137", "59138", "59139"}));
     // The lock-key panes show their text only while the lock is on; Xvfb starts with all off.
+    EXPECT_EQ(gui.PaneText(ID_INDICATOR_CAPS), "");
+    EXPECT_EQ(gui.PaneText(ID_INDICATOR_NUM), "");
+    ASSERT_TRUE(SetX11CapsLock(true));
+    EXPECT_EQ(gui.PaneText(ID_INDICATOR_CAPS), "CAP");
+    EXPECT_EQ(gui.PaneText(ID_INDICATOR_SCRL), "");
+    ASSERT_TRUE(SetX11CapsLock(false));
     EXPECT_EQ(gui.PaneText(ID_INDICATOR_CAPS), "");
     EXPECT_GE(gui.Frame().Pane(ID_INDICATOR_SCRL)->width(),
               gui.Frame().Pane(ID_INDICATOR_SCRL)->fontMetrics().horizontalAdvance("SCRL"));

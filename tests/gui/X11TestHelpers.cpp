@@ -1,5 +1,6 @@
-#include "X11Windows.h"
+#include "X11TestHelpers.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -100,4 +101,15 @@ bool CloseX11WindowOf(long nPid, const char* pszTitle, int nTimeoutMs)
     }
     XCloseDisplay(pDisplay);
     return window != 0;
+}
+
+bool SetX11CapsLock(bool bOn)
+{
+    Display* pDisplay = XOpenDisplay(nullptr);
+    if (pDisplay == nullptr)
+        return false;
+    const bool bDone = XkbLockModifiers(pDisplay, XkbUseCoreKbd, LockMask, bOn ? LockMask : 0) != 0;
+    XSync(pDisplay, False);
+    XCloseDisplay(pDisplay);
+    return bDone;
 }
