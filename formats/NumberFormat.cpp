@@ -28,9 +28,19 @@ void AppendFixed(std::string& out, double dValue, int nDecimals)
 {
     if (AppendNonFinite(out, dValue))
         return;
-    char buf[400]; // the largest double in fixed notation has 309 integer digits
-    const auto res = std::to_chars(buf, buf + sizeof buf, dValue, std::chars_format::fixed, nDecimals);
-    out.append(buf, res.ptr);
+    if (nDecimals < 0)
+        nDecimals = 6; // as printf treats a negative precision
+    // The largest double in fixed notation has 309 integer digits.
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, dValue, std::chars_format::fixed, nDecimals);
+    if (res.ec == std::errc())
+    {
+        out.append(buf, res.ptr);
+        return;
+    }
+    std::string big(320 + static_cast<size_t>(nDecimals), '\0');
+    res = std::to_chars(big.data(), big.data() + big.size(), dValue, std::chars_format::fixed, nDecimals);
+    out.append(big.data(), res.ptr);
 }
 
 void AppendGeneral(std::string& out, double dValue)

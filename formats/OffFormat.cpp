@@ -1,8 +1,9 @@
 // OFF files: CMesh::ReadOFF and the OFF writers.
 #include <algorithm>
 #include <cfloat>
-#include <cstring>
+#include <exception>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "formats/NumberFormat.h"
@@ -23,7 +24,7 @@ struct SOffData
     int32_t nFaces = 0;
     int64_t nEdges = 0;
     std::unique_ptr<double[]> pRecords;
-    std::vector<int32_t> faceSizes;
+    std::unique_ptr<int32_t[]> pFaceSizes;
     std::vector<int32_t> indices;
 };
 
@@ -36,8 +37,8 @@ struct SKeyword
 };
 
 constexpr SKeyword KEYWORDS[] = {
-    {"OFF", false, false, false},   {"STOFF", false, false, true},   {"COFF", false, true, false},
-    {"NOFF", true, false, false},   {"STCOFF", false, true, true},   {"STNOFF", true, false, true},
+    {"OFF", false, false, false},  {"STOFF", false, false, true}, {"COFF", false, true, false},
+    {"NOFF", true, false, false},  {"STCOFF", false, true, true}, {"STNOFF", true, false, true},
     {"STCNOFF", true, true, true},
 };
 
@@ -86,7 +87,7 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
             return false;
     }
 
-    data.faceSizes.resize(static_cast<size_t>(data.nFaces));
+    data.pFaceSizes.reset(new int32_t[static_cast<size_t>(data.nFaces)]);
     data.indices.reserve(std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, in.Remaining() / 2 + 1));
     for (int32_t f = 0; f < data.nFaces; ++f)
     {
@@ -96,7 +97,7 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
         // Each index needs two bytes too; this also bounds the edge count below.
         if (static_cast<uint64_t>(n) * 2 > in.Remaining() + 1)
             return false;
-        data.faceSizes[static_cast<size_t>(f)] = n;
+        data.pFaceSizes[static_cast<size_t>(f)] = n;
         for (int32_t k = 0; k < n; ++k)
         {
             int32_t nIndex = 0;
@@ -152,8 +153,15 @@ bool CMesh::ReadOFF(const std::string& strPath)
     if (m_bLoaded)
         return false;
     std::string contents;
-    if (!ReadWholeFile(strPath, contents))
-        return false;
+    try
+    {
+        if (!ReadWholeFile(strPath, contents))
+            return false;
+    }
+    catch (const std::exception&)
+    {
+        return false; // a pipe that delivers more than memory holds
+    }
     return ReadOFFBuffer(contents, strPath);
 }
 
@@ -161,11 +169,25 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath)
 {
     if (m_bLoaded)
         return false;
-    SOffData data;
-    if (!ParseOFF(buffer, data))
+    const int32_t nRecordSize = m_nRecordSize;
+    try
+    {
+        SOffData data;
+        if (!ParseOFF(buffer, data))
+            return false;
+        AdoptParsedOFF(data, strPath);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        // A file whose counts are plausible for its size may still need more memory than there
+        // is; that is a failed load like any other, with the mesh left empty.
+        FreeGeometry();
+        m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
+        m_bHasNormals = m_bHasColors = m_bHasTexCoords = false;
+        m_nRecordSize = nRecordSize;
         return false;
-    AdoptParsedOFF(data, strPath);
-    return true;
+    }
 }
 
 void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
@@ -185,16 +207,13 @@ void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
     for (int32_t i = 0; i < m_nVertices; ++i)
         m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
 
-    m_nIndexPoolSize = data.indices.size();
-    m_pIndexPool.reset(new int32_t[m_nIndexPoolSize]);
-    std::memcpy(m_pIndexPool.get(), data.indices.data(), m_nIndexPoolSize * sizeof(int32_t));
-    m_pFaceSizes = new int32_t[static_cast<size_t>(m_nFaces)];
-    std::memcpy(m_pFaceSizes, data.faceSizes.data(), static_cast<size_t>(m_nFaces) * sizeof(int32_t));
+    m_indexPool = std::move(data.indices);
+    m_pFaceSizes = data.pFaceSizes.release();
     m_ppFaces = new int32_t*[static_cast<size_t>(m_nFaces)];
     size_t nOffset = 0;
     for (int32_t f = 0; f < m_nFaces; ++f)
     {
-        m_ppFaces[f] = m_pIndexPool.get() + nOffset;
+        m_ppFaces[f] = m_indexPool.data() + nOffset;
         nOffset += static_cast<size_t>(m_pFaceSizes[f]);
     }
 
@@ -279,7 +298,9 @@ bool CMesh::WriteOFFFaces(std::ostream& out, int32_t nOffset) const
         }
         buffer.EndLine();
     }
-    return true;
+    buffer.Flush();
+    // A stream that was never opened fails on the first write.
+    return static_cast<bool>(out);
 }
 
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals)

@@ -1,71 +1,63 @@
 #include "formats/TokenReader.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-namespace
-{
-template <typename T>
-bool ParseInteger(std::string_view token, T& value)
-{
-    const char* pBegin = token.data();
-    const char* pEnd = pBegin + token.size();
-    if (pBegin != pEnd && *pBegin == '+')
-        ++pBegin;
-    const auto res = std::from_chars(pBegin, pEnd, value);
-    return res.ec == std::errc() && res.ptr == pEnd;
-}
-} // namespace
+#include <cerrno>
+#include <cstring>
 
-void CTokenReader::SkipSpace()
+bool CTokenReader::IsUnderflow(const char* pBegin, const char* pEnd)
 {
-    while (m_nPos < m_buffer.size() && IsSpace(m_buffer[m_nPos]))
-        ++m_nPos;
-}
-
-bool CTokenReader::NextToken(std::string_view& token)
-{
-    SkipSpace();
-    const size_t nStart = m_nPos;
-    while (m_nPos < m_buffer.size() && !IsSpace(m_buffer[m_nPos]))
-        ++m_nPos;
-    token = m_buffer.substr(nStart, m_nPos - nStart);
-    return m_nPos > nStart;
-}
-
-bool CTokenReader::NextInt(int32_t& nValue)
-{
-    std::string_view token;
-    return NextToken(token) && ParseInteger(token, nValue);
-}
-
-bool CTokenReader::NextInt64(int64_t& nValue)
-{
-    std::string_view token;
-    return NextToken(token) && ParseInteger(token, nValue);
-}
-
-bool CTokenReader::NextDouble(double& dValue)
-{
-    std::string_view token;
-    if (!NextToken(token))
-        return false;
-    const char* pBegin = token.data();
-    const char* pEnd = pBegin + token.size();
-    if (*pBegin == '+')
-        ++pBegin;
-    const auto res = std::from_chars(pBegin, pEnd, dValue);
-    return res.ec == std::errc() && res.ptr == pEnd && std::isfinite(dValue);
+    // The decimal exponent of the leading digit decides: below zero the value is tiny.
+    const char* p = pBegin;
+    if (p != pEnd && *p == '-')
+        ++p;
+    int64_t nMagnitude = 0;
+    bool bSeenDigit = false;
+    for (; p != pEnd && *p >= '0' && *p <= '9'; ++p)
+    {
+        if (bSeenDigit || *p != '0')
+        {
+            bSeenDigit = true;
+            ++nMagnitude;
+        }
+    }
+    if (bSeenDigit)
+        --nMagnitude;
+    if (p != pEnd && *p == '.')
+        for (++p; p != pEnd && *p >= '0' && *p <= '9'; ++p)
+        {
+            if (!bSeenDigit && *p == '0')
+                --nMagnitude;
+            else if (!bSeenDigit)
+            {
+                bSeenDigit = true;
+                --nMagnitude;
+            }
+        }
+    int64_t nExponent = 0;
+    if (p != pEnd && (*p == 'e' || *p == 'E'))
+    {
+        ++p;
+        bool bNegative = false;
+        if (p != pEnd && (*p == '-' || *p == '+'))
+            bNegative = *p++ == '-';
+        for (; p != pEnd && *p >= '0' && *p <= '9'; ++p)
+            if (nExponent < (int64_t(1) << 40))
+                nExponent = nExponent * 10 + (*p - '0');
+        if (bNegative)
+            nExponent = -nExponent;
+    }
+    return bSeenDigit && nMagnitude + nExponent < 0;
 }
 
 void CTokenReader::SkipRestOfLine()
 {
-    while (m_nPos < m_buffer.size() && m_buffer[m_nPos] != '\n')
-        ++m_nPos;
-    if (m_nPos < m_buffer.size())
-        ++m_nPos;
+    const void* pLineEnd = std::memchr(m_buffer.data() + m_nPos, '\n', m_buffer.size() - m_nPos);
+    m_nPos = pLineEnd == nullptr
+                 ? m_buffer.size()
+                 : static_cast<size_t>(static_cast<const char*>(pLineEnd) - m_buffer.data()) + 1;
 }
 
 std::string_view CTokenReader::NextLine()
@@ -89,20 +81,42 @@ bool CTokenReader::AtEnd()
 
 bool ReadWholeFile(const std::string& strPath, std::string& contents)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(strPath.c_str(), "rb"), &std::fclose);
-    if (!file)
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    contents.clear();
-    if (std::fseek(file.get(), 0, SEEK_END) == 0)
+    struct stat st;
+    // Devices are refused: /dev/zero would never end.
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
     {
-        const long nSize = std::ftell(file.get());
-        if (nSize > 0)
-            contents.reserve(static_cast<size_t>(nSize));
-        std::rewind(file.get());
+        ::close(fd);
+        return false;
     }
-    char buf[1 << 16];
-    size_t nRead;
-    while ((nRead = std::fread(buf, 1, sizeof buf, file.get())) > 0)
-        contents.append(buf, nRead);
-    return std::ferror(file.get()) == 0;
+    // One read straight into the string for a regular file; anything else (a pipe) is read in
+    // pieces until its end.
+    size_t nSize = 0;
+    contents.clear();
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        contents.resize(static_cast<size_t>(st.st_size));
+    bool bOk = true;
+    for (;;)
+    {
+        // Past the expected size (a pipe, or a file that grew) the data arrives through a buffer.
+        char probe[65536];
+        const bool bInPlace = nSize < contents.size();
+        char* pDest = bInPlace ? contents.data() + nSize : probe;
+        const size_t nRoom = bInPlace ? contents.size() - nSize : sizeof probe;
+        const ssize_t nRead = ::read(fd, pDest, nRoom);
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead < 0)
+            bOk = false;
+        if (nRead <= 0)
+            break;
+        if (!bInPlace)
+            contents.append(probe, static_cast<size_t>(nRead));
+        nSize += static_cast<size_t>(nRead);
+    }
+    ::close(fd);
+    contents.resize(nSize);
+    return bOk;
 }

@@ -1,23 +1,58 @@
 #pragma once
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
 // Reads white-space separated tokens from a buffer. Numbers are parsed with from_chars, so the
-// user's locale never matters; a token counts as a number only when all of it parses.
+// user's locale never matters; a token counts as a number only when all of it parses. A failed
+// read leaves the position after the offending token.
 class CTokenReader
 {
 public:
     explicit CTokenReader(std::string_view buffer) : m_buffer(buffer) {}
 
     // Next token, or false at the end of the buffer.
-    bool NextToken(std::string_view& token);
-    bool NextInt(int32_t& nValue);
-    bool NextInt64(int64_t& nValue);
-    // Finite doubles only: "inf", "nan" and out-of-range values are refused.
-    bool NextDouble(double& dValue);
+    bool NextToken(std::string_view& token)
+    {
+        SkipSpace();
+        const size_t nStart = m_nPos;
+        while (m_nPos < m_buffer.size() && !IsSpace(m_buffer[m_nPos]))
+            ++m_nPos;
+        token = m_buffer.substr(nStart, m_nPos - nStart);
+        return m_nPos > nStart;
+    }
+    // Decimal integers with an optional sign; values outside the type's range are refused.
+    bool NextInt(int32_t& nValue) { return NextInteger(nValue); }
+    bool NextInt64(int64_t& nValue) { return NextInteger(nValue); }
+    // Finite doubles only: "inf", "nan" and values too large for a double are refused. A value
+    // too small for one reads as zero, as the C library's readers give it.
+    bool NextDouble(double& dValue)
+    {
+        const char* p = NumberStart();
+        if (p == nullptr)
+            return false;
+        double dParsed;
+        if (const char* pFast = ParseShortDecimal(p, m_buffer.data() + m_buffer.size(), dParsed))
+        {
+            EndsToken(pFast);
+            dValue = dParsed;
+            return true;
+        }
+        const auto res = std::from_chars(p, m_buffer.data() + m_buffer.size(), dParsed);
+        if (!EndsToken(res.ptr) || res.ptr == p)
+            return false;
+        if (res.ec == std::errc::result_out_of_range && IsUnderflow(p, res.ptr))
+            dParsed = *p == '-' ? -0.0 : 0.0;
+        else if (res.ec != std::errc() || !std::isfinite(dParsed))
+            return false;
+        dValue = dParsed;
+        return true;
+    }
     // Skips everything up to and including the next line feed.
     void SkipRestOfLine();
     // Reads the rest of the current line (without the line end) and moves past it.
@@ -26,14 +61,129 @@ public:
     size_t Remaining() const { return m_buffer.size() - m_nPos; }
     size_t Position() const { return m_nPos; }
 
-    static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+    // The C locale's white space.
+    static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 private:
-    void SkipSpace();
+    // For a number from_chars found out of range: true when it is too small rather than too large.
+    static bool IsUnderflow(const char* pBegin, const char* pEnd);
+
+    // The common case of mesh files, "-12.345678": at most 19 digits, a value below 2^53 once the
+    // point is removed, and a power of ten up to 22. Both factors are then exact doubles and one
+    // multiplication or division rounds correctly, giving exactly what from_chars gives. Returns
+    // the end of the number, or null (leaving everything else to from_chars) when the token is
+    // not of that form.
+    static const char* ParseShortDecimal(const char* p, const char* pEnd, double& dValue)
+    {
+        static constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const bool bNegative = *p == '-';
+        if (bNegative)
+            ++p;
+        const char* pStart = p;
+        uint64_t nMantissa = 0;
+        for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+            nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
+        int64_t nDigits = p - pStart;
+        int64_t nExponent = 0;
+        if (p != pEnd && *p == '.')
+        {
+            const char* pFraction = ++p;
+            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+                nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
+            nDigits += p - pFraction;
+            nExponent = -(p - pFraction);
+        }
+        if (nDigits == 0 || nDigits > 19)
+            return nullptr;
+        if (p != pEnd && (*p == 'e' || *p == 'E'))
+        {
+            ++p;
+            const bool bNegativeExponent = p != pEnd && *p == '-';
+            if (p != pEnd && (*p == '-' || *p == '+'))
+                ++p;
+            const char* pExponent = p;
+            int64_t nPower = 0;
+            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10 && p - pExponent < 4; ++p)
+                nPower = nPower * 10 + (*p - '0');
+            if (p == pExponent)
+                return nullptr;
+            nExponent += bNegativeExponent ? -nPower : nPower;
+        }
+        if ((p != pEnd && !IsSpace(*p)) || nMantissa > (uint64_t(1) << 53) || nExponent < -22 ||
+            nExponent > 22)
+            return nullptr;
+        double d = static_cast<double>(nMantissa);
+        d = nExponent < 0 ? d / POWERS_OF_TEN[-nExponent] : d * POWERS_OF_TEN[nExponent];
+        dValue = bNegative ? -d : d;
+        return p;
+    }
+
+    void SkipSpace()
+    {
+        while (m_nPos < m_buffer.size() && IsSpace(m_buffer[m_nPos]))
+            ++m_nPos;
+    }
+    void SkipToken()
+    {
+        while (m_nPos < m_buffer.size() && !IsSpace(m_buffer[m_nPos]))
+            ++m_nPos;
+    }
+    // Moves past the current token and reports whether the number parsed up to pParsedEnd was
+    // all of it.
+    bool EndsToken(const char* pParsedEnd)
+    {
+        m_nPos = static_cast<size_t>(pParsedEnd - m_buffer.data());
+        const bool bWhole = m_nPos == m_buffer.size() || IsSpace(m_buffer[m_nPos]);
+        SkipToken();
+        return bWhole;
+    }
+    // Where the number of the next token starts: past white space and a '+' (which from_chars
+    // does not take). Null at the end of the buffer.
+    const char* NumberStart()
+    {
+        SkipSpace();
+        if (m_nPos >= m_buffer.size())
+            return nullptr;
+        const char* p = m_buffer.data() + m_nPos;
+        // "+-1" is no number: the sign is given once.
+        if (*p == '+' && m_nPos + 1 < m_buffer.size() && p[1] != '-')
+            ++p;
+        return p;
+    }
+    // Decimal digits by hand: the integers of a mesh file (face sizes and indices) are most of
+    // its tokens, and this loop is about twice as fast as from_chars.
+    template <typename T> bool NextInteger(T& value)
+    {
+        const char* p = NumberStart();
+        if (p == nullptr)
+            return false;
+        const char* pEnd = m_buffer.data() + m_buffer.size();
+        const bool bNegative = *p == '-';
+        if (bNegative)
+            ++p;
+        const char* pDigits = p;
+        while (p != pEnd && *p == '0')
+            ++p;
+        const char* pSignificant = p;
+        uint64_t n = 0;
+        for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+            n = n * 10 + static_cast<unsigned>(*p - '0');
+        // Up to 19 significant digits n holds the exact value; more are out of range anyway.
+        if (!EndsToken(p) || p == pDigits || p - pSignificant > 19)
+            return false;
+        const uint64_t nLimit = static_cast<uint64_t>(std::numeric_limits<T>::max()) + (bNegative ? 1 : 0);
+        if (n > nLimit)
+            return false;
+        value = static_cast<T>(bNegative ? 0 - n : n);
+        return true;
+    }
 
     std::string_view m_buffer;
     size_t m_nPos = 0;
 };
 
-// Reads a whole file in binary mode. False when it cannot be opened or read.
+// Reads a whole file in binary mode. False when it cannot be opened or read, or is neither a
+// regular file nor a pipe (a folder or a device).
 bool ReadWholeFile(const std::string& strPath, std::string& contents);

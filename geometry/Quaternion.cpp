@@ -50,7 +50,10 @@ CQuaternion CQuaternion::operator*(const CQuaternion& b) const
 
 void CQuaternion::ToMatrix(double m[16]) const
 {
-    const double s = 2.0 / (v.x * v.x + v.y * v.y + v.z * v.z + w * w);
+    const double dNorm = v.x * v.x + v.y * v.y + v.z * v.z + w * w;
+    // A zero quaternion (read from a damaged keyframe file, say) has no rotation: give the
+    // identity rather than a matrix of NaNs that makes the object vanish.
+    const double s = dNorm > 0.0 ? 2.0 / dNorm : 0.0;
     const double xx = s * v.x * v.x, yy = s * v.y * v.y, zz = s * v.z * v.z;
     const double xy = s * v.x * v.y, xz = s * v.x * v.z, yz = s * v.y * v.z;
     const double wx = s * w * v.x, wy = s * w * v.y, wz = s * w * v.z;
@@ -73,7 +76,8 @@ void CQuaternion::ToMatrix(double m[16]) const
 void CQuaternion::ToTransposedMatrix(double m[16]) const
 {
     ToMatrix(m);
-    auto swap = [m](int a, int b) {
+    auto swap = [m](int a, int b)
+    {
         const double t = m[a];
         m[a] = m[b];
         m[b] = t;

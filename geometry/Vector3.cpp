@@ -2,38 +2,6 @@
 
 #include <cmath>
 
-CVector3& CVector3::operator+=(const CVector3& b)
-{
-    x += b.x;
-    y += b.y;
-    z += b.z;
-    return *this;
-}
-
-CVector3& CVector3::operator*=(double s)
-{
-    x *= s;
-    y *= s;
-    z *= s;
-    return *this;
-}
-
-void CVector3::Normalize()
-{
-    const double dLength = std::sqrt(x * x + y * y + z * z);
-    if (dLength > 0.0001)
-    {
-        x /= dLength;
-        y /= dLength;
-        z /= dLength;
-    }
-}
-
-CVector3 CVector3::Cross(const CVector3& b) const
-{
-    return CVector3(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x);
-}
-
 void CVector3::ToArray(double out[3]) const
 {
     out[0] = x;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Three doubles: positions, directions, tangents, bounds corners and normals.
 class CVector3
 {
@@ -18,14 +20,38 @@ public:
     CVector3 operator+(const CVector3& b) const { return CVector3(x + b.x, y + b.y, z + b.z); }
     CVector3 operator-(const CVector3& b) const { return CVector3(x - b.x, y - b.y, z - b.z); }
     CVector3 operator*(double s) const { return CVector3(s * x, s * y, s * z); }
-    CVector3& operator+=(const CVector3& b);
-    CVector3& operator*=(double s);
+    CVector3& operator+=(const CVector3& b)
+    {
+        x += b.x;
+        y += b.y;
+        z += b.z;
+        return *this;
+    }
+    CVector3& operator*=(double s)
+    {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
 
     // Divides by the length only when it exceeds 0.0001; shorter (or NaN) vectors stay as they are.
-    void Normalize();
+    void Normalize()
+    {
+        const double dLength = std::sqrt(x * x + y * y + z * z);
+        if (dLength > 0.0001)
+        {
+            x /= dLength;
+            y /= dLength;
+            z /= dLength;
+        }
+    }
     double LengthSquared() const { return x * x + y * y + z * z; }
     double Dot(const CVector3& b) const { return x * b.x + y * b.y + z * b.z; }
-    CVector3 Cross(const CVector3& b) const;
+    CVector3 Cross(const CVector3& b) const
+    {
+        return CVector3(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x);
+    }
     void ToArray(double out[3]) const;
     void ToFloatArray(float out[3]) const;
 

@@ -30,7 +30,8 @@ void CMesh::DeleteGLObjects()
 bool CMesh::OwnsIndexPool(const int32_t* p) const
 {
     const std::less<const int32_t*> before;
-    return m_pIndexPool && !before(p, m_pIndexPool.get()) && before(p, m_pIndexPool.get() + m_nIndexPoolSize);
+    return !m_indexPool.empty() && !before(p, m_indexPool.data()) &&
+           before(p, m_indexPool.data() + m_indexPool.size());
 }
 
 void CMesh::FreeFaceNormals()
@@ -57,8 +58,7 @@ void CMesh::FreeGeometry()
     m_ppFaceNormals = nullptr;
     m_pFaceSizes = nullptr;
     m_pVertexPool.reset();
-    m_pIndexPool.reset();
-    m_nIndexPoolSize = 0;
+    m_indexPool = std::vector<int32_t>();
     m_pNormalPool.reset();
 }
 
@@ -96,7 +96,8 @@ void CMesh::Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges)
     m_pNormalPool.reset(new double[static_cast<size_t>(m_nFaces) * 3]);
     for (int32_t f = 0; f < m_nFaces; ++f)
         m_ppFaceNormals[f] = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
-    m_pFaceSizes = new int32_t[static_cast<size_t>(m_nFaces)];
+    // Zero sizes, so that a face that is never set is an empty face rather than garbage.
+    m_pFaceSizes = new int32_t[static_cast<size_t>(m_nFaces)]();
 }
 
 void CMesh::SetVertex(int32_t nIndex, CVector3 vPosition)
@@ -112,9 +113,10 @@ void CMesh::SetFace(int32_t nFace, int32_t nCount, const int32_t* pIndices)
     int32_t*& pFace = m_ppFaces[nFace];
     if (pFace != nullptr && !OwnsIndexPool(pFace))
         delete[] pFace;
-    pFace = new int32_t[static_cast<size_t>(std::max(nCount, 0))];
-    std::copy(pIndices, pIndices + std::max(nCount, 0), pFace);
-    m_pFaceSizes[nFace] = nCount;
+    const int32_t nSize = std::max(nCount, 0);
+    pFace = new int32_t[static_cast<size_t>(nSize)];
+    std::copy(pIndices, pIndices + nSize, pFace);
+    m_pFaceSizes[nFace] = nSize;
 }
 
 void CMesh::ComputeBounds()
@@ -145,12 +147,17 @@ void CMesh::ComputeBounds()
 void CMesh::ComputeNormals()
 {
     m_nLargestFace = 0;
-    std::vector<CVector3> accumulators(m_bHasNormals ? 0 : static_cast<size_t>(m_nVertices));
+    const size_t nFaces = static_cast<size_t>(std::max(m_nFaces, 0));
+    // Generated vertex normals are summed straight in the records' normal slots, which they
+    // replace anyway: the same sums as in separate accumulators, without the extra memory.
+    if (!m_bHasNormals)
+        for (int32_t i = 0; i < m_nVertices; ++i)
+            std::fill(m_ppVertices[i] + SLOT_NORMAL, m_ppVertices[i] + SLOT_NORMAL + 3, 0.0);
     if (m_ppFaceNormals == nullptr)
-        m_ppFaceNormals = new double*[static_cast<size_t>(m_nFaces)]();
+        m_ppFaceNormals = new double*[nFaces]();
     if (!m_pNormalPool)
-        m_pNormalPool.reset(new double[static_cast<size_t>(m_nFaces) * 3]);
-    for (int32_t f = 0; f < m_nFaces; ++f)
+        m_pNormalPool.reset(new double[nFaces * 3]);
+    for (size_t f = 0; f < nFaces; ++f)
     {
         const int32_t n = m_pFaceSizes[f];
         const int32_t* pFace = m_ppFaces[f];
@@ -159,26 +166,39 @@ void CMesh::ComputeNormals()
         // Sum of the turns at every vertex: right for convex faces, and the reflex vertices of a
         // concave face subtract.
         CVector3 vNormal;
-        for (int32_t k = 0; k < n; ++k)
+        if (n > 0)
         {
-            const CVector3 a(m_ppVertices[pFace[k]]);
-            const CVector3 b(m_ppVertices[pFace[(k + 1) % n]]);
-            const CVector3 c(m_ppVertices[pFace[(k + 2) % n]]);
-            vNormal += (b - a).Cross(c - b);
+            CVector3 a(m_ppVertices[pFace[0]]);
+            CVector3 b(m_ppVertices[pFace[1 % n]]);
+            int32_t c = 2 % n;
+            for (int32_t k = 0; k < n; ++k)
+            {
+                const CVector3 vC(m_ppVertices[pFace[c]]);
+                vNormal += (b - a).Cross(vC - b);
+                a = b;
+                b = vC;
+                if (++c == n)
+                    c = 0;
+            }
         }
         vNormal.Normalize();
-        double* pNormal = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
+        double* pNormal = m_pNormalPool.get() + f * 3;
         vNormal.ToArray(pNormal);
         m_ppFaceNormals[f] = pNormal;
         if (!m_bHasNormals)
             for (int32_t k = 0; k < n; ++k)
-                accumulators[static_cast<size_t>(pFace[k])] += vNormal;
+            {
+                double* pSum = m_ppVertices[pFace[k]] + SLOT_NORMAL;
+                pSum[0] += vNormal.x;
+                pSum[1] += vNormal.y;
+                pSum[2] += vNormal.z;
+            }
     }
     if (!m_bHasNormals)
     {
         for (int32_t i = 0; i < m_nVertices; ++i)
         {
-            CVector3& vNormal = accumulators[static_cast<size_t>(i)];
+            CVector3 vNormal(m_ppVertices[i] + SLOT_NORMAL);
             vNormal.Normalize();
             vNormal.ToArray(m_ppVertices[i] + SLOT_NORMAL);
         }

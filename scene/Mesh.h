@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scene/SceneObject.h"
 
@@ -67,7 +68,7 @@ public:
     // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
     bool ReadOFF(const std::string& strPath);
     bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath);
-    // False only when the stream is not usable; write errors show in the stream's state.
+    // False when the stream is not usable (a file stream that is not open) or a write failed.
     bool WriteOFF(std::ostream& out) const;
     void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
     bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
@@ -116,8 +117,6 @@ private:
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
-    std::unique_ptr<int32_t[]> m_pIndexPool;
-    size_t m_nIndexPoolSize = 0;
+    std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
-
 };

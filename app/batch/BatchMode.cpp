@@ -1,14 +1,14 @@
 #include "app/batch/BatchMode.h"
 
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "formats/NumberFormat.h"
 #include "platform/FileName.h"
+#include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
 
 namespace
@@ -22,6 +22,19 @@ const char* const USAGE = "usage: teldviewgl [FILE]\n"
                           "  --info FILE...   print the object information of each file\n"
                           "  --convert OUT IN read IN and write it to OUT\n"
                           "  --help           show this text\n";
+
+// One line on stderr naming the file; a file that is there but cannot be read as a mesh is told
+// apart from one that cannot be opened at all.
+bool ReadMesh(CMesh& mesh, const std::string& strPath)
+{
+    if (mesh.ReadOFF(strPath))
+        return true;
+    if (access(strPath.c_str(), R_OK) != 0)
+        std::fprintf(stderr, "teldviewgl: cannot open %s\n", strPath.c_str());
+    else
+        std::fprintf(stderr, "teldviewgl: %s: not a valid OFF file\n", strPath.c_str());
+    return false;
+}
 
 std::string Fixed3(double d)
 {
@@ -57,11 +70,8 @@ int RunInfo(const std::vector<std::string>& files)
     for (size_t i = 0; i < files.size(); ++i)
     {
         CMesh mesh;
-        if (!mesh.ReadOFF(files[i]))
-        {
-            std::fprintf(stderr, "teldviewgl: cannot read %s\n", files[i].c_str());
+        if (!ReadMesh(mesh, files[i]))
             return 1;
-        }
         if (i > 0)
             std::fputs("\n", stdout);
         PrintInfo(mesh);
@@ -77,13 +87,11 @@ int RunConvert(const std::string& strOut, const std::vector<std::string>& files)
         return 2;
     }
     CMesh mesh;
-    if (!mesh.ReadOFF(files[0]))
-    {
-        std::fprintf(stderr, "teldviewgl: cannot read %s\n", files[0].c_str());
+    if (!ReadMesh(mesh, files[0]))
         return 1;
-    }
-    std::ofstream out(strOut, std::ios::binary | std::ios::trunc);
-    if (!mesh.WriteOFF(out) || !out.flush())
+    // A failed write leaves whatever was at strOut as it was.
+    CSafeFileWriter file(strOut);
+    if (!file.IsOpen() || !mesh.WriteOFF(file.Stream()) || !file.Commit())
     {
         std::fprintf(stderr, "teldviewgl: cannot write %s\n", strOut.c_str());
         return 1;

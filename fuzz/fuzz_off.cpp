@@ -1,0 +1,59 @@
+// The OFF reader on arbitrary bytes. Whatever it accepts must be written back and read again
+// with the same counts and faces.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string_view>
+
+#include "scene/Mesh.h"
+
+namespace
+{
+void Check(bool bCondition, const char* pszWhat)
+{
+    if (!bCondition)
+    {
+        std::fprintf(stderr, "fuzz_off: %s\n", pszWhat);
+        std::abort();
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    CMesh mesh;
+    if (!mesh.ReadOFFBuffer(std::string_view(reinterpret_cast<const char*>(pData), nSize), "fuzz/input.off"))
+    {
+        Check(mesh.m_nVertices == 0 && mesh.m_ppVertices == nullptr && !mesh.m_bLoaded,
+              "failed read left data");
+        return 0;
+    }
+    Check(mesh.m_bLoaded && mesh.m_strName == "input.off", "loaded state");
+    std::ostringstream out;
+    Check(mesh.WriteOFF(out), "write failed");
+
+    CMesh again;
+    Check(again.ReadOFFBuffer(out.str(), "again.off"), "written file does not read back");
+    Check(again.m_nVertices == mesh.m_nVertices && again.m_nFaces == mesh.m_nFaces &&
+              again.m_nEdges == mesh.m_nEdges && again.m_nLargestFace == mesh.m_nLargestFace,
+          "counts differ after the round trip");
+    Check(again.m_nRecordSize == mesh.m_nRecordSize && again.m_bHasNormals == mesh.m_bHasNormals &&
+              again.m_bHasColors == mesh.m_bHasColors && again.m_bHasTexCoords == mesh.m_bHasTexCoords,
+          "fields differ after the round trip");
+    for (int32_t f = 0; f < mesh.m_nFaces; ++f)
+    {
+        Check(again.m_pFaceSizes[f] == mesh.m_pFaceSizes[f], "face size differs");
+        for (int32_t k = 0; k < mesh.m_pFaceSizes[f]; ++k)
+            Check(again.m_ppFaces[f][k] == mesh.m_ppFaces[f][k], "face index differs");
+    }
+
+    // The operations that follow a load must cope with whatever was accepted.
+    mesh.Invert();
+    mesh.Translate(CVector3(1, -2, 0.5));
+    mesh.Transform(CVector3(0, 1, 0), CVector3(-1, 0, 0), CVector3(0, 0, 2));
+    std::ostringstream world;
+    mesh.WriteOFFVertices(world, true, true, true);
+    Check(mesh.WriteOFFFaces(world, 7), "face write failed");
+    return 0;
+}
