@@ -1,19 +1,20 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/Archive.h"
+#include "platform/CmdTarget.h"
 #include "platform/UiServices.h"
 
 // The document part of the application framework: path, title, modified flag, and the open
-// and save flow that hands files to Serialize and OnSaveDocument.
-class CDocument
+// and save flow that hands files to Serialize and OnSaveDocument. As a command target it
+// handles Save and Save As.
+class CDocument : public CCmdTarget
 {
 public:
     CDocument();
-    CDocument(const CDocument&) = delete;
-    CDocument& operator=(const CDocument&) = delete;
-    virtual ~CDocument() = default;
+    ~CDocument() override = default;
 
     virtual void Serialize(CArchive& ar) { (void)ar; }
     virtual bool IsModified() const { return m_bModified; }
@@ -27,8 +28,8 @@ public:
     virtual bool OnSaveDocument(const std::string& strPath) { (void)strPath; return false; }
 
     const std::string& GetPathName() const { return m_strPathName; }
-    // Sets the path and the title (the file name).
-    void SetPathName(const std::string& strPath);
+    // Sets the path and the title (the file name); the path joins the recent-file list.
+    void SetPathName(const std::string& strPath, bool bAddToRecent = true);
     const std::string& GetTitle() const { return m_strTitle; }
     void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
 
@@ -38,6 +39,15 @@ public:
 
     // The message shown when an open fails.
     static std::string OpenFailedMessage(const std::string& strPath);
+
+    // Save: to the document's path, or through the Save As dialog when there is none or the
+    // file cannot be written. Save As: asks for a name (confirming an overwrite), saves there
+    // and, on success, takes the name as path and title. False when cancelled or failed.
+    bool DoFileSave();
+    bool DoSave(const std::string& strPath, bool bReplace = true);
+
+    // Called with every path the document takes (the application keeps its recent files).
+    std::function<void(const std::string&)> m_fnAddToRecentFileList;
 
 private:
     std::string m_strPathName;

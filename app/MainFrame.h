@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/LockKeyState.h"
+#include "platform/CmdTarget.h"
+
+class CCommandRouter;
+class CDocument;
+class QAction;
+class QLabel;
+class QMenu;
+struct SMenu;
+
+// The main window: menu bar and accelerators built from the resource tables, the status bar
+// with its seven panes (message pane, 103, 102, 101, CAP, NUM, SCRL), the title, and the idle
+// update that recomputes every item's enable and check state and every pane's text. It handles
+// the Status Bar toggle and the lock-key panes itself.
+class CMainFrame : public QMainWindow, public CCmdTarget
+{
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(CCommandRouter& router, QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    // Menus, accelerators and status bar; false when the status bar could not be set up.
+    bool OnCreate();
+    void SetDocument(const CDocument* pDocument) { m_pDocument = pDocument; }
+    // The recent files, most recent first; read whenever the File menu opens.
+    void SetRecentFileSource(std::function<std::vector<std::string>()> fn)
+    {
+        m_fnRecentFiles = std::move(fn);
+    }
+
+    // What the framework does on idle: item states, pane texts, the message pane and the title.
+    void OnIdleUpdate();
+    // Enable and check states of one menu's items (when it opens).
+    void UpdateMenu(QMenu* pMenu);
+    void RebuildRecentFileMenu();
+
+    void SetMessageText(const QString& strText);
+    QString MessageText() const;
+    // Every menu item with this command id, in menu order (Texture Map stands in two menus).
+    QList<QAction*> FindActions(int nID) const;
+    QAction* FindAction(int nID) const;
+    QLabel* MessagePane() const { return m_pMessagePane; }
+    // The label of pane nID (103, 102, 101, 59137, 59138, 59139), or nullptr.
+    QLabel* Pane(int nID) const;
+    const std::vector<QMenu*>& Menus() const { return m_menus; }
+    // The window title for a document title: "<title> - TeldViewGL".
+    static QString FrameTitle(const std::string& strDocTitle);
+
+protected:
+    bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    struct SPane
+    {
+        int nID;
+        QLabel* pLabel;
+        QString strText;
+    };
+
+    QMenu* BuildMenu(const SMenu& menu);
+    QAction* CreateCommandAction(int nID, const QString& strText, QMenu* pMenu);
+    void CreateAccelerators();
+    bool CreateStatusBar();
+    void UpdateAction(QAction* pAction);
+    void UpdatePanes();
+    void RegisterCommands();
+    void ScheduleIdle();
+
+    CCommandRouter& m_router;
+    const CDocument* m_pDocument = nullptr;
+    std::function<std::vector<std::string>()> m_fnRecentFiles;
+    std::vector<QMenu*> m_menus;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentPlaceholder = nullptr;
+    std::vector<QAction*> m_recentActions;
+    QLabel* m_pMessagePane = nullptr;
+    std::vector<SPane> m_panes;
+    CLockKeyState m_lockKeys;
+    QTimer m_idleTimer;
+};

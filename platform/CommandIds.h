@@ -1,0 +1,101 @@
+#pragma once
+
+// Command, pane and resource identifiers of the product. Menus, accelerators, the status bar
+// and the command handlers all refer to these numbers.
+enum
+{
+    // Resources of the shell.
+    IDR_MAINFRAME = 128,
+    IDR_TELDVITYPE = 129,
+    IDD_ABOUTBOX = 100,
+
+    // Status bar panes filled by the view.
+    ID_VIEW_SIZE = 101,
+    ID_FRAME_RATE = 102,
+    ID_SELECTED_MESH = 103,
+
+    // Lock-key panes.
+    ID_INDICATOR_CAPS = 59137,
+    ID_INDICATOR_NUM = 59138,
+    ID_INDICATOR_SCRL = 59139,
+
+    // Strings.
+    AFX_IDS_APP_TITLE = 57344,
+    AFX_IDS_IDLEMESSAGE = 57345,
+
+    // File menu.
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_MAKE_SCENE = 32799,
+    ID_FILE_LOAD_SCENE = 32810,
+    ID_FILE_CLEAR_SCENE = 32798,
+    ID_FILE_MRU_FILE1 = 57616,
+    ID_FILE_MRU_FILE5 = 57620,
+    ID_APP_EXIT = 57665,
+
+    // Edit menu.
+    ID_EDIT_UNDO = 57643,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_PASTE = 57637,
+
+    // View menu.
+    ID_VIEW_OBJECT_INFO = 32777,
+    ID_VIEW_SELECT_PREVIOUS = 32819,
+    ID_VIEW_SELECT_NEXT = 32818,
+    ID_VIEW_SET_VIEW_PARAMETERS = 32771,
+    ID_VIEW_DEFAULT_VIEW = 32772,
+    ID_VIEW_WIREFRAME = 32775,
+    ID_VIEW_HIDDEN_LINE = 32786,
+    ID_VIEW_SHADED = 32776,
+    ID_VIEW_POINTS = 32774,
+    ID_VIEW_FLAT_SHADING = 32780,
+    ID_VIEW_GOURAUD_SHADING = 32781,
+    ID_VIEW_TEXTURE_MAP = 32789,
+    ID_VIEW_SPIN = 32785,
+    ID_VIEW_STATUS_BAR = 59393,
+
+    // Textures menu.
+    ID_TEXTURE_LOAD = 32790,
+    ID_TEXTURE_CHECKERBOARD = 32793,
+
+    // Import menu.
+    ID_IMPORT_BINARY_STL = 32816,
+    ID_IMPORT_ASCII_STL = 32817,
+
+    // Export menu.
+    ID_EXPORT_JPEG = 32812,
+    ID_EXPORT_METAFILE = 32784,
+    ID_EXPORT_BITMAP = 32787,
+    ID_EXPORT_SCENE_OFF = 32811,
+    ID_EXPORT_BINARY_STL = 32813,
+    ID_EXPORT_ASCII_STL = 32814,
+    ID_EXPORT_POINT_CLOUD = 32815,
+
+    // Tools menu.
+    ID_TOOLS_INVERT_MESH = 32783,
+    ID_TOOLS_TRANSFORM_MESH = 32794,
+    ID_TOOLS_BACKGROUND_COLOR = 32773,
+    ID_TOOLS_MATERIALS = 32778,
+    ID_TOOLS_LIGHTING = 32795,
+    ID_TOOLS_CULLING = 32796,
+
+    // Animation menu.
+    ID_ANIMATION_PLAY = 32800,
+    ID_ANIMATION_PAUSE = 32801,
+    ID_ANIMATION_STOP = 32802,
+    ID_ANIMATION_REWIND = 32806,
+    ID_ANIMATION_MOVE_TO_TIME = 32805,
+    ID_ANIMATION_ADD_KEYFRAME = 32804,
+    ID_ANIMATION_WRITE_KEYFRAMES = 32807,
+    ID_ANIMATION_LOAD_KEYFRAMES = 32808,
+
+    // Help menu.
+    ID_APP_ABOUT = 57664,
+
+    // Window panes (accelerators F6 and Shift+F6).
+    ID_NEXT_PANE = 57680,
+    ID_PREV_PANE = 57681
+};

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QOpenGLWidget>
+#include <QPoint>
+#include <QTimer>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/CmdTarget.h"
+
+class CClock;
+class CTeldViewGLDoc;
+class CUiServices;
+
+enum
+{
+    DRAG_OBJECT = 0,
+    DRAG_GUIDE = 1
+};
+
+enum
+{
+    SPIN_TIMER_ID = 1,
+    ANIM_TIMER_ID = 2
+};
+
+// What went wrong with the rendering context, in the product's words.
+enum
+{
+    CONTEXT_OK = 0,
+    CONTEXT_NO_FORMAT = 1, // "Bad Format Choose": no context could be made at all
+    CONTEXT_BAD_FORMAT = 2 // "Bad Pixel Format": a context without the fixed-function pipeline
+};
+
+// The one view: owns the GL context (through QOpenGLWidget), keeps the projection and the
+// camera transform in the GL matrix stacks, draws the scene as one display-list call per object,
+// holds materials and light, times each frame and feeds the status panes 101 to 103.
+// Between frames the matrix mode is modelview and the modelview matrix holds exactly the
+// camera's view transform.
+class CTeldViewGLView : public QOpenGLWidget, public CCmdTarget
+{
+    Q_OBJECT
+
+public:
+    // Client rectangle; left and top are 0, right is the width and bottom the height in pixels.
+    struct SRect
+    {
+        int32_t left = 0;
+        int32_t top = 0;
+        int32_t right = 0;
+        int32_t bottom = 0;
+    };
+
+    explicit CTeldViewGLView(CTeldViewGLDoc* pDocument, QWidget* pParent = nullptr);
+    ~CTeldViewGLView() override;
+
+    CTeldViewGLDoc* GetDocument() const { return m_pDocument; }
+    // Messages about the context go through these services.
+    void SetUiServices(CUiServices* pUi) { m_pUi = pUi; }
+    // The tick count for frame timing and the timers; the view does not own it.
+    void SetClock(const CClock* pClock);
+    const CClock& Clock() const { return *m_pClock; }
+
+    // True once the context exists and initializeGL has set the baseline state.
+    bool IsGLReady() const { return m_bGLReady; }
+    // Shows "Bad Format Choose" or "Bad Pixel Format" when the context is missing or unusable;
+    // returns what it found. Creation goes on either way; drawing then has no effect.
+    int ReportContextProblem();
+    // The classification behind it, for a context format (or none at all).
+    static int ClassifyContext(bool bValid, int nMajor, int nMinor, bool bCoreProfile, bool bGLES);
+
+    // The document changed (new file, new scene): materials, selected name, default view, and a
+    // frame drawn before returning.
+    void OnUpdate();
+    // Viewport and projection for a client area of cx by cy pixels.
+    void OnSize(int cx, int cy);
+    // One frame: clear, one list per object, the guide list, finish; times the frame. Runs in
+    // paintGL, or with the context current.
+    void OnDraw();
+    // Timer messages: SPIN_TIMER_ID or ANIM_TIMER_ID.
+    void OnTimer(int nIDEvent);
+    // Releases every display list and texture while the context still exists.
+    void OnDestroy();
+
+    void SetupView();
+    void ResetView();
+    void ApplyMaterials();
+    void ApplyLight();
+    bool StopSpin(bool bStillSpinning);
+
+    // Window timers: each id has its own QTimer delivering to OnTimer. SetTimer returns the id,
+    // or 0 for an id the view does not know.
+    unsigned SetTimer(int nIDEvent, int nElapseMs);
+    void KillTimer(unsigned nIDEvent);
+    bool IsTimerActive(int nIDEvent) const;
+
+    SRect m_rcClient;
+    float m_fFarPlane = 800.0f;
+    float m_fNearPlane = 1.0f;
+    uint32_t m_crBackground = 0;
+    float m_fInnerAmbient[3] = {0.7f, 0.0f, 0.0f};
+    float m_fInnerDiffuse[3] = {0.7f, 0.0f, 0.0f};
+    float m_fInnerSpecular[3] = {0.7f, 0.7f, 0.7f};
+    float m_fOuterAmbient[3] = {0.0f, 0.0f, 0.7f};
+    float m_fOuterDiffuse[3] = {0.0f, 0.0f, 0.7f};
+    float m_fOuterSpecular[3] = {0.7f, 0.7f, 0.7f};
+    float m_fLightAmbient[3] = {0.3f, 0.3f, 0.3f};
+    float m_fLightDiffuse[3] = {1.0f, 1.0f, 1.0f};
+    float m_fLightSpecular[3] = {1.0f, 1.0f, 1.0f};
+    float m_fLightPosition[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    float m_fInnerShininess = 50.0f;
+    float m_fOuterShininess = 50.0f;
+    bool m_bLightRelToView = true;
+    float m_fAspect = 1.0f;
+    float m_fFovY = 45.0f;
+    QPoint m_ptLastMouse;
+    bool m_bFrameFast = false;
+    bool m_bFrameSlow = false;
+    uint32_t m_dwLastTick = 0;
+    int32_t m_nFrameTime = 0;
+    float m_fFramesPerSecond = 0.0f;
+    unsigned m_nSpinTimer = 0;
+    bool m_bSpinning = false;
+    int m_nSpinPeriod = 10;
+    double m_dSpinRateX = 0.0;
+    double m_dSpinRateY = 0.0;
+    unsigned m_nAnimTimer = 0;
+    bool m_bPlaying = false;
+    int m_nAnimPeriod = 10;
+    bool m_bFrameDrawn = false;
+    int32_t m_nFrameCount = 0;
+    bool m_bLeftDown = false;
+    bool m_bRightDown = false;
+    int32_t m_nDragMode = DRAG_OBJECT;
+    std::string m_strSelectedName;
+
+signals:
+    // After each frame drawn by paintGL (the picture then reaches the screen with the window's
+    // next composition; frameSwapped() follows).
+    void FrameDrawn();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+private:
+    void RegisterCommands();
+    // Draws a frame and lets it reach the window before returning.
+    void DrawNow();
+    // Sets the baseline state the display lists rely on.
+    void SetBaselineState();
+
+    CTeldViewGLDoc* m_pDocument;
+    CUiServices* m_pUi = nullptr;
+    const CClock* m_pClock;
+    QTimer m_spinTimer;
+    QTimer m_animTimer;
+    bool m_bGLReady = false;
+    uint64_t m_nFramesPainted = 0;
+    int m_nContextProblem = CONTEXT_OK;
+    bool m_bContextReported = false;
+};
