@@ -14,6 +14,9 @@
 #include "app/MainFrame.h"
 #include "app/QtUiServices.h"
 #include "app/Resources.h"
+#include "formats/FileKind.h"
+#include "platform/ArchiveException.h"
+#include "platform/FileName.h"
 #include "platform/CommandIds.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
@@ -125,7 +128,7 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         }
     if (!strFile.isEmpty())
     {
-        if (!OpenDocumentFile(strFile.toStdString()))
+        if (!OpenCommandLineFile(strFile.toStdString()))
             return false;
     }
     else
@@ -172,6 +175,55 @@ bool CTeldViewGLApp::OpenDocumentFile(const std::string& strPath)
         return false;
     }
     m_pView->OnUpdate();
+    if (m_pFrame)
+        m_pFrame->OnIdleUpdate();
+    return true;
+}
+
+bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
+{
+    const int nKind = InputKind(strPath);
+    if (nKind == INPUT_OFF)
+        return OpenDocumentFile(strPath);
+    bool bLoaded = false;
+    {
+        CGLContextGuard guard(*m_pView);
+        if (nKind == INPUT_STL)
+        {
+            CWaitCursor wait(*m_pUi);
+            const int nMode = DetectSTLMode(strPath);
+            bLoaded = nMode >= 0 && m_pDocument->ImportSTL(strPath, nMode);
+            if (!bLoaded)
+                m_pUi->MessageBox("Error reading STL file.");
+        }
+        else
+        {
+            try
+            {
+                bLoaded = m_pDocument->ReadSceneFile(strPath);
+            }
+            catch (const CArchiveException&)
+            {
+                bLoaded = false;
+            }
+            if (!bLoaded)
+                m_pUi->MessageBox("Error reading scene file.");
+        }
+    }
+    if (!bLoaded)
+    {
+        m_pView->update();
+        return false;
+    }
+    // As after an import or Load Scene: the default view, then every object posed at time 0.
+    m_pDocument->SetTitle(FileNameOfPath(strPath));
+    m_pView->OnUpdate();
+    {
+        CGLContextGuard guard(*m_pView);
+        m_pDocument->EvaluateScene(0);
+    }
+    m_pView->SetupView();
+    m_pView->update();
     if (m_pFrame)
         m_pFrame->OnIdleUpdate();
     return true;

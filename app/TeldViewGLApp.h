@@ -46,6 +46,9 @@ public:
     // Opens a file as File > Open does, with the view's context current; false (after the
     // document's message) when it cannot be read.
     bool OpenDocumentFile(const std::string& strPath);
+    // The command line also takes scene files and STL files (binary or ASCII by content),
+    // loaded as Load Scene and the STL imports load them.
+    bool OpenCommandLineFile(const std::string& strPath);
     void AddToRecentFileList(const std::string& strPath);
     const std::vector<std::string>& RecentFiles() const { return m_recentFiles; }
 

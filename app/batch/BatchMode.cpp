@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/batch/BatchInputs.h"
+#include "formats/FileKind.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
 #include "scene/ObjectInfo.h"
