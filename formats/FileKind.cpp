@@ -57,4 +57,3 @@ int DetectSTLMode(const std::string& strPath)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return strLine.find("solid") != std::string::npos ? STL_ASCII : -1;
 }
-

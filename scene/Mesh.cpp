@@ -38,7 +38,7 @@ void CMesh::FreeFaceNormals()
 {
     if (m_ppFaceNormals != nullptr)
         std::fill(m_ppFaceNormals, m_ppFaceNormals + m_nFaces, nullptr);
-    m_pNormalPool.reset();
+    // The pool stays: ComputeNormals refills it for the same faces, without touching fresh memory.
 }
 
 void CMesh::FreeGeometry()

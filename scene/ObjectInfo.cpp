@@ -35,6 +35,7 @@ std::vector<std::pair<std::string, std::string>> DescribeObject(const CSceneObje
         {"Min Z:", bound(object.m_vBoundsMin.z)},
         {"Max Z:", bound(object.m_vBoundsMax.z)},
         {"Current Position:", Fixed3(p.x) + " " + Fixed3(p.y) + " " + Fixed3(p.z)},
-        {"Current Orientation:", Fixed3(q.w) + " " + Fixed3(q.v.x) + " " + Fixed3(q.v.y) + " " + Fixed3(q.v.z)},
+        {"Current Orientation:",
+         Fixed3(q.w) + " " + Fixed3(q.v.x) + " " + Fixed3(q.v.y) + " " + Fixed3(q.v.z)},
     };
 }

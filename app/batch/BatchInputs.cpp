@@ -24,7 +24,8 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files)
         const std::string& strPath = files[i];
         switch (InputKind(strPath))
         {
-        case INPUT_STL: {
+        case INPUT_STL:
+        {
             const int nMode = DetectSTLMode(strPath);
             if (nMode < 0 || !doc.ImportSTL(strPath, nMode))
             {
@@ -63,7 +64,8 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files)
             }
             catch (const CArchiveException&)
             {
-                Fail(access(strPath.c_str(), R_OK) == 0 ? "Error reading OFF file." : "Cannot open file.", strPath);
+                Fail(access(strPath.c_str(), R_OK) == 0 ? "Error reading OFF file." : "Cannot open file.",
+                     strPath);
                 return false;
             }
             break;

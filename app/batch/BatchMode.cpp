@@ -103,7 +103,8 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
 {
     const std::string& strOut = options.strOut;
     const std::string strExt = strOut.size() >= 4 ? strOut.substr(strOut.size() - 4) : std::string();
-    auto is = [&](const char* pszExt) {
+    auto is = [&](const char* pszExt)
+    {
         for (size_t i = 0; i < 4; ++i)
             if (std::tolower(static_cast<unsigned char>(strExt[i])) != pszExt[i])
                 return false;
