@@ -1,12 +1,15 @@
 #include "app/TeldViewGLApp.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QWindow>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 
@@ -18,6 +21,9 @@
 #include "platform/ArchiveException.h"
 #include "platform/CommandIds.h"
 #include "platform/FileName.h"
+#include "scene/Camera.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
 #include "view/TeldViewGLView.h"
@@ -99,6 +105,8 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     m_pFrame = std::make_unique<CMainFrame>(m_router);
     m_pView = new CTeldViewGLView(m_pDocument.get());
     m_pView->SetUiServices(m_pUi);
+    if (m_pTrace != nullptr)
+        TraceFrames();
     m_pFrame->setCentralWidget(m_pView);
     m_pFrame->SetDocument(m_pDocument.get());
     m_pFrame->SetRecentFileSource([this] { return m_recentFiles; });
@@ -116,6 +124,8 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     // before the command line's file is read.
     m_pFrame->show();
     WaitForContext();
+    if (m_pTrace != nullptr)
+        m_pTrace->Mark(SStartupTrace::TRACE_WINDOW);
     m_pView->ReportContextProblem();
     m_pView->setFocus();
 
@@ -136,14 +146,84 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         m_pDocument->OnNewDocument();
         m_pView->OnUpdate();
     }
+    // A read ahead that the command line did not use (its path was an option's value) is
+    // finished and dropped here rather than kept for the whole run.
+    m_pPreload.reset();
     m_pFrame->OnIdleUpdate();
     return true;
 }
 
+void CTeldViewGLApp::SStartupTrace::Mark(int nStep)
+{
+    if (Has(nStep))
+        return;
+    m_t[nStep] = std::chrono::steady_clock::now();
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) == 0)
+        m_nFaults[nStep] = usage.ru_minflt + usage.ru_majflt;
+}
+
+void CTeldViewGLApp::TraceFrames()
+{
+    QObject::connect(m_pView, &CTeldViewGLView::FrameDrawn, m_pView,
+                     [this]
+                     {
+                         ++m_pTrace->m_nFrames;
+                         if (m_pDocument->m_pCamera->m_pNext == nullptr)
+                             return;
+                         if (m_pTrace->m_nMeshFrames++ == 0)
+                         {
+                             m_pTrace->Mark(SStartupTrace::TRACE_DRAWN);
+                             m_pTrace->m_nFirstFrameMs = m_pView->m_nFrameTime;
+                         }
+                     });
+    QObject::connect(m_pView, &QOpenGLWidget::frameSwapped, m_pView,
+                     [this]
+                     {
+                         if (m_pTrace->m_nMeshFrames > 0)
+                             m_pTrace->Mark(SStartupTrace::TRACE_SWAPPED);
+                     });
+}
+
+void CTeldViewGLApp::SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload)
+{
+    m_pPreload = std::move(pPreload);
+}
+
+std::unique_ptr<CMeshPreloader> CTeldViewGLApp::PreloadCommandLineFile(int argc, char** argv, int nFirst)
+{
+    for (int i = nFirst; i < argc; ++i)
+    {
+        const std::string strArgument = argv[i] != nullptr ? argv[i] : "";
+        if (strArgument.empty())
+            continue;
+        // Qt's own options (-style fusion, -display :1) are still in argv here; after one of
+        // them the guess could be a value, so none is made.
+        if (strArgument[0] == '-' || InputKind(strArgument) != INPUT_OFF)
+            return nullptr;
+        return std::make_unique<CMeshPreloader>(strArgument);
+    }
+    return nullptr;
+}
+
+std::unique_ptr<CMesh> CTeldViewGLApp::TakePreloadedMesh(const std::string& strPath)
+{
+    const std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
+    if (!pPreload || pPreload->Path() != strPath)
+        return nullptr;
+    std::unique_ptr<CMesh> pMesh = pPreload->Take();
+    if (m_pTrace != nullptr)
+    {
+        m_pTrace->m_tReadStart = pPreload->ReadStart();
+        m_pTrace->m_tReadEnd = pPreload->ReadEnd();
+        m_pTrace->Mark(SStartupTrace::TRACE_READ_TAKEN);
+        m_pTrace->m_bPreloaded = pMesh != nullptr;
+    }
+    return pMesh;
+}
+
 void CTeldViewGLApp::WaitForContext()
 {
-    QElapsedTimer timer;
-    timer.start();
     // The context comes with the first show; drawing reaches the screen once the window is
     // exposed, which the X server reports a little later.
     const auto ready = [this]
@@ -151,23 +231,55 @@ void CTeldViewGLApp::WaitForContext()
         const QWindow* pWindow = m_pFrame->windowHandle();
         return m_pView->IsGLReady() && pWindow != nullptr && pWindow->isExposed();
     };
-    while (!ready() && timer.elapsed() < 3000)
+    const auto failed = [this]
     {
         const QOpenGLContext* pContext = m_pView->context();
-        if (pContext != nullptr && !pContext->isValid())
-            break;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+        return pContext != nullptr && !pContext->isValid();
+    };
+    if (ready() || failed())
+        return;
+    // Sleep in the event loop rather than spin on processEvents: a spinning GUI thread takes a
+    // core from the worker that reads the command line's file meanwhile. The first frame
+    // follows the expose at once; the short poll catches whatever comes without a frame.
+    QEventLoop loop;
+    const auto check = [&]
+    {
+        if (ready() || failed())
+            loop.quit();
+    };
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, check);
+    QObject::connect(m_pView, &CTeldViewGLView::FrameDrawn, &loop, check);
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    poll.start(2);
+    loop.exec();
 }
 
 bool CTeldViewGLApp::OpenDocumentFile(const std::string& strPath)
+{
+    return OpenDocument(strPath, nullptr);
+}
+
+bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead)
 {
     bool bOpened = false;
     {
         // Reading compiles the display lists, which go into the view's context.
         CGLContextGuard guard(*m_pView);
-        bOpened = m_pDocument->OnOpenDocument(strPath);
+        if (pRead && m_pDocument->OnOpenDocumentWithMesh(strPath, pRead.get()))
+        {
+            pRead.release(); // the document's now
+            bOpened = true;
+        }
+        else
+        {
+            // Without a mesh read ahead (or when the document cannot take it) the file is read
+            // here, and an unreadable one gives the usual message.
+            bOpened = m_pDocument->OnOpenDocument(strPath);
+        }
     }
+    if (m_pTrace != nullptr)
+        m_pTrace->Mark(SStartupTrace::TRACE_OPENED);
     if (!bOpened)
     {
         // The document keeps its list (a reused mesh is now empty): just draw what is left.
@@ -184,7 +296,7 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
 {
     const int nKind = InputKind(strPath);
     if (nKind == INPUT_OFF)
-        return OpenDocumentFile(strPath);
+        return OpenDocument(strPath, TakePreloadedMesh(strPath));
     bool bLoaded = false;
     {
         CGLContextGuard guard(*m_pView);
@@ -309,11 +421,15 @@ void CTeldViewGLApp::SaveStdProfileSettings() const
 
 int CTeldViewGLApp::Run(int argc, char** argv)
 {
+    // The command line's file is read on a worker thread while Qt and the window start; the
+    // display list needs the window's context, so only the read can go ahead.
+    std::unique_ptr<CMeshPreloader> pPreload = PreloadCommandLineFile(argc, argv, 1);
     PrepareQt();
     QApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     CTeldViewGLApp app;
+    app.SetCommandLinePreload(std::move(pPreload));
     if (!app.InitInstance(arguments))
         return 1;
     return QApplication::exec();

@@ -11,6 +11,8 @@
 #include "platform/CommandRouter.h"
 
 class CMainFrame;
+class CMesh;
+class CMeshPreloader;
 class CQtUiServices;
 class CTeldViewGLDoc;
 class CTeldViewGLView;
@@ -23,6 +25,36 @@ class CTeldViewGLApp : public CCmdTarget
 {
 public:
     static constexpr int RECENT_FILE_COUNT = 5;
+
+    // Where the time of a start with a file goes, for the start-up benchmark: when each step
+    // ended, and how many page faults the GUI thread had taken by then.
+    struct SStartupTrace
+    {
+        enum
+        {
+            TRACE_QT = 0,     // the QApplication exists
+            TRACE_WINDOW,     // window shown and exposed, context ready
+            TRACE_READ_TAKEN, // the GUI thread has the mesh read ahead
+            TRACE_OPENED,     // the document holds the mesh and its display list
+            TRACE_DRAWN,      // the first frame with the mesh is drawn
+            TRACE_SWAPPED,    // ... and on screen
+            TRACE_COUNT
+        };
+        using TimePoint = std::chrono::steady_clock::time_point;
+        // Records step nStep (once) on the calling thread.
+        void Mark(int nStep);
+        bool Has(int nStep) const { return m_t[nStep] != TimePoint(); }
+
+        TimePoint m_tMain; // main began
+        TimePoint m_t[TRACE_COUNT] = {};
+        long m_nFaults[TRACE_COUNT] = {};
+        TimePoint m_tReadStart; // the worker's read, when there was one
+        TimePoint m_tReadEnd;
+        bool m_bPreloaded = false;
+        int m_nFrames = 0;       // frames drawn so far
+        int m_nMeshFrames = 0;   // of which with a mesh
+        int m_nFirstFrameMs = 0; // the first frame with the mesh: its own drawing time
+    };
 
     // What must be set before the QApplication exists: the compatibility-profile default
     // surface format (no multisampling, which would break reading pixels back) and shared
@@ -49,6 +81,14 @@ public:
     // The command line also takes scene files and STL files (binary or ASCII by content),
     // loaded as Load Scene and the STL imports load them.
     bool OpenCommandLineFile(const std::string& strPath);
+    // A read of the command line's file started before the QApplication (see
+    // PreloadCommandLineFile). The open of that very path takes its mesh instead of reading the
+    // file again; any other path leaves it unused. InitInstance is done with it either way.
+    void SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload);
+    // Starts reading the file the command line names, guessed from the raw arguments from
+    // argv[nFirst] on (before Qt takes its own options out): the first non-empty one, when it
+    // names an OFF file and does not look like an option. Null when there is none.
+    static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
     void AddToRecentFileList(const std::string& strPath);
     const std::vector<std::string>& RecentFiles() const { return m_recentFiles; }
 
@@ -67,6 +107,11 @@ private:
     void SaveStdProfileSettings() const;
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
+    // OpenDocumentFile, with the mesh when one was read ahead from strPath.
+    bool OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead);
+    // The preloaded mesh when the preload read strPath successfully; the preload is done.
+    std::unique_ptr<CMesh> TakePreloadedMesh(const std::string& strPath);
+    void TraceFrames();
 
     std::unique_ptr<CQtUiServices> m_pQtUi;
     CUiServices* m_pUi;
@@ -77,4 +122,6 @@ private:
     std::unique_ptr<CTeldViewGLDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pFrame;
     CTeldViewGLView* m_pView = nullptr;
+    std::unique_ptr<CMeshPreloader> m_pPreload;
+    SStartupTrace* m_pTrace = nullptr;
 };

@@ -117,6 +117,12 @@ bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
             delete pMesh;
         throw CArchiveException(CArchiveException::badSchema);
     }
+    LinkLoadedMesh(pMesh, bAppend);
+    return true;
+}
+
+void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
+{
     m_bHasMesh = true;
     if (!bAppend)
         ResetSceneBounds();
@@ -128,6 +134,31 @@ bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
     pLast->m_pNext = pMesh;
     pMesh->m_pPrev = pLast;
     m_pCurrentObject = pMesh;
+}
+
+bool CTeldViewGLDoc::CanAdopt(const CMesh* pMesh) const
+{
+    return pMesh != nullptr && pMesh->m_bLoaded && pMesh->m_pPrev == nullptr && pMesh->m_pNext == nullptr &&
+           m_pCamera->m_pNext == nullptr;
+}
+
+bool CTeldViewGLDoc::AdoptMesh(CMesh* pMesh, bool bAppend)
+{
+    if (!CanAdopt(pMesh))
+        return false;
+    LinkLoadedMesh(pMesh, bAppend);
+    return true;
+}
+
+bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh)
+{
+    if (!CanAdopt(pMesh))
+        return false;
+    // The steps of OnOpenDocument, with the read already done.
+    DeleteContents();
+    AdoptMesh(pMesh, m_bScene);
+    SetPathName(strPath);
+    SetModifiedFlag(false);
     return true;
 }
 

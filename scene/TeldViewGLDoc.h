@@ -51,6 +51,16 @@ public:
 
     // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot.
     bool LoadMeshFile(const std::string& strPath, bool bAppend);
+    // Takes a mesh that ReadOFF filled elsewhere (on a worker thread while the window started)
+    // into the scene as LoadMeshFile does after its read: bounds, display list, linked, current.
+    // Only while no object follows the camera, so that replace mode's reuse of the one mesh is
+    // never bypassed: otherwise, or for a mesh that is not loaded or already linked, false, with
+    // nothing changed and the mesh still the caller's. On true the document owns it.
+    bool AdoptMesh(CMesh* pMesh, bool bAppend);
+    // As OnOpenDocument(strPath) for a mesh already read from strPath: the mesh is adopted with
+    // m_bScene as the append flag, then the document takes the path, the title and the
+    // recent-file entry. False as AdoptMesh, with nothing changed.
+    bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
     // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
     CMesh* PrepareImportMesh(bool bAppend);
     // Deletes every object behind the camera; the camera becomes current.
@@ -90,6 +100,9 @@ private:
     void ResetSceneBounds();
     void WidenSceneBounds(const CSceneObject& object);
     CSceneObject* LastObject() const;
+    // LoadMeshFile after a successful read.
+    void LinkLoadedMesh(CMesh* pMesh, bool bAppend);
+    bool CanAdopt(const CMesh* pMesh) const;
     bool ExportSTL(const std::string& strPath, int nMode);
     bool ExportPointCloud(const std::string& strPath);
 };

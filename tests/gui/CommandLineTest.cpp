@@ -1,17 +1,31 @@
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
+#include "scene/Camera.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
 
 namespace
 {
 // Starts the program on the test's display and closes the window titled pszTitle once it
 // shows; returns the exit status, or -1 when the window never came or the program hung.
-int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pstrError = nullptr)
+// pstrConfigHome, when given, becomes the program's settings folder.
+int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pstrError = nullptr,
+                const QString* pstrConfigHome = nullptr)
 {
     QProcess process;
+    if (pstrConfigHome != nullptr)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), *pstrConfigHome);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(TELDVIEW_EXE), arguments);
     if (!process.waitForStarted(10000))
         return -1;
@@ -26,11 +40,119 @@ int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pst
         *pstrError = QString::fromLocal8Bit(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
+// The first recent file the program left in the settings folder strConfigHome.
+QString FirstRecentFile(const QString& strConfigHome)
+{
+    const QSettings settings(strConfigHome +
+                                 QStringLiteral("/Local AppWizard-Generated Applications/TeldViewGL.conf"),
+                             QSettings::IniFormat);
+    return settings.value(QStringLiteral("Recent File List/File1")).toString();
+}
+
+// What a start with the command line's file leaves behind, to compare the two ways of reading.
+struct SStartResult
+{
+    bool bStarted = false;
+    std::vector<std::string> messages;
+    std::string strTitle;
+    QString strFrameTitle;
+    std::vector<std::string> recentFiles;
+    std::string strSelected;
+    double dCameraZ = 0.0;
+    double dBounds[6] = {};
+    bool bListCompiled = false;
+};
+
+// Starts the application on strArgument, with a read ahead of strPreload unless that is empty.
+SStartResult Start(const std::string& strArgument, const std::string& strPreload)
+{
+    CScriptedUiServices ui;
+    CTeldViewGLApp app(&ui);
+    if (!strPreload.empty())
+        app.SetCommandLinePreload(std::make_unique<CMeshPreloader>(strPreload));
+    SStartResult result;
+    result.bStarted = app.InitInstance({QString::fromStdString(strArgument)});
+    result.messages = ui.m_messages;
+    const CTeldViewGLDoc& doc = *app.GetDocument();
+    result.strTitle = doc.GetTitle();
+    app.GetMainFrame()->OnIdleUpdate();
+    result.strFrameTitle = app.GetMainFrame()->windowTitle();
+    result.recentFiles = app.RecentFiles();
+    result.strSelected = app.GetView()->m_strSelectedName;
+    result.dCameraZ = doc.m_pCamera->m_vPosition.z;
+    std::copy(doc.m_dSceneBounds, doc.m_dSceneBounds + 6, result.dBounds);
+    const CSceneObject* pMesh = doc.m_pCamera->m_pNext;
+    result.bListCompiled = pMesh != nullptr && static_cast<const CMesh*>(pMesh)->m_nDisplayList != 0;
+    return result;
+}
 } // namespace
 
 TEST(CommandLine, OpensTheFileNamedThere)
 {
-    EXPECT_EQ(RunAndClose({QString::fromStdString(Example("cube.off"))}, "cube.off - TeldViewGL"), 0);
+    QTemporaryDir config;
+    const QString strConfig = config.path();
+    const QString strCube = QString::fromStdString(Example("cube.off"));
+    EXPECT_EQ(RunAndClose({strCube}, "cube.off - TeldViewGL", nullptr, &strConfig), 0);
+    EXPECT_EQ(FirstRecentFile(strConfig), QFileInfo(strCube).absoluteFilePath());
+}
+
+// The file read ahead on a worker thread opens as File > Open would open it: same document,
+// title, recent file, view and display list; an unreadable one gives the same single message
+// and a failed start; a read ahead of another path is left unused.
+TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
+{
+    QTemporaryDir dir;
+    const std::string strCube = CopyExample(dir, "cube.off");
+    const std::string strColored = CopyExample(dir, "colored.off");
+    const std::string strBad = dir.filePath(QStringLiteral("broken.off")).toStdString();
+    {
+        QFile bad(QString::fromStdString(strBad));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("OFF\n3 1 0\n0 0 0\n");
+    }
+    struct SCase
+    {
+        const char* pszName;
+        std::string strArgument;
+        std::string strPreload;
+    };
+    const SCase cases[] = {
+        {"read ahead", strCube, strCube},
+        {"another file read ahead", strCube, strColored},
+        {"unreadable, read ahead", strBad, strBad},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        const SStartResult plain = Start(c.strArgument, std::string());
+        const SStartResult ahead = Start(c.strArgument, c.strPreload);
+        EXPECT_EQ(ahead.bStarted, plain.bStarted);
+        EXPECT_EQ(ahead.messages, plain.messages);
+        EXPECT_EQ(ahead.strTitle, plain.strTitle);
+        EXPECT_EQ(ahead.strFrameTitle, plain.strFrameTitle);
+        EXPECT_EQ(ahead.recentFiles, plain.recentFiles);
+        EXPECT_EQ(ahead.strSelected, plain.strSelected);
+        EXPECT_EQ(ahead.dCameraZ, plain.dCameraZ);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(ahead.dBounds[i], plain.dBounds[i]) << i;
+        EXPECT_EQ(ahead.bListCompiled, plain.bListCompiled);
+        if (c.strArgument == strBad)
+        {
+            EXPECT_FALSE(ahead.bStarted);
+            EXPECT_EQ(ahead.messages,
+                      std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
+        }
+        else
+        {
+            EXPECT_TRUE(ahead.bStarted);
+            EXPECT_TRUE(ahead.messages.empty());
+            EXPECT_EQ(ahead.strFrameTitle, "cube.off - TeldViewGL");
+            EXPECT_TRUE(ahead.bListCompiled);
+            EXPECT_GT(ahead.dCameraZ, 0.0);
+            ASSERT_FALSE(ahead.recentFiles.empty());
+            EXPECT_EQ(ahead.recentFiles.front(), strCube);
+        }
+    }
 }
 
 TEST(CommandLine, AFileThatCannotBeReadEndsTheProgramAfterTheMessage)
@@ -40,6 +162,49 @@ TEST(CommandLine, AFileThatCannotBeReadEndsTheProgramAfterTheMessage)
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("not a mesh");
     bad.close();
-    // The message box carries the program's title; closing it ends the program.
-    EXPECT_EQ(RunAndClose({bad.fileName()}, "TeldViewGL"), 1);
+    // The message box carries the program's title; closing it ends the program, and the file
+    // joins no recent-file list.
+    QTemporaryDir config;
+    const QString strConfig = config.path();
+    EXPECT_EQ(RunAndClose({bad.fileName()}, "TeldViewGL", nullptr, &strConfig), 1);
+    EXPECT_TRUE(FirstRecentFile(strConfig).isEmpty());
+}
+
+// The read ahead starts before Qt has taken its own options out of argv, so it guesses: the
+// first non-empty argument when it names an OFF file; nothing after an option, whose value it
+// could be, and nothing for the other kinds, which are not read that way.
+TEST(CommandLine, TheReadAheadGuessesOnlyPlainOffArguments)
+{
+    struct SCase
+    {
+        std::vector<std::string> args;
+        const char* pszExpected; // null: no read ahead
+    };
+    const SCase cases[] = {
+        {{"teldviewgl", "/nowhere/a.off"}, "/nowhere/a.off"},
+        {{"teldviewgl", "", "/nowhere/b.OFF"}, "/nowhere/b.OFF"},
+        {{"teldviewgl", "/nowhere/mesh"}, "/nowhere/mesh"},
+        {{"teldviewgl", "-style", "fusion", "/nowhere/a.off"}, nullptr},
+        {{"teldviewgl", "/nowhere/a.stl"}, nullptr},
+        {{"teldviewgl", "/nowhere/a.scn"}, nullptr},
+        {{"teldviewgl"}, nullptr},
+    };
+    for (const SCase& c : cases)
+    {
+        std::vector<std::string> args = c.args;
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const std::unique_ptr<CMeshPreloader> pPreload =
+            CTeldViewGLApp::PreloadCommandLineFile(static_cast<int>(args.size()), argv.data(), 1);
+        SCOPED_TRACE(args.back());
+        if (c.pszExpected == nullptr)
+        {
+            EXPECT_EQ(pPreload, nullptr);
+            continue;
+        }
+        ASSERT_NE(pPreload, nullptr);
+        EXPECT_EQ(pPreload->Path(), c.pszExpected);
+    }
 }

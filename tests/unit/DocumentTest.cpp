@@ -5,8 +5,10 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/ArchiveException.h"
 #include "platform/ScriptedUiServices.h"
@@ -278,4 +280,88 @@ TEST_F(DocumentTest, PrepareImportMeshAndUpdateSceneBounds)
     const double expected[6] = {-1, 3, -1, 1, -5, 1};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(m_doc.m_dSceneBounds[i], expected[i]) << i;
+}
+
+// A mesh read elsewhere (the start-up's worker thread) enters the document exactly as
+// LoadMeshFile would have put it there, in either mode, and the open that uses it gives the
+// document the same path, title and recent-file entry as the framework's open.
+TEST_F(DocumentTest, AnAdoptedMeshEndsUpAsALoadedOne)
+{
+    const std::string strBox = Write("box.off", BOX_OFF);
+    for (const bool bAppend : {false, true})
+    {
+        SCOPED_TRACE(bAppend ? "append" : "replace");
+        CTeldViewGLDoc loaded;
+        loaded.m_bCompileLists = false;
+        loaded.SetUiServices(&m_ui);
+        ASSERT_TRUE(loaded.LoadMeshFile(strBox, bAppend));
+
+        CTeldViewGLDoc adopted;
+        adopted.m_bCompileLists = false;
+        CMesh* pMesh = new CMesh;
+        ASSERT_TRUE(pMesh->ReadOFF(strBox));
+        ASSERT_TRUE(adopted.AdoptMesh(pMesh, bAppend));
+        EXPECT_EQ(adopted.m_pCamera->m_pNext, pMesh);
+        EXPECT_EQ(pMesh->m_pPrev, adopted.m_pCamera);
+        EXPECT_EQ(pMesh->m_pNext, nullptr);
+        EXPECT_EQ(adopted.m_pCurrentObject, pMesh);
+        EXPECT_TRUE(adopted.m_bHasMesh);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(adopted.m_dSceneBounds[i], loaded.m_dSceneBounds[i]) << i;
+        EXPECT_EQ(pMesh->m_strName, loaded.m_pCurrentObject->m_strName);
+    }
+
+    std::vector<std::string> recent;
+    const auto track = [&recent](const std::string& strPath) { recent.push_back(strPath); };
+    CTeldViewGLDoc opened;
+    opened.m_bCompileLists = false;
+    opened.m_fnAddToRecentFileList = track;
+    ASSERT_TRUE(opened.OnOpenDocument(strBox));
+    CTeldViewGLDoc preRead;
+    preRead.m_bCompileLists = false;
+    preRead.m_fnAddToRecentFileList = track;
+    preRead.SetModifiedFlag(true);
+    CMesh* pMesh = new CMesh;
+    ASSERT_TRUE(pMesh->ReadOFF(strBox));
+    ASSERT_TRUE(preRead.OnOpenDocumentWithMesh(strBox, pMesh));
+    EXPECT_EQ(preRead.GetPathName(), opened.GetPathName());
+    EXPECT_EQ(preRead.GetTitle(), "box.off");
+    EXPECT_FALSE(preRead.IsModified());
+    EXPECT_EQ(preRead.m_pCurrentObject, pMesh);
+    EXPECT_EQ(recent, (std::vector<std::string>{strBox, strBox}));
+}
+
+// Adoption is for a document without meshes only: replace mode must go on reusing its one
+// mesh, and a mesh that is not loaded or already linked is no candidate. A refusal changes
+// nothing and leaves the mesh to the caller.
+TEST_F(DocumentTest, AdoptionIsRefusedOnceAMeshIsThere)
+{
+    std::unique_ptr<CMesh> pEmpty = std::make_unique<CMesh>();
+    EXPECT_FALSE(m_doc.AdoptMesh(nullptr, false));
+    EXPECT_FALSE(m_doc.AdoptMesh(pEmpty.get(), false)) << "not loaded";
+    EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(Write("x.off", TRIANGLE_OFF), pEmpty.get()));
+    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
+    EXPECT_EQ(CountObjects(), 1);
+
+    ASSERT_TRUE(m_doc.LoadMeshFile(Write("tri.off", TRIANGLE_OFF), false));
+    CSceneObject* pFirst = m_doc.m_pCamera->m_pNext;
+    EXPECT_FALSE(m_doc.AdoptMesh(static_cast<CMesh*>(pFirst), true)) << "already linked";
+    std::unique_ptr<CMesh> pBox = std::make_unique<CMesh>();
+    ASSERT_TRUE(pBox->ReadOFF(Write("box.off", BOX_OFF)));
+    for (const bool bAppend : {false, true})
+    {
+        EXPECT_FALSE(m_doc.AdoptMesh(pBox.get(), bAppend));
+        EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(pBox->m_strPath, pBox.get()));
+    }
+    EXPECT_EQ(CountObjects(), 2);
+    EXPECT_EQ(m_doc.m_pCurrentObject, pFirst);
+    EXPECT_EQ(m_doc.m_dSceneBounds[BOUNDS_MIN_Z], 0.0);
+    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
+    EXPECT_EQ(pBox->m_pPrev, nullptr);
+
+    // Once Clear Scene has emptied the list, a mesh may come in again.
+    m_doc.ClearScene();
+    EXPECT_TRUE(m_doc.AdoptMesh(pBox.release(), true));
+    EXPECT_EQ(CountObjects(), 2);
+    EXPECT_EQ(m_doc.m_dSceneBounds[BOUNDS_MIN_Z], -3.0);
 }

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "formats/NumberFormat.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+fs::path TestDir()
+{
+    const fs::path dir = fs::temp_directory_path() / ("teldview_preload_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+} // namespace
+
+// The worker's read gives what ReadOFF on the GUI thread would give; a file that ReadOFF
+// refuses gives no mesh at all (the caller then opens the file itself, with its message).
+TEST(MeshPreloader, TakesWhatReadOffWouldGiveOrNothing)
+{
+    const fs::path dir = TestDir();
+    struct SCase
+    {
+        const char* pszName;
+        const char* pszText; // null: no such file
+        bool bReadable;
+    };
+    const SCase cases[] = {
+        {"square.off", "OFF\n4 1 0\n0 0 0\n2 0 0\n2 1 0\n0 1 0\n4 0 1 2 3\n", true},
+        {"short.off", "OFF\n3 1 0\n0 0 0\n", false},
+        {"index.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n", false},
+        {"missing.off", nullptr, false},
+    };
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        const std::string strPath = (dir / c.pszName).string();
+        if (c.pszText != nullptr)
+            std::ofstream(strPath, std::ios::binary) << c.pszText;
+        CMeshPreloader preload(strPath);
+        EXPECT_EQ(preload.Path(), strPath);
+        std::unique_ptr<CMesh> pMesh = preload.Take();
+        EXPECT_EQ(preload.Take(), nullptr) << "the mesh is handed over once";
+        CMesh direct;
+        ASSERT_EQ(direct.ReadOFF(strPath), c.bReadable);
+        ASSERT_EQ(pMesh != nullptr, c.bReadable);
+        EXPECT_LE(preload.ReadStart(), preload.ReadEnd());
+        if (!pMesh)
+            continue;
+        EXPECT_TRUE(pMesh->m_bLoaded);
+        EXPECT_EQ(pMesh->m_strName, c.pszName);
+        EXPECT_EQ(pMesh->m_strPath, strPath);
+        EXPECT_EQ(pMesh->m_nDisplayList, 0u) << "no GL on the worker";
+        ASSERT_EQ(pMesh->m_nVertices, direct.m_nVertices);
+        ASSERT_EQ(pMesh->m_nFaces, direct.m_nFaces);
+        EXPECT_EQ(pMesh->m_vCenter.x, direct.m_vCenter.x);
+        EXPECT_EQ(pMesh->m_nLargestFace, 4);
+        for (int32_t i = 0; i < direct.m_nVertices; ++i)
+            for (int k = 0; k < 6; ++k)
+                EXPECT_EQ(pMesh->m_ppVertices[i][k], direct.m_ppVertices[i][k]) << i << ' ' << k;
+    }
+    fs::remove_all(dir);
+}
+
+// Dropping a preload that nobody took (a start-up that ended early, or a path the command line
+// did not use) waits for the worker and frees its mesh: nothing leaks, nothing runs on.
+TEST(MeshPreloader, AnUntakenReadIsJoinedAndFreed)
+{
+    const fs::path dir = TestDir();
+    const std::string strPath = (dir / "grid.off").string();
+    const int n = 200;
+    std::string text = "OFF\n";
+    NumberFormat::AppendInt(text, (n + 1) * (n + 1));
+    text += ' ';
+    NumberFormat::AppendInt(text, n * n);
+    text += " 0\n";
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+        {
+            NumberFormat::AppendInt(text, i);
+            text += ' ';
+            NumberFormat::AppendInt(text, j);
+            text += " 0\n";
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+        {
+            const int a = j * (n + 1) + i;
+            text += '4';
+            for (const int v : {a, a + 1, a + n + 2, a + n + 1})
+            {
+                text += ' ';
+                NumberFormat::AppendInt(text, v);
+            }
+            text += '\n';
+        }
+    std::ofstream(strPath, std::ios::binary) << text;
+    for (int i = 0; i < 4; ++i)
+        CMeshPreloader preload(strPath);
+    CMeshPreloader preload(strPath);
+    std::unique_ptr<CMesh> pMesh = preload.Take();
+    ASSERT_NE(pMesh, nullptr);
+    EXPECT_EQ(pMesh->m_nFaces, n * n);
+    fs::remove_all(dir);
+}
