@@ -44,6 +44,7 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     Trace trace;
     trace.m_tMain = tStart;
     // argv[1] is --benchmark-startup.
+    PrepareAllocator();
     std::unique_ptr<CMeshPreloader> pPreload = PreloadCommandLineFile(argc, argv, 2);
     PrepareQt();
     QApplication application(argc, argv);

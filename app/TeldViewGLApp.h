@@ -60,6 +60,9 @@ public:
     // surface format (no multisampling, which would break reading pixels back) and shared
     // contexts, so that moving the view between windows keeps its display lists.
     static void PrepareQt();
+    // Allocator settings for the window's process: the GL driver's large per-frame buffers
+    // stay in the heap between frames instead of going back to the kernel after each one.
+    static void PrepareAllocator();
     // The whole GUI run: QApplication, start-up, event loop. The exit status.
     static int Run(int argc, char** argv);
     // As Run, but quits after the first frame of FILE is on screen and prints where the time

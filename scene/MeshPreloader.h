@@ -25,7 +25,7 @@ public:
     // Waits for the read; the mesh when ReadOFF succeeded (the caller then owns it), else null.
     // Null on every later call.
     std::unique_ptr<CMesh> Take();
-    // When the worker began and ended its read; equal until Take or the destructor has joined it.
+    // When the worker began and ended its read; to be asked only after Take.
     std::chrono::steady_clock::time_point ReadStart() const { return m_tStart; }
     std::chrono::steady_clock::time_point ReadEnd() const { return m_tEnd; }
 
