@@ -44,8 +44,4 @@ TEST(OffscreenContextTest, ContextsAreIndependent)
     ASSERT_TRUE(GlTest::Context()->ReadPixels(rgba));
     ASSERT_EQ(rgba.size(), static_cast<size_t>(GlTest::SIZE * GlTest::SIZE * 4));
     EXPECT_EQ((std::array{rgba[0], rgba[2], rgba[rgba.size() - 2]}), (std::array<uint8_t, 3>{0, 255, 255}));
-    // A compatibility context: the fixed-function entry points work.
-    glEnable(GL_COLOR_MATERIAL);
-    EXPECT_EQ(glIsEnabled(GL_COLOR_MATERIAL), GL_TRUE);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
