@@ -194,8 +194,10 @@ TEST_F(OffFileTest, MalformedFilesLeaveTheMeshEmpty)
         CMesh mesh;
         mesh.m_strName = "before";
         mesh.m_strPath = "/before/path";
-        EXPECT_EQ(FailedAllocationsUnderCap([&] { EXPECT_FALSE(mesh.ReadOFF(strPath)); }), 0)
+        bool bRead = true;
+        EXPECT_EQ(FailedAllocationsUnderCap([&] { bRead = mesh.ReadOFF(strPath); }), 0)
             << "the header's counts were believed";
+        EXPECT_FALSE(bRead);
         EXPECT_FALSE(mesh.m_bLoaded || mesh.m_bHasNormals || mesh.m_bHasColors || mesh.m_bHasTexCoords);
         EXPECT_TRUE(mesh.m_nVertices == 0 && mesh.m_nFaces == 0 && mesh.m_nEdges == 0 &&
                     mesh.m_nRecordSize == 6);
@@ -240,10 +242,6 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
     std::ofstream closed;
     EXPECT_FALSE(mesh.WriteOFF(closed));
     EXPECT_FALSE(mesh.WriteOFFFaces(closed, 0));
-    std::ostringstream failed;
-    failed.setstate(std::ios::badbit);
-    EXPECT_FALSE(mesh.WriteOFF(failed));
-    EXPECT_EQ(failed.str(), "");
 }
 
 TEST(OffFormat, SceneWritersUseWorldPositionsAndOffsets)
