@@ -64,11 +64,6 @@ TEST(KeyframeList, InsertionSortsAndReplacesAtEqualTime)
     object.AddPositionKey(object.m_pPosKeys->m_pNext);
     EXPECT_EQ(PosTimes(object), (std::vector<int32_t>{-5, 10, 20, 30, 40}));
     EXPECT_EQ(object.m_pCurPosKey->m_vPosition.y, 10.0);
-
-    object.AddOrientationKey(OriKey(5, CQuaternion()));
-    object.AddOrientationKey(OriKey(5, CQuaternion(0, 0, 0, 1)));
-    EXPECT_EQ(object.CountOrientationKeys(), 1);
-    EXPECT_EQ(object.m_pOriKeys->m_qOrientation.v.z, 1.0);
 }
 
 TEST(KeyframeList, PositionEvaluation)

@@ -81,9 +81,6 @@ TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
     EXPECT_EQ(pFirst->CountPositionKeys(), 1);
     EXPECT_EQ(pFirst->m_pPosKeys->m_vPosition.y, 2.0);
     EXPECT_EQ(pSecond->CountPositionKeys(), 2);
-    // The old mesh went and the scene bounds enclose exactly the two new ones.
-    EXPECT_EQ(m_doc.m_dSceneBounds[BOUNDS_MAX_X], 4.0);
-    EXPECT_EQ(m_doc.m_dSceneBounds[BOUNDS_MIN_X], 0.0);
     // Every object is posed, also after the camera that is still in progress.
     EXPECT_TRUE(m_doc.EvaluateScene(50));
     EXPECT_EQ(std::tuple(m_doc.m_nSceneTime, m_doc.m_pCamera->m_vPosition.x, pFirst->m_vPosition.x,
