@@ -4,54 +4,30 @@
 
 #include <array>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "FileTestSupport.h"
 #include "platform/ArchiveException.h"
 #include "platform/ScriptedUiServices.h"
 #include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
 
-namespace fs = std::filesystem;
+using namespace FileTestSupport;
 
 namespace
 {
 const char* const TRIANGLE_OFF = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
 const char* const BOX_OFF = "OFF\n2 1 0\n-1 -2 -3\n4 5 6\n2 0 1\n";
 
-class DocumentTest : public ::testing::Test
+class DocumentTest : public CScratchTest
 {
 protected:
     void SetUp() override
     {
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_doc.m_bCompileLists = false;
+        CScratchTest::SetUp();
         m_doc.SetUiServices(&m_ui);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string Path(const std::string& strName) const { return (m_dir / strName).string(); }
-    std::string Write(const std::string& strName, const std::string& strText) const
-    {
-        std::ofstream(Path(strName), std::ios::binary) << strText;
-        return Path(strName);
-    }
-    static std::string Slurp(const std::string& strPath)
-    {
-        std::ifstream in(strPath, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    fs::path m_dir =
-        fs::temp_directory_path() / ("teldview_doc_" + std::to_string(::getpid()) + "_" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     CScriptedUiServices m_ui;
-    CTeldViewGLDoc m_doc;
 };
 
 using Bounds = std::array<double, 6>;
@@ -101,19 +77,17 @@ TEST_F(DocumentTest, SceneModeAppendsAndWidensBounds)
 
     ASSERT_TRUE(m_doc.LoadMeshFile(Write("tri.off", TRIANGLE_OFF), true));
     ASSERT_TRUE(m_doc.LoadMeshFile(Write("box.off", BOX_OFF), true));
-    CSceneObject* pSecond = m_doc.m_pCamera->m_pNext->m_pNext;
-    ASSERT_NE(pSecond, nullptr);
-    EXPECT_EQ(pSecond->m_pNext, nullptr);
-    EXPECT_EQ(m_doc.m_pCurrentObject, pSecond);
-    EXPECT_EQ(pSecond->m_pPrev, m_doc.m_pCamera->m_pNext);
+    const std::vector<CSceneObject*> list = ObjectList(m_doc);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(m_doc.m_pCurrentObject, list[2]);
+    EXPECT_EQ(list[2]->m_pPrev, list[1]);
     EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{-1, 4, -2, 5, -3, 6}));
     // An open through the framework appends too while in scene mode.
     EXPECT_TRUE(m_doc.OnOpenDocument(Write("tri2.off", TRIANGLE_OFF)));
-    ASSERT_NE(pSecond->m_pNext, nullptr);
-    EXPECT_EQ(pSecond->m_pNext->m_pNext, nullptr);
+    EXPECT_EQ(ObjectList(m_doc).size(), 4u);
 
     m_doc.ClearScene();
-    EXPECT_EQ(m_doc.m_pCamera->m_pNext, nullptr);
+    EXPECT_EQ(ObjectList(m_doc).size(), 1u);
     EXPECT_EQ(m_doc.m_pCurrentObject, m_doc.m_pCamera);
     EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), NO_BOUNDS);
     EXPECT_TRUE(m_doc.m_bScene);
@@ -132,8 +106,8 @@ TEST_F(DocumentTest, SaveMessagesAndTheWrittenFile)
     m_doc.SetModifiedFlag(true);
     EXPECT_TRUE(m_doc.OnSaveDocument(strTarget));
     EXPECT_FALSE(m_doc.IsModified());
-    EXPECT_EQ(Slurp(strTarget), "OFF\n3 1 3\n0.000000 0.000000 0.000000\n1.000000 0.000000 0.000000\n"
-                                "0.000000 1.000000 0.000000\n3 0 1 2\n");
+    EXPECT_EQ(ReadFile(strTarget), "OFF\n3 1 3\n0.000000 0.000000 0.000000\n1.000000 0.000000 0.000000\n"
+                                   "0.000000 1.000000 0.000000\n3 0 1 2\n");
     EXPECT_EQ(m_ui.m_nWaitCursorDepth, 0);
     EXPECT_EQ(m_ui.m_nWaitCursorShown, 1);
 
@@ -171,11 +145,11 @@ TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
 
     EXPECT_FALSE(bSaved);
     EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"Error trying to save file"});
-    EXPECT_EQ(Slurp(strTarget), "precious");
+    EXPECT_EQ(ReadFile(strTarget), "precious");
     EXPECT_FALSE(bExported);
-    EXPECT_EQ(Slurp(strScene), "precious too");
+    EXPECT_EQ(ReadFile(strScene), "precious too");
     // No temporary files are left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 3);
+    EXPECT_EQ(FilesInDir(), 3u);
 }
 
 // An empty scene has every field, so it writes them all; a COFF and an OFF mesh share only the
@@ -183,7 +157,7 @@ TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
 TEST_F(DocumentTest, SceneOffExportDropsMissingFieldsAndShiftsIndices)
 {
     ASSERT_TRUE(m_doc.ExportSceneOFF(Path("empty.off")));
-    EXPECT_EQ(Slurp(Path("empty.off")), "STCNOFF\n0 0 0\n");
+    EXPECT_EQ(ReadFile(Path("empty.off")), "STCNOFF\n0 0 0\n");
     EXPECT_FALSE(m_doc.ExportSceneOFF(Path("no/such.off")));
 
     m_doc.m_bScene = true;
@@ -193,8 +167,9 @@ TEST_F(DocumentTest, SceneOffExportDropsMissingFieldsAndShiftsIndices)
     // The second mesh is placed away from its model coordinates: exported positions include it.
     m_doc.m_pCurrentObject->m_vPosition = CVector3(10, 0, 0);
     ASSERT_TRUE(m_doc.ExportSceneOFF(Path("scene.off")));
-    EXPECT_EQ(Slurp(Path("scene.off")), "OFF\n6 2 6\n0.000000 0.000000 0.000000\n2.000000 0.000000 0.000000\n"
-                                        "0.000000 2.000000 0.000000\n10.000000 0.000000 0.000000\n"
-                                        "11.000000 0.000000 0.000000\n10.000000 1.000000 0.000000\n"
-                                        "3 0 1 2\n3 3 4 5\n");
+    EXPECT_EQ(ReadFile(Path("scene.off")),
+              "OFF\n6 2 6\n0.000000 0.000000 0.000000\n2.000000 0.000000 0.000000\n"
+              "0.000000 2.000000 0.000000\n10.000000 0.000000 0.000000\n"
+              "11.000000 0.000000 0.000000\n10.000000 1.000000 0.000000\n"
+              "3 0 1 2\n3 3 4 5\n");
 }
