@@ -52,17 +52,16 @@ char ColourOf(const uint8_t* rgb)
 testing::AssertionResult Shows(const CMesh& mesh, double x, double y, char cColour, bool bNear = false)
 {
     const auto toPixel = [](double d) { return static_cast<int>((d + EXTENT) / (2.0 * EXTENT) * SIZE); };
-    const int nX = toPixel(x - mesh.m_vCenter.x), nY = toPixel(y - mesh.m_vCenter.y), nReach = bNear ? 1 : 0;
-    uint8_t rgba[4] = {0, 0, 0, 0};
-    for (int dy = -nReach; dy <= nReach; ++dy)
-        for (int dx = -nReach; dx <= nReach; ++dx)
-        {
-            glReadPixels(nX + dx, nY + dy, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-            if (ColourOf(rgba) == cColour)
-                return testing::AssertionSuccess();
-        }
-    return testing::AssertionFailure() << "(" << x << ", " << y << ") shows " << +rgba[0] << "," << +rgba[1]
-                                       << "," << +rgba[2] << ", not " << cColour;
+    const int nReach = bNear ? 1 : 0, nSide = 2 * nReach + 1;
+    uint8_t rgba[9 * 4] = {};
+    glReadPixels(toPixel(x - mesh.m_vCenter.x) - nReach, toPixel(y - mesh.m_vCenter.y) - nReach, nSide, nSide,
+                 GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    for (int i = 0; i < nSide * nSide; ++i)
+        if (ColourOf(&rgba[4 * i]) == cColour)
+            return testing::AssertionSuccess();
+    const uint8_t* pCentre = &rgba[4 * (nSide * nSide / 2)];
+    return testing::AssertionFailure() << "(" << x << ", " << y << ") shows " << +pCentre[0] << ","
+                                       << +pCentre[1] << "," << +pCentre[2] << ", not " << cColour;
 }
 
 int LitPixels()
