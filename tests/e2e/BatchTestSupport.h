@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,19 +17,19 @@ namespace fs = std::filesystem;
 
 namespace BatchTestSupport
 {
+const std::string EXAMPLES = TELDVIEW_EXAMPLES_DIR;
+const char* const TRIANGLE_OFF = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+
 struct SRun
 {
     int nStatus = -1;
-    std::string strOut;
-    std::string strErr;
+    std::string strOut, strErr;
 };
 
 inline std::string Slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string Quote(const std::string& s)
@@ -43,11 +43,7 @@ inline std::string Quote(const std::string& s)
 class BatchTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("teldview_batch_" + std::to_string(getpid()));
-        fs::create_directories(m_dir);
-    }
+    void SetUp() override { fs::create_directories(m_dir); }
     void TearDown() override { fs::remove_all(m_dir); }
 
     SRun Run(const std::vector<std::string>& args)
@@ -55,22 +51,17 @@ protected:
         std::string strCommand = Quote(TELDVIEW_EXE);
         for (const std::string& arg : args)
             strCommand += " " + Quote(arg);
-        strCommand += " >" + Quote((m_dir / "stdout").string()) + " 2>" + Quote((m_dir / "stderr").string());
-        const int nRaw = std::system(strCommand.c_str());
-        SRun run;
-        run.nStatus = WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1;
-        run.strOut = Slurp(m_dir / "stdout");
-        run.strErr = Slurp(m_dir / "stderr");
-        return run;
+        const int nRaw =
+            std::system((strCommand + " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr"))).c_str());
+        return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};
     }
-
     std::string WriteFile(const std::string& strName, const std::string& strText)
     {
-        const fs::path path = m_dir / strName;
-        std::ofstream(path, std::ios::binary) << strText;
-        return path.string();
+        std::ofstream(m_dir / strName, std::ios::binary) << strText;
+        return Path(strName);
     }
+    std::string Path(const std::string& strName) const { return (m_dir / strName).string(); }
 
-    fs::path m_dir;
+    const fs::path m_dir = fs::temp_directory_path() / ("teldview_batch_" + std::to_string(getpid()));
 };
 } // namespace BatchTestSupport

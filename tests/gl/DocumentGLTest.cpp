@@ -1,64 +1,50 @@
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
 #include "gl/GlTestSupport.h"
-#include "platform/OffscreenContext.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
-
-namespace fs = std::filesystem;
 
 // Loads compile each mesh's list in the current context; replacing or clearing deletes the old
 // lists, and ReleaseGLObjects leaves nothing for a later destruction without a context.
 TEST(DocumentGLTest, LoadsCompileListsAndReleasingDeletesThem)
 {
     ASSERT_NE(GlTest::Context(), nullptr);
-    const fs::path dir = fs::temp_directory_path() / ("teldview_docgl_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string strPath = (dir / "tri.off").string();
+    const std::string strPath =
+        std::filesystem::temp_directory_path() / ("teldview_docgl_" + std::to_string(::getpid()) + ".off");
     std::ofstream(strPath) << "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
-
     CTeldViewGLDoc doc;
     doc.LoadMeshFile(strPath, false);
     CMesh* pMesh = static_cast<CMesh*>(doc.m_pCamera->m_pNext);
     const GLuint nFirst = pMesh->m_nDisplayList;
-    ASSERT_NE(nFirst, 0u);
     EXPECT_TRUE(glIsList(nFirst));
-
     // Replace mode reuses the mesh: its old list goes before the new one is built.
     doc.LoadMeshFile(strPath, false);
     EXPECT_EQ(doc.m_pCamera->m_pNext, pMesh);
-    EXPECT_NE(pMesh->m_nDisplayList, 0u);
-    if (pMesh->m_nDisplayList != nFirst)
-    {
-        EXPECT_FALSE(glIsList(nFirst));
-    }
+    EXPECT_TRUE(glIsList(pMesh->m_nDisplayList));
+    EXPECT_TRUE(pMesh->m_nDisplayList == nFirst || !glIsList(nFirst));
 
     doc.m_bScene = true;
     doc.LoadMeshFile(strPath, true);
     CMesh* pSecond = static_cast<CMesh*>(pMesh->m_pNext);
-    const GLuint nSecond = pSecond->m_nDisplayList;
-    EXPECT_TRUE(glIsList(nSecond));
-    const GLuint nMeshList = pMesh->m_nDisplayList;
-
+    const GLuint nLists[2] = {pMesh->m_nDisplayList, pSecond->m_nDisplayList};
+    EXPECT_TRUE(glIsList(nLists[1]));
     doc.ReleaseGLObjects();
-    EXPECT_EQ(pMesh->m_nDisplayList, 0u);
-    EXPECT_EQ(pSecond->m_nDisplayList, 0u);
-    EXPECT_FALSE(glIsList(nMeshList));
-    EXPECT_FALSE(glIsList(nSecond));
+    EXPECT_EQ(std::pair(pMesh->m_nDisplayList, pSecond->m_nDisplayList), std::pair(0u, 0u));
+    EXPECT_FALSE(glIsList(nLists[0]) || glIsList(nLists[1]));
 
-    pSecond->BuildDisplayList();
-    const GLuint nRebuilt = pSecond->m_nDisplayList;
+    const GLuint nRebuilt = pSecond->BuildDisplayList();
     doc.ClearScene();
     EXPECT_FALSE(glIsList(nRebuilt));
-    fs::remove_all(dir);
+    std::filesystem::remove(strPath);
 }
 
 // A mesh read without a context (on the start-up's worker) gets its list when the document
@@ -66,9 +52,8 @@ TEST(DocumentGLTest, LoadsCompileListsAndReleasingDeletesThem)
 TEST(DocumentGLTest, AdoptionCompilesTheListThatLoadingWould)
 {
     ASSERT_NE(GlTest::Context(), nullptr);
-    const fs::path dir = fs::temp_directory_path() / ("teldview_adoptgl_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string strPath = (dir / "tri.off").string();
+    const std::string strPath =
+        std::filesystem::temp_directory_path() / ("teldview_adoptgl_" + std::to_string(::getpid()) + ".off");
     std::ofstream(strPath) << "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
 
     CTeldViewGLDoc doc;
@@ -84,5 +69,5 @@ TEST(DocumentGLTest, AdoptionCompilesTheListThatLoadingWould)
     EXPECT_FALSE(doc.AdoptMesh(&refused, false));
     EXPECT_EQ(refused.m_nDisplayList, 0u);
     doc.ReleaseGLObjects();
-    fs::remove_all(dir);
+    std::filesystem::remove(strPath);
 }

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "GlTestSupport.h"
 #include "scene/Mesh.h"
@@ -18,195 +21,233 @@ namespace
 // L-shaped hexagon, concave at (1, 1); the notch is the square (1..2, 1..2). It starts at
 // (2, 0), which cannot see the whole face: a fan from there would cover part of the notch.
 constexpr const char* L_SHAPE = "OFF\n6 1 6\n2 0 0\n2 1 0\n1 1 0\n1 2 0\n0 2 0\n0 0 0\n6 0 1 2 3 4 5\n";
-// Unit square facing the viewer (counter-clockwise seen from +z), and the same square wound
-// clockwise.
+// A unit square facing the viewer; wound clockwise; with green vertex colours; with texture
+// coordinates.
 constexpr const char* SQUARE = "OFF\n4 1 4\n-0.5 -0.5 0\n0.5 -0.5 0\n0.5 0.5 0\n-0.5 0.5 0\n4 0 1 2 3\n";
 constexpr const char* SQUARE_CW = "OFF\n4 1 4\n-0.5 -0.5 0\n0.5 -0.5 0\n0.5 0.5 0\n-0.5 0.5 0\n4 0 3 2 1\n";
-// The square with green vertex colours, and with texture coordinates.
 constexpr const char* GREEN_SQUARE = "COFF\n4 1 4\n-0.5 -0.5 0 0 1 0\n0.5 -0.5 0 0 1 0\n0.5 0.5 0 0 1 0\n"
                                      "-0.5 0.5 0 0 1 0\n4 0 1 2 3\n";
 constexpr const char* TEX_SQUARE = "STOFF\n4 1 4\n-0.5 -0.5 0 0 0\n0.5 -0.5 0 1 0\n0.5 0.5 0 1 1\n"
                                    "-0.5 0.5 0 0 1\n4 0 1 2 3\n";
-// A front square at z = 0.5 and, behind it, a taller rectangle whose left edge x = 0 runs
-// behind the front square for -0.5 < y < 0.5.
-constexpr const char* TWO_LAYERS = "OFF\n8 2 8\n"
-                                   "-0.5 -0.5 0.5\n0.5 -0.5 0.5\n0.5 0.5 0.5\n-0.5 0.5 0.5\n"
-                                   "0 -1 -0.5\n1 -1 -0.5\n1 1 -0.5\n0 1 -0.5\n"
-                                   "4 0 1 2 3\n4 4 5 6 7\n";
+constexpr double EXTENT = 1.25; // the view shows [-EXTENT, EXTENT]^2
+constexpr int FLAT = SHADE_FLAT, GOURAUD = SHADE_GOURAUD, SHADED = RENDER_SHADED, HIDDEN = RENDER_HIDDEN_LINE,
+              WIRE = RENDER_WIREFRAME, POINTS = RENDER_POINTS;
+constexpr bool NEAR = true;
 
-// A square tilted steeply away from the viewer, wound both ways round: lines and faces at the
-// same depths.
-constexpr const char* TILTED = "OFF\n4 2 8\n-0.8 -0.7 -3\n0.7 -0.8 3\n0.8 0.7 3\n-0.7 0.8 -3\n"
-                               "4 0 1 2 3\n4 3 2 1 0\n";
-
-enum ETexture
+// 'k'lack, 'w'hite, gre'y' (0x808080, the fill colour the tests give hidden-line faces), 'r'ed,
+// 'g'reen or 'b'lue (one channel clearly above the other two), or '?'.
+char ColourOf(const uint8_t* rgb)
 {
-    TEX_NONE,
-    TEX_ON,         // m_bTextureOn with a texture
-    TEX_ON_NO_NAME, // m_bTextureOn but no texture name
-    TEX_NAME_OFF,   // a texture that is switched off
-};
+    const int nMax = std::max({rgb[0], rgb[1], rgb[2]}), nMin = std::min({rgb[0], rgb[1], rgb[2]});
+    if (nMax < 16 || nMin > 200 || (nMin > 100 && nMax < 160))
+        return nMax < 16 ? 'k' : nMin > 200 ? 'w' : 'y';
+    for (int c = 0; c < 3; ++c)
+        if (rgb[c] > 60 && rgb[(c + 1) % 3] < rgb[c] / 3 && rgb[(c + 2) % 3] < rgb[c] / 3)
+            return "rgb"[c];
+    return '?';
+}
+
+// Whether the pixel showing the mesh's point (x, y) has the colour; with bNear any pixel of the
+// 3 x 3 block around it will do, as lines and points may land on a neighbour.
+testing::AssertionResult Shows(const CMesh& mesh, double x, double y, char cColour, bool bNear = false)
+{
+    const auto toPixel = [](double d) { return static_cast<int>((d + EXTENT) / (2.0 * EXTENT) * SIZE); };
+    const int nReach = bNear ? 1 : 0, nSide = 2 * nReach + 1;
+    uint8_t rgba[9 * 4] = {};
+    glReadPixels(toPixel(x - mesh.m_vCenter.x) - nReach, toPixel(y - mesh.m_vCenter.y) - nReach, nSide, nSide,
+                 GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    for (int i = 0; i < nSide * nSide; ++i)
+        if (ColourOf(&rgba[4 * i]) == cColour)
+            return testing::AssertionSuccess();
+    const uint8_t* pCentre = &rgba[4 * (nSide * nSide / 2)];
+    return testing::AssertionFailure() << "(" << x << ", " << y << ") shows " << +pCentre[0] << ","
+                                       << +pCentre[1] << "," << +pCentre[2] << ", not " << cColour;
+}
+
+int LitPixels()
+{
+    std::vector<uint8_t> rgba;
+    if (!Context()->ReadPixels(rgba))
+        return -1;
+    int nLit = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        nLit += ColourOf(&rgba[i]) != 'k';
+    return nLit;
+}
+
+std::unique_ptr<CMesh> MeshFromOFF(std::string_view text)
+{
+    auto pMesh = std::make_unique<CMesh>();
+    EXPECT_TRUE(pMesh->ReadOFFBuffer(text, "test.off")) << text;
+    pMesh->SetFillColor(0x808080);
+    return pMesh;
+}
+
+// Builds the mesh's list in the mode, clears the frame and calls the list once (it moves the
+// mesh's centre to the origin and leaves that translation in place). Whatever the settings,
+// calling the list must leave the view's baseline state behind.
+uint32_t Draw(CMesh& mesh, int nMode)
+{
+    mesh.m_nRenderMode = nMode;
+    const uint32_t nList = mesh.BuildDisplayList();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    glCallList(nList);
+    glPopMatrix();
+    for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_POLYGON_OFFSET_FILL})
+        EXPECT_EQ(glIsEnabled(nCap), nCap == GL_LIGHTING ? GL_TRUE : GL_FALSE) << nCap;
+    GLint nShadeModel = 0;
+    glGetIntegerv(GL_SHADE_MODEL, &nShadeModel);
+    EXPECT_EQ(nShadeModel, GL_SMOOTH);
+    // Unbalanced attribute pushes and pops would show here.
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    return nList;
+}
+
+// A one-texel texture, green.
+GLuint GreenTexture()
+{
+    const uint8_t texel[3] = {0, 255, 0};
+    GLuint nTexture = 0;
+    glGenTextures(1, &nTexture);
+    glBindTexture(GL_TEXTURE_2D, nTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+    return nTexture;
+}
 
 class MeshDisplayListTest : public ::testing::Test
 {
 protected:
+    // The view's start-up state: blue front and red back material, two-sided lighting, smooth
+    // shading, culling and polygon offset off, white current colour, a black background.
     void SetUp() override
     {
         ASSERT_NE(Context(), nullptr);
-        SetBaselineState();
+        const GLfloat fFront[4] = {0, 0, 0.7f, 1}, fBack[4] = {0.7f, 0, 0, 1}, fWhite[4] = {1, 1, 1, 1};
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-EXTENT, EXTENT, -EXTENT, EXTENT, -10.0, 10.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        for (GLenum nCap : {GL_DEPTH_TEST, GL_LIGHT0, GL_LIGHTING})
+            glEnable(nCap);
+        for (GLenum nCap : {GL_POLYGON_OFFSET_FILL, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D})
+            glDisable(nCap);
+        glClearColor(0, 0, 0, 1);
+        glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, fFront);
+        glMaterialfv(GL_BACK, GL_AMBIENT_AND_DIFFUSE, fBack);
+        glShadeModel(GL_SMOOTH);
+        glPolygonOffset(1, 1);
+        glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+        glColor4fv(fWhite);
         // Textured pixels show the texel itself, whatever the material.
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     }
-
-    // A 2 x 2 texture, all green.
-    static GLuint GreenTexture()
-    {
-        const uint8_t texels[12] = {0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0};
-        GLuint nTexture = 0;
-        glGenTextures(1, &nTexture);
-        glBindTexture(GL_TEXTURE_2D, nTexture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return nTexture;
-    }
 };
 
-// Expected colours: a predicate of the probed pixel.
-using Colour = bool (SPixel::*)() const;
-const Colour BLACK = &SPixel::IsBlack, RED = &SPixel::IsRed, GREEN = &SPixel::IsGreen, BLUE = &SPixel::IsBlue,
-             WHITE = &SPixel::IsWhite, GREY = &SPixel::IsGrey;
-constexpr int FLAT = SHADE_FLAT, GOURAUD = SHADE_GOURAUD, SHADED = RENDER_SHADED, HIDDEN = RENDER_HIDDEN_LINE,
-              WIRE = RENDER_WIREFRAME, POINTS = RENDER_POINTS;
-constexpr bool LIT = true, UNLIT = false, CULL = true, NO_CULL = false, NEAR = true, AT = false;
-
-struct SAppearance
+// The concave face fills its arms and leaves its notch in every mode, with the document's
+// tessellator and without; flat and Gouraud builds alternate, so that a begin callback left
+// registered by the previous build would show.
+TEST_F(MeshDisplayListTest, ConcaveFaceFillsItsArmsAndLeavesItsNotch)
 {
-    const char* pszName;
-    const char* pszOff;
-    int nMode, nShading;
-    bool bLighting, bCulling;
-    ETexture eTexture;
-    bool bNear;  // a point or line: any pixel of the 3 x 3 block around the probe will do
-    double x, y; // probe in model coordinates
-    Colour pExpect;
-};
-
-const SAppearance APPEARANCES[] = {
-    // The concave face is filled in its three squares and empty in its notch (also where a fan
-    // from its first vertex would reach); its wireframe is the outline only.
-    {"L right arm", L_SHAPE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 0.5, BLUE},
-    {"L top arm", L_SHAPE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0.5, 1.5, BLUE},
-    {"L notch", L_SHAPE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 1.5, BLACK},
-    {"L notch edge", L_SHAPE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 1.15, 1.4, BLACK},
-    {"L hidden right arm", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 0.5, GREY},
-    {"L hidden top arm", L_SHAPE, HIDDEN, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0.5, 1.5, GREY},
-    {"L hidden notch", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.5, 1.5, BLACK},
-    {"L hidden notch edge", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 1.15, 1.4, BLACK},
-    {"L hidden outline", L_SHAPE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 1.5, 1.0, BLUE},
-    {"L wire outline", L_SHAPE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 1.0, 0.0, BLUE},
-    {"L wire no diagonal", L_SHAPE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0.5, 0.5, BLACK},
-    // Culling removes a face wound clockwise; without culling its back shows the red material.
-    {"CCW culled", SQUARE, SHADED, GOURAUD, LIT, CULL, TEX_NONE, AT, 0, 0, BLUE},
-    {"CW culled", SQUARE_CW, SHADED, GOURAUD, LIT, CULL, TEX_NONE, AT, 0, 0, BLACK},
-    {"CW culled flat", SQUARE_CW, SHADED, FLAT, LIT, CULL, TEX_NONE, AT, 0, 0, BLACK},
-    {"CW not culled", SQUARE_CW, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, RED},
-    // Without lighting the faces take the current colour (white here).
-    {"unlit", SQUARE, SHADED, GOURAUD, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, WHITE},
-    {"unlit flat", SQUARE, SHADED, FLAT, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, WHITE},
-    // Vertex colours: with Gouraud shading everywhere but the hidden-line faces; with flat
-    // shading only as points.
-    {"colour points", GREEN_SQUARE, POINTS, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, -0.5, -0.5, GREEN},
-    {"colour wire", GREEN_SQUARE, WIRE, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, GREEN},
-    {"colour shaded", GREEN_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, GREEN},
-    {"colour shaded unlit", GREEN_SQUARE, SHADED, GOURAUD, UNLIT, NO_CULL, TEX_NONE, AT, 0, 0, GREEN},
-    {"colour hidden lines", GREEN_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, GREEN},
-    {"colour hidden face", GREEN_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_NONE, AT, 0, 0, GREY},
-    {"flat colour points", GREEN_SQUARE, POINTS, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, -0.5, -0.5, GREEN},
-    {"flat colour wire", GREEN_SQUARE, WIRE, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, BLUE},
-    {"flat colour shaded", GREEN_SQUARE, SHADED, FLAT, LIT, NO_CULL, TEX_NONE, AT, 0, 0, BLUE},
-    {"flat colour hidden lines", GREEN_SQUARE, HIDDEN, FLAT, LIT, NO_CULL, TEX_NONE, NEAR, 0, -0.5, BLUE},
-    // The texture only in shaded mode, only while switched on and named.
-    {"texture", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREEN},
-    {"texture flat", TEX_SQUARE, SHADED, FLAT, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREEN},
-    {"texture off", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_NAME_OFF, AT, 0, 0, BLUE},
-    {"texture unnamed", TEX_SQUARE, SHADED, GOURAUD, LIT, NO_CULL, TEX_ON_NO_NAME, AT, 0, 0, BLUE},
-    {"texture wire", TEX_SQUARE, WIRE, GOURAUD, LIT, NO_CULL, TEX_ON, NEAR, 0, -0.5, BLUE},
-    {"texture hidden face", TEX_SQUARE, HIDDEN, GOURAUD, LIT, NO_CULL, TEX_ON, AT, 0, 0, GREY},
-};
-
-TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
-{
-    for (const SAppearance& row : APPEARANCES)
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(L_SHAPE);
+    const double arms[][2] = {{1.5, 0.5}, {0.5, 1.5}, {0.5, 0.5}}, notch[][2] = {{1.5, 1.5}, {1.15, 1.4}};
+    const int modes[3] = {SHADED, HIDDEN, WIRE};
+    for (int nStep = 0; nStep < 3; ++nStep)
     {
-        SCOPED_TRACE(row.pszName);
-        std::unique_ptr<CMesh> pMesh = MeshFromOFF(row.pszOff);
-        pMesh->m_nRenderMode = row.nMode;
-        pMesh->m_nShading = row.nShading;
-        pMesh->m_bLighting = row.bLighting;
-        pMesh->m_bCulling = row.bCulling;
-        pMesh->SetFillColor(0x808080);
-        if (row.eTexture == TEX_ON || row.eTexture == TEX_NAME_OFF)
-            pMesh->m_nTexture = GreenTexture();
-        pMesh->m_bTextureOn = row.eTexture == TEX_ON || row.eTexture == TEX_ON_NO_NAME;
-        Draw(pMesh->BuildDisplayList());
-        const SPixel pixel = PixelAt(*pMesh, row.x, row.y);
-        EXPECT_TRUE(row.bNear ? AnyNear(*pMesh, row.x, row.y, row.pExpect) : (pixel.*row.pExpect)())
-            << pixel.r << "," << pixel.g << "," << pixel.b;
-        EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D), GL_FALSE);
+        auto pDocument = nStep == 1 ? std::make_unique<CTeldViewGLDoc>() : nullptr;
+        ASSERT_EQ(g_pTessellator != nullptr, nStep == 1);
+        for (int m = 0; m < 3; ++m)
+            for (int nShading : {FLAT, GOURAUD, FLAT})
+            {
+                SCOPED_TRACE(testing::Message() << nStep << " " << modes[m] << " " << nShading);
+                pMesh->m_nShading = nShading;
+                Draw(*pMesh, modes[m]);
+                // Wireframe draws the outline only, no tessellation edges.
+                for (const auto& p : arms)
+                    EXPECT_TRUE(Shows(*pMesh, p[0], p[1], "byk"[m]));
+                for (const auto& p : notch)
+                    EXPECT_TRUE(Shows(*pMesh, p[0], p[1], 'k'));
+                EXPECT_TRUE(Shows(*pMesh, 1.5, 1.0, 'b', NEAR));
+            }
     }
 }
 
-// Builds go through the document's tessellator while a document exists and through one of
-// their own before and after; flat and Gouraud builds alternate on each, so a begin callback
-// left registered by the previous build would show.
-TEST_F(MeshDisplayListTest, TessellatesWithOrWithoutADocument)
+// Settings: 'f'lat shading, 'u'nlit, 'c'ulled, a 't'exture, the texture switched 'o'n.
+// Expected: the colours of a corner as a point, the bottom edge as a line, the centre as a face,
+// and the edge and the centre in hidden-line mode ('.': not probed).
+const std::tuple<const char*, std::string_view, const char*> APPEARANCES[] = {
+    // Culling removes a face wound clockwise; without culling its back shows the red material.
+    {SQUARE, "c", "..b.."},
+    {SQUARE_CW, "c", "..k.."},
+    {SQUARE_CW, "fc", "..k.."},
+    {SQUARE_CW, "", "..r.."},
+    // Without lighting the faces take the current colour (white here).
+    {SQUARE, "u", "..w.."},
+    {SQUARE, "fu", "..w.."},
+    // Vertex colours: with Gouraud shading everywhere but the hidden-line faces; with flat
+    // shading only as points.
+    {GREEN_SQUARE, "", "ggggy"},
+    {GREEN_SQUARE, "u", "..g.."},
+    {GREEN_SQUARE, "f", "gbbby"},
+    // The texture only on shaded faces, only while switched on and named.
+    {TEX_SQUARE, "to", ".bg.y"},
+    {TEX_SQUARE, "fto", "..g.."},
+    {TEX_SQUARE, "t", "..b.."},
+    {TEX_SQUARE, "o", "..b.."},
+};
+
+const auto Has = [](std::string_view settings, char c) { return settings.find(c) != settings.npos; };
+
+TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
 {
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(L_SHAPE);
-    for (int nStep = 0; nStep < 3; ++nStep)
+    const int modes[5] = {POINTS, WIRE, SHADED, HIDDEN, HIDDEN};
+    for (const auto& [pszOff, settings, expected] : APPEARANCES)
     {
-        std::unique_ptr<CTeldViewGLDoc> pDocument;
-        if (nStep == 1)
-        {
-            pDocument = std::make_unique<CTeldViewGLDoc>();
-            ASSERT_NE(g_pTessellator, nullptr);
-        }
-        for (int nShading : {FLAT, GOURAUD, FLAT})
-        {
-            SCOPED_TRACE(testing::Message() << "step " << nStep << " shading " << nShading);
-            pMesh->m_nShading = nShading;
-            Draw(pMesh->BuildDisplayList());
-            EXPECT_TRUE(PixelAt(*pMesh, 1.5, 0.5).IsBlue());
-            EXPECT_TRUE(PixelAt(*pMesh, 1.15, 1.4).IsBlack());
-        }
+        std::unique_ptr<CMesh> pMesh = MeshFromOFF(pszOff);
+        pMesh->m_nShading = Has(settings, 'f') ? FLAT : GOURAUD;
+        pMesh->m_bLighting = !Has(settings, 'u');
+        pMesh->m_bCulling = Has(settings, 'c');
+        pMesh->m_nTexture = Has(settings, 't') ? GreenTexture() : 0;
+        pMesh->m_bTextureOn = Has(settings, 'o');
+        for (int i = 0; i < 5; ++i)
+            if (expected[i] != '.')
+            {
+                Draw(*pMesh, modes[i]);
+                const bool bFace = i == 2 || i == 4;
+                EXPECT_TRUE(Shows(*pMesh, i == 0 ? -0.5 : 0.0, bFace ? 0.0 : -0.5, expected[i], !bFace))
+                    << pszOff[0] << " " << settings << ", mode " << modes[i];
+            }
     }
-    EXPECT_EQ(g_pTessellator, nullptr);
 }
 
 TEST_F(MeshDisplayListTest, HiddenLineShowsOnlyTheLinesInFront)
 {
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(TWO_LAYERS);
+    // A front square at z = 0.5 and, behind it, a taller rectangle whose left edge x = 0 runs
+    // behind the front square for -0.5 < y < 0.5.
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF("OFF\n8 2 8\n-0.5 -0.5 0.5\n0.5 -0.5 0.5\n0.5 0.5 0.5\n"
+                                               "-0.5 0.5 0.5\n0 -1 -0.5\n1 -1 -0.5\n1 1 -0.5\n0 1 -0.5\n"
+                                               "4 0 1 2 3\n4 4 5 6 7\n");
     for (int nMode : {WIRE, HIDDEN})
     {
-        SCOPED_TRACE(nMode);
-        pMesh->m_nRenderMode = nMode;
-        Draw(pMesh->BuildDisplayList());
-        // The back rectangle's left edge: seen below the front square in both modes, through it
-        // only in plain wireframe. The front square's own edges stay visible.
-        EXPECT_TRUE(AnyNear(*pMesh, 0.0, -0.8, BLUE));
-        EXPECT_EQ(AnyNear(*pMesh, 0.0, 0.0, BLUE), nMode == WIRE);
-        EXPECT_TRUE(AnyNear(*pMesh, -0.5, 0.0, BLUE));
-        EXPECT_TRUE(AnyNear(*pMesh, 0.5, 0.25, BLUE));
+        Draw(*pMesh, nMode);
+        // The back edge shows below the front square, through it only in wireframe; the front
+        // square's own edges stay.
+        EXPECT_TRUE(Shows(*pMesh, 0.0, -0.8, 'b', NEAR)) << nMode;
+        EXPECT_EQ(static_cast<bool>(Shows(*pMesh, 0.0, 0.0, 'b', NEAR)), nMode == WIRE) << nMode;
+        EXPECT_TRUE(Shows(*pMesh, -0.5, 0.0, 'b', NEAR)) << nMode;
+        EXPECT_TRUE(Shows(*pMesh, 0.5, 0.25, 'b', NEAR)) << nMode;
     }
-    // On a steeply tilted face the offset fill must stay behind every pixel of its outline.
-    pMesh = MeshFromOFF(TILTED);
-    pMesh->m_nRenderMode = WIRE;
-    Draw(pMesh->BuildDisplayList());
+    // A square tilted steeply away, wound both ways: the offset fill must stay behind every
+    // pixel of its outline.
+    pMesh =
+        MeshFromOFF("OFF\n4 2 8\n-0.8 -0.7 -3\n0.7 -0.8 3\n0.8 0.7 3\n-0.7 0.8 -3\n4 0 1 2 3\n4 3 2 1 0\n");
+    pMesh->SetFillColor(0);
+    Draw(*pMesh, WIRE);
     const int nOutline = LitPixels();
     EXPECT_GT(nOutline, 100);
-    pMesh->m_nRenderMode = HIDDEN;
-    Draw(pMesh->BuildDisplayList());
+    Draw(*pMesh, HIDDEN);
     EXPECT_EQ(LitPixels(), nOutline);
 }
 
@@ -215,103 +256,71 @@ TEST_F(MeshDisplayListTest, HiddenLineShowsOnlyTheLinesInFront)
 TEST_F(MeshDisplayListTest, SkipsFacesWithNaNCoordinates)
 {
     // A 120-gon, too large for the tessellator's shortcut for small convex faces, and a square.
-    std::string off = "OFF\n124 2 124\n";
+    std::string off = "OFF\n124 2 124\n", face = "120";
     for (int i = 0; i < 120; ++i)
+    {
         off += std::to_string(0.5 + 0.4 * std::cos(i * 0.05236)) + " " +
                std::to_string(0.4 * std::sin(i * 0.05236)) + " 0\n";
-    off += "-0.9 -0.4 0\n-0.1 -0.4 0\n-0.1 0.4 0\n-0.9 0.4 0\n120";
-    for (int i = 0; i < 120; ++i)
-        off += " " + std::to_string(i);
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(off + "\n4 120 121 122 123\n");
+        face += " " + std::to_string(i);
+    }
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(off + "-0.9 -0.4 0\n-0.1 -0.4 0\n-0.1 0.4 0\n-0.9 0.4 0\n" +
+                                               face + "\n4 120 121 122 123\n");
     pMesh->m_ppVertices[7][1] = std::nan("");
     for (int nMode : {SHADED, HIDDEN})
     {
-        pMesh->m_nRenderMode = nMode;
-        pMesh->SetFillColor(0x808080);
-        Draw(pMesh->BuildDisplayList());
-        EXPECT_TRUE((PixelAt(*pMesh, -0.5, 0.0).*(nMode == SHADED ? BLUE : GREY))());
-        EXPECT_TRUE(PixelAt(*pMesh, 0.5, 0.0).IsBlack());
+        Draw(*pMesh, nMode);
+        EXPECT_TRUE(Shows(*pMesh, -0.5, 0.0, nMode == SHADED ? 'b' : 'y'));
+        EXPECT_TRUE(Shows(*pMesh, 0.5, 0.0, 'k'));
     }
 }
 
-TEST_F(MeshDisplayListTest, VerticesWithoutFacesShowAsPointsOnly)
-{
-    CMesh mesh;
-    mesh.Allocate(3, 0, 0);
-    const double positions[3][2] = {{-0.5, -0.5}, {0.5, -0.5}, {0.0, 0.5}};
-    for (int i = 0; i < 3; ++i)
-    {
-        const double record[6] = {positions[i][0], positions[i][1], 0, 0, 0, 1};
-        std::copy(record, record + 6, mesh.m_ppVertices[i]);
-    }
-    mesh.ComputeBounds();
-    for (int nMode : {POINTS, WIRE, SHADED, HIDDEN})
-    {
-        SCOPED_TRACE(nMode);
-        mesh.m_nRenderMode = nMode;
-        const uint32_t nList = mesh.BuildDisplayList();
-        EXPECT_EQ(glIsList(nList), GL_TRUE);
-        Draw(nList);
-        EXPECT_EQ(LitPixels(), nMode == POINTS ? 3 : 0);
-        EXPECT_EQ(AnyNear(mesh, 0.0, 0.5, BLUE), nMode == POINTS);
-    }
-}
-
-// Whatever the settings, calling the list leaves the view's baseline state behind, and a mode
+// Every combination of settings leaves the baseline state behind (Draw checks it), and a mode
 // that does not exist draws nothing.
 TEST_F(MeshDisplayListTest, RestoresBaselineStateForEverySetting)
 {
     const GLuint nTexture = GreenTexture();
     for (const char* pszOff : {SQUARE, GREEN_SQUARE, TEX_SQUARE})
         for (int nMode : {POINTS, WIRE, SHADED, HIDDEN, 3, 5, -1})
-            for (int nShading : {FLAT, GOURAUD})
-                for (int nFlags = 0; nFlags < 8; ++nFlags)
-                {
-                    std::unique_ptr<CMesh> pMesh = MeshFromOFF(pszOff);
-                    pMesh->m_nRenderMode = nMode;
-                    pMesh->m_nShading = nShading;
-                    pMesh->m_bLighting = (nFlags & 1) != 0;
-                    pMesh->m_bCulling = (nFlags & 2) != 0;
-                    if ((nFlags & 4) != 0 && pMesh->m_bHasTexCoords)
-                    {
-                        pMesh->m_nTexture = nTexture;
-                        pMesh->m_bTextureOn = true;
-                    }
-                    SCOPED_TRACE(testing::Message() << pszOff[0] << " mode " << nMode << " shading "
-                                                    << nShading << " flags " << nFlags);
-                    Draw(pMesh->BuildDisplayList());
-                    pMesh->m_nTexture = 0; // shared by every mesh of the loop
-                    for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D,
-                                        GL_POLYGON_OFFSET_FILL})
-                        EXPECT_EQ(glIsEnabled(nCap), nCap == GL_LIGHTING ? GL_TRUE : GL_FALSE) << nCap;
-                    GLint nShadeModel = 0;
-                    glGetIntegerv(GL_SHADE_MODEL, &nShadeModel);
-                    EXPECT_EQ(nShadeModel, GL_SMOOTH);
-                    // Unbalanced attribute pushes and pops would show here.
-                    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-                    if (nMode == 3 || nMode == 5 || nMode == -1)
-                    {
-                        EXPECT_EQ(LitPixels(), 0);
-                    }
-                }
+            for (int nFlags = 0; nFlags < 16; ++nFlags)
+            {
+                SCOPED_TRACE(testing::Message() << pszOff[0] << " mode " << nMode << " flags " << nFlags);
+                std::unique_ptr<CMesh> pMesh = MeshFromOFF(pszOff);
+                pMesh->m_bLighting = (nFlags & 1) != 0;
+                pMesh->m_bCulling = (nFlags & 2) != 0;
+                pMesh->m_nShading = (nFlags & 4) != 0 ? FLAT : GOURAUD;
+                pMesh->m_bTextureOn = (nFlags & 8) != 0 && pMesh->m_bHasTexCoords;
+                pMesh->m_nTexture = pMesh->m_bTextureOn ? nTexture : 0;
+                Draw(*pMesh, nMode);
+                pMesh->m_nTexture = 0; // shared by every mesh of the loop
+                EXPECT_EQ(nMode == 3 || nMode == 5 || nMode == -1 ? LitPixels() : 0, 0);
+            }
     glDeleteTextures(1, &nTexture);
 }
 
+// Each rebuild deletes the old list and only the new content remains; vertices without faces
+// show as points only.
 TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
 {
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(SQUARE);
-    // Another list made in between keeps the allocator from handing back the same name.
+    auto pMesh = std::make_unique<CMesh>();
+    pMesh->Allocate(3, 0, 0);
+    const double records[3][6] = {{-0.5, -0.5, 0, 0, 0, 1}, {0.5, -0.5, 0, 0, 0, 1}, {0, 0.5, 0, 0, 0, 1}};
+    for (int i = 0; i < 3; ++i)
+        std::copy(records[i], records[i] + 6, pMesh->m_ppVertices[i]);
+    pMesh->ComputeBounds();
     std::unique_ptr<CMesh> pOther = MeshFromOFF(L_SHAPE);
-    const uint32_t nFirst = pMesh->BuildDisplayList();
-    pOther->BuildDisplayList();
-    pMesh->m_nRenderMode = RENDER_POINTS;
-    const uint32_t nSecond = pMesh->BuildDisplayList();
-    EXPECT_EQ(pMesh->m_nDisplayList, nSecond);
-    EXPECT_TRUE(nSecond == nFirst || glIsList(nFirst) == GL_FALSE);
-    // Either way only the new content remains: points, not the filled square.
-    Draw(nSecond);
-    EXPECT_EQ(LitPixels(), 4);
+    uint32_t nOld = 0;
+    for (int nMode : {POINTS, WIRE, SHADED, POINTS, HIDDEN})
+    {
+        const uint32_t nList = Draw(*pMesh, nMode);
+        EXPECT_EQ(glIsList(nList), GL_TRUE);
+        EXPECT_EQ(pMesh->m_nDisplayList, nList);
+        EXPECT_TRUE(nOld == 0 || nOld == nList || glIsList(nOld) == GL_FALSE) << nMode;
+        EXPECT_EQ(LitPixels(), nMode == POINTS ? 3 : 0) << nMode;
+        EXPECT_EQ(static_cast<bool>(Shows(*pMesh, 0.0, 0.5, 'b', NEAR)), nMode == POINTS) << nMode;
+        pOther->BuildDisplayList(); // keeps the allocator from handing back the same name
+        nOld = nList;
+    }
     pMesh.reset();
-    EXPECT_EQ(glIsList(nSecond), GL_FALSE);
+    EXPECT_EQ(glIsList(nOld), GL_FALSE);
 }
 } // namespace

@@ -1,33 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
+#include "FileTestSupport.h"
 #include "formats/NumberFormat.h"
-#include "scene/Mesh.h"
 #include "scene/MeshPreloader.h"
 
-namespace fs = std::filesystem;
+using namespace FileTestSupport;
 
 namespace
 {
-fs::path TestDir()
-{
-    const fs::path dir = fs::temp_directory_path() / ("teldview_preload_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
+using MeshPreloaderTest = CScratchTest;
 } // namespace
 
 // The worker's read gives what ReadOFF on the GUI thread would give; a file that ReadOFF
 // refuses gives no mesh at all (the caller then opens the file itself, with its message).
-TEST(MeshPreloader, TakesWhatReadOffWouldGiveOrNothing)
+TEST_F(MeshPreloaderTest, TakesWhatReadOffWouldGiveOrNothing)
 {
-    const fs::path dir = TestDir();
     struct SCase
     {
         const char* pszName;
@@ -43,9 +33,7 @@ TEST(MeshPreloader, TakesWhatReadOffWouldGiveOrNothing)
     for (const SCase& c : cases)
     {
         SCOPED_TRACE(c.pszName);
-        const std::string strPath = (dir / c.pszName).string();
-        if (c.pszText != nullptr)
-            std::ofstream(strPath, std::ios::binary) << c.pszText;
+        const std::string strPath = c.pszText != nullptr ? Write(c.pszName, c.pszText) : Path(c.pszName);
         CMeshPreloader preload(strPath);
         EXPECT_EQ(preload.Path(), strPath);
         std::unique_ptr<CMesh> pMesh = preload.Take();
@@ -68,15 +56,12 @@ TEST(MeshPreloader, TakesWhatReadOffWouldGiveOrNothing)
             for (int k = 0; k < 6; ++k)
                 EXPECT_EQ(pMesh->m_ppVertices[i][k], direct.m_ppVertices[i][k]) << i << ' ' << k;
     }
-    fs::remove_all(dir);
 }
 
 // Dropping a preload that nobody took (a start-up that ended early, or a path the command line
 // did not use) waits for the worker and frees its mesh: nothing leaks, nothing runs on.
-TEST(MeshPreloader, AnUntakenReadIsJoinedAndFreed)
+TEST_F(MeshPreloaderTest, AnUntakenReadIsJoinedAndFreed)
 {
-    const fs::path dir = TestDir();
-    const std::string strPath = (dir / "grid.off").string();
     const int n = 200;
     std::string text = "OFF\n";
     NumberFormat::AppendInt(text, (n + 1) * (n + 1));
@@ -103,12 +88,11 @@ TEST(MeshPreloader, AnUntakenReadIsJoinedAndFreed)
             }
             text += '\n';
         }
-    std::ofstream(strPath, std::ios::binary) << text;
+    const std::string strPath = Write("grid.off", text);
     for (int i = 0; i < 4; ++i)
         CMeshPreloader preload(strPath);
     CMeshPreloader preload(strPath);
     std::unique_ptr<CMesh> pMesh = preload.Take();
     ASSERT_NE(pMesh, nullptr);
     EXPECT_EQ(pMesh->m_nFaces, n * n);
-    fs::remove_all(dir);
 }

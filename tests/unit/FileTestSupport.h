@@ -1,21 +1,25 @@
 #pragma once
 
-// Helpers shared by the STL and point cloud tests: a scratch folder per test, meshes built in
-// code, little-endian reads of written files.
+// Shared by the STL, point cloud, keyframe and scene file tests: a scratch folder and a document
+// without display lists per test, meshes and keys built in code, little-endian reads.
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <clocale>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <locale>
 #include <string>
 #include <vector>
 
+#include "animation/OrientationKeyframe.h"
+#include "animation/PositionKeyframe.h"
 #include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
 
-namespace StlTestSupport
+namespace FileTestSupport
 {
 namespace fs = std::filesystem;
 
@@ -36,6 +40,24 @@ inline uint32_t UInt32At(const std::string& s, size_t n)
 inline float FloatAt(const std::string& s, size_t n)
 {
     return std::bit_cast<float>(UInt32At(s, n));
+}
+
+inline CPositionKeyframe* PosKey(int32_t nTime, CVector3 vPosition, CVector3 vDirection = CVector3())
+{
+    auto* pKey = new CPositionKeyframe;
+    pKey->m_nTime = nTime;
+    pKey->m_vPosition = vPosition;
+    pKey->m_vDirection = vDirection;
+    return pKey;
+}
+
+inline COrientationKeyframe* OriKey(int32_t nTime, CQuaternion qOrientation, CQuaternion qRotation = {})
+{
+    auto* pKey = new COrientationKeyframe;
+    pKey->m_nTime = nTime;
+    pKey->m_qOrientation = qOrientation;
+    pKey->m_qRotation = qRotation;
+    return pKey;
 }
 
 // Links a new mesh behind the others and fills it with the given faces (any sizes), as a reader
@@ -71,9 +93,30 @@ inline CMesh& MeshAt(const CTeldViewGLDoc& doc, size_t n)
     return *static_cast<CMesh*>(ObjectList(doc).at(n));
 }
 
-// A scratch folder of its own for each test and a document that compiles no display lists, so
-// that no GL context is needed.
-class CSceneFileTest : public ::testing::Test
+// While alive, the C and C++ global locales use a decimal comma (when de_DE is installed).
+class CGermanLocale
+{
+public:
+    CGermanLocale() : m_strOld(std::setlocale(LC_ALL, nullptr))
+    {
+        m_bActive = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        if (m_bActive)
+            m_oldGlobal = std::locale::global(std::locale("de_DE.UTF-8"));
+    }
+    ~CGermanLocale()
+    {
+        if (!m_bActive)
+            return;
+        std::locale::global(m_oldGlobal);
+        std::setlocale(LC_ALL, m_strOld.c_str());
+    }
+    std::string m_strOld;
+    std::locale m_oldGlobal;
+    bool m_bActive;
+};
+
+// A scratch folder of its own for each test.
+class CScratchTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -87,11 +130,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::string Write(const std::string& strName, const std::string& contents)
+    std::string Write(const std::string& strName, const std::string& contents) const
     {
-        const fs::path path = m_dir / strName;
-        std::ofstream(path, std::ios::binary) << contents;
-        return path.string();
+        std::ofstream(m_dir / strName, std::ios::binary) << contents;
+        return Path(strName);
     }
     std::string Path(const std::string& strName) const { return (m_dir / strName).string(); }
     size_t FilesInDir() const
@@ -102,4 +144,4 @@ protected:
     fs::path m_dir;
     CTeldViewGLDoc m_doc;
 };
-} // namespace StlTestSupport
+} // namespace FileTestSupport
