@@ -46,28 +46,3 @@ TEST(DocumentGLTest, LoadsCompileListsAndReleasingDeletesThem)
     EXPECT_FALSE(glIsList(nRebuilt));
     std::filesystem::remove(strPath);
 }
-
-// A mesh read without a context (on the start-up's worker) gets its list when the document
-// adopts it, in the context current then; one the document refuses gets none.
-TEST(DocumentGLTest, AdoptionCompilesTheListThatLoadingWould)
-{
-    ASSERT_NE(GlTest::Context(), nullptr);
-    const std::string strPath =
-        std::filesystem::temp_directory_path() / ("teldview_adoptgl_" + std::to_string(::getpid()) + ".off");
-    std::ofstream(strPath) << "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
-
-    CTeldViewGLDoc doc;
-    CMesh* pMesh = new CMesh;
-    ASSERT_TRUE(pMesh->ReadOFF(strPath));
-    EXPECT_EQ(pMesh->m_nDisplayList, 0u);
-    ASSERT_TRUE(doc.AdoptMesh(pMesh, false));
-    EXPECT_NE(pMesh->m_nDisplayList, 0u);
-    EXPECT_TRUE(glIsList(pMesh->m_nDisplayList));
-
-    CMesh refused;
-    ASSERT_TRUE(refused.ReadOFF(strPath));
-    EXPECT_FALSE(doc.AdoptMesh(&refused, false));
-    EXPECT_EQ(refused.m_nDisplayList, 0u);
-    doc.ReleaseGLObjects();
-    std::filesystem::remove(strPath);
-}
