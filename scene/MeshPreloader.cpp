@@ -21,7 +21,7 @@ CMeshPreloader::CMeshPreloader(const std::string& strPath) : m_strPath(strPath)
                 {
                     bRead = m_pMesh->ReadOFF(m_strPath);
                 }
-                catch (const std::exception&)
+                catch (...)
                 {
                     // Nothing may leave a thread; the caller's own read then reports the file.
                 }
