@@ -163,8 +163,8 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         m_pDocument->OnNewDocument();
         m_pView->OnUpdate();
     }
-    // A read ahead that the command line did not use (its path was an option's value) is
-    // finished and dropped here rather than kept for the whole run.
+    // A read ahead that the open did not use (the command line named another file in the end)
+    // is finished and dropped here rather than kept for the whole run.
     m_pPreload.reset();
     m_pFrame->OnIdleUpdate();
     return true;
@@ -256,8 +256,8 @@ void CTeldViewGLApp::WaitForContext()
     if (ready() || failed())
         return;
     // Sleep in the event loop rather than spin on processEvents: a spinning GUI thread takes a
-    // core from the worker that reads the command line's file meanwhile. The first frame
-    // follows the expose at once; the short poll catches whatever comes without a frame.
+    // core from the worker that reads the command line's file meanwhile. Frames and a short
+    // poll wake the check (the expose has no signal of its own).
     QEventLoop loop;
     const auto check = [&]
     {
