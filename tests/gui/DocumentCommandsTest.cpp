@@ -1,107 +1,80 @@
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTemporaryDir>
 
 #include "GuiTestSupport.h"
 #include "app/QtUiServices.h"
-#include "platform/CommandIds.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
 
-TEST(DocumentCommands, SaveRightAfterStartUpAsksForANameAndWritesNothing)
+TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
 {
     QTemporaryDir dir;
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
-    const std::string strTarget = dir.filePath("saved.off").toStdString();
-    gui.ui.m_fileAnswers.push_back(strTarget);
-    // Save with no path behaves as Save As.
-    gui.app->Router().Execute(ID_FILE_SAVE);
-    ASSERT_EQ(gui.ui.m_fileRequests.size(), 1u);
-    const SFileDialogRequest& request = gui.ui.m_fileRequests[0];
-    EXPECT_FALSE(request.bOpen);
-    EXPECT_TRUE(request.bOverwritePrompt);
-    EXPECT_EQ(request.strInitialName, "Untitled");
-    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"No object selected to save."});
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(strTarget)));
-}
-
-TEST(DocumentCommands, SaveAsWritesTheMeshAndRenamesTheDocument)
-{
-    QTemporaryDir dir;
-    SGuiApp gui;
-    ASSERT_TRUE(gui.bStarted);
-    const std::string strSource = CopyExample(dir, "cube.off");
-    ASSERT_TRUE(gui.app->OpenDocumentFile(strSource));
-
-    // Cancelled: nothing happens.
-    gui.app->Router().Execute(ID_FILE_SAVE_AS);
-    EXPECT_EQ(gui.Doc().GetPathName(), strSource);
-
+    // Right after start-up Save behaves as Save As, and there is nothing to write.
     const std::string strTarget = dir.filePath("copy.off").toStdString();
     gui.ui.m_fileAnswers.push_back(strTarget);
-    gui.app->Router().Execute(ID_FILE_SAVE_AS);
+    gui.Execute(ID_FILE_SAVE);
+    ASSERT_EQ(gui.ui.m_fileRequests.size(), 1u);
+    EXPECT_FALSE(gui.ui.m_fileRequests[0].bOpen);
+    EXPECT_TRUE(gui.ui.m_fileRequests[0].bOverwritePrompt);
+    EXPECT_EQ(gui.ui.m_fileRequests[0].strInitialName, "Untitled");
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"No object selected to save."});
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(strTarget)));
+
+    gui.ui.m_messages.clear();
+    const std::string strSource = Example("cube.off");
+    ASSERT_TRUE(gui.Open(strSource));
+    gui.Execute(ID_FILE_SAVE_AS); // cancelled: nothing changes
+    EXPECT_EQ(gui.Doc().GetPathName(), strSource);
+    gui.ui.m_fileAnswers.push_back(strTarget);
+    gui.Execute(ID_FILE_SAVE_AS);
     EXPECT_TRUE(gui.ui.m_messages.empty());
-    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(strTarget)));
     EXPECT_EQ(gui.Doc().GetTitle(), "copy.off");
     gui.Frame().OnIdleUpdate();
     EXPECT_EQ(gui.Frame().windowTitle(), "copy.off - TeldViewGL");
     EXPECT_EQ(gui.app->RecentFiles().front(), strTarget);
 
-    // Save now writes to the document's own path without a dialog.
+    // Now Save writes to the document's own path without a dialog.
     QFile target(QString::fromStdString(strTarget));
-    ASSERT_TRUE(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    target.close();
-    gui.app->Router().Execute(ID_FILE_SAVE);
-    EXPECT_EQ(gui.ui.m_fileRequests.size(), 2u);
+    ASSERT_TRUE(target.resize(0));
+    gui.Execute(ID_FILE_SAVE);
+    EXPECT_EQ(gui.ui.m_fileRequests.size(), 3u);
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_TRUE(target.readAll().startsWith("OFF\n8 6 24\n"));
-}
 
-TEST(DocumentCommands, AFailedOpenNamesTheFileAndKeepsTheDocument)
-{
-    QTemporaryDir dir;
-    SGuiApp gui;
-    ASSERT_TRUE(gui.bStarted);
-    ASSERT_TRUE(gui.app->OpenDocumentFile(Example("cube.off")));
+    // A file that fails to open is named in the message and leaves the document's name alone.
     QFile bad(dir.filePath("broken.off"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("OFF\n3 1 0\n0 0 0\n");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("OFF\n3 1 0\n0 0 0\n") > 0);
     bad.close();
-
     gui.ui.m_fileAnswers.push_back(bad.fileName().toStdString());
-    gui.app->Router().Execute(ID_FILE_OPEN);
-    ASSERT_EQ(gui.ui.m_fileRequests.size(), 1u);
-    EXPECT_TRUE(gui.ui.m_fileRequests[0].bOpen);
-    EXPECT_TRUE(gui.ui.m_fileRequests[0].bFileMustExist);
+    gui.Execute(ID_FILE_OPEN);
+    ASSERT_EQ(gui.ui.m_fileRequests.size(), 4u);
+    EXPECT_TRUE(gui.ui.m_fileRequests[3].bOpen && gui.ui.m_fileRequests[3].bFileMustExist);
     ASSERT_EQ(gui.ui.m_messages.size(), 1u);
     EXPECT_NE(gui.ui.m_messages[0].find("broken.off"), std::string::npos);
-    EXPECT_EQ(gui.Doc().GetTitle(), "cube.off");
-    // Replace mode reused the mesh, which is now empty; a Save refuses it quietly.
-    const CMesh* pMesh = static_cast<const CMesh*>(gui.Doc().m_pCamera->m_pNext);
-    ASSERT_NE(pMesh, nullptr);
-    EXPECT_FALSE(pMesh->m_bLoaded);
-    EXPECT_EQ(gui.app->RecentFiles().size(), 1u);
+    EXPECT_EQ(gui.Doc().GetTitle(), "copy.off");
+    EXPECT_EQ(gui.app->RecentFiles().front(), strTarget);
 }
 
 TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
 {
     QTemporaryDir dir;
-    const std::string strCube = CopyExample(dir, "cube.off");
-    const std::string strColored = CopyExample(dir, "colored.off");
+    // A copy, as it is deleted later.
+    const std::string strCube = Example("cube.off"), strColored = dir.filePath("colored.off").toStdString();
+    ASSERT_TRUE(
+        QFile::copy(QString::fromStdString(Example("colored.off")), QString::fromStdString(strColored)));
     {
         SGuiApp gui;
         ASSERT_TRUE(gui.bStarted);
-        ASSERT_TRUE(gui.app->OpenDocumentFile(strCube));
-        ASSERT_TRUE(gui.app->OpenDocumentFile(strColored));
-        ASSERT_TRUE(gui.app->OpenDocumentFile(strCube));
+        ASSERT_TRUE(gui.Open(strCube) && gui.Open(strColored) && gui.Open(strCube));
     }
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
     EXPECT_EQ(gui.app->RecentFiles(), (std::vector<std::string>{strCube, strColored}));
 
-    QMenu* pFile = gui.Frame().Menus()[0];
-    QMetaObject::invokeMethod(pFile, "aboutToShow");
+    QMetaObject::invokeMethod(gui.Frame().Menus()[0], "aboutToShow");
     const QList<QAction*> entries = gui.Frame().FindActions(ID_FILE_MRU_FILE1 + 1);
     ASSERT_EQ(entries.size(), 1);
     EXPECT_TRUE(entries[0]->text().startsWith("&2 "));
@@ -112,15 +85,15 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
 
     // An entry that can no longer be opened leaves the list.
     QFile::remove(QString::fromStdString(strColored));
-    gui.app->Router().Execute(ID_FILE_MRU_FILE1 + 1);
+    gui.Execute(ID_FILE_MRU_FILE1 + 1);
     EXPECT_EQ(gui.ui.m_messages.size(), 1u);
     EXPECT_EQ(gui.app->RecentFiles(), std::vector<std::string>{strCube});
     // Six different files keep the five most recent.
     for (int i = 0; i < 6; ++i)
     {
         const QString strName = dir.filePath(QStringLiteral("c%1.off").arg(i));
-        QFile::copy(QString::fromStdString(strCube), strName);
-        ASSERT_TRUE(gui.app->OpenDocumentFile(strName.toStdString()));
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(strCube), strName));
+        ASSERT_TRUE(gui.Open(strName.toStdString()));
     }
     ASSERT_EQ(gui.app->RecentFiles().size(), 5u);
     EXPECT_EQ(gui.app->RecentFiles().front(), dir.filePath("c5.off").toStdString());
@@ -128,16 +101,12 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
 
 TEST(DocumentCommands, FileFiltersBecomeQtFilters)
 {
-    const struct
-    {
-        const char* pszProduct;
-        const char* pszQt;
-    } rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {"All Files (*.*)|*.*||", "All Files (*)"},
         {"Keyframe Files (*.kff)|*.kff|All Files (*.*)|*.*||", "Keyframe Files (*.kff);;All Files (*)"},
         {"Images (*.jpg;*.jpeg)|*.jpg;*.jpeg||", "Images (*.jpg *.jpeg)"},
         {"", ""},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(CQtUiServices::ToQtFilter(row.pszProduct), QString::fromUtf8(row.pszQt)) << row.pszProduct;
+    for (const auto& [pszProduct, pszQt] : rows)
+        EXPECT_EQ(CQtUiServices::ToQtFilter(pszProduct), QString::fromUtf8(pszQt)) << pszProduct;
 }

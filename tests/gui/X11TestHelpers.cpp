@@ -5,71 +5,26 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 
 namespace
 {
-long WindowPid(Display* pDisplay, Window window)
+// The bytes of a window property of the given type; empty when it is missing.
+std::string Property(Display* pDisplay, Window window, const char* pszName, Atom type)
 {
-    const Atom pidAtom = XInternAtom(pDisplay, "_NET_WM_PID", True);
-    if (pidAtom == 0)
-        return -1;
-    Atom type = 0;
+    Atom actual = 0;
     int nFormat = 0;
     unsigned long nItems = 0, nAfter = 0;
     unsigned char* pData = nullptr;
-    long nPid = -1;
-    if (XGetWindowProperty(pDisplay, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &nFormat, &nItems,
-                           &nAfter, &pData) == Success &&
-        pData != nullptr && nItems == 1)
-        nPid = static_cast<long>(*reinterpret_cast<unsigned long*>(pData));
+    std::string strValue;
+    if (XGetWindowProperty(pDisplay, window, XInternAtom(pDisplay, pszName, False), 0, 1024, False, type,
+                           &actual, &nFormat, &nItems, &nAfter, &pData) == Success &&
+        pData != nullptr)
+        strValue.assign(reinterpret_cast<char*>(pData), nFormat == 32 ? nItems * sizeof(long) : nItems);
     if (pData != nullptr)
         XFree(pData);
-    return nPid;
-}
-
-std::string WindowTitle(Display* pDisplay, Window window)
-{
-    const Atom nameAtom = XInternAtom(pDisplay, "_NET_WM_NAME", True);
-    const Atom utf8Atom = XInternAtom(pDisplay, "UTF8_STRING", True);
-    std::string strTitle;
-    if (nameAtom != 0 && utf8Atom != 0)
-    {
-        Atom type = 0;
-        int nFormat = 0;
-        unsigned long nItems = 0, nAfter = 0;
-        unsigned char* pData = nullptr;
-        if (XGetWindowProperty(pDisplay, window, nameAtom, 0, 1024, False, utf8Atom, &type, &nFormat, &nItems,
-                               &nAfter, &pData) == Success &&
-            pData != nullptr)
-            strTitle.assign(reinterpret_cast<char*>(pData), nItems);
-        if (pData != nullptr)
-            XFree(pData);
-    }
-    return strTitle;
-}
-
-Window FindWindow(Display* pDisplay, long nPid, const char* pszTitle)
-{
-    Window root = 0, parent = 0;
-    Window* pChildren = nullptr;
-    unsigned int nChildren = 0;
-    Window found = 0;
-    if (!XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &nChildren))
-        return 0;
-    for (unsigned int i = 0; i < nChildren && found == 0; ++i)
-    {
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(pDisplay, pChildren[i], &attributes) || attributes.map_state != IsViewable)
-            continue;
-        if (WindowPid(pDisplay, pChildren[i]) == nPid && WindowTitle(pDisplay, pChildren[i]) == pszTitle)
-            found = pChildren[i];
-    }
-    if (pChildren != nullptr)
-        XFree(pChildren);
-    return found;
+    return strValue;
 }
 } // namespace
 
@@ -78,26 +33,38 @@ bool CloseX11WindowOf(long nPid, const char* pszTitle, int nTimeoutMs)
     Display* pDisplay = XOpenDisplay(nullptr);
     if (pDisplay == nullptr)
         return false;
+    const std::string strPid(reinterpret_cast<const char*>(&nPid), sizeof(nPid));
+    const Atom utf8 = XInternAtom(pDisplay, "UTF8_STRING", False);
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     Window window = 0;
     while (window == 0 && std::chrono::steady_clock::now() < tEnd)
     {
-        window = FindWindow(pDisplay, nPid, pszTitle);
-        if (window == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Window root = 0, parent = 0;
+        Window* pChildren = nullptr;
+        unsigned int nChildren = 0;
+        XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &nChildren);
+        for (unsigned int i = 0; i < nChildren && window == 0; ++i)
+        {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(pDisplay, pChildren[i], &attributes) &&
+                attributes.map_state == IsViewable &&
+                Property(pDisplay, pChildren[i], "_NET_WM_PID", XA_CARDINAL) == strPid &&
+                Property(pDisplay, pChildren[i], "_NET_WM_NAME", utf8) == pszTitle)
+                window = pChildren[i];
+        }
+        if (pChildren != nullptr)
+            XFree(pChildren);
     }
     if (window != 0)
     {
-        XEvent event;
-        std::memset(&event, 0, sizeof(event));
+        XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(pDisplay, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
         event.xclient.data.l[0] = static_cast<long>(XInternAtom(pDisplay, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
         XSendEvent(pDisplay, window, False, NoEventMask, &event);
-        XFlush(pDisplay);
     }
     XCloseDisplay(pDisplay);
     return window != 0;
