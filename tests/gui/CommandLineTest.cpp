@@ -15,6 +15,13 @@
 
 namespace
 {
+std::string CopyExample(const QTemporaryDir& dir, const char* pszName)
+{
+    const QString strTarget = dir.filePath(QString::fromUtf8(pszName));
+    QFile::copy(QString::fromStdString(Example(pszName)), strTarget);
+    return strTarget.toStdString();
+}
+
 // Starts the program on the test's display and closes the window titled pszTitle once it
 // shows; returns the exit status, or -1 when the window never came or the program hung.
 // pstrConfigHome, when given, becomes the program's settings folder.
