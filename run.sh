@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DTELDVIEW_TESTS=OFF -DTELDVIEW_BENCH=OFF >/dev/null
+cmake -S . -B build -G Ninja -DTELDVIEW_GUI=ON -DTELDVIEW_TESTS=OFF -DTELDVIEW_BENCH=OFF >/dev/null
 cmake --build build --target teldviewgl
 
 file="${1:-examples/scene.scn}"

@@ -9,7 +9,7 @@ jobs=$(nproc)
 fuzz_seconds="${FUZZ_SECONDS:-30}"
 
 echo "== build"
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja -DTELDVIEW_GUI=ON -DTELDVIEW_TESTS=ON -DTELDVIEW_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 
 echo "== tests"
