@@ -6,15 +6,13 @@
 // the best run is reported. The file is left in place so that the whole program can be timed on
 // it too (teldviewgl --info FILE).
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 
-#include "formats/NumberFormat.h"
+#include "bench/GridOff.h"
 #include "formats/TokenReader.h"
 #include "scene/Mesh.h"
 
@@ -26,44 +24,7 @@ constexpr int CELLS_Y = 500;
 
 bool WriteGrid(const std::string& strPath)
 {
-    std::string text = "OFF\n";
-    const int nVertices = (CELLS_X + 1) * (CELLS_Y + 1);
-    const int nFaces = 2 * CELLS_X * CELLS_Y;
-    NumberFormat::AppendInt(text, nVertices);
-    text += ' ';
-    NumberFormat::AppendInt(text, nFaces);
-    text += " 0\n";
-    for (int j = 0; j <= CELLS_Y; ++j)
-        for (int i = 0; i <= CELLS_X; ++i)
-        {
-            const double x = i * 0.01 - 5.0, y = j * 0.01 - 2.5;
-            NumberFormat::AppendFixed(text, x);
-            text += ' ';
-            NumberFormat::AppendFixed(text, y);
-            text += ' ';
-            NumberFormat::AppendFixed(text, 0.25 * std::sin(x) * std::cos(y));
-            text += '\n';
-        }
-    auto index = [](int i, int j) { return static_cast<int64_t>(j) * (CELLS_X + 1) + i; };
-    for (int j = 0; j < CELLS_Y; ++j)
-        for (int i = 0; i < CELLS_X; ++i)
-        {
-            for (int64_t n : {index(i, j), index(i + 1, j), index(i + 1, j + 1)})
-            {
-                text += text.back() == '\n' ? "3 " : " ";
-                NumberFormat::AppendInt(text, n);
-            }
-            text += '\n';
-            for (int64_t n : {index(i, j), index(i + 1, j + 1), index(i, j + 1)})
-            {
-                text += text.back() == '\n' ? "3 " : " ";
-                NumberFormat::AppendInt(text, n);
-            }
-            text += '\n';
-        }
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(out.flush());
+    return WriteGridOff(strPath, CELLS_X, CELLS_Y);
 }
 
 double Seconds(const std::function<void()>& fn, int nRuns)

@@ -11,16 +11,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "formats/NumberFormat.h"
+#include "bench/GridOff.h"
 
 extern char** environ;
 
@@ -29,44 +27,9 @@ namespace
 constexpr int GRID_X = 1000;
 constexpr int GRID_Y = 500;
 
-// A gently waved sheet of GRID_X x GRID_Y quads, each cut into two triangles.
 void WriteMesh(const std::string& strPath)
 {
-    const int nVertices = (GRID_X + 1) * (GRID_Y + 1);
-    const int nFaces = 2 * GRID_X * GRID_Y;
-    std::string text = "OFF\n";
-    NumberFormat::AppendInt(text, nVertices);
-    text += ' ';
-    NumberFormat::AppendInt(text, nFaces);
-    text += " 0\n";
-    for (int j = 0; j <= GRID_Y; ++j)
-        for (int i = 0; i <= GRID_X; ++i)
-        {
-            const double x = i * 0.01 - 5.0, y = j * 0.01 - 2.5;
-            NumberFormat::AppendFixed(text, x);
-            text += ' ';
-            NumberFormat::AppendFixed(text, y);
-            text += ' ';
-            NumberFormat::AppendFixed(text, 0.2 * std::sin(x * 2.0) * std::cos(y * 3.0));
-            text += '\n';
-        }
-    for (int j = 0; j < GRID_Y; ++j)
-        for (int i = 0; i < GRID_X; ++i)
-        {
-            const int a = j * (GRID_X + 1) + i, b = a + 1, c = a + GRID_X + 1, d = c + 1;
-            const int triangles[2][3] = {{a, b, d}, {a, d, c}};
-            for (const int* tri : triangles)
-            {
-                text += '3';
-                for (int k = 0; k < 3; ++k)
-                {
-                    text += ' ';
-                    NumberFormat::AppendInt(text, tri[k]);
-                }
-                text += '\n';
-            }
-        }
-    std::ofstream(strPath, std::ios::binary) << text;
+    WriteGridOff(strPath, GRID_X, GRID_Y);
 }
 
 std::string FindViewer(int argc, char** argv)
