@@ -1,0 +1,44 @@
+#include "export/BitmapExport.h"
+
+#include <array>
+
+#include "export/ImageFileOutput.h"
+#include "formats/LittleEndian.h"
+
+namespace
+{
+constexpr size_t FILE_HEADER_SIZE = 14;
+
+std::array<uint8_t, FILE_HEADER_SIZE> FileHeader(const CDib& dib)
+{
+    using namespace LittleEndian;
+    std::array<uint8_t, FILE_HEADER_SIZE> header{'B', 'M'};
+    // CDib keeps its block far enough below 4 GiB for both sizes to fit.
+    StoreUInt32(header.data() + 2, static_cast<uint32_t>(FILE_HEADER_SIZE + dib.GetBlockSize()));
+    StoreUInt32(header.data() + 10, static_cast<uint32_t>(FILE_HEADER_SIZE + dib.GetPixelOffset()));
+    return header;
+}
+} // namespace
+
+bool EncodeBitmapFile(const CDib& dib, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    if (dib.IsEmpty())
+        return false;
+    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
+    bytes.reserve(header.size() + dib.GetBlockSize());
+    bytes.assign(header.begin(), header.end());
+    bytes.insert(bytes.end(), dib.GetBlock(), dib.GetBlock() + dib.GetBlockSize());
+    return true;
+}
+
+CImageWriteResult WriteBitmapFile(const std::string& strPath, const CDib& dib)
+{
+    if (dib.IsEmpty())
+        return CImageWriteResult::Failure("", "");
+    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
+    std::string strReason;
+    if (!WriteImageFile(strPath, {header, {dib.GetBlock(), dib.GetBlockSize()}}, strReason))
+        return WriteFileFailure(strPath, strReason);
+    return CImageWriteResult::Success();
+}

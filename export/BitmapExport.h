@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/Dib.h"
+#include "export/ImageWriteResult.h"
+
+// Bitmap files (.bmp): the 14-byte file header ("BM", file size, two reserved zeros, offset of
+// the pixels) followed by the whole DIB block.
+
+// The picture as the bytes of a bitmap file. False (bytes empty) for an empty DIB.
+bool EncodeBitmapFile(const CDib& dib, std::vector<uint8_t>& bytes);
+
+// Writes the bitmap file through a temporary file that replaces the target only when complete.
+// Fails with no text for an empty DIB (nothing is written), and with "Error writing file.",
+// the file's name and the system's reason when the file cannot be written; the old file is
+// then kept.
+CImageWriteResult WriteBitmapFile(const std::string& strPath, const CDib& dib);
