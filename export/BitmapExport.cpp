@@ -1,6 +1,7 @@
 #include "export/BitmapExport.h"
 
 #include <array>
+#include <cstring>
 
 #include "export/ImageFileOutput.h"
 #include "formats/LittleEndian.h"
@@ -20,16 +21,25 @@ std::array<uint8_t, FILE_HEADER_SIZE> FileHeader(const CDib& dib)
 }
 } // namespace
 
+size_t BitmapFileSize(const CDib& dib)
+{
+    return dib.IsEmpty() ? 0 : FILE_HEADER_SIZE + dib.GetBlockSize();
+}
+
+void StoreBitmapFile(const CDib& dib, uint8_t* pOut)
+{
+    if (dib.IsEmpty())
+        return;
+    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
+    std::memcpy(pOut, header.data(), header.size());
+    std::memcpy(pOut + header.size(), dib.GetBlock(), dib.GetBlockSize());
+}
+
 bool EncodeBitmapFile(const CDib& dib, std::vector<uint8_t>& bytes)
 {
-    bytes.clear();
-    if (dib.IsEmpty())
-        return false;
-    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
-    bytes.reserve(header.size() + dib.GetBlockSize());
-    bytes.assign(header.begin(), header.end());
-    bytes.insert(bytes.end(), dib.GetBlock(), dib.GetBlock() + dib.GetBlockSize());
-    return true;
+    bytes.resize(BitmapFileSize(dib));
+    StoreBitmapFile(dib, bytes.data());
+    return !bytes.empty();
 }
 
 CImageWriteResult WriteBitmapFile(const std::string& strPath, const CDib& dib)

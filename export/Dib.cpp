@@ -7,25 +7,30 @@
 
 bool CDib::Create(int32_t nWidth, int32_t nHeight, int nBitCount)
 {
-    Clear();
-    if (nWidth <= 0 || nHeight <= 0)
+    if (nWidth <= 0 || nHeight <= 0 ||
+        (nBitCount != 1 && nBitCount != 4 && nBitCount != 8 && nBitCount != 16 && nBitCount != 24 &&
+         nBitCount != 32))
+    {
+        Clear();
         return false;
-    if (nBitCount != 1 && nBitCount != 4 && nBitCount != 8 && nBitCount != 16 && nBitCount != 24 &&
-        nBitCount != 32)
-        return false;
+    }
     const uint64_t nStride = (static_cast<uint64_t>(nWidth) * static_cast<uint64_t>(nBitCount) + 31) / 32 * 4;
     const uint64_t nImageSize = nStride * static_cast<uint64_t>(nHeight);
     const uint64_t nEntries = nBitCount <= 8 ? uint64_t(1) << nBitCount : 0;
     const uint64_t nBlockSize = HEADER_SIZE + 4 * nEntries + nImageSize;
     // The files store their sizes in 32 bits.
     if (nBlockSize + LARGEST_WRAPPER > std::numeric_limits<uint32_t>::max())
+    {
+        Clear();
         return false;
+    }
     try
     {
         m_block.assign(static_cast<size_t>(nBlockSize), 0);
     }
     catch (const std::bad_alloc&)
     {
+        Clear();
         return false;
     }
 
@@ -56,7 +61,7 @@ bool CDib::Create(int32_t nWidth, int32_t nHeight, int nBitCount)
 
 void CDib::Clear()
 {
-    std::vector<uint8_t>().swap(m_block);
+    decltype(m_block)().swap(m_block);
     m_nWidth = m_nHeight = m_nBitCount = 0;
     m_nStride = m_nColorTableEntries = 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/HugePageAllocator.h"
+
 // A device-independent bitmap in one block, as bitmap files and metafiles carry it: a 40-byte
 // header, a colour table for depths up to 8 bits, and the pixel array, rows bottom-up, each
 // padded with zero bytes to a multiple of 4 bytes.
@@ -19,7 +21,9 @@ public:
     // Lays out a width x height DIB of 1, 4, 8, 16, 24 or 32 bits per pixel with zeroed pixels;
     // depths up to 8 bits get a gray colour table from black to white. Returns false and leaves
     // the DIB empty when width or height is not positive, the depth is another one, the
-    // picture's bitmap file or metafile would exceed 4 GiB, or memory runs out.
+    // picture's bitmap file or metafile would exceed 4 GiB, or memory runs out. A DIB created
+    // again keeps its memory when the new block fits: a caller that keeps one DIB for its
+    // captures pays the first touch of the memory only once.
     bool Create(int32_t nWidth, int32_t nHeight, int nBitCount);
     void Clear();
 
@@ -44,7 +48,7 @@ public:
     static constexpr uint64_t LARGEST_WRAPPER = 256;
 
 private:
-    std::vector<uint8_t> m_block;
+    std::vector<uint8_t, CHugePageAllocator<uint8_t>> m_block;
     int32_t m_nWidth = 0;
     int32_t m_nHeight = 0;
     int m_nBitCount = 0;

@@ -1,5 +1,7 @@
 #include "export/MetafileExport.h"
 
+#include <cstring>
+
 #include "export/ImageFileOutput.h"
 #include "formats/LittleEndian.h"
 
@@ -84,17 +86,27 @@ std::vector<uint8_t> EndOfFileRecord()
 }
 } // namespace
 
+size_t MetafileSize(const CDib& dib)
+{
+    return dib.IsEmpty() ? 0 : HEADER_SIZE + STRETCHDIBITS_SIZE + dib.GetBlockSize() + EOF_SIZE;
+}
+
+void StoreMetafile(const CDib& dib, uint8_t* pOut)
+{
+    if (dib.IsEmpty())
+        return;
+    const std::vector<uint8_t> before = RecordsBeforeDib(dib);
+    const std::vector<uint8_t> end = EndOfFileRecord();
+    std::memcpy(pOut, before.data(), before.size());
+    std::memcpy(pOut + before.size(), dib.GetBlock(), dib.GetBlockSize());
+    std::memcpy(pOut + before.size() + dib.GetBlockSize(), end.data(), end.size());
+}
+
 bool EncodeMetafile(const CDib& dib, std::vector<uint8_t>& bytes)
 {
-    bytes.clear();
-    if (dib.IsEmpty())
-        return false;
-    bytes = RecordsBeforeDib(dib);
-    const std::vector<uint8_t> end = EndOfFileRecord();
-    bytes.reserve(bytes.size() + dib.GetBlockSize() + end.size());
-    bytes.insert(bytes.end(), dib.GetBlock(), dib.GetBlock() + dib.GetBlockSize());
-    bytes.insert(bytes.end(), end.begin(), end.end());
-    return true;
+    bytes.resize(MetafileSize(dib));
+    StoreMetafile(dib, bytes.data());
+    return !bytes.empty();
 }
 
 CImageWriteResult WriteMetafile(const std::string& strPath, const CDib& dib)

@@ -26,7 +26,12 @@ constexpr int32_t DEVICE_HEIGHT = 1080;
 constexpr int32_t DEVICE_DPI = 96;
 } // namespace MetafileLayout
 
-// The picture as the bytes of an enhanced metafile. False (bytes empty) for an empty DIB.
+// The size of the DIB's metafile; 0 for an empty DIB.
+size_t MetafileSize(const CDib& dib);
+// Stores the metafile in pOut, which holds MetafileSize(dib) bytes (a caller's own buffer, such
+// as the clipboard's, so that the picture is copied once).
+void StoreMetafile(const CDib& dib, uint8_t* pOut);
+// The metafile in a vector. False (bytes empty) for an empty DIB.
 bool EncodeMetafile(const CDib& dib, std::vector<uint8_t>& bytes);
 
 // Writes the metafile through a temporary file that replaces the target only when complete.
