@@ -1,7 +1,6 @@
 #include "export/BitmapExport.h"
 
 #include <array>
-#include <cstring>
 
 #include "export/ImageFileOutput.h"
 #include "formats/LittleEndian.h"
@@ -28,11 +27,7 @@ size_t BitmapFileSize(const CDib& dib)
 
 void StoreBitmapFile(const CDib& dib, uint8_t* pOut)
 {
-    if (dib.IsEmpty())
-        return;
-    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
-    std::memcpy(pOut, header.data(), header.size());
-    std::memcpy(pOut + header.size(), dib.GetBlock(), dib.GetBlockSize());
+    StoreWrappedDib(FileHeader(dib), dib, {}, pOut);
 }
 
 bool EncodeBitmapFile(const CDib& dib, std::vector<uint8_t>& bytes)
@@ -44,11 +39,5 @@ bool EncodeBitmapFile(const CDib& dib, std::vector<uint8_t>& bytes)
 
 CImageWriteResult WriteBitmapFile(const std::string& strPath, const CDib& dib)
 {
-    if (dib.IsEmpty())
-        return CImageWriteResult::Failure("", "");
-    const std::array<uint8_t, FILE_HEADER_SIZE> header = FileHeader(dib);
-    std::string strReason;
-    if (!WriteImageFile(strPath, {header, {dib.GetBlock(), dib.GetBlockSize()}}, strReason))
-        return WriteFileFailure(strPath, strReason);
-    return CImageWriteResult::Success();
+    return WriteWrappedDib(strPath, FileHeader(dib), dib, {});
 }

@@ -44,8 +44,24 @@ bool WriteImageFile(const std::string& strPath, std::initializer_list<std::span<
     return true;
 }
 
-CImageWriteResult WriteFileFailure(const std::string& strPath, const std::string& strReason)
+void StoreWrappedDib(std::span<const uint8_t> prefix, const CDib& dib, std::span<const uint8_t> suffix,
+                     uint8_t* pOut)
 {
-    return CImageWriteResult::Failure("",
-                                      "Error writing file.\n" + FileNameOfPath(strPath) + ": " + strReason);
+    if (dib.IsEmpty())
+        return;
+    std::memcpy(pOut, prefix.data(), prefix.size());
+    std::memcpy(pOut + prefix.size(), dib.GetBlock(), dib.GetBlockSize());
+    std::memcpy(pOut + prefix.size() + dib.GetBlockSize(), suffix.data(), suffix.size());
+}
+
+CImageWriteResult WriteWrappedDib(const std::string& strPath, std::span<const uint8_t> prefix,
+                                  const CDib& dib, std::span<const uint8_t> suffix)
+{
+    if (dib.IsEmpty())
+        return CImageWriteResult::Failure("", "");
+    std::string strReason;
+    if (!WriteImageFile(strPath, {prefix, {dib.GetBlock(), dib.GetBlockSize()}, suffix}, strReason))
+        return CImageWriteResult::Failure("", "Error writing file.\n" + FileNameOfPath(strPath) + ": " +
+                                                  strReason);
+    return CImageWriteResult::Success();
 }

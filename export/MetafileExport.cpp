@@ -1,7 +1,5 @@
 #include "export/MetafileExport.h"
 
-#include <cstring>
-
 #include "export/ImageFileOutput.h"
 #include "formats/LittleEndian.h"
 
@@ -93,13 +91,8 @@ size_t MetafileSize(const CDib& dib)
 
 void StoreMetafile(const CDib& dib, uint8_t* pOut)
 {
-    if (dib.IsEmpty())
-        return;
-    const std::vector<uint8_t> before = RecordsBeforeDib(dib);
-    const std::vector<uint8_t> end = EndOfFileRecord();
-    std::memcpy(pOut, before.data(), before.size());
-    std::memcpy(pOut + before.size(), dib.GetBlock(), dib.GetBlockSize());
-    std::memcpy(pOut + before.size() + dib.GetBlockSize(), end.data(), end.size());
+    if (!dib.IsEmpty())
+        StoreWrappedDib(RecordsBeforeDib(dib), dib, EndOfFileRecord(), pOut);
 }
 
 bool EncodeMetafile(const CDib& dib, std::vector<uint8_t>& bytes)
@@ -113,10 +106,5 @@ CImageWriteResult WriteMetafile(const std::string& strPath, const CDib& dib)
 {
     if (dib.IsEmpty())
         return CImageWriteResult::Failure("", "");
-    const std::vector<uint8_t> before = RecordsBeforeDib(dib);
-    const std::vector<uint8_t> end = EndOfFileRecord();
-    std::string strReason;
-    if (!WriteImageFile(strPath, {before, {dib.GetBlock(), dib.GetBlockSize()}, end}, strReason))
-        return WriteFileFailure(strPath, strReason);
-    return CImageWriteResult::Success();
+    return WriteWrappedDib(strPath, RecordsBeforeDib(dib), dib, EndOfFileRecord());
 }
