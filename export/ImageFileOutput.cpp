@@ -49,9 +49,12 @@ void StoreWrappedDib(std::span<const uint8_t> prefix, const CDib& dib, std::span
 {
     if (dib.IsEmpty())
         return;
-    std::memcpy(pOut, prefix.data(), prefix.size());
+    // An empty span may have no data at all, which memcpy must not be given.
+    if (!prefix.empty())
+        std::memcpy(pOut, prefix.data(), prefix.size());
     std::memcpy(pOut + prefix.size(), dib.GetBlock(), dib.GetBlockSize());
-    std::memcpy(pOut + prefix.size() + dib.GetBlockSize(), suffix.data(), suffix.size());
+    if (!suffix.empty())
+        std::memcpy(pOut + prefix.size() + dib.GetBlockSize(), suffix.data(), suffix.size());
 }
 
 CImageWriteResult WriteWrappedDib(const std::string& strPath, std::span<const uint8_t> prefix,

@@ -1,5 +1,8 @@
 #include "export/MetafileExport.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "export/ImageFileOutput.h"
 #include "formats/LittleEndian.h"
 
@@ -13,10 +16,12 @@ constexpr uint32_t EMF_VERSION = 0x10000;
 constexpr uint32_t DIB_RGB_COLORS = 0;
 constexpr uint32_t SRCCOPY = 0x00CC0020;
 
-// Pixels at the reference resolution in 0.01 mm, rounded.
+// Pixels at the reference resolution in 0.01 mm, rounded; a picture hundreds of metres wide
+// (a very long 1-bit row) is given the largest frame there is.
 int32_t HundredthsOfMillimetre(int64_t nPixels)
 {
-    return static_cast<int32_t>((nPixels * 2540 + DEVICE_DPI / 2) / DEVICE_DPI);
+    return static_cast<int32_t>(std::min<int64_t>((nPixels * 2540 + DEVICE_DPI / 2) / DEVICE_DPI,
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 void AppendRect(std::vector<uint8_t>& bytes, int32_t nLeft, int32_t nTop, int32_t nRight, int32_t nBottom)
