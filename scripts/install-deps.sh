@@ -9,7 +9,7 @@ packages=(g++ cmake ninja-build ccache pkg-config
           libturbojpeg0-dev libx11-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-             xvfb xauth locales python3-pil inkscape)
+             xvfb xauth locales python3-pil)
 fi
 
 missing=()
