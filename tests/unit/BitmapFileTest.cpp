@@ -104,13 +104,11 @@ TEST(BitmapFileTest, ReadsValidBitmapsAndRefusesMalformedOnes)
         ASSERT_EQ(bitmap.Parse(Build(c.bmp)), c.bValid);
         if (!c.bValid)
         {
-            EXPECT_EQ(bitmap.m_nWidth, 77);
-            EXPECT_TRUE(bitmap.m_pixels.empty());
+            EXPECT_TRUE(bitmap.m_nWidth == 77 && bitmap.m_pixels.empty());
             continue;
         }
-        EXPECT_EQ(bitmap.m_nWidth, c.bmp.nWidth);
-        EXPECT_EQ(bitmap.m_nHeight, std::abs(c.bmp.nHeight));
-        EXPECT_EQ(bitmap.m_nBitCount, c.bmp.nBits);
+        EXPECT_TRUE(bitmap.m_nWidth == c.bmp.nWidth && bitmap.m_nHeight == std::abs(c.bmp.nHeight) &&
+                    bitmap.m_nBitCount == c.bmp.nBits);
         // Rows come out bottom-up without their padding.
         const int64_t nRowBytes = (static_cast<int64_t>(c.bmp.nWidth) * c.bmp.nBits + 7) / 8;
         ASSERT_EQ(static_cast<int64_t>(bitmap.m_pixels.size()), nRowBytes * bitmap.m_nHeight);
