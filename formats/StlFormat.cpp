@@ -260,6 +260,7 @@ bool CTeldViewGLDoc::ImportSTL(const std::string& strPath, int nMode)
         if (m_bScene)
         {
             pMesh->m_pPrev->m_pNext = nullptr;
+            m_pLastObject = pMesh->m_pPrev;
             delete pMesh;
             m_pCurrentObject = pOldCurrent;
         }

@@ -251,3 +251,29 @@ TEST_F(DocumentTest, AdoptionIsRefusedOnceAMeshIsThere)
     EXPECT_EQ(ObjectList(m_doc), (std::vector<CSceneObject*>{m_doc.m_pCamera, pAdopted}));
     EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{-1, 4, -2, 5, -3, 6}));
 }
+
+// The document keeps the end of its list instead of walking to it: every change of the list
+// must leave a new mesh appended behind the true last object.
+TEST_F(DocumentTest, AppendsLandBehindTheLastObjectAfterEveryChange)
+{
+    const std::string strTri = Write("tri.off", TRIANGLE_OFF);
+    const auto expectAppendAtEnd = [&](const char* pszAfter)
+    {
+        const CSceneObject* pLast = ObjectList(m_doc).back();
+        ASSERT_TRUE(m_doc.LoadMeshFile(strTri, true)) << pszAfter;
+        const std::vector<CSceneObject*> list = ObjectList(m_doc);
+        EXPECT_TRUE(list.back() == m_doc.m_pCurrentObject && list.back()->m_pPrev == pLast) << pszAfter;
+    };
+    expectAppendAtEnd("a new document");
+    ASSERT_TRUE(m_doc.LoadMeshFile(strTri, false)); // reuses the first of two meshes
+    expectAppendAtEnd("a replace-mode open");
+    EXPECT_THROW(m_doc.LoadMeshFile(Path("missing.off"), true), CArchiveException);
+    expectAppendAtEnd("a failed append");
+    AddMesh(m_doc, {CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, 0)}, {{0, 1, 2}});
+    expectAppendAtEnd("an import");
+    m_doc.ClearScene();
+    expectAppendAtEnd("Clear Scene");
+    m_doc.ClearScene();
+    m_doc.PrepareImportMesh(false);
+    expectAppendAtEnd("a replace-mode import into an empty scene");
+}

@@ -226,8 +226,12 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
     setrlimit(RLIMIT_AS, &saved);
     // Replace mode has given up the old model already; its mesh stays empty.
     const CMesh& mesh = MeshAt(doc, 1);
-    return !bImported && ObjectList(doc) == listBefore && doc.m_pCurrentObject == listBefore.back() &&
-           mesh.m_nVertices == (bScene ? 3 : 0) && mesh.m_bLoaded == bScene;
+    const bool bUnchanged = !bImported && ObjectList(doc) == listBefore &&
+                            doc.m_pCurrentObject == listBefore.back() &&
+                            mesh.m_nVertices == (bScene ? 3 : 0) && mesh.m_bLoaded == bScene;
+    // An append after the rollback lands behind the last object that stayed.
+    return bUnchanged && doc.ImportSTL(strSmall, STL_BINARY) &&
+           (!bScene || doc.m_pCurrentObject->m_pPrev == listBefore.back());
 }
 
 TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
