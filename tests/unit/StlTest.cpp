@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "formats/FileKind.h"
 #include "formats/StlFormat.h"
 #include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
@@ -21,6 +22,8 @@ using StlTest = CScratchTest;
 
 const Triangle TRI_A = {CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, 0)};
 const Triangle TRI_B = {CVector3(0, 0, 2), CVector3(3, 0, 2), CVector3(0, 4, 2)};
+const Triangle TRI_NAN = {CVector3(0, 0, 0), CVector3(1, std::nan(""), 0), CVector3(0, 1, 0)};
+const Triangle TRI_INF = {CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, -HUGE_VAL)};
 
 // Binary STL bytes with normals the reader must ignore; the count may differ from the facets.
 std::string BinaryStl(const std::vector<Triangle>& triangles, int64_t nCount = -1)
@@ -168,6 +171,11 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
         {STL_BINARY, BinaryStl({TRI_A, TRI_B}, 3)},                 // count larger than the file
         {STL_BINARY, BinaryStl({TRI_A}, 0x80000000)},               // count 2^31
         {STL_BINARY, BinaryStl({TRI_A}, 715827883)},                // 3N vertices beyond a 32-bit count
+        {STL_BINARY, BinaryStl({TRI_A, TRI_NAN})},                  // a NaN vertex
+        {STL_BINARY, BinaryStl({TRI_INF})},                         // an infinite vertex
+        {STL_BINARY, BinaryStl({TRI_A}, 0)},                        // count 0 before a whole facet
+        {STL_ASCII, "solid" + good.substr(5)},                      // binary with a "solid" header
+        {STL_ASCII, "solid\n" + facet + std::string(1, '\0')},      // a NUL byte: not text
         {STL_ASCII, facet + facet},                                 // no solid
         {STL_ASCII, ascii("0 0 1", "0 0 x")},                       // non-number vertex
         {STL_ASCII, ascii("0 0 1", "0 0 1.5e")},                    // number with junk
@@ -202,6 +210,39 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
                       "kept.stl3.000000");
         }
     EXPECT_FALSE(m_doc.ImportSTL(Path("missing.stl"), STL_BINARY));
+}
+
+// Without a mode (a command-line input) a file loads when either import accepts it: a binary
+// header may start with "solid", and text never holds a NUL byte.
+TEST_F(StlTest, WithoutAModeTheContentDecides)
+{
+    const std::string binary = BinaryStl({TRI_A, TRI_B}), solid = "solid" + binary.substr(5);
+    const std::string ascii = "solid x\n" + AsciiFacet(TRI_A) + "endsolid x\n";
+    const std::pair<std::string, int32_t> cases[] = {
+        {binary, 2},
+        {solid, 2},
+        {solid + "\n", 2},                       // a trailing byte is ignored
+        {binary + "x", 2},                       // also without "solid"
+        {solid.substr(0, solid.size() - 1), -1}, // truncated
+        {BinaryStl({TRI_A, TRI_B}, 0), -1},      // a count of 0 before its facets
+        {"solid" + BinaryStl({TRI_NAN}).substr(5), -1},
+        {ascii, 1},
+        {ascii + std::string(1, '\0'), -1},
+        {"facet normal 0 0 1\n", -1},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+    {
+        SCOPED_TRACE("case " + std::to_string(i));
+        CTeldViewGLDoc doc;
+        doc.m_bCompileLists = false;
+        ASSERT_EQ(ImportSTLFile(doc, Write("in.stl", cases[i].first)), cases[i].second >= 0);
+        EXPECT_EQ(ObjectList(doc).size(), cases[i].second >= 0 ? 2u : 1u);
+        if (cases[i].second >= 0)
+        {
+            EXPECT_EQ(MeshAt(doc, 1).m_nFaces, cases[i].second);
+        }
+    }
+    EXPECT_FALSE(ImportSTLFile(m_doc, Path("missing.stl")));
 }
 
 // Imports strBig under an address space limit that holds the file but not the mesh; true when
