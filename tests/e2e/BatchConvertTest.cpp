@@ -106,4 +106,8 @@ TEST_F(BatchConvertTest, AnyFailedInputWritesNothing)
     // An unknown output extension, and --ascii for output that is not STL, are usage errors.
     EXPECT_EQ(Run({"--convert", Path("out.txt"), strTri}).nStatus, 2);
     EXPECT_EQ(Run({"--convert", Path("x.off"), "--ascii", strTri}).nStatus, 2);
+    // An option where the output belongs is misplaced, not the output.
+    const SRun misplaced = Run({"--convert", "--ascii", Path("out.stl"), strTri});
+    EXPECT_EQ(misplaced.nStatus, 2);
+    EXPECT_NE(misplaced.strErr.find("--convert needs an output file\nusage:"), std::string::npos);
 }
