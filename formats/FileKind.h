@@ -2,6 +2,8 @@
 
 #include <string>
 
+class CTeldViewGLDoc;
+
 // The kind of a model file, by its extension: ".stl" and ".scn" (any case), else OFF.
 enum
 {
@@ -10,8 +12,6 @@ enum
     INPUT_SCENE = 2
 };
 int InputKind(const std::string& strPath);
-
-class CTeldViewGLDoc;
 
 // Binary or ASCII STL (STL_BINARY, STL_ASCII) as the start of the file suggests: a file of exactly
 // 84 + 50N bytes (N from its count) or with a NUL byte among its first 256 is binary, since text
