@@ -4,6 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh --test
+# Tests of number formats skip without a locale that writes a decimal comma; here they must run.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "test.sh: the locale de_DE.UTF-8 is missing after scripts/install-deps.sh --test" >&2
+  exit 1
+fi
 
 jobs=$(nproc)
 fuzz_seconds="${FUZZ_SECONDS:-30}"

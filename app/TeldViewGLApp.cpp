@@ -320,8 +320,7 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
         if (nKind == INPUT_STL)
         {
             CWaitCursor wait(*m_pUi);
-            const int nMode = DetectSTLMode(strPath);
-            bLoaded = nMode >= 0 && m_pDocument->ImportSTL(strPath, nMode);
+            bLoaded = ImportSTLFile(*m_pDocument, strPath);
             if (!bLoaded)
                 m_pUi->MessageBox("Error reading STL file.");
         }

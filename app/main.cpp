@@ -1,8 +1,10 @@
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "app/batch/BatchMode.h"
+#include "platform/SafeFileWriter.h"
 #if !defined(TELDVIEW_NO_GUI)
 #include "app/TeldViewGLApp.h"
 #endif
@@ -10,6 +12,12 @@
 int main(int argc, char** argv)
 {
     const auto tStart = std::chrono::steady_clock::now();
+    // A write beyond the file-size limit, or into a pipe nobody reads any more, then fails with an
+    // error the writers report, instead of killing the process; an interrupted save leaves no
+    // temporary file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    CSafeFileWriter::CleanUpOnInterrupt();
 #if !defined(TELDVIEW_NO_GUI)
     // A hidden option for bench/bench_startup; batch mode would refuse it as unknown.
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-startup") == 0)

@@ -99,10 +99,16 @@ public:
 private:
     void ResetSceneBounds();
     void WidenSceneBounds(const CSceneObject& object);
-    CSceneObject* LastObject() const;
+    // Puts the mesh behind the last object (append) or behind the camera, and makes it current.
+    void LinkMesh(CMesh* pMesh, bool bAppend);
     // LoadMeshFile after a successful read.
     void LinkLoadedMesh(CMesh* pMesh, bool bAppend);
     bool CanAdopt(const CMesh* pMesh) const;
     bool ExportSTL(const std::string& strPath, int nMode);
     bool ExportPointCloud(const std::string& strPath);
+
+    // The end of the scene list, so that appending does not walk it: a scene file of many
+    // entries would otherwise load in quadratic time. Every operation that links or unlinks an
+    // object keeps it.
+    CSceneObject* m_pLastObject = nullptr;
 };

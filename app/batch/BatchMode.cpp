@@ -48,6 +48,11 @@ int Usage(const std::string& strProblem)
     return 2;
 }
 
+bool IsOption(const std::string& arg)
+{
+    return arg.size() > 1 && arg[0] == '-';
+}
+
 // Options may stand in any order before the files. Returns -1 when parsing succeeded.
 int ParseOptions(const std::vector<std::string>& args, SOptions& options)
 {
@@ -62,12 +67,13 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bAscii = true;
         else if (arg == "--convert")
         {
-            if (i + 1 >= args.size())
+            // An option where the output belongs is misplaced, not a file name to write over.
+            if (i + 1 >= args.size() || IsOption(args[i + 1]))
                 return Usage("--convert needs an output file");
             options.bConvert = true;
             options.strOut = args[++i];
         }
-        else if (arg.size() > 1 && arg[0] == '-' && options.files.empty())
+        else if (IsOption(arg) && options.files.empty())
             return Usage("unknown option " + arg);
         else
             options.files.push_back(arg);
