@@ -11,6 +11,7 @@
 #include "platform/FakeClock.h"
 #include "scene/Camera.h"
 #include "view/GLContextGuard.h"
+#include "view/TimerPause.h"
 
 namespace
 {
@@ -73,9 +74,12 @@ TEST(Animation, SpinPacesItselfByTheFrameTimeAndMeasuresTheRate)
     CSceneObject& mesh = *gui.Doc().m_pCurrentObject;
     mesh.m_qOrientation = CQuaternion();
     view.m_dSpinRateY = 7.0;
-    view.StopSpin(true);
-    EXPECT_TRUE(view.m_bSpinning && !view.IsTimerActive(SPIN_TIMER_ID));
-    view.StartSpin(true);
+    {
+        // Around a dialog: the flag stays, the timer stops, and the spin resumes at its rate.
+        CTimerPause pause(view);
+        EXPECT_TRUE(view.m_bSpinning && !view.IsTimerActive(SPIN_TIMER_ID));
+    }
+    EXPECT_TRUE(view.IsTimerActive(SPIN_TIMER_ID));
     EXPECT_EQ(view.m_dSpinRateY, 7.0);
     gui.Execute(ID_VIEW_SPIN);
     gui.Execute(ID_VIEW_SPIN);
@@ -124,6 +128,11 @@ TEST(Animation, PlaybackAdvancesOneUnitPerTickWhateverTheClock)
 
     for (int i = 0; i < 50; ++i)
         view.OnTimer(ANIM_TIMER_ID);
+    {
+        CTimerPause pause(view);
+        EXPECT_TRUE(view.m_bPlaying && !view.IsTimerActive(ANIM_TIMER_ID));
+    }
+    EXPECT_TRUE(view.IsTimerActive(ANIM_TIMER_ID));
     EXPECT_EQ(doc.GetSceneTime(), 50);
     EXPECT_DOUBLE_EQ(mesh.m_vPosition.x, 5.0);
     EXPECT_TRUE(state(ID_ANIMATION_REWIND).first);
