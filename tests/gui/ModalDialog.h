@@ -1,8 +1,8 @@
 #pragma once
 
 // Answering modal dialogs without the mouse: a test sets up an answer, then runs the command
-// that opens the dialog. While the dialog's own event loop runs, a timer finds it and the answer
-// fills its controls (found by resource id) and presses its buttons.
+// that opens the dialog. While the dialog's own event loop runs, a timer finds it, and the
+// answer fills its controls (found by resource id) and presses its buttons.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -12,7 +12,7 @@
 #include <functional>
 
 // Runs fnAnswer once on the next modal dialog that opens. A dialog the answer leaves open is
-// cancelled, so that a test that forgets to close it fails instead of hanging.
+// cancelled (LeftOpen() tells), so that a test that forgets to close it cannot hang.
 class CModalAnswer
 {
 public:
@@ -22,7 +22,6 @@ public:
         QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
         m_poll.start(5);
     }
-    bool Answered() const { return m_bAnswered; }
     bool LeftOpen() const { return m_bLeftOpen; }
 
 private:
@@ -32,19 +31,15 @@ private:
         if (pDialog == nullptr || pDialog == m_pBefore || !pDialog->isVisible())
             return;
         m_poll.stop();
-        m_bAnswered = true;
         m_fnAnswer(*pDialog);
-        if (pDialog->isVisible())
-        {
-            m_bLeftOpen = true;
+        m_bLeftOpen = pDialog->isVisible();
+        if (m_bLeftOpen)
             pDialog->reject();
-        }
     }
 
     std::function<void(QDialog&)> m_fnAnswer;
     QWidget* m_pBefore;
     QTimer m_poll;
-    bool m_bAnswered = false;
     bool m_bLeftOpen = false;
 };
 
@@ -56,8 +51,7 @@ inline QLineEdit* Edit(const QWidget& dialog, int nID)
 }
 inline QString Text(const QWidget& dialog, int nID)
 {
-    const QLineEdit* pEdit = Edit(dialog, nID);
-    return pEdit != nullptr ? pEdit->text() : QStringLiteral("<no edit %1>").arg(nID);
+    return Edit(dialog, nID) != nullptr ? Edit(dialog, nID)->text() : QStringLiteral("<none>");
 }
 inline void SetText(const QWidget& dialog, int nID, const QString& strText)
 {
