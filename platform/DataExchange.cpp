@@ -33,7 +33,7 @@ std::string RangeMessage(int nKind, const SRange& range)
 // The whole text as one number of the kind, or false.
 bool ReadNumber(std::string_view text, int nKind, double& dValue)
 {
-    // from_chars takes no '+'; "+-1" stays refused because the '-' is then not a digit.
+    // from_chars takes no '+'; it is dropped unless another sign follows ("+-1" stays refused).
     if (!text.empty() && text.front() == '+' && text.size() > 1 && text[1] != '-')
         text.remove_prefix(1);
     const char* pBegin = text.data();
