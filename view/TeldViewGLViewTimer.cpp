@@ -2,6 +2,8 @@
 // stop them.
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "animation/SceneTime.h"
 #include "platform/Clock.h"
 #include "platform/CommandIds.h"
@@ -203,9 +205,11 @@ void CTeldViewGLView::OnSpinTick()
             bRestart = true;
         }
     }
-    else if (m_bFrameFast && m_nSpinPeriod > 10 && m_nFrameTime > 4)
+    else if (m_bFrameFast && m_nSpinPeriod > MIN_TIMER_PERIOD_MS)
     {
-        m_nSpinPeriod = m_nFrameTime + 5;
+        // Frames of 4 ms or less go back to the shortest period: left where one slow frame had
+        // raised it, a light mesh would spin slowly for good.
+        m_nSpinPeriod = std::max(m_nFrameTime + 5, MIN_TIMER_PERIOD_MS);
         bRestart = true;
     }
     if (bRestart)
