@@ -68,6 +68,9 @@ public:
     // As Run, but quits after the first frame of FILE is on screen and prints where the time
     // went. tStart is when main began.
     static int RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart);
+    // Opens FILE, spins it for some seconds (4 unless given after FILE) and prints the spin
+    // period, the frame times, the ticks per drawn frame, pane 102 and the idle update's cost.
+    static int RunSpinBenchmark(int argc, char** argv);
 
     // pUi: the services for messages and dialogs; null means the Qt ones.
     explicit CTeldViewGLApp(CUiServices* pUi = nullptr);

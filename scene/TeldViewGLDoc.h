@@ -68,6 +68,12 @@ public:
     void UpdateSceneBounds();
     int32_t GetSceneTime() const { return m_nSceneTime; }
     void DeleteGuideList();
+    // Compiles the keyframe guide at the current object: the key direction as a white line
+    // ahead and a grey one behind, the key rotation's axis as a red line and its sweep as an arc
+    // from dark to full red. Replaces the previous guide; returns the list name (0 when GL gave
+    // none). Needs the view's context current; the list leaves lighting and colour as it found
+    // them.
+    uint32_t BuildGuideList();
     // The whole scene as one OFF file. False when the file cannot be created or written.
     bool ExportSceneOFF(const std::string& strPath);
     // Scene files: false on a file that cannot be read; an object's OFF file that cannot be

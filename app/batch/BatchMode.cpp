@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "animation/SceneTime.h"
 #include "app/batch/BatchInputs.h"
 #include "formats/FileKind.h"
+#include "platform/DataExchange.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
 #include "scene/ObjectInfo.h"
@@ -16,12 +18,13 @@ namespace
 {
 const char* const USAGE =
     "usage: teldviewgl [FILE]\n"
-    "       teldviewgl --info FILE...\n"
+    "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
     "       teldviewgl --help\n"
     "\n"
     "  FILE                 open FILE in the viewer\n"
     "  --info FILE...       print the object information of every object loaded\n"
+    "  --time SECONDS       with --info: pose the scene at that time first (0.01 s steps)\n"
     "  --convert OUT FILE...\n"
     "                       load the files and write them to OUT, by its extension:\n"
     "                       .off (one mesh as it is, several as one scene), .stl (binary),\n"
@@ -38,6 +41,8 @@ struct SOptions
     bool bInfo = false;
     bool bConvert = false;
     bool bAscii = false;
+    bool bTime = false;
+    int32_t nTime = 0;
     std::string strOut;
     std::vector<std::string> files;
 };
@@ -65,6 +70,19 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bInfo = true;
         else if (arg == "--ascii")
             options.bAscii = true;
+        else if (arg == "--time")
+        {
+            // Times of keyframe files are 32-bit counts of hundredths.
+            const DataExchange::SRange range{0.0, SceneTime::MAX_TIME / 100.0};
+            double dSeconds = 0.0;
+            std::string strMessage;
+            if (i + 1 >= args.size() ||
+                !DataExchange::Parse(args[i + 1], FIELD_DOUBLE, &range, dSeconds, strMessage))
+                return Usage("--time needs a time in seconds from 0 to 21474836.47");
+            ++i;
+            options.bTime = true;
+            options.nTime = SceneTime::FromSeconds(dSeconds);
+        }
         else if (arg == "--convert")
         {
             // An option where the output belongs is misplaced, not a file name to write over.
@@ -160,10 +178,14 @@ int RunBatchMode(int argc, char** argv)
     {
         if (options.bAscii)
             return Usage("--ascii applies only to --convert");
+        if (options.bTime)
+            return Usage("--time applies only to --info");
         return -1; // no batch operation: the window opens the file
     }
     if (options.bInfo && options.bConvert)
         return Usage("--info and --convert cannot be combined");
+    if (options.bTime && !options.bInfo)
+        return Usage("--time applies only to --info");
     if (options.files.empty())
         return Usage("no input file");
 
@@ -172,6 +194,8 @@ int RunBatchMode(int argc, char** argv)
     doc.m_bCompileLists = false;
     if (!LoadBatchInputs(doc, options.files))
         return 1;
+    if (options.bTime)
+        doc.EvaluateScene(options.nTime);
     if (options.bInfo)
         return RunInfo(doc, InputKind(options.files[0]) == INPUT_SCENE);
     return RunConvert(doc, options);
