@@ -205,11 +205,9 @@ void CTeldViewGLView::OnSpinTick()
             bRestart = true;
         }
     }
-    else if (m_bFrameFast && m_nSpinPeriod > MIN_TIMER_PERIOD_MS)
+    else if (m_bFrameFast && m_nSpinPeriod > 10 && m_nFrameTime > 4)
     {
-        // Frames of 4 ms or less go back to the shortest period: left where one slow frame had
-        // raised it, a light mesh would spin slowly for good.
-        m_nSpinPeriod = std::max(m_nFrameTime + 5, MIN_TIMER_PERIOD_MS);
+        m_nSpinPeriod = m_nFrameTime + 5;
         bRestart = true;
     }
     if (bRestart)
