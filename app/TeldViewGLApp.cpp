@@ -110,8 +110,24 @@ void CTeldViewGLApp::RegisterCommands()
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
+bool CTeldViewGLApp::CanCreateGLContext()
+{
+    // With shared contexts Qt made one while starting: its fate answers the question.
+    if (const QOpenGLContext* pShared = QOpenGLContext::globalShareContext())
+        return pShared->isValid();
+    QOpenGLContext context;
+    return context.create();
+}
+
 bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
 {
+    // A GL widget on a platform without OpenGL takes Qt down when the window shows, so the
+    // messages come before any window exists, and the program ends.
+    if (!CanCreateGLContext())
+    {
+        CTeldViewGLView::ShowContextProblem(*m_pUi, CONTEXT_NO_FORMAT);
+        return false;
+    }
     LoadStdProfileSettings();
 
     m_pDocument = std::make_unique<CTeldViewGLDoc>();
@@ -314,6 +330,9 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
     const int nKind = InputKind(strPath);
     if (nKind == INPUT_OFF)
         return OpenDocument(strPath, TakePreloadedMesh(strPath));
+    // A missing file is named with the system's reason, as an OFF file's open names it.
+    if (!m_pDocument->CanOpenFile(strPath))
+        return false;
     bool bLoaded = false;
     {
         CGLContextGuard guard(*m_pView);

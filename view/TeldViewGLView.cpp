@@ -147,12 +147,17 @@ int CTeldViewGLView::ReportContextProblem()
     if (nProblem != CONTEXT_OK && !m_bContextReported && m_pUi != nullptr)
     {
         m_bContextReported = true;
-        // Without a format the format cannot be set either, so both messages come.
-        if (nProblem == CONTEXT_NO_FORMAT)
-            m_pUi->MessageBox("Bad Format Choose", MB_OK);
-        m_pUi->MessageBox("Bad Pixel Format", MB_OK);
+        ShowContextProblem(*m_pUi, nProblem);
     }
     return nProblem;
+}
+
+void CTeldViewGLView::ShowContextProblem(CUiServices& ui, int nProblem)
+{
+    // Without a format the format cannot be set either, so both messages come.
+    if (nProblem == CONTEXT_NO_FORMAT)
+        ui.MessageBox("Bad Format Choose", MB_OK);
+    ui.MessageBox("Bad Pixel Format", MB_OK);
 }
 
 void CTeldViewGLView::initializeGL()

@@ -3,9 +3,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <array>
+#include <cerrno>
+#include <system_error>
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
@@ -15,30 +16,20 @@
 
 namespace
 {
-std::string CopyExample(const QTemporaryDir& dir, const char* pszName)
-{
-    const QString strTarget = dir.filePath(QString::fromUtf8(pszName));
-    QFile::copy(QString::fromStdString(Example(pszName)), strTarget);
-    return strTarget.toStdString();
-}
-
-// Starts the program on the test's display and closes the window titled pszTitle once it
-// shows; returns the exit status, or -1 when the window never came or the program hung.
-// pstrConfigHome, when given, becomes the program's settings folder.
-int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pstrError = nullptr,
-                const QString* pstrConfigHome = nullptr)
+// Starts the program on the test's display, with the environment additions, and closes the
+// windows titled as listed, in turn, as each shows; returns the exit status, or -1 when a window
+// never came or the program hung or crashed. The program keeps its settings with the test's.
+int RunAndClose(const QStringList& arguments, const std::vector<std::string>& titles,
+                const QProcessEnvironment& extra = QProcessEnvironment(), QString* pstrError = nullptr)
 {
     QProcess process;
-    if (pstrConfigHome != nullptr)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), *pstrConfigHome);
-        process.setProcessEnvironment(environment);
-    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TELDVIEW_EXE), arguments);
     if (!process.waitForStarted(10000))
         return -1;
-    const bool bClosed = CloseX11WindowOf(process.processId(), pszTitle, 15000);
+    const bool bClosed = CloseX11WindowsOf(process.processId(), titles, 15000);
     if (!bClosed || !process.waitForFinished(15000))
     {
         process.kill();
@@ -50,10 +41,10 @@ int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pst
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-// The first recent file the program left in the settings folder strConfigHome.
-QString FirstRecentFile(const QString& strConfigHome)
+// The first recent file in the test's settings, where the program started by it left it.
+QString FirstRecentFile()
 {
-    const QSettings settings(strConfigHome +
+    const QSettings settings(SettingsFolder() +
                                  QStringLiteral("/Local AppWizard-Generated Applications/TeldViewGL.conf"),
                              QSettings::IniFormat);
     return settings.value(QStringLiteral("Recent File List/File1")).toString();
@@ -102,37 +93,33 @@ SStartResult Start(const std::string& strArgument, const std::string& strPreload
 
 TEST(CommandLine, OpensTheFileNamedThere)
 {
-    QTemporaryDir config;
-    const QString strConfig = config.path();
     const QString strCube = QString::fromStdString(Example("cube.off"));
-    EXPECT_EQ(RunAndClose({strCube}, "cube.off - TeldViewGL", nullptr, &strConfig), 0);
-    EXPECT_EQ(FirstRecentFile(strConfig), QFileInfo(strCube).absoluteFilePath());
+    EXPECT_EQ(RunAndClose({strCube}, {"cube.off - TeldViewGL"}), 0);
+    EXPECT_EQ(FirstRecentFile(), QFileInfo(strCube).absoluteFilePath());
 }
 
 // The file read ahead on a worker thread opens as File > Open would open it: same document,
-// title, recent file, view and display list; an unreadable one gives the same single message
-// and a failed start; a read ahead of another path is left unused.
+// title, recent file, view and display list; an unreadable or missing one gives the same single
+// message and a failed start; a read ahead of another path is left unused.
 TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
 {
-    QTemporaryDir dir;
-    const std::string strCube = CopyExample(dir, "cube.off");
-    const std::string strColored = CopyExample(dir, "colored.off");
-    const std::string strBad = dir.filePath(QStringLiteral("broken.off")).toStdString();
-    {
-        QFile bad(QString::fromStdString(strBad));
-        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-        bad.write("OFF\n3 1 0\n0 0 0\n");
-    }
+    const std::string strCube = CopyExample("cube.off");
+    const std::string strColored = CopyExample("colored.off");
+    const std::string strBad = WriteScratch(QStringLiteral("broken.off"), "OFF\n3 1 0\n0 0 0\n");
+    const std::string strMissing = ScratchPath(QStringLiteral("missing.off"));
     struct SCase
     {
         const char* pszName;
         std::string strArgument;
         std::string strPreload;
+        std::string strMessage; // empty: the start succeeds
     };
     const SCase cases[] = {
-        {"read ahead", strCube, strCube},
-        {"another file read ahead", strCube, strColored},
-        {"unreadable, read ahead", strBad, strBad},
+        {"read ahead", strCube, strCube, ""},
+        {"another file read ahead", strCube, strColored, ""},
+        {"unreadable, read ahead", strBad, strBad, "Unable to read broken.off: unexpected file format."},
+        {"missing, read ahead", strMissing, strMissing,
+         "Unable to open missing.off: " + std::generic_category().message(ENOENT) + "."},
     };
     for (const SCase& c : cases)
     {
@@ -140,12 +127,11 @@ TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
         const SStartResult plain = Start(c.strArgument, std::string());
         const SStartResult ahead = Start(c.strArgument, c.strPreload);
         EXPECT_TRUE(ahead == plain);
-        if (c.strArgument == strBad)
+        if (!c.strMessage.empty())
         {
             EXPECT_FALSE(ahead.bStarted);
             EXPECT_TRUE(ahead.recentFiles.empty());
-            EXPECT_EQ(ahead.messages,
-                      std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
+            EXPECT_EQ(ahead.messages, std::vector<std::string>{c.strMessage});
         }
         else
         {
@@ -161,17 +147,22 @@ TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
 
 TEST(CommandLine, AFileThatCannotBeReadEndsTheProgramAfterTheMessage)
 {
-    QTemporaryDir dir;
-    QFile bad(dir.filePath("broken.off"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("not a mesh");
-    bad.close();
     // The message box carries the program's title; closing it ends the program, and the file
     // joins no recent-file list.
-    QTemporaryDir config;
-    const QString strConfig = config.path();
-    EXPECT_EQ(RunAndClose({bad.fileName()}, "TeldViewGL", nullptr, &strConfig), 1);
-    EXPECT_TRUE(FirstRecentFile(strConfig).isEmpty());
+    const std::string strBad = WriteScratch(QStringLiteral("broken.off"), "not a mesh");
+    EXPECT_EQ(RunAndClose({QString::fromStdString(strBad)}, {"TeldViewGL"}), 1);
+    EXPECT_TRUE(FirstRecentFile().isEmpty());
+}
+
+// Without any OpenGL both context messages come before any window (Qt would fail inside the GL
+// widget), and the program ends with a failure.
+TEST(CommandLine, WithoutOpenGLTheProgramEndsAfterTheContextMessages)
+{
+    QProcessEnvironment noGL;
+    noGL.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    EXPECT_EQ(RunAndClose({QString::fromStdString(Example("cube.off"))}, {"TeldViewGL", "TeldViewGL"}, noGL),
+              1);
+    EXPECT_TRUE(FirstRecentFile().isEmpty());
 }
 
 // The read ahead starts before Qt has taken its own options out of argv, so it guesses: the
