@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QOpenGLContext>
+#include <QResizeEvent>
 #include <QWindow>
 
 #include <cmath>
@@ -212,10 +213,14 @@ void CTeldViewGLView::SetBaselineState()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 }
 
-void CTeldViewGLView::resizeGL(int w, int h)
+void CTeldViewGLView::resizeEvent(QResizeEvent* pEvent)
 {
+    // First: for a non-empty size the base class draws a frame at once, which needs the new
+    // projection.
     const qreal dRatio = devicePixelRatioF();
-    OnSize(static_cast<int>(std::lround(w * dRatio)), static_cast<int>(std::lround(h * dRatio)));
+    OnSize(static_cast<int>(std::lround(pEvent->size().width() * dRatio)),
+           static_cast<int>(std::lround(pEvent->size().height() * dRatio)));
+    QOpenGLWidget::resizeEvent(pEvent);
 }
 
 void CTeldViewGLView::OnSize(int cx, int cy)

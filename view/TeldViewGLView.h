@@ -144,7 +144,8 @@ signals:
 
 protected:
     void initializeGL() override;
-    void resizeGL(int w, int h) override;
+    // Every resize reaches OnSize, an empty one too (Qt calls resizeGL only for a non-empty one).
+    void resizeEvent(QResizeEvent* pEvent) override;
     void paintGL() override;
 
 private:
