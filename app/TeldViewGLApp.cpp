@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QIcon>
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QSurfaceFormat>
@@ -463,6 +464,9 @@ int CTeldViewGLApp::Run(int argc, char** argv)
     std::unique_ptr<CMeshPreloader> pPreload = PreloadCommandLineFile(argc, argv, 1);
     PrepareQt();
     QApplication application(argc, argv);
+    // The desktop matches the window to the installed entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("teldviewgl"));
+    QApplication::setWindowIcon(QIcon(CAboutDlg::ProgramIcon(64)));
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     CTeldViewGLApp app;
