@@ -109,9 +109,7 @@ std::string CDocument::OpenProblem(const std::string& strPath)
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::generic_category().message(errno);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     const int nStat = ::fstat(fd, &info);
     const int nError = errno;
     ::close(fd);
