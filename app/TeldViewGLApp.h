@@ -87,8 +87,8 @@ public:
     // Opens a file as File > Open does, with the view's context current; false (after the
     // document's message) when it cannot be read.
     bool OpenDocumentFile(const std::string& strPath);
-    // The command line also takes scene files and STL files (binary or ASCII by content),
-    // loaded as Load Scene and the STL imports load them.
+    // The command line also takes scene files and STL files (binary or ASCII by content), read
+    // as Load Scene and the STL imports read them; the file's name becomes the title.
     bool OpenCommandLineFile(const std::string& strPath);
     // A read of the command line's file started before the QApplication (see
     // PreloadCommandLineFile). The open of that very path takes its mesh instead of reading the
@@ -118,6 +118,9 @@ private:
     void WaitForContext();
     // OpenDocumentFile, with the mesh when one was read ahead from strPath.
     bool OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead);
+    // The view after a read for File > Open or the command line: what follows a load, or what
+    // the failure left. Returns bOpened.
+    bool ShowOpened(bool bOpened);
     // The preloaded mesh when the preload read strPath successfully; the preload is done.
     std::unique_ptr<CMesh> TakePreloadedMesh(const std::string& strPath);
     void TraceFrames();
