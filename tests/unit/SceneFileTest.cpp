@@ -1,6 +1,8 @@
 // Scene files: loading meshes with their keyframe files, and every way a load can stop.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <system_error>
 #include <tuple>
 
 #include "formats/SceneFile.h"
@@ -12,6 +14,11 @@ namespace
 {
 using namespace FileTestSupport;
 using Names = std::vector<std::string>;
+
+std::string Missing()
+{
+    return std::generic_category().message(ENOENT) + ".";
+}
 
 // A folder of fixtures: two meshes, keyframe files with none, one and two keys, a broken one.
 class SceneFileTest : public CScratchTest
@@ -43,7 +50,7 @@ protected:
     {
         try
         {
-            return m_doc.ReadSceneFile(strPath) ? 1 : 0;
+            return m_doc.ReadSceneFile(strPath, &m_strProblem) ? 1 : 0;
         }
         catch (const CArchiveException& e)
         {
@@ -58,6 +65,8 @@ protected:
             names.push_back(p->m_strName);
         return names;
     }
+    // Why the last load failed.
+    std::string m_strProblem;
 };
 
 TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
@@ -89,18 +98,26 @@ TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
     EXPECT_FALSE(m_doc.EvaluateScene(100));
 }
 
-TEST_F(SceneFileTest, RelativeNamesAreTakenFromTheWorkingDirectory)
+TEST_F(SceneFileTest, RelativeNamesFromTheWorkingDirectoryElseBesideTheSceneFile)
 {
     fs::create_directory(m_dir / "sub");
     Write("sub/rel.scn", "SCENE 1 none.kff b.off one.kff");
+    const std::string strBeside = Write("beside.scn", "SCENE 1 none.kff b.off one.kff");
     const fs::path oldDir = fs::current_path();
     fs::current_path(m_dir);
     const int nFromWorkingDir = LoadFile("sub/rel.scn");
-    fs::current_path(m_dir / "sub"); // from the scene file's own folder, b.off is not found
-    const int nFromSceneDir = LoadFile("rel.scn");
+    fs::current_path(m_dir / "sub");
+    // Neither in the working folder nor beside the scene file.
+    const int nNowhere = LoadFile("rel.scn");
+    const int nBeside = LoadFile(strBeside);
+    const double dBesideMax = m_doc.m_pCurrentObject->m_vBoundsMax.x;
+    // A file of the working folder comes first, as it always did.
+    Write("sub/b.off", ReadFile(m_dir / "a.off"));
+    const int nWorkingFirst = LoadFile(strBeside);
     fs::current_path(oldDir);
-    EXPECT_EQ(nFromWorkingDir, 1);
-    EXPECT_EQ(nFromSceneDir, -1);
+    EXPECT_EQ(std::tuple(nFromWorkingDir, nNowhere, nBeside, nWorkingFirst), std::tuple(1, -1, 1, 1));
+    EXPECT_EQ(dBesideMax, 4.0);
+    EXPECT_EQ(m_doc.m_pCurrentObject->m_vBoundsMax.x, 1.0);
 }
 
 TEST_F(SceneFileTest, RefusedFilesLeaveTheDocumentUnchanged)
@@ -122,31 +139,63 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheDocumentUnchanged)
     for (const std::string& strText : cases)
     {
         EXPECT_EQ(LoadFile(Write("refused.scn", strText)), 0) << strText;
+        EXPECT_EQ(m_strProblem, "Unable to read refused.scn: unexpected file format.");
         EXPECT_FALSE(m_doc.m_bScene);
         EXPECT_EQ(ObjectNames(), (Names{"Camera", "b.off"}));
         EXPECT_EQ(m_doc.m_pCurrentObject, m_doc.m_pCamera->m_pNext);
     }
     EXPECT_EQ(LoadFile(Path("absent.scn")), 0);
+    EXPECT_EQ(m_strProblem, "Unable to open absent.scn: " + Missing());
     EXPECT_EQ(ObjectNames(), (Names{"Camera", "b.off"}));
 }
 
 TEST_F(SceneFileTest, FailuresAfterTheSceneWasCleared)
 {
     // Bad camera keyframes are ignored; a bad OFF file throws and a bad object keyframe file gives
-    // false, both keeping the meshes loaded so far, the last one current.
+    // false, both keeping the meshes loaded so far, the last one current, and naming the file.
+    const std::string strUnreadable = ": unexpected file format.";
     const struct
     {
         const char *pszCamera, *pszMesh, *pszKeys;
         int nResult;
         Names names;
         int32_t nCameraKeys, nCurrentKeys;
+        std::string strProblem;
     } cases[] = {
-        {"absent.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0},
-        {"bad.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0},
-        {"one.kff", "absent.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1},
-        {"one.kff", "broken.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1},
-        {"one.kff", "b.off", "absent.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0},
-        {"one.kff", "b.off", "bad.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0},
+        {"absent.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0, ""},
+        {"bad.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0, ""},
+        {"one.kff",
+         "absent.off",
+         "one.kff",
+         -1,
+         {"Camera", "a.off"},
+         1,
+         1,
+         "Unable to open absent.off: " + Missing()},
+        {"one.kff",
+         "broken.off",
+         "one.kff",
+         -1,
+         {"Camera", "a.off"},
+         1,
+         1,
+         "Unable to read broken.off" + strUnreadable},
+        {"one.kff",
+         "b.off",
+         "absent.kff",
+         0,
+         {"Camera", "a.off", "b.off"},
+         1,
+         0,
+         "Unable to open absent.kff: " + Missing()},
+        {"one.kff",
+         "b.off",
+         "bad.kff",
+         0,
+         {"Camera", "a.off", "b.off"},
+         1,
+         0,
+         "Unable to read bad.kff" + strUnreadable},
     };
     for (const auto& c : cases)
     {
@@ -160,6 +209,7 @@ TEST_F(SceneFileTest, FailuresAfterTheSceneWasCleared)
         EXPECT_EQ(m_doc.m_pCamera->CountPositionKeys(), c.nCameraKeys);
         EXPECT_TRUE(m_doc.m_pCurrentObject->m_pNext == nullptr && m_doc.m_pCurrentObject != m_doc.m_pCamera);
         EXPECT_EQ(m_doc.m_pCurrentObject->CountPositionKeys(), c.nCurrentKeys);
+        EXPECT_EQ(m_strProblem, c.strProblem);
     }
 }
 } // namespace
