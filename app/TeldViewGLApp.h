@@ -74,6 +74,9 @@ public:
     // Opens FILE, spins it for some seconds (4 unless given after FILE) and prints the spin
     // period, the frame times, the ticks per drawn frame, pane 102 and the idle update's cost.
     static int RunSpinBenchmark(int argc, char** argv);
+    // Starts empty, runs Import from Binary STL on FILE and prints how long the command and the
+    // first frame with the mesh took.
+    static int RunImportBenchmark(int argc, char** argv);
 
     // pUi: the services for messages and dialogs; null means the Qt ones.
     explicit CTeldViewGLApp(CUiServices* pUi = nullptr);
