@@ -1,31 +1,25 @@
 #include <GL/gl.h>
 
+#include <QImage>
+
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #include "GuiTestSupport.h"
 #include "app/QtUiServices.h"
+#include "export/BitmapExport.h"
 #include "scene/Camera.h"
+#include "scene/Mesh.h"
 #include "view/GLContextGuard.h"
 
 namespace
 {
-// A binary STL file of one triangle (0,0,0) (s,0,0) (0,s,0) per scale s.
-QByteArray BinaryStl(std::initializer_list<float> scales)
+// An ASCII STL file of the triangle (0,0,0) (s,0,0) (0,s,0).
+QByteArray AsciiStl(int s)
 {
-    QByteArray bytes(80, ' ');
-    const auto put = [&](const void* p, size_t n)
-    { bytes.append(static_cast<const char*>(p), qsizetype(n)); };
-    const uint32_t nCount = static_cast<uint32_t>(scales.size());
-    put(&nCount, 4);
-    for (const float s : scales)
-    {
-        const float facet[12] = {0, 0, 1, 0, 0, 0, s, 0, 0, 0, s, 0};
-        put(facet, sizeof facet);
-        bytes.append(2, '\0');
-    }
-    return bytes;
+    const QByteArray n = QByteArray::number(s);
+    return "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex " + n + " 0 0\nvertex 0 " + n +
+           " 0\nendloop\nendfacet\nendsolid t\n";
 }
 
 std::string Names(const CTeldViewGLDoc& doc)
@@ -36,23 +30,20 @@ std::string Names(const CTeldViewGLDoc& doc)
     return strNames;
 }
 
-// Which of the commands are enabled, as "1" and "0" in their order.
-std::string Enabled(const SGuiApp& gui, std::initializer_list<int> ids)
+QByteArray BitmapFile(int32_t nWidth, int nBits)
 {
-    std::string strState;
-    for (const int nID : ids)
-        strState += gui.app->Router().Update(nID).m_bEnabled ? '1' : '0';
-    return strState;
-}
-
-std::string Missing()
-{
-    return std::generic_category().message(ENOENT) + ".";
+    CDib dib;
+    std::vector<uint8_t> bytes;
+    if (!dib.Create(nWidth, 2, nBits) || !EncodeBitmapFile(dib, bytes))
+        ADD_FAILURE() << "cannot make a bitmap";
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 } // namespace
 
-// Each file command asks with its own dialog; cancelling any of them changes nothing.
-TEST(SceneCommands, FileDialogsAskAsEachCommandNeeds)
+// Each file command asks with its own dialog; cancelling any of them changes nothing. The texture
+// commands need a mesh with texture coordinates, Texture Map a texture too; a refused bitmap keeps
+// the texture there was.
+TEST(SceneCommands, FileDialogsAndTextures)
 {
     SGuiApp gui({QString::fromStdString(Example("textured_box.off"))});
     ASSERT_TRUE(gui.bStarted);
@@ -76,93 +67,84 @@ TEST(SceneCommands, FileDialogsAskAsEachCommandNeeds)
         gui.Execute(nID);
         ASSERT_EQ(gui.ui.m_fileRequests.size(), nBefore + 1) << nID;
         const SFileDialogRequest& r = gui.ui.m_fileRequests.back();
-        EXPECT_EQ(r.bOpen, r.strTitle == "Open");
         EXPECT_EQ(r.strTitle + " " + r.strDefaultExt + " " + r.strInitialName + " " +
                       CQtUiServices::ToQtFilter(r.strFilter).toStdString() +
                       (r.bFileMustExist ? " must-exist" : "") +
                       (r.bOverwritePrompt ? " overwrite-prompt" : ""),
                   strExpected);
     }
-    EXPECT_TRUE(gui.ui.m_messages.empty());
-    EXPECT_EQ(gui.ui.m_nWaitCursorShown, 0);
     EXPECT_EQ(Names(gui.Doc()), "Camera textured_box.off");
+
+    const CMesh& mesh = *static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
+    const std::initializer_list<int> textureIds = {ID_TEXTURE_LOAD, ID_TEXTURE_CHECKERBOARD,
+                                                   ID_VIEW_TEXTURE_MAP};
+    EXPECT_EQ(gui.States(textureIds), "EE-");
+    gui.Execute(ID_TEXTURE_CHECKERBOARD);
+    EXPECT_EQ(gui.States(textureIds), "EEE");
+    // Generated while texturing was off, the texture shows only once it is switched on.
+    const QImage plain = gui.View().grabFramebuffer();
+    gui.Execute(ID_VIEW_TEXTURE_MAP);
+    EXPECT_EQ(gui.States(textureIds), "EEC");
+    EXPECT_NE(gui.View().grabFramebuffer(), plain);
+
+    const uint32_t nChecker = mesh.m_nTexture;
+    gui.ui.m_fileAnswers = {WriteScratch("gray.bmp", BitmapFile(4, 8)),
+                            WriteScratch("wide.bmp", BitmapFile(1025, 24)),
+                            WriteScratch("odd.bmp", BitmapFile(3, 24))};
+    for (int i = 0; i < 3; ++i)
+        gui.Execute(ID_TEXTURE_LOAD);
+    EXPECT_EQ(gui.ui.m_messages,
+              std::vector<std::string>(2, "Unable to load bitmap.\nMake sure your bitmap is a "
+                                          "24-bpp bitmap no larger than 1024 x 1024"));
+    EXPECT_TRUE(mesh.m_nTexture != nChecker && mesh.m_bTextureOn);
+    gui.Doc().m_pCurrentObject = gui.Doc().m_pCamera; // no mesh: Texture Map unchecked too
+    EXPECT_EQ(gui.States(textureIds), "---");
 }
 
 // Make Scene needs a mesh loaded once and replace mode; Clear Scene and the OFF export scene
-// mode. In scene mode imports append; after Clear Scene they replace again.
+// mode. A failed import changes nothing, not even the spin, the guide or the time; good ones
+// append in scene mode and reset the view.
 TEST(SceneCommands, ScenesAreMadeFilledByImportsAndCleared)
 {
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
     CTeldViewGLDoc& doc = gui.Doc();
+    CTeldViewGLView& view = gui.View();
     const std::initializer_list<int> ids = {ID_FILE_MAKE_SCENE,   ID_FILE_CLEAR_SCENE, ID_EXPORT_SCENE_OFF,
                                             ID_EXPORT_BINARY_STL, ID_FILE_LOAD_SCENE,  ID_IMPORT_ASCII_STL};
-    EXPECT_EQ(Enabled(gui, ids), "000111");
+    EXPECT_EQ(gui.States(ids), "---EEE");
     ASSERT_TRUE(gui.Open(Example("cube.off")));
-    EXPECT_EQ(Enabled(gui, ids), "100111");
-
+    EXPECT_EQ(gui.States(ids), "E--EEE");
+    EXPECT_EQ(gui.States({ID_TEXTURE_LOAD, ID_TEXTURE_CHECKERBOARD, ID_VIEW_TEXTURE_MAP}), "---");
     gui.Execute(ID_FILE_MAKE_SCENE);
     EXPECT_TRUE(doc.m_bScene && !doc.IsModified());
-    gui.Frame().OnIdleUpdate();
-    EXPECT_EQ(gui.Frame().windowTitle(), "New Scene - TeldViewGL");
-    EXPECT_EQ(Enabled(gui, ids), "011111");
+    EXPECT_EQ(doc.GetTitle(), "New Scene");
+    EXPECT_EQ(gui.States(ids), "-EEEEE");
 
-    const std::string strSmall = WriteScratch("small.stl", BinaryStl({1}));
-    const std::string strLarge = WriteScratch("large.stl", BinaryStl({4, 8}));
-    gui.ui.m_fileAnswers = {strSmall, strLarge};
-    gui.Execute(ID_IMPORT_BINARY_STL);
-    gui.Execute(ID_IMPORT_BINARY_STL);
+    view.StartSpin(false);
+    view.ShowKeyframeGuide();
+    doc.EvaluateScene(50);
+    doc.m_pCamera->m_vPosition = CVector3(1, 2, 3);
+    gui.ui.m_fileAnswers = {WriteScratch("cut.stl", AsciiStl(1).chopped(35)),
+                            WriteScratch("small.stl", AsciiStl(1)), WriteScratch("large.stl", AsciiStl(8))};
+    gui.Execute(ID_IMPORT_ASCII_STL);
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading STL file."});
+    EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown, gui.ui.m_nWaitCursorDepth), std::pair(1, 0));
+    EXPECT_TRUE(view.m_bSpinning && doc.m_nGuideList != 0);
+    EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(3.0, 50));
+
+    gui.Execute(ID_IMPORT_ASCII_STL);
+    gui.Execute(ID_IMPORT_ASCII_STL);
     EXPECT_EQ(Names(doc), "Camera cube.off small.stl large.stl");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "large.stl");
-    EXPECT_EQ(doc.m_dSceneBounds[BOUNDS_MAX_X], 8.0);
-    EXPECT_EQ(gui.ui.m_nWaitCursorDepth, 0);
+    EXPECT_FALSE(view.m_bSpinning || doc.m_nGuideList != 0);
+    EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(2.5 * 8.5, 0));
 
     gui.Execute(ID_FILE_CLEAR_SCENE);
     EXPECT_EQ(Names(doc), "Camera");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
     EXPECT_EQ(doc.GetTitle(), "Untitled");
-    EXPECT_EQ(Enabled(gui, ids), "100111");
-    gui.ui.m_fileAnswers = {strSmall, strLarge};
-    gui.Execute(ID_IMPORT_BINARY_STL);
-    gui.Execute(ID_IMPORT_BINARY_STL);
-    EXPECT_EQ(Names(doc), "Camera large.stl");
-    EXPECT_TRUE(gui.ui.m_messages.empty());
-}
-
-// A failed import changes nothing, not even the spin or the guide; a good one fits the view to
-// the new scene, ends the spin, hides the guide and poses the scene at time 0.
-TEST(SceneCommands, OnlyASuccessfulImportResetsTheView)
-{
-    SGuiApp gui({QString::fromStdString(Example("cube.off"))});
-    ASSERT_TRUE(gui.bStarted);
-    CTeldViewGLDoc& doc = gui.Doc();
-    CTeldViewGLView& view = gui.View();
-    view.StartSpin(false);
-    view.ShowKeyframeGuide();
-    doc.EvaluateScene(50);
-    doc.m_pCamera->m_vPosition = CVector3(1, 2, 3);
-
-    QByteArray cut = BinaryStl({1, 1});
-    cut.chop(10);
-    gui.ui.m_fileAnswers = {WriteScratch("cut.stl", cut)};
-    gui.Execute(ID_IMPORT_BINARY_STL);
-    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading STL file."});
-    EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown, gui.ui.m_nWaitCursorDepth), std::pair(1, 0));
-    EXPECT_TRUE(view.m_bSpinning && doc.m_nGuideList != 0);
-    EXPECT_EQ(doc.m_pCamera->m_vPosition.z, 3.0);
-    EXPECT_EQ(doc.GetSceneTime(), 50);
-    EXPECT_EQ(Names(doc), "Camera cube.off");
-
-    gui.ui.m_fileAnswers = {WriteScratch("tri.stl", "solid tri\n facet normal 0 0 1\n outer loop\n"
-                                                    "vertex 0 0 0\n vertex 4 0 0\n vertex 0 2 0\n"
-                                                    " endloop\n endfacet\nendsolid tri\n")};
-    gui.Execute(ID_IMPORT_ASCII_STL);
-    EXPECT_EQ(gui.ui.m_messages.size(), 1u);
-    EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown, gui.ui.m_nWaitCursorDepth), std::pair(2, 0));
-    EXPECT_FALSE(view.m_bSpinning || doc.m_nGuideList != 0);
-    EXPECT_EQ(doc.m_pCamera->m_vPosition.z, 10.0);
-    EXPECT_EQ(doc.GetSceneTime(), 0);
-    EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "tri.stl");
+    EXPECT_EQ(gui.States(ids), "E--EEE");
 }
 
 // A scene file names the files beside it and is opened from another folder, by Load Scene and on
@@ -184,9 +166,7 @@ TEST(SceneCommands, LoadSceneFromAnotherFolderPosesTheKeyframedCamera)
     EXPECT_TRUE(gui.ui.m_messages.empty());
     EXPECT_EQ(Names(doc), "Camera cube.off");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "cube.off");
-    EXPECT_EQ(gui.ui.m_nWaitCursorShown, 0);
     EXPECT_EQ(doc.m_pCamera->m_vPosition.z, 30.0);
-    // The view transform in GL is the camera's too.
     double m[16] = {};
     {
         CGLContextGuard guard(gui.View());
@@ -197,8 +177,9 @@ TEST(SceneCommands, LoadSceneFromAnotherFolderPosesTheKeyframedCamera)
 
     gui.ui.m_fileAnswers = {strBad};
     gui.Execute(ID_FILE_LOAD_SCENE);
-    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{
-                                     "Error reading scene file.\nUnable to open missing.off: " + Missing()});
+    EXPECT_EQ(gui.ui.m_messages,
+              std::vector<std::string>{"Error reading scene file.\nUnable to open missing.off: " +
+                                       std::generic_category().message(ENOENT) + "."});
     EXPECT_EQ(Names(doc), "Camera");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
 
