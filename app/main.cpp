@@ -19,12 +19,14 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     CSafeFileWriter::CleanUpOnInterrupt();
 #if !defined(TELDVIEW_NO_GUI)
-    // Hidden options for bench/bench_startup and bench/bench_spin; batch mode would refuse them
-    // as unknown.
+    // Hidden options for bench/bench_startup, bench/bench_spin and bench/bench_import; batch mode would
+    // refuse them as unknown.
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-startup") == 0)
         return CTeldViewGLApp::RunStartupBenchmark(argc, argv, tStart);
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-spin") == 0)
         return CTeldViewGLApp::RunSpinBenchmark(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--benchmark-import") == 0)
+        return CTeldViewGLApp::RunImportBenchmark(argc, argv);
 #endif
     const int nBatch = RunBatchMode(argc, argv);
     if (nBatch >= 0)

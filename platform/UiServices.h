@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // Message-box answers and styles.
 enum
@@ -33,6 +34,17 @@ struct SFileDialogRequest
     std::string strFilter;
     bool bFileMustExist = false;
     bool bOverwritePrompt = false;
+
+    // The framework's two kinds, titled as it titles them: an open dialog that requires an
+    // existing file, and a save dialog that asks before replacing one.
+    static SFileDialogRequest Open(std::string strExt, std::string strName, std::string strFilter)
+    {
+        return {true, "Open", std::move(strExt), std::move(strName), std::move(strFilter), true, false};
+    }
+    static SFileDialogRequest Save(std::string strExt, std::string strName, std::string strFilter)
+    {
+        return {false, "Save As", std::move(strExt), std::move(strName), std::move(strFilter), false, true};
+    }
 };
 
 // The user-interface services the core needs: message boxes, the wait cursor, file and colour

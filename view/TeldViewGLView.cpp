@@ -131,6 +131,8 @@ void CTeldViewGLView::RegisterCommands()
     RegisterNavigationCommands();
     RegisterTimerCommands();
     RegisterKeyframeCommands();
+    RegisterSceneCommands();
+    RegisterTextureCommands();
 }
 
 CUiServices& CTeldViewGLView::Ui()
@@ -304,10 +306,7 @@ void CTeldViewGLView::OnDraw()
 void CTeldViewGLView::OnUpdate()
 {
     m_nSpinPeriod = 10;
-    ApplyMaterials();
-    const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-    m_strSelectedName = pCurrent != nullptr ? pCurrent->m_strName : std::string();
-    ResetView();
+    OnSceneLoaded();
     DrawNow();
 }
 
