@@ -3,12 +3,16 @@
 #include <cstring>
 
 #include "app/batch/BatchMode.h"
+#include "platform/HugePages.h"
 #if !defined(TELDVIEW_NO_GUI)
 #include "app/TeldViewGLApp.h"
 #endif
 
 int main(int argc, char** argv)
 {
+    // Loading and drawing a big mesh is mostly first touches of fresh memory: cheaper in huge
+    // pages, for the driver's list storage too.
+    RestartWithHugePageHeap(argc, argv);
     const auto tStart = std::chrono::steady_clock::now();
 #if !defined(TELDVIEW_NO_GUI)
     // A hidden option for bench/bench_startup; batch mode would refuse it as unknown.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -56,5 +57,29 @@ TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlock)
     // A block with no whole huge page inside is left alone too.
     std::unique_ptr<char[]> pSmall(NewHugeArray<char>(MB));
     EXPECT_FALSE(HugePagesAsked(reinterpret_cast<uintptr_t>(pSmall.get()) + MB / 2));
+}
+TEST(HugePagesTest, RestartsOnlyWhereTheHeapTunableHelps)
+{
+    constexpr const char* MADVISE = "always [madvise] never\n";
+    const struct
+    {
+        const char* pszTunables;
+        const char* pszMode;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {nullptr, MADVISE, "glibc.malloc.hugetlb=1"},
+        {"", MADVISE, "glibc.malloc.hugetlb=1"},
+        {"glibc.malloc.arena_max=2", MADVISE, "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+        // The user's own choice, or the restart already made.
+        {"glibc.malloc.hugetlb=0", MADVISE, std::nullopt},
+        {"glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1", MADVISE, std::nullopt},
+        // Huge pages without asking, never, or no such kernel.
+        {nullptr, "[always] madvise never\n", std::nullopt},
+        {nullptr, "always madvise [never]\n", std::nullopt},
+        {nullptr, "", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HugePageHeapTunables(c.pszTunables, c.pszMode), c.expected)
+            << (c.pszTunables != nullptr ? c.pszTunables : "(unset)") << ", " << c.pszMode;
 }
 } // namespace
