@@ -1,16 +1,17 @@
 // Display-list build and frames of a million-face mesh in the offscreen context, for every
 // render mode and shading.
 //
-//   bench_displaylist [--quads] [MODE] [columns rows]
+//   bench_displaylist [--quads] [--tessellator] [MODE] [columns rows]
 //
 // The mesh is a gently waved grid: by default 500 x 1000 cells of two triangles each
 // (1,000,000 triangles); with --quads 1000 x 1000 cells of one quad each (1,000,000 quads).
 // MODE (points, wireframe, shaded or hidden) limits the run to one mode; both shadings are
-// always measured. For each it prints the time of BuildDisplayList and of the first and second
-// frame that call the list (glClear, glCallList, glFinish at 800 x 600), as wall time and as the
-// processor time of the whole process (which counts the renderer's threads too, and not the time
-// other programs take from us on a busy machine). "change" is build plus first frame: how long a
-// mode change takes to show.
+// always measured. --tessellator sends every filled face through the GLU tessellator in its own
+// primitive (the reference the faster paths are checked against). For each it prints the time of
+// BuildDisplayList and of the first and second frame that call the list (glClear, glCallList, glFinish at 800
+// x 600), as wall time and as the processor time of the whole process (which counts the renderer's threads
+// too, and not the time other programs take from us on a busy machine). "change" is build plus first frame:
+// how long a mode change takes to show.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -25,6 +26,7 @@
 
 #include "platform/OffscreenContext.h"
 #include "scene/Mesh.h"
+#include "scene/Tessellator.h"
 
 namespace
 {
@@ -179,6 +181,8 @@ int main(int argc, char** argv)
     {
         if (std::strcmp(argv[i], "--quads") == 0)
             bQuads = true;
+        else if (std::strcmp(argv[i], "--tessellator") == 0)
+            SetTessShortcuts(false);
         else if (argv[i][0] >= '0' && argv[i][0] <= '9')
             counts.push_back(argv[i]);
         else
@@ -192,7 +196,8 @@ int main(int argc, char** argv)
     if (!bKnownMode || (counts.size() != 0 && counts.size() != 2) ||
         (counts.size() == 2 && (!ParseCount(counts[0], nColumns) || !ParseCount(counts[1], nRows))))
     {
-        std::fprintf(stderr, "usage: %s [--quads] [points|wireframe|shaded|hidden] [columns rows]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--quads] [--tessellator] [points|wireframe|shaded|hidden] [columns rows]\n",
                      argv[0]);
         return 2;
     }
