@@ -317,6 +317,18 @@ uint32_t CMesh::BuildDisplayList()
         }
     };
 
+    // Every filled face, each after its own fill colour when bFillColorPerFace.
+    const auto drawFaces = [&](bool bFillColorPerFace)
+    {
+        CFaceSender faces(pTess, m_ppVertices);
+        for (int32_t f = 0; f < m_nFaces; ++f)
+        {
+            if (bFillColorPerFace)
+                glColor3fv(m_fFillColor);
+            faces.Send(m_ppFaces[f], m_pFaceSizes[f], bFlat ? m_ppFaceNormals[f] : nullptr);
+        }
+    };
+
     switch (m_nRenderMode)
     {
     case RENDER_POINTS:
@@ -357,11 +369,7 @@ uint32_t CMesh::BuildDisplayList()
         }
         if (bGouraudColors)
             ColorMaterialOn();
-        {
-            CFaceSender faces(pTess, m_ppVertices);
-            for (int32_t f = 0; f < m_nFaces; ++f)
-                faces.Send(m_ppFaces[f], m_pFaceSizes[f], bFlat ? m_ppFaceNormals[f] : nullptr);
-        }
+        drawFaces(false);
         // The colour of the last vertex stays current: the saved colour is not restored here.
         if (bGouraudColors)
             glDisable(GL_COLOR_MATERIAL);
@@ -384,20 +392,11 @@ uint32_t CMesh::BuildDisplayList()
         glEnable(GL_POLYGON_OFFSET_FILL);
         if (m_bLighting)
             glDisable(GL_LIGHTING);
-        {
-            // Nothing on the way of the faces sends a colour, so one glColor serves them all; a
-            // colour between two primitives would also split the list into a draw per face.
-            const bool bColorPerFace = !s_bShortcuts;
-            if (!bColorPerFace)
-                glColor3fv(m_fFillColor);
-            CFaceSender faces(pTess, m_ppVertices);
-            for (int32_t f = 0; f < m_nFaces; ++f)
-            {
-                if (bColorPerFace)
-                    glColor3fv(m_fFillColor);
-                faces.Send(m_ppFaces[f], m_pFaceSizes[f], bFlat ? m_ppFaceNormals[f] : nullptr);
-            }
-        }
+        // Nothing on the way of the faces sends a colour, so one glColor serves them all; a
+        // colour between two primitives would also split the list into a draw per face.
+        if (s_bShortcuts)
+            glColor3fv(m_fFillColor);
+        drawFaces(!s_bShortcuts);
         glColor3fv(fSavedColor);
         if (m_bLighting)
             glEnable(GL_LIGHTING);

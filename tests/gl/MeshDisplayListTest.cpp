@@ -409,6 +409,12 @@ TEST_F(MeshDisplayListTest, ShortcutsDrawTheTessellatorsPixels)
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     pMesh->m_nTexture = nTexture;
+    // The view's light, a point light at the eye: flat shading then lights each triangle at its
+    // provoking vertex, which must stay the same one.
+    const GLfloat fEyeLight[4] = {0, 0, 1, 1}, fSpecular[4] = {0.7f, 0.7f, 0.7f, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, fEyeLight);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, fSpecular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 50.0f);
     // The whole sheet tilted away in perspective, and four close-ups.
     const double views[5][4] = {{-1, 1, -1, 1}, {-1, 0, -1, 0}, {0, 1, -1, 0}, {-1, 0, 0, 1}, {0, 1, 0, 1}};
     const auto render = [&](bool bShortcuts, const double* pView)
@@ -453,5 +459,9 @@ TEST_F(MeshDisplayListTest, ShortcutsDrawTheTessellatorsPixels)
         }
     pMesh->m_nTexture = 0;
     glDeleteTextures(1, &nTexture);
+    const GLfloat fDefaultLight[4] = {0, 0, 1, 0}, fBlack[4] = {0, 0, 0, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, fDefaultLight);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, fBlack);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
 }
 } // namespace
