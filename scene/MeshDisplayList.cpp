@@ -1,5 +1,5 @@
-// Compiling a mesh into one display list: points, wireframe, shaded faces through the GLU
-// tessellator, or wireframe with hidden lines removed.
+// Compiling a mesh into one display list: points, wireframe, shaded faces as the GLU tessellator
+// draws them, or wireframe with hidden lines removed.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
