@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -326,6 +325,7 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
     pMesh.reset();
     EXPECT_EQ(glIsList(nOld), GL_FALSE);
 }
+
 // A wavy sheet of 10 x 10 cells with colours and texture coordinates, each cell another kind of
 // face, by its corners a b c d and points m below its bottom edge, n above it (concave: the
 // tessellator's sweep) and z on it: two triangles, a quad, two pentagons, a point twice, a quad

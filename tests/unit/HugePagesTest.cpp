@@ -41,6 +41,7 @@ TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlockAndRestartsOnlyWhere
         // The partial huge pages at the ends may hold other blocks.
         EXPECT_FALSE(pFirst > pBlock.get() && HugePagesAsked(pFirst - 1));
         EXPECT_FALSE(pEnd < pBlock.get() + SIZE && HugePagesAsked(pEnd));
+        EXPECT_FALSE(HugePagesAsked(pSmall.get() + MB / 2)); // no whole huge page inside
     }
 
     // Once, and only where the kernel waits to be asked.
