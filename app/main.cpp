@@ -1,9 +1,11 @@
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "app/batch/BatchMode.h"
 #include "platform/HugePages.h"
+#include "platform/SafeFileWriter.h"
 #if !defined(TELDVIEW_NO_GUI)
 #include "app/TeldViewGLApp.h"
 #endif
@@ -14,10 +16,19 @@ int main(int argc, char** argv)
     // pages, for the driver's list storage too.
     RestartWithHugePageHeap(argc, argv);
     const auto tStart = std::chrono::steady_clock::now();
+    // A write beyond the file-size limit, or into a pipe nobody reads any more, then fails with an
+    // error the writers report, instead of killing the process; an interrupted save leaves no
+    // temporary file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    CSafeFileWriter::CleanUpOnInterrupt();
 #if !defined(TELDVIEW_NO_GUI)
-    // A hidden option for bench/bench_startup; batch mode would refuse it as unknown.
+    // Hidden options for bench/bench_startup and bench/bench_spin; batch mode would refuse them
+    // as unknown.
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-startup") == 0)
         return CTeldViewGLApp::RunStartupBenchmark(argc, argv, tStart);
+    if (argc >= 2 && std::strcmp(argv[1], "--benchmark-spin") == 0)
+        return CTeldViewGLApp::RunSpinBenchmark(argc, argv);
 #endif
     const int nBatch = RunBatchMode(argc, argv);
     if (nBatch >= 0)

@@ -5,10 +5,6 @@
 // composition. The worker's own read time is shown too; it overlaps the phases before it.
 // Needs an X display (run under xvfb-run) and the teldviewgl binary beside this program (or its
 // path as the first argument).
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,8 +15,7 @@
 #include <vector>
 
 #include "bench/GridOff.h"
-
-extern char** environ;
+#include "bench/ViewerProcess.h"
 
 namespace
 {
@@ -32,61 +27,13 @@ void WriteMesh(const std::string& strPath)
     WriteGridOff(strPath, GRID_X, GRID_Y);
 }
 
-std::string FindViewer(int argc, char** argv)
-{
-    if (argc > 1)
-        return argv[1];
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "teldviewgl").string();
-}
-
 // One start: the child's reported phases in ms, plus "spawn_to_main" measured from here.
 std::map<std::string, double> RunOnce(const std::string& strViewer, const std::string& strMesh)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
+    std::chrono::steady_clock::time_point tSpawn;
+    std::map<std::string, double> phases = RunViewer(strViewer, {"--benchmark-startup", strMesh}, tSpawn);
+    if (phases.empty())
         return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<std::string> args = {strViewer, "--benchmark-startup", strMesh};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    const auto tSpawn = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int nSpawn = posix_spawn(&pid, strViewer.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (nSpawn != 0)
-    {
-        close(pipeFds[0]);
-        return {};
-    }
-    std::string output;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0)
-        output.append(buffer, static_cast<size_t>(n));
-    close(pipeFds[0]);
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
-    if (!WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
-        return {};
-
-    std::map<std::string, double> phases;
-    size_t nPos = 0;
-    while (nPos < output.size())
-    {
-        const size_t nEnd = output.find('\n', nPos);
-        const std::string line = output.substr(nPos, nEnd - nPos);
-        nPos = nEnd == std::string::npos ? output.size() : nEnd + 1;
-        const size_t nSpace = line.find(' ');
-        if (nSpace != std::string::npos)
-            phases[line.substr(0, nSpace)] = std::strtod(line.c_str() + nSpace + 1, nullptr);
-    }
     const double dSpawnNs = static_cast<double>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(tSpawn.time_since_epoch()).count());
     // A viewer that reads the file on its GUI thread reports the whole read as read_ms.

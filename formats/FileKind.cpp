@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <fstream>
+#include <string_view>
 
 #include "scene/TeldViewGLDoc.h"
 
@@ -41,9 +42,11 @@ int DetectSTLMode(const std::string& strPath)
     if (stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     std::ifstream in(strPath, std::ios::binary);
+    if (!in)
+        return -1;
     char head[256] = {};
     in.read(head, sizeof head);
-    const std::streamsize nRead = in.gcount();
+    const size_t nRead = static_cast<size_t>(in.gcount());
     if (nRead >= 84)
     {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(head + 80);
@@ -51,9 +54,19 @@ int DetectSTLMode(const std::string& strPath)
         if (static_cast<uint64_t>(st.st_size) == 84 + 50 * nCount)
             return STL_BINARY;
     }
-    std::string strLine(head, static_cast<size_t>(nRead));
-    strLine = strLine.substr(0, strLine.find('\n'));
+    const std::string_view start(head, nRead);
+    if (start.find('\0') != std::string_view::npos)
+        return STL_BINARY;
+    std::string strLine(start.substr(0, start.find('\n')));
     std::transform(strLine.begin(), strLine.end(), strLine.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return strLine.find("solid") != std::string::npos ? STL_ASCII : -1;
+    return strLine.find("solid") != std::string::npos ? STL_ASCII : STL_BINARY;
+}
+
+bool ImportSTLFile(CTeldViewGLDoc& doc, const std::string& strPath)
+{
+    const int nMode = DetectSTLMode(strPath);
+    if (nMode < 0)
+        return false;
+    return doc.ImportSTL(strPath, nMode) || (nMode == STL_ASCII && doc.ImportSTL(strPath, STL_BINARY));
 }

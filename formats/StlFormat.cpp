@@ -143,6 +143,17 @@ bool SkipWords(CTokenReader& in, int nWords)
     return true;
 }
 
+// NaN and the infinities are the floats whose exponent bits are all set. One flag for the whole
+// array keeps the loop free of branches.
+bool AllFinite(const float* pValues, size_t nCount)
+{
+    constexpr uint32_t EXPONENT = 0x7F800000u;
+    uint32_t nBad = 0;
+    for (size_t i = 0; i < nCount; ++i)
+        nBad |= static_cast<uint32_t>((std::bit_cast<uint32_t>(pValues[i]) & EXPONENT) == EXPONENT);
+    return nBad == 0;
+}
+
 // Vertex coordinates must be finite numbers.
 bool ReadVertex(CTokenReader& in, double* pOut)
 {
@@ -158,6 +169,9 @@ bool ParseBinarySTL(std::string_view buffer, std::vector<float>& xyz)
     const uint64_t nRoom = (buffer.size() - BINARY_HEADER_SIZE - 4) / BINARY_FACET_SIZE;
     if (nFacets > nRoom || nFacets > static_cast<uint64_t>(MAX_FACETS))
         return false;
+    // A count of 0 before whole facets is a damaged count, not an empty model.
+    if (nFacets == 0 && nRoom > 0)
+        return false;
 
     xyz.resize(static_cast<size_t>(nFacets) * 9);
     // Skip each facet's normal (12 bytes); the three vertices follow as nine floats.
@@ -171,7 +185,7 @@ bool ParseBinarySTL(std::string_view buffer, std::vector<float>& xyz)
             for (int i = 0; i < 9; ++i)
                 pOut[i] = std::bit_cast<float>(LoadUInt32(pFacet + 12 + 4 * i));
     }
-    return true;
+    return AllFinite(xyz.data(), xyz.size());
 }
 
 int64_t CountAsciiSTLNormalLines(std::string_view buffer)
@@ -188,6 +202,10 @@ bool ParseAsciiSTL(std::string_view buffer, std::vector<double>& xyz)
     const char* pEnd = p + buffer.size();
     const char* pFirstEnd = LineEnd(p, pEnd);
     if (!ContainsLower(p, pFirstEnd, "solid"))
+        return false;
+    // Text holds no NUL byte; a binary file whose header starts with "solid" does (its count, its
+    // attribute words), and must not pass for an empty ASCII solid.
+    if (std::memchr(p, '\0', buffer.size()) != nullptr)
         return false;
     const char* pBody = pFirstEnd == pEnd ? pEnd : pFirstEnd + 1;
 
@@ -260,6 +278,7 @@ bool CTeldViewGLDoc::ImportSTL(const std::string& strPath, int nMode)
         if (m_bScene)
         {
             pMesh->m_pPrev->m_pNext = nullptr;
+            m_pLastObject = pMesh->m_pPrev;
             delete pMesh;
             m_pCurrentObject = pOldCurrent;
         }

@@ -1,5 +1,6 @@
 // ASCII STL parser on arbitrary text: never a crash, the counting pass agrees with a plain
-// line-by-line count, and a success gives as many facets as it found, every coordinate finite.
+// line-by-line count, and a success gives as many facets as it found, every coordinate finite,
+// from text without a NUL byte.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     std::vector<double> xyz;
     if (!ParseAsciiSTL(buffer, xyz))
         return 0;
-    if (xyz.size() % 9 != 0 || static_cast<int64_t>(xyz.size() / 9) != CountAsciiSTLNormalLines(buffer))
+    if (xyz.size() % 9 != 0 || static_cast<int64_t>(xyz.size() / 9) != CountAsciiSTLNormalLines(buffer) ||
+        buffer.find('\0') != std::string_view::npos)
         std::abort();
     // Each facet takes at least 21 tokens of one character and their separators.
     if (xyz.size() / 9 * 42 > nSize + 1)

@@ -1,10 +1,28 @@
 #pragma once
 
-#include <fstream>
+#include <sys/types.h>
+
+#include <ostream>
 #include <string>
 
-// Writes a file so that a failure never destroys the file that was there: the data goes to a
-// temporary file beside the target, which replaces the target only when every byte was written.
+#include "platform/FdStreamBuf.h"
+
+// Writes a file so that a failure never destroys what was there, and writes to the file the user
+// named instead of replacing whatever stands at that path:
+// - A symbolic link is followed (link by link, a relative one from its own folder) and its final
+//   target is written; the link stays a link. A dangling link creates its target.
+// - A regular file, or a new one, is written to a temporary file ".NAME.XXXXXX" beside it, which
+//   takes the old file's mode and, where permitted, its owner and group, is synced, and then
+//   replaces the file by rename. A file with other hard links is written the same way, then
+//   copied into the old file, so that every name of it sees the new contents.
+// - Anything that is not a regular file (a device, a FIFO) is written directly. A FIFO that
+//   nobody reads fails at once instead of waiting for a reader.
+// - Where no temporary file can be made beside the target (its folder is not writable, or the
+//   temporary name would be too long), a writable target is written directly and cut to the new
+//   length at Commit; only then can a failed write leave it damaged.
+// - An existing file that may not be written is refused, as an editor would.
+// Every failure is reported through IsOpen or Commit, and no temporary file stays behind: not
+// after a failure, and not when the process is interrupted (see CleanUpOnInterrupt).
 class CSafeFileWriter
 {
 public:
@@ -13,16 +31,39 @@ public:
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
-    // False when the temporary file could not be created (no such folder, no permission).
-    bool IsOpen() const { return m_stream.is_open(); }
+    // False when the target cannot be written (no such folder, no permission, a FIFO without a
+    // reader, a folder, a loop of links).
+    bool IsOpen() const { return m_fd >= 0; }
+    // Text written here is not touched by the global locale.
     std::ostream& Stream() { return m_stream; }
-    // Flushes, closes and renames over the target. False on any write error; the temporary
-    // file is then removed and the target left as it was.
+    // Flushes, syncs and puts the data in place. False on any write error; the target is then
+    // left as it was (except where it is written directly) and the temporary file removed.
     bool Commit();
 
+    // Installs handlers for SIGINT, SIGTERM and SIGHUP (unless the signal is ignored) that delete
+    // the temporary files of every writer still open, then end the process as the signal would
+    // have.
+    static void CleanUpOnInterrupt();
+
 private:
-    std::string m_strPath;
+    enum EMode
+    {
+        MODE_RENAME,      // temporary file renamed over the target
+        MODE_COPY,        // temporary file copied into the hard-linked target
+        MODE_DIRECT,      // the target itself, a regular file: cut to length at Commit
+        MODE_DIRECT_OTHER // the target itself, a device or FIFO
+    };
+
+    bool OpenTemporary(const struct stat* pOld);
+    void OpenDirect();
+    bool Finish();
+    void Discard();
+
+    std::string m_strTarget;
     std::string m_strTempPath;
-    std::ofstream m_stream;
-    bool m_bCommitted = false;
+    int m_nSlot = -1;
+    int m_fd = -1;
+    EMode m_nMode = MODE_RENAME;
+    CFdStreamBuf m_buffer;
+    std::ostream m_stream{&m_buffer};
 };

@@ -42,6 +42,7 @@ CTeldViewGLDoc::CTeldViewGLDoc()
     m_pCamera = new CCamera;
     m_pObjectList = m_pCamera;
     m_pCurrentObject = m_pCamera;
+    m_pLastObject = m_pCamera;
     ResetSceneBounds();
     CreateTessellator();
 }
@@ -80,12 +81,15 @@ void CTeldViewGLDoc::WidenSceneBounds(const CSceneObject& object)
     }
 }
 
-CSceneObject* CTeldViewGLDoc::LastObject() const
+void CTeldViewGLDoc::LinkMesh(CMesh* pMesh, bool bAppend)
 {
-    CSceneObject* pLast = m_pObjectList;
-    while (pLast->m_pNext != nullptr)
-        pLast = pLast->m_pNext;
-    return pLast;
+    CSceneObject* pPrev = bAppend ? m_pLastObject : m_pCamera;
+    pPrev->m_pNext = pMesh;
+    pMesh->m_pPrev = pPrev;
+    // A mesh reused in replace mode keeps whatever follows it.
+    if (pMesh->m_pNext == nullptr)
+        m_pLastObject = pMesh;
+    m_pCurrentObject = pMesh;
 }
 
 void CTeldViewGLDoc::Serialize(CArchive& ar)
@@ -129,11 +133,7 @@ void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
     WidenSceneBounds(*pMesh);
     if (m_bCompileLists)
         pMesh->BuildDisplayList();
-
-    CSceneObject* pLast = bAppend ? LastObject() : m_pCamera;
-    pLast->m_pNext = pMesh;
-    pMesh->m_pPrev = pLast;
-    m_pCurrentObject = pMesh;
+    LinkMesh(pMesh, bAppend);
 }
 
 bool CTeldViewGLDoc::CanAdopt(const CMesh* pMesh) const
@@ -165,22 +165,14 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
 CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)
 {
     CMesh* pMesh = nullptr;
-    CSceneObject* pLast = m_pCamera;
-    if (bAppend)
-    {
-        pMesh = new CMesh;
-        pLast = LastObject();
-    }
-    else if (m_pCamera->m_pNext != nullptr)
+    if (!bAppend && m_pCamera->m_pNext != nullptr)
     {
         pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
         pMesh->Reset();
     }
     else
         pMesh = new CMesh;
-    pLast->m_pNext = pMesh;
-    pMesh->m_pPrev = pLast;
-    m_pCurrentObject = pMesh;
+    LinkMesh(pMesh, bAppend);
     return pMesh;
 }
 
@@ -194,6 +186,7 @@ void CTeldViewGLDoc::ClearScene()
     }
     m_pCamera->m_pNext = nullptr;
     m_pCurrentObject = m_pCamera;
+    m_pLastObject = m_pCamera;
     ResetSceneBounds();
 }
 

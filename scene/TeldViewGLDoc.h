@@ -68,6 +68,12 @@ public:
     void UpdateSceneBounds();
     int32_t GetSceneTime() const { return m_nSceneTime; }
     void DeleteGuideList();
+    // Compiles the keyframe guide at the current object: the key direction as a white line
+    // ahead and a grey one behind, the key rotation's axis as a red line and its sweep as an arc
+    // from dark to full red. Replaces the previous guide; returns the list name (0 when GL gave
+    // none). Needs the view's context current; the list leaves lighting and colour as it found
+    // them.
+    uint32_t BuildGuideList();
     // The whole scene as one OFF file. False when the file cannot be created or written.
     bool ExportSceneOFF(const std::string& strPath);
     // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
@@ -99,10 +105,16 @@ public:
 private:
     void ResetSceneBounds();
     void WidenSceneBounds(const CSceneObject& object);
-    CSceneObject* LastObject() const;
+    // Puts the mesh behind the last object (append) or behind the camera, and makes it current.
+    void LinkMesh(CMesh* pMesh, bool bAppend);
     // LoadMeshFile after a successful read.
     void LinkLoadedMesh(CMesh* pMesh, bool bAppend);
     bool CanAdopt(const CMesh* pMesh) const;
     bool ExportSTL(const std::string& strPath, int nMode);
     bool ExportPointCloud(const std::string& strPath);
+
+    // The end of the scene list, so that appending does not walk it: a scene file of many
+    // entries would otherwise load in quadratic time. Every operation that links or unlinks an
+    // object keeps it.
+    CSceneObject* m_pLastObject = nullptr;
 };

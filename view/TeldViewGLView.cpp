@@ -5,10 +5,12 @@
 
 #include <QEventLoop>
 #include <QOpenGLContext>
+#include <QResizeEvent>
 #include <QWindow>
 
 #include <cmath>
 
+#include "app/QtUiServices.h"
 #include "formats/NumberFormat.h"
 #include "platform/CommandIds.h"
 #include "platform/SteadyClock.h"
@@ -52,6 +54,8 @@ CTeldViewGLView::CTeldViewGLView(CTeldViewGLDoc* pDocument, QWidget* pParent)
     // Keys reach the view only with a strong focus policy; the window's shortcuts (N, P) still
     // take precedence.
     setFocusPolicy(Qt::StrongFocus);
+    m_spinTimer.setTimerType(Qt::PreciseTimer);
+    m_animTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_spinTimer, &QTimer::timeout, this, [this] { OnTimer(SPIN_TIMER_ID); });
     connect(&m_animTimer, &QTimer::timeout, this, [this] { OnTimer(ANIM_TIMER_ID); });
     RegisterCommands();
@@ -124,6 +128,21 @@ void CTeldViewGLView::RegisterCommands()
                         ui.Enable();
                         ui.SetText(m_strSelectedName);
                     });
+    RegisterNavigationCommands();
+    RegisterTimerCommands();
+    RegisterKeyframeCommands();
+}
+
+CUiServices& CTeldViewGLView::Ui()
+{
+    if (m_pUi == nullptr)
+    {
+        auto pQtUi = std::make_unique<CQtUiServices>();
+        pQtUi->SetParentWindow(window());
+        m_pOwnUi = std::move(pQtUi);
+        m_pUi = m_pOwnUi.get();
+    }
+    return *m_pUi;
 }
 
 int CTeldViewGLView::ClassifyContext(bool bValid, int nMajor, int nMinor, bool bCoreProfile, bool bGLES)
@@ -147,12 +166,17 @@ int CTeldViewGLView::ReportContextProblem()
     if (nProblem != CONTEXT_OK && !m_bContextReported && m_pUi != nullptr)
     {
         m_bContextReported = true;
-        // Without a format the format cannot be set either, so both messages come.
-        if (nProblem == CONTEXT_NO_FORMAT)
-            m_pUi->MessageBox("Bad Format Choose", MB_OK);
-        m_pUi->MessageBox("Bad Pixel Format", MB_OK);
+        ShowContextProblem(*m_pUi, nProblem);
     }
     return nProblem;
+}
+
+void CTeldViewGLView::ShowContextProblem(CUiServices& ui, int nProblem)
+{
+    // Without a format the format cannot be set either, so both messages come.
+    if (nProblem == CONTEXT_NO_FORMAT)
+        ui.MessageBox("Bad Format Choose", MB_OK);
+    ui.MessageBox("Bad Pixel Format", MB_OK);
 }
 
 void CTeldViewGLView::initializeGL()
@@ -207,10 +231,14 @@ void CTeldViewGLView::SetBaselineState()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 }
 
-void CTeldViewGLView::resizeGL(int w, int h)
+void CTeldViewGLView::resizeEvent(QResizeEvent* pEvent)
 {
+    // First: for a non-empty size the base class draws a frame at once, which needs the new
+    // projection.
     const qreal dRatio = devicePixelRatioF();
-    OnSize(static_cast<int>(std::lround(w * dRatio)), static_cast<int>(std::lround(h * dRatio)));
+    OnSize(static_cast<int>(std::lround(pEvent->size().width() * dRatio)),
+           static_cast<int>(std::lround(pEvent->size().height() * dRatio)));
+    QOpenGLWidget::resizeEvent(pEvent);
 }
 
 void CTeldViewGLView::OnSize(int cx, int cy)
@@ -325,17 +353,7 @@ void CTeldViewGLView::SetupView()
     m_fAspect = static_cast<float>(static_cast<double>(m_rcClient.right) / nHeight);
     gluPerspective(m_fFovY, m_fAspect, m_fNearPlane, m_fFarPlane);
 
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const CCamera* pCamera = m_pDocument->m_pCamera;
-    double m[16];
-    pCamera->GetMatrix(m);
-    m[12] = m[13] = m[14] = 0.0;
-    glMultMatrixd(m);
-    glTranslated(-pCamera->m_vPosition.x, -pCamera->m_vPosition.y, -pCamera->m_vPosition.z);
-    // A world-fixed light is transformed with the camera.
-    if (!m_bLightRelToView)
-        glLightfv(GL_LIGHT0, GL_POSITION, m_fLightPosition);
+    LoadViewTransform();
 }
 
 void CTeldViewGLView::ResetView()
@@ -388,41 +406,4 @@ void CTeldViewGLView::ApplyLight()
     SendLightColor(GL_DIFFUSE, m_fLightDiffuse);
     SendLightColor(GL_AMBIENT, m_fLightAmbient);
     SendLightColor(GL_SPECULAR, m_fLightSpecular);
-}
-
-bool CTeldViewGLView::StopSpin(bool bStillSpinning)
-{
-    KillTimer(m_nSpinTimer);
-    m_bSpinning = bStillSpinning;
-    m_nFrameCount = 0;
-    m_fFramesPerSecond = 0.0f;
-    return bStillSpinning;
-}
-
-unsigned CTeldViewGLView::SetTimer(int nIDEvent, int nElapseMs)
-{
-    QTimer* pTimer = nIDEvent == SPIN_TIMER_ID   ? &m_spinTimer
-                     : nIDEvent == ANIM_TIMER_ID ? &m_animTimer
-                                                 : nullptr;
-    if (pTimer == nullptr)
-        return 0;
-    pTimer->start(nElapseMs);
-    return static_cast<unsigned>(nIDEvent);
-}
-
-void CTeldViewGLView::KillTimer(unsigned nIDEvent)
-{
-    if (nIDEvent == SPIN_TIMER_ID)
-        m_spinTimer.stop();
-    else if (nIDEvent == ANIM_TIMER_ID)
-        m_animTimer.stop();
-}
-
-bool CTeldViewGLView::IsTimerActive(int nIDEvent) const
-{
-    if (nIDEvent == SPIN_TIMER_ID)
-        return m_spinTimer.isActive();
-    if (nIDEvent == ANIM_TIMER_ID)
-        return m_animTimer.isActive();
-    return false;
 }

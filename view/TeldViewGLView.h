@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/CmdTarget.h"
@@ -67,6 +68,8 @@ public:
     // Shows "Bad Format Choose" or "Bad Pixel Format" when the context is missing or unusable;
     // returns what it found. Creation goes on either way; drawing then has no effect.
     int ReportContextProblem();
+    // The messages for a context problem (CONTEXT_NO_FORMAT or CONTEXT_BAD_FORMAT).
+    static void ShowContextProblem(CUiServices& ui, int nProblem);
     // The classification behind it, for a context format (or none at all).
     static int ClassifyContext(bool bValid, int nMajor, int nMinor, bool bCoreProfile, bool bGLES);
 
@@ -87,10 +90,38 @@ public:
     void ResetView();
     void ApplyMaterials();
     void ApplyLight();
-    bool StopSpin(bool bStillSpinning);
 
-    // Window timers: each id has its own QTimer delivering to OnTimer. SetTimer returns the id,
-    // or 0 for an id the view does not know.
+    // Navigation. The current object turns by aboutX degrees about the camera's right axis and
+    // aboutY about its up axis, or moves along the camera's right, up and backward axes (the
+    // camera itself in the opposite sense, so the picture moves as a mesh would). Neither
+    // redraws; the caller follows with SetupView and an update.
+    void RotateCurrentObject(double dAboutX, double dAboutY);
+    void MoveCurrentObject(double dAlongX, double dAlongY, double dAlongZ);
+    // The keyframe guide: the overlay of the document's keyframe direction and rotation at the
+    // current object, and the drag mode that edits them. Hide also runs before the scene changes
+    // under it (play, new keyframes, loads).
+    void ShowKeyframeGuide();
+    void HideKeyframeGuide();
+    void RotateKeyDirection(double dAboutX, double dAboutY);
+    void RotateKeyRotation(double dAboutX, double dAboutY);
+    // nDelta > 0 (dragging down) lengthens the direction and shrinks the rotation; 0 does nothing.
+    void ScaleKeyDirection(int nDelta);
+    void ScaleKeyRotation(int nDelta);
+
+    // Spin and playback timers. The start operations return whether the timer runs; the stop
+    // operations kill the timer and leave the running flag at their argument, so that a caller
+    // can pause around a modal dialog (stop with true) and resume afterwards (start with true,
+    // which for the spin keeps its rates). Both stops clear the measured frame rate.
+    bool StartSpin(bool bKeepRates);
+    bool StopSpin(bool bStillSpinning);
+    bool StartPlayback(bool bUnused = false);
+    bool StopPlayback(bool bStillPlaying);
+    // After the camera may have moved (a new scene time, a transform): the view transform is
+    // reloaded and the window updated later. Never draws by itself.
+    void RefreshCameraView();
+
+    // Window timers: each id has its own precise QTimer delivering to OnTimer (10 ms at least).
+    // SetTimer returns the id, or 0 for an id the view does not know.
     unsigned SetTimer(int nIDEvent, int nElapseMs);
     void KillTimer(unsigned nIDEvent);
     bool IsTimerActive(int nIDEvent) const;
@@ -139,14 +170,58 @@ signals:
     // After each frame drawn by paintGL (the picture then reaches the screen with the window's
     // next composition; frameSwapped() follows).
     void FrameDrawn();
+    // After each timer message the handler acted on.
+    void TimerHandled(int nIDEvent);
 
 protected:
     void initializeGL() override;
-    void resizeGL(int w, int h) override;
+    // Every resize reaches OnSize, an empty one too (Qt calls resizeGL only for a non-empty one).
+    void resizeEvent(QResizeEvent* pEvent) override;
     void paintGL() override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void RegisterCommands();
+    void RegisterNavigationCommands();
+    void RegisterTimerCommands();
+    void RegisterKeyframeCommands();
+
+    // Mouse and keys; each handled change is followed by SetupView and an update.
+    void OnLButtonDown(QPoint point);
+    void OnRButtonDown(QPoint point);
+    void OnMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint point);
+    // True when the key is one of the view's.
+    bool OnKeyDown(int nKey, Qt::KeyboardModifiers modifiers);
+    void OnViewSetViewParameters();
+    void OnViewDefaultView();
+
+    void OnViewSpin();
+    void OnUpdateViewSpin(CCmdUI& ui);
+    void OnAnimationPlay();
+    void OnUpdateAnimationPlay(CCmdUI& ui);
+    void OnAnimationPause();
+    void OnAnimationStop();
+    // Pause and Stop: only while playing.
+    void OnUpdateAnimationPlaying(CCmdUI& ui);
+    void OnAnimationRewind();
+    void OnUpdateAnimationRewind(CCmdUI& ui);
+    void OnSpinTick();
+    void OnPlaybackTick();
+
+    void OnAnimationAddKeyframe();
+    void OnAnimationMoveToTime();
+    void OnAnimationWriteKeyframes();
+    void OnAnimationLoadKeyframes();
+
+    // The modelview half of SetupView: the camera's view transform and a world-fixed light.
+    void LoadViewTransform();
+    // The guide list again after a change of the key direction or rotation.
+    void RebuildGuideList();
+    // The services for messages and dialogs (Qt's own when none were set).
+    CUiServices& Ui();
     // Draws a frame and lets it reach the window before returning.
     void DrawNow();
     // Sets the baseline state the display lists rely on.
@@ -154,6 +229,7 @@ private:
 
     CTeldViewGLDoc* m_pDocument;
     CUiServices* m_pUi = nullptr;
+    std::unique_ptr<CUiServices> m_pOwnUi;
     const CClock* m_pClock;
     QTimer m_spinTimer;
     QTimer m_animTimer;

@@ -25,15 +25,12 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files)
         switch (InputKind(strPath))
         {
         case INPUT_STL:
-        {
-            const int nMode = DetectSTLMode(strPath);
-            if (nMode < 0 || !doc.ImportSTL(strPath, nMode))
+            if (!ImportSTLFile(doc, strPath))
             {
                 Fail("Error reading STL file.", strPath);
                 return false;
             }
             break;
-        }
         case INPUT_SCENE:
             // Loading a scene replaces what was loaded before it.
             if (i > 0)

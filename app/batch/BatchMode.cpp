@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "animation/SceneTime.h"
 #include "app/batch/BatchInputs.h"
 #include "formats/FileKind.h"
+#include "platform/DataExchange.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
 #include "scene/ObjectInfo.h"
@@ -16,18 +18,20 @@ namespace
 {
 const char* const USAGE =
     "usage: teldviewgl [FILE]\n"
-    "       teldviewgl --info FILE...\n"
+    "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
     "       teldviewgl --help\n"
     "\n"
     "  FILE                 open FILE in the viewer\n"
     "  --info FILE...       print the object information of every object loaded\n"
+    "  --time SECONDS       with --info: pose the scene at that time first (0.01 s steps)\n"
     "  --convert OUT FILE...\n"
     "                       load the files and write them to OUT, by its extension:\n"
     "                       .off (one mesh as it is, several as one scene), .stl (binary),\n"
     "                       .pts (point cloud)\n"
     "  --ascii              with --convert to .stl: write ASCII STL\n"
     "  --help               show this text\n"
+    "  --version            print the program's version\n"
     "\n"
     "Inputs are OFF files, binary or ASCII STL files (.stl) and scene files (.scn, first input\n"
     "only). Several inputs are loaded as one scene, in order.\n";
@@ -38,6 +42,8 @@ struct SOptions
     bool bInfo = false;
     bool bConvert = false;
     bool bAscii = false;
+    bool bTime = false;
+    int32_t nTime = 0;
     std::string strOut;
     std::vector<std::string> files;
 };
@@ -46,6 +52,11 @@ int Usage(const std::string& strProblem)
 {
     std::fprintf(stderr, "teldviewgl: %s\n%s", strProblem.c_str(), USAGE);
     return 2;
+}
+
+bool IsOption(const std::string& arg)
+{
+    return arg.size() > 1 && arg[0] == '-';
 }
 
 // Options may stand in any order before the files. Returns -1 when parsing succeeded.
@@ -60,14 +71,28 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bInfo = true;
         else if (arg == "--ascii")
             options.bAscii = true;
+        else if (arg == "--time")
+        {
+            // Times of keyframe files are 32-bit counts of hundredths.
+            const DataExchange::SRange range{0.0, SceneTime::MAX_TIME / 100.0};
+            double dSeconds = 0.0;
+            std::string strMessage;
+            if (i + 1 >= args.size() ||
+                !DataExchange::Parse(args[i + 1], FIELD_DOUBLE, &range, dSeconds, strMessage))
+                return Usage("--time needs a time in seconds from 0 to 21474836.47");
+            ++i;
+            options.bTime = true;
+            options.nTime = SceneTime::FromSeconds(dSeconds);
+        }
         else if (arg == "--convert")
         {
-            if (i + 1 >= args.size())
+            // An option where the output belongs is misplaced, not a file name to write over.
+            if (i + 1 >= args.size() || IsOption(args[i + 1]))
                 return Usage("--convert needs an output file");
             options.bConvert = true;
             options.strOut = args[++i];
         }
-        else if (arg.size() > 1 && arg[0] == '-' && options.files.empty())
+        else if (IsOption(arg) && options.files.empty())
             return Usage("unknown option " + arg);
         else
             options.files.push_back(arg);
@@ -141,6 +166,8 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
 int RunBatchMode(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version")
+        return std::puts("TeldViewGL " TELDVIEW_VERSION) < 0 ? 1 : 0;
     SOptions options;
     const int nParse = ParseOptions(args, options);
     if (nParse >= 0)
@@ -154,10 +181,14 @@ int RunBatchMode(int argc, char** argv)
     {
         if (options.bAscii)
             return Usage("--ascii applies only to --convert");
+        if (options.bTime)
+            return Usage("--time applies only to --info");
         return -1; // no batch operation: the window opens the file
     }
     if (options.bInfo && options.bConvert)
         return Usage("--info and --convert cannot be combined");
+    if (options.bTime && !options.bInfo)
+        return Usage("--time applies only to --info");
     if (options.files.empty())
         return Usage("no input file");
 
@@ -166,6 +197,8 @@ int RunBatchMode(int argc, char** argv)
     doc.m_bCompileLists = false;
     if (!LoadBatchInputs(doc, options.files))
         return 1;
+    if (options.bTime)
+        doc.EvaluateScene(options.nTime);
     if (options.bInfo)
         return RunInfo(doc, InputKind(options.files[0]) == INPUT_SCENE);
     return RunConvert(doc, options);

@@ -1,5 +1,7 @@
 #include "e2e/BatchTestSupport.h"
 
+#include <sys/resource.h>
+
 #include <sstream>
 
 #include "scene/Mesh.h"
@@ -86,4 +88,30 @@ TEST_F(BatchConvertTest, AnyFailedInputWritesNothing)
     // An unknown output extension, and --ascii for output that is not STL, are usage errors.
     EXPECT_EQ(Run({"--convert", Path("out.txt"), strTri}).nStatus, 2);
     EXPECT_EQ(Run({"--convert", Path("x.off"), "--ascii", strTri}).nStatus, 2);
+    // An option where the output belongs is misplaced, not the output.
+    const SRun misplaced = Run({"--convert", "--ascii", Path("out.stl"), strTri});
+    EXPECT_EQ(misplaced.nStatus, 2);
+    EXPECT_NE(misplaced.strErr.find("--convert needs an output file\nusage:"), std::string::npos);
+}
+
+// A write beyond the file-size limit fails and is reported instead of killing the program; the
+// old file stays and no temporary file is left.
+TEST_F(BatchConvertTest, AWriteBeyondTheFileSizeLimitIsReported)
+{
+    std::string strBig = "OFF\n20000 1 0\n";
+    for (int i = 0; i < 20000; ++i)
+        strBig += "1.5 2.5 3.5\n";
+    const std::string strIn = WriteFile("big.off", strBig + "3 0 1 2\n"),
+                      strOut = WriteFile("out.off", "old");
+    rlimit saved = {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit = {65536, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const SRun run = Run({"--convert", strOut, strIn});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(run.nStatus, 1);
+    EXPECT_EQ(run.strErr, "Error exporting scene to file. " + strOut + "\n");
+    EXPECT_EQ(Slurp(strOut), "old");
+    // big.off, out.off and the captured output
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 4);
 }

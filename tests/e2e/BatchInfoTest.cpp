@@ -82,3 +82,30 @@ TEST_F(BatchTest, SceneInfoListsTheCameraFirst)
     // A scene file must come first: anything loaded before it would be thrown away.
     EXPECT_EQ(Run({"--info", strOff, strScene}).nStatus, 1);
 }
+
+TEST_F(BatchTest, InfoPosesTheSceneAtTheGivenTime)
+{
+    const std::string strOff = WriteFile("tri.off", TRIANGLE_OFF);
+    const std::string strKeys =
+        WriteFile("tri.kff", "KFF\n2 0\nPOS_FRAME\n0\n0 0 0\n0 0 0\nPOS_FRAME\n100\n10 0 0\n0 0 0\n");
+    const std::string strScene = WriteFile("s.scn", "SCENE 1\nnone.kff\n" + strOff + " " + strKeys + "\n");
+    for (const auto& [pszTime, pszPosition] : {std::pair("0.5", "5.000"), std::pair("+1e1", "10.000")})
+    {
+        const SRun run = Run({"--info", strScene, "--time", pszTime});
+        ASSERT_EQ(run.nStatus, 0) << run.strErr;
+        EXPECT_NE(run.strOut.find(std::string("Current Position: ") + pszPosition + " 0.000 0.000\n"),
+                  std::string::npos)
+            << pszTime << "\n"
+            << run.strOut;
+    }
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--info", strScene, "--time", "-1"},
+                                               {"--info", strScene, "--time", "1,5"},
+                                               {"--info", strScene, "--time"},
+                                               {"--time", "1", strScene}})
+    {
+        const SRun run = Run(args);
+        EXPECT_EQ(run.nStatus, 2) << args.back();
+        EXPECT_NE(run.strErr.find("--time"), std::string::npos) << run.strErr;
+    }
+}

@@ -251,3 +251,16 @@ TEST_F(DocumentTest, AdoptionIsRefusedOnceAMeshIsThere)
     EXPECT_EQ(ObjectList(m_doc), (std::vector<CSceneObject*>{m_doc.m_pCamera, pAdopted}));
     EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{-1, 4, -2, 5, -3, 6}));
 }
+
+// The document keeps the end of its list instead of walking to it: a replace-mode open, which
+// creates or reuses the first mesh, must leave appends landing behind the last object.
+TEST_F(DocumentTest, AppendsLandBehindTheLastObject)
+{
+    const std::string strTri = Write("tri.off", TRIANGLE_OFF);
+    ASSERT_TRUE(m_doc.LoadMeshFile(strTri, false));
+    ASSERT_TRUE(m_doc.LoadMeshFile(strTri, true));
+    const CSceneObject* pLast = m_doc.m_pCurrentObject;
+    ASSERT_TRUE(m_doc.LoadMeshFile(strTri, false)); // reuses the first mesh; the second stays last
+    ASSERT_TRUE(m_doc.LoadMeshFile(strTri, true));
+    EXPECT_TRUE(m_doc.m_pCurrentObject->m_pPrev == pLast && ObjectList(m_doc).size() == 4);
+}

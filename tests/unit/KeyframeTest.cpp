@@ -153,6 +153,8 @@ TEST(KeyframeList, CursorMovingBackGivesFreshResult)
 TEST(KeyframeRecord, ExactTextInEveryLocaleAndRoundTrip)
 {
     const CGermanLocale german; // the record streams take the global locale
+    if (!german.m_bActive)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh --test adds it)";
     std::unique_ptr<CPositionKeyframe> pPos(PosKey(1234567, CVector3(1, 2.5, -3)));
     const std::string strPos = WriteRecord(*pPos);
     EXPECT_EQ(strPos, "POS_FRAME\n1234567\n1 2.5 -3\n0 0 0\n");
@@ -175,8 +177,6 @@ TEST(KeyframeRecord, ExactTextInEveryLocaleAndRoundTrip)
     ASSERT_TRUE(pos.Read(in) && ori.Read(in));
     EXPECT_EQ(WriteRecord(pos) + WriteRecord(ori), strRounded + strOri);
     EXPECT_EQ(pos.m_vPosition.x, 0.123457);
-    if (!german.m_bActive)
-        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh --test adds it)";
 }
 
 TEST(KeyframeRecord, MalformedRecordsLeaveTheKeyUnchanged)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "formats/FileKind.h"
 #include "formats/StlFormat.h"
 #include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
@@ -21,6 +22,7 @@ using StlTest = CScratchTest;
 
 const Triangle TRI_A = {CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, 0)};
 const Triangle TRI_B = {CVector3(0, 0, 2), CVector3(3, 0, 2), CVector3(0, 4, 2)};
+const Triangle TRI_NAN = {CVector3(0, 0, 0), CVector3(1, std::nan(""), 0), CVector3(0, 1, 0)};
 
 // Binary STL bytes with normals the reader must ignore; the count may differ from the facets.
 std::string BinaryStl(const std::vector<Triangle>& triangles, int64_t nCount = -1)
@@ -168,6 +170,10 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
         {STL_BINARY, BinaryStl({TRI_A, TRI_B}, 3)},                 // count larger than the file
         {STL_BINARY, BinaryStl({TRI_A}, 0x80000000)},               // count 2^31
         {STL_BINARY, BinaryStl({TRI_A}, 715827883)},                // 3N vertices beyond a 32-bit count
+        {STL_BINARY, BinaryStl({TRI_A, TRI_NAN})},                  // a coordinate that is not finite
+        {STL_BINARY, BinaryStl({TRI_A}, 0)},                        // count 0 before a whole facet
+        {STL_ASCII, "solid" + good.substr(5)},                      // binary with a "solid" header
+        {STL_ASCII, "solid\n" + facet + std::string(1, '\0')},      // a NUL byte: not text
         {STL_ASCII, facet + facet},                                 // no solid
         {STL_ASCII, ascii("0 0 1", "0 0 x")},                       // non-number vertex
         {STL_ASCII, ascii("0 0 1", "0 0 1.5e")},                    // number with junk
@@ -204,6 +210,27 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
     EXPECT_FALSE(m_doc.ImportSTL(Path("missing.stl"), STL_BINARY));
 }
 
+// Without a mode (a command-line input) a file loads when either import accepts it: a binary
+// header may start with "solid", and text never holds a NUL byte.
+TEST_F(StlTest, WithoutAModeTheContentDecides)
+{
+    const std::string binary = BinaryStl({TRI_A, TRI_B}), solid = "solid" + binary.substr(5);
+    const std::pair<std::string, int32_t> cases[] = {
+        {solid + "\n", 2},                       // a trailing byte is ignored
+        {binary + "x", 2},                       // also without "solid"
+        {solid.substr(0, solid.size() - 1), -1}, // truncated
+        {"solid x\n" + AsciiFacet(TRI_A) + "endsolid x\n", 1},
+    };
+    for (const auto& [bytes, nFaces] : cases)
+    {
+        CTeldViewGLDoc doc;
+        doc.m_bCompileLists = false;
+        const bool bImported = ImportSTLFile(doc, Write("in.stl", bytes));
+        EXPECT_EQ(bImported ? MeshAt(doc, 1).m_nFaces : -1, nFaces) << bytes.size() << " bytes";
+    }
+    EXPECT_FALSE(ImportSTLFile(m_doc, Path("missing.stl")));
+}
+
 // Imports strBig under an address space limit that holds the file but not the mesh; true when
 // the import failed cleanly.
 bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, bool bScene)
@@ -226,8 +253,12 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
     setrlimit(RLIMIT_AS, &saved);
     // Replace mode has given up the old model already; its mesh stays empty.
     const CMesh& mesh = MeshAt(doc, 1);
-    return !bImported && ObjectList(doc) == listBefore && doc.m_pCurrentObject == listBefore.back() &&
-           mesh.m_nVertices == (bScene ? 3 : 0) && mesh.m_bLoaded == bScene;
+    const bool bUnchanged = !bImported && ObjectList(doc) == listBefore &&
+                            doc.m_pCurrentObject == listBefore.back() &&
+                            mesh.m_nVertices == (bScene ? 3 : 0) && mesh.m_bLoaded == bScene;
+    // An append after the rollback lands behind the last object that stayed.
+    return bUnchanged && doc.ImportSTL(strSmall, STL_BINARY) &&
+           (!bScene || doc.m_pCurrentObject->m_pPrev == listBefore.back());
 }
 
 TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
@@ -315,6 +346,8 @@ TEST_F(StlTest, BinaryExportLayoutAndPlacement)
 TEST_F(StlTest, AsciiExportTextIsExactInEveryLocale)
 {
     const CGermanLocale german; // a decimal comma must not reach the file
+    if (!german.m_bActive)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh --test adds it)";
     // 1000000.1 is not a float: the vertex is printed from its float value, 1000000.125.
     AddTriangles(m_doc, {{CVector3(0, 0, 0), CVector3(1000000.1, 0, 0), CVector3(0, 0.5, 0)}});
     ASSERT_TRUE(m_doc.ExportScene(Path("scene.stl"), EXPORT_ASCII_STL));
@@ -335,14 +368,14 @@ TEST_F(StlTest, AsciiExportTextIsExactInEveryLocale)
     // An empty scene is a valid, empty solid.
     ASSERT_TRUE(CTeldViewGLDoc().ExportScene(Path("empty.stl"), EXPORT_ASCII_STL));
     EXPECT_EQ(ReadFile(Path("empty.stl")), "solid empty.stl - Created by TeldView\nendsolid empty.stl\n");
-    if (!german.m_bActive)
-        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh --test)";
 }
 
 TEST_F(StlTest, WriteErrorKeepsTheOldFile)
 {
     AddTriangles(m_doc, std::vector<Triangle>(200, TRI_B));
     const std::string strPath = Write("old.stl", "old contents");
+    // With a second name the file is rewritten in place, only once the temporary file is complete.
+    fs::create_hard_link(strPath, m_dir / "other.stl");
     // A file size limit makes every write beyond it fail, as a full disk would.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved = {};
@@ -355,7 +388,7 @@ TEST_F(StlTest, WriteErrorKeepsTheOldFile)
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(bWritten);
-    EXPECT_EQ(ReadFile(strPath), "old contents");
-    EXPECT_EQ(FilesInDir(), 1u);
+    EXPECT_EQ(ReadFile(Path("other.stl")), "old contents");
+    EXPECT_EQ(FilesInDir(), 2u);
 }
 } // namespace

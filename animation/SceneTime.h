@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+// Scene time counts hundredths of a second; the dialogs show seconds.
+namespace SceneTime
+{
+// The largest time the dialogs accept, in seconds.
+inline constexpr float MAX_DIALOG_SECONDS = 9999.0f;
+// The last time playback can reach: keyframe files hold 32-bit times.
+inline constexpr int32_t MAX_TIME = std::numeric_limits<int32_t>::max();
+
+// Seconds as shown in a dialog.
+inline float ToSeconds(int32_t nTime)
+{
+    return static_cast<float>(nTime) * 0.01f;
+}
+
+// Seconds typed in a dialog, to the nearest hundredth. Rounding (not truncating) makes every
+// time survive its own preset: 0.29 is stored just below 0.29 as a float and still gives 29.
+// The caller keeps dSeconds within what a 32-bit time can hold.
+inline int32_t FromSeconds(double dSeconds)
+{
+    return static_cast<int32_t>(std::lround(dSeconds * 100.0));
+}
+} // namespace SceneTime

@@ -1,0 +1,182 @@
+// Picture export of a 1920 x 1080 frame in the offscreen context, for the bundled cube and the
+// million-triangle grid: the frame's drawing, the read-back into the DIB (24 and 32 bits), and
+// each writer in memory and to a file.
+//
+//   bench_capture [runs]   (default 20; each figure is the median of the runs)
+//
+// Files go to a temporary folder that is removed at the end.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/GridOff.h"
+#include "export/BitmapExport.h"
+#include "export/FrameCapture.h"
+#include "export/JpegExport.h"
+#include "export/MetafileExport.h"
+#include "formats/TokenReader.h"
+#include "platform/OffscreenContext.h"
+#include "scene/Mesh.h"
+
+namespace
+{
+constexpr int WIDTH = 1920;
+constexpr int HEIGHT = 1080;
+
+double Milliseconds(const std::function<void()>& fn)
+{
+    const auto start = std::chrono::steady_clock::now();
+    fn();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(int nRuns, const std::function<void()>& fn)
+{
+    std::vector<double> times;
+    for (int i = 0; i < nRuns; ++i)
+        times.push_back(Milliseconds(fn));
+    std::nth_element(times.begin(), times.begin() + nRuns / 2, times.end());
+    return times[static_cast<size_t>(nRuns / 2)];
+}
+
+// Lit, shaded, the whole mesh in view from the front.
+void LookAt(const CMesh& mesh)
+{
+    const GLfloat fLightPosition[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    const double dDistance = 2.5 * mesh.m_dHalfExtent;
+    gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 0.1 * dDistance, 10.0 * dDistance);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_POSITION, fLightPosition);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glTranslated(-mesh.m_vCenter.x, -mesh.m_vCenter.y, -mesh.m_vCenter.z - dDistance);
+    glRotated(30.0, 1.0, 1.0, 0.0);
+}
+
+bool Check(bool bOk, const char* pszWhat)
+{
+    if (!bOk)
+        std::fprintf(stderr, "bench_capture: %s failed\n", pszWhat);
+    return bOk;
+}
+
+bool Measure(const char* pszName, std::string_view off, int nRuns, const std::string& strDir, bool bFirst)
+{
+    CMesh mesh;
+    if (!Check(mesh.ReadOFFBuffer(off, pszName), "reading the mesh"))
+        return false;
+    const uint32_t nList = mesh.BuildDisplayList();
+    LookAt(mesh);
+    const auto draw = [nList]
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glCallList(nList);
+        glFinish();
+    };
+    draw();
+    const double dDraw = Median(nRuns, draw);
+
+    // A fresh DIB each time, as a command that captures once; then a kept one, created again.
+    CDib dib24, dib32;
+    bool bOk = true;
+    const double dFirst =
+        Milliseconds([&] { bOk = dib24.Create(WIDTH, HEIGHT, 24) && CaptureFramebuffer(dib24); });
+    const double dFresh24 =
+        Median(nRuns,
+               [&]
+               {
+                   CDib fresh;
+                   bOk = fresh.Create(WIDTH, HEIGHT, 24) && CaptureFramebuffer(fresh) && bOk;
+               });
+    const double dKept24 =
+        Median(nRuns, [&] { bOk = dib24.Create(WIDTH, HEIGHT, 24) && CaptureFramebuffer(dib24) && bOk; });
+    const double dRead24 = Median(nRuns, [&] { bOk = CaptureFramebuffer(dib24) && bOk; });
+    const double dKept32 =
+        Median(nRuns, [&] { bOk = dib32.Create(WIDTH, HEIGHT, 32) && CaptureFramebuffer(dib32) && bOk; });
+    if (!Check(bOk, "the capture"))
+        return false;
+    size_t nLit = 0;
+    for (int i = 0; i < WIDTH * HEIGHT; ++i)
+        nLit += (dib24.GetPixels()[(i / WIDTH) * dib24.GetStride() + 3 * (i % WIDTH)] != 0) ? 1 : 0;
+
+    std::vector<uint8_t> bytes;
+    size_t nJpegSize = 0;
+    const double dBmp = Median(nRuns, [&] { bOk = EncodeBitmapFile(dib24, bytes) && bOk; });
+    const double dBmpFile =
+        Median(nRuns, [&] { bOk = WriteBitmapFile(strDir + "/p.bmp", dib24).m_bOk && bOk; });
+    const double dJpeg24 = Median(nRuns, [&] { bOk = EncodeJpeg(dib24, JPEG_QUALITY, bytes).m_bOk && bOk; });
+    nJpegSize = bytes.size();
+    const double dJpeg32 = Median(nRuns, [&] { bOk = EncodeJpeg(dib32, JPEG_QUALITY, bytes).m_bOk && bOk; });
+    const double dJpegFile =
+        Median(nRuns, [&] { bOk = WriteJpegFile(strDir + "/p.jpg", dib24, JPEG_QUALITY).m_bOk && bOk; });
+    const double dEmf = Median(nRuns, [&] { bOk = EncodeMetafile(dib24, bytes) && bOk; });
+    const double dEmfFile =
+        Median(nRuns, [&] { bOk = WriteMetafile(strDir + "/p.emf", dib24).m_bOk && bOk; });
+    if (!Check(bOk, "a writer"))
+        return false;
+
+    std::printf("%s: %d triangles, %dx%d, %zu lit pixels, median of %d runs\n", pszName, mesh.m_nFaces, WIDTH,
+                HEIGHT, nLit, nRuns);
+    std::printf("  draw (glCallList + glFinish)      %7.2f ms\n", dDraw);
+    if (bFirst)
+        std::printf(
+            "  first capture of the process      %7.2f ms  (24-bit, memory touched for the first time)\n",
+            dFirst);
+    std::printf("  capture 24-bit, fresh / kept DIB  %7.2f / %.2f ms  (read-back alone %.2f ms)\n", dFresh24,
+                dKept24, dRead24);
+    std::printf("  capture 32-bit, kept DIB          %7.2f ms\n", dKept32);
+    std::printf("  BMP in memory / to file           %7.2f / %.2f ms  (%zu bytes)\n", dBmp, dBmpFile,
+                dib24.GetBlockSize() + 14);
+    std::printf("  JPEG 24-bit in memory / to file   %7.2f / %.2f ms  (%zu bytes)\n", dJpeg24, dJpegFile,
+                nJpegSize);
+    std::printf("  JPEG 32-bit in memory             %7.2f ms\n", dJpeg32);
+    std::printf("  EMF in memory / to file           %7.2f / %.2f ms\n", dEmf, dEmfFile);
+    std::printf("  fresh capture + JPEG in memory    %7.2f ms beyond the draw\n", dFresh24 + dJpeg24);
+    glDeleteLists(nList, 1);
+    return true;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int nRuns = 20;
+    if (argc > 2 ||
+        (argc == 2 && (std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), nRuns).ec != std::errc() ||
+                       nRuns < 1 || nRuns > 1000)))
+    {
+        std::fprintf(stderr, "usage: %s [runs]\n", argv[0]);
+        return 2;
+    }
+    COffscreenContext context;
+    if (!context.Create(WIDTH, HEIGHT))
+    {
+        std::fprintf(stderr, "%s\n", context.GetError().c_str());
+        return 1;
+    }
+    std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    std::string strCube;
+    if (!Check(ReadWholeFile(TELDVIEW_EXAMPLES_DIR "/cube.off", strCube), "reading examples/cube.off"))
+        return 1;
+    std::string strTemplate = (std::filesystem::temp_directory_path() / "bench_capture.XXXXXX").string();
+    if (!Check(mkdtemp(strTemplate.data()) != nullptr, "making a temporary folder"))
+        return 1;
+    const bool bOk = Measure("cube.off", strCube, nRuns, strTemplate, true) &&
+                     Measure("grid.off", GridOffText(1000, 500), nRuns, strTemplate, false);
+    std::filesystem::remove_all(strTemplate);
+    return bOk ? 0 : 1;
+}

@@ -1,0 +1,70 @@
+#include "export/ImageFileOutput.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/FileName.h"
+#include "platform/SafeFileWriter.h"
+
+namespace
+{
+std::string SystemReason(int nError)
+{
+    return nError != 0 ? std::strerror(nError) : "The file could not be written.";
+}
+} // namespace
+
+bool WriteImageFile(const std::string& strPath, std::initializer_list<std::span<const uint8_t>> parts,
+                    std::string& strReason)
+{
+    // errno is read at once after the step that failed: later clean-up may change it.
+    errno = 0;
+    CSafeFileWriter writer(strPath);
+    if (!writer.IsOpen())
+    {
+        strReason = SystemReason(errno);
+        return false;
+    }
+    for (const std::span<const uint8_t>& part : parts)
+    {
+        writer.Stream().write(reinterpret_cast<const char*>(part.data()),
+                              static_cast<std::streamsize>(part.size()));
+        if (!writer.Stream())
+        {
+            strReason = SystemReason(errno);
+            return false;
+        }
+    }
+    errno = 0;
+    if (!writer.Commit())
+    {
+        strReason = SystemReason(errno);
+        return false;
+    }
+    return true;
+}
+
+void StoreWrappedDib(std::span<const uint8_t> prefix, const CDib& dib, std::span<const uint8_t> suffix,
+                     uint8_t* pOut)
+{
+    if (dib.IsEmpty())
+        return;
+    // An empty span may have no data at all, which memcpy must not be given.
+    if (!prefix.empty())
+        std::memcpy(pOut, prefix.data(), prefix.size());
+    std::memcpy(pOut + prefix.size(), dib.GetBlock(), dib.GetBlockSize());
+    if (!suffix.empty())
+        std::memcpy(pOut + prefix.size() + dib.GetBlockSize(), suffix.data(), suffix.size());
+}
+
+CImageWriteResult WriteWrappedDib(const std::string& strPath, std::span<const uint8_t> prefix,
+                                  const CDib& dib, std::span<const uint8_t> suffix)
+{
+    if (dib.IsEmpty())
+        return CImageWriteResult::Failure("", "");
+    std::string strReason;
+    if (!WriteImageFile(strPath, {prefix, {dib.GetBlock(), dib.GetBlockSize()}, suffix}, strReason))
+        return CImageWriteResult::Failure("", "Error writing file.\n" + FileNameOfPath(strPath) + ": " +
+                                                  strReason);
+    return CImageWriteResult::Success();
+}

@@ -1,0 +1,69 @@
+#include "platform/FdStreamBuf.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+bool CFdStreamBuf::WriteAll(int fd, const char* p, size_t nBytes)
+{
+    while (nBytes > 0)
+    {
+        const ssize_t nDone = ::write(fd, p, nBytes);
+        if (nDone < 0 && errno == EINTR)
+            continue;
+        if (nDone <= 0)
+            return false;
+        p += nDone;
+        nBytes -= static_cast<size_t>(nDone);
+    }
+    return true;
+}
+
+bool CFdStreamBuf::Write(const char* p, size_t nBytes)
+{
+    if (m_bFailed || m_fd < 0 || !WriteAll(m_fd, p, nBytes))
+    {
+        m_bFailed = true;
+        return false;
+    }
+    m_nWritten += nBytes;
+    return true;
+}
+
+bool CFdStreamBuf::FlushBuffer()
+{
+    const size_t nPending = static_cast<size_t>(pptr() - pbase());
+    setp(m_buffer, m_buffer + sizeof m_buffer);
+    return nPending == 0 || Write(m_buffer, nPending);
+}
+
+CFdStreamBuf::int_type CFdStreamBuf::overflow(int_type c)
+{
+    if (!FlushBuffer())
+        return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof()))
+        return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+std::streamsize CFdStreamBuf::xsputn(const char* p, std::streamsize nBytes)
+{
+    // An empty piece may come with a null pointer, which memcpy must not see.
+    if (nBytes <= 0)
+        return 0;
+    const size_t n = static_cast<size_t>(nBytes);
+    // Small pieces gather in the buffer; large ones (the writers hand over megabytes) go straight
+    // to the file.
+    if (n <= static_cast<size_t>(epptr() - pptr()))
+    {
+        std::memcpy(pptr(), p, n);
+        pbump(static_cast<int>(n));
+        return nBytes;
+    }
+    if (!FlushBuffer() || !Write(p, n))
+        return 0;
+    return nBytes;
+}
