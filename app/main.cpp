@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/batch/BatchMode.h"
+#include "platform/HugePages.h"
 #include "platform/SafeFileWriter.h"
 #if !defined(TELDVIEW_NO_GUI)
 #include "app/TeldViewGLApp.h"
@@ -11,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    // Loading and drawing a big mesh is mostly first touches of fresh memory: cheaper in huge
+    // pages, for the driver's list storage too.
+    RestartWithHugePageHeap(argc, argv);
     const auto tStart = std::chrono::steady_clock::now();
     // A write beyond the file-size limit, or into a pipe nobody reads any more, then fails with an
     // error the writers report, instead of killing the process; an interrupted save leaves no
