@@ -51,6 +51,9 @@ CFdStreamBuf::int_type CFdStreamBuf::overflow(int_type c)
 
 std::streamsize CFdStreamBuf::xsputn(const char* p, std::streamsize nBytes)
 {
+    // An empty piece may come with a null pointer, which memcpy must not see.
+    if (nBytes <= 0)
+        return 0;
     const size_t n = static_cast<size_t>(nBytes);
     // Small pieces gather in the buffer; large ones (the writers hand over megabytes) go straight
     // to the file.
