@@ -82,20 +82,23 @@ void CObjectInfoDlg::Fill()
     m_pPreviousButton->setEnabled(m_pObject->m_pPrev != nullptr);
 }
 
-void CObjectInfoDlg::OnNextObject()
+void CObjectInfoDlg::Browse(CSceneObject* pObject)
 {
-    if (m_pObject == nullptr || m_pObject->m_pNext == nullptr)
+    if (pObject == nullptr)
         return;
-    m_pObject = m_pObject->m_pNext;
+    m_pObject = pObject;
     Fill();
     UpdateData(false);
 }
 
+void CObjectInfoDlg::OnNextObject()
+{
+    if (m_pObject != nullptr)
+        Browse(m_pObject->m_pNext);
+}
+
 void CObjectInfoDlg::OnPreviousObject()
 {
-    if (m_pObject == nullptr || m_pObject->m_pPrev == nullptr)
-        return;
-    m_pObject = m_pObject->m_pPrev;
-    Fill();
-    UpdateData(false);
+    if (m_pObject != nullptr)
+        Browse(m_pObject->m_pPrev);
 }

@@ -37,6 +37,8 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
+    // Shows the object, when there is one.
+    void Browse(CSceneObject* pObject);
     void OnNextObject();
     void OnPreviousObject();
 };

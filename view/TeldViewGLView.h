@@ -12,6 +12,7 @@
 
 class CClock;
 class CMesh;
+class CSceneObject;
 class CTeldViewGLDoc;
 class CUiServices;
 
@@ -241,7 +242,9 @@ private:
     // The GL current colour, which unlit meshes without vertex colours are drawn in.
     void SetCurrentColor(const float pfColor[3]);
 
-    // Object selection and information, mesh transform and invert.
+    // Object selection and information, mesh transform and invert. SelectObject makes the
+    // object (not null) current.
+    void SelectObject(CSceneObject* pObject);
     void OnViewSelectNext();
     void OnUpdateViewSelectNext(CCmdUI& ui);
     void OnViewSelectPrevious();

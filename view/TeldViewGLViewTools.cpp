@@ -23,13 +23,18 @@ void CTeldViewGLView::RegisterToolsCommands()
 }
 
 // Selecting changes only the status bar's name (at the next idle update), not the picture.
+void CTeldViewGLView::SelectObject(CSceneObject* pObject)
+{
+    if (pObject == nullptr)
+        return;
+    m_pDocument->m_pCurrentObject = pObject;
+    m_strSelectedName = pObject->m_strName;
+}
+
 void CTeldViewGLView::OnViewSelectNext()
 {
-    CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-    if (pCurrent == nullptr || pCurrent->m_pNext == nullptr)
-        return;
-    m_pDocument->m_pCurrentObject = pCurrent->m_pNext;
-    m_strSelectedName = pCurrent->m_pNext->m_strName;
+    if (const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject)
+        SelectObject(pCurrent->m_pNext);
 }
 
 void CTeldViewGLView::OnUpdateViewSelectNext(CCmdUI& ui)
@@ -40,11 +45,8 @@ void CTeldViewGLView::OnUpdateViewSelectNext(CCmdUI& ui)
 
 void CTeldViewGLView::OnViewSelectPrevious()
 {
-    CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-    if (pCurrent == nullptr || pCurrent->m_pPrev == nullptr)
-        return;
-    m_pDocument->m_pCurrentObject = pCurrent->m_pPrev;
-    m_strSelectedName = pCurrent->m_pPrev->m_strName;
+    if (const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject)
+        SelectObject(pCurrent->m_pPrev);
 }
 
 void CTeldViewGLView::OnUpdateViewSelectPrevious(CCmdUI& ui)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,17 @@ struct SGuiApp
     CTeldViewGLDoc& Doc() const { return *app->GetDocument(); }
     bool Open(const std::string& strPath) const { return app->OpenDocumentFile(strPath); }
     void Execute(int nID) const { app->Router().Execute(nID); }
+    // One letter per command: 'C'hecked, 'E'nabled or '-' disabled.
+    std::string States(std::initializer_list<int> ids) const
+    {
+        std::string str;
+        for (const int nID : ids)
+        {
+            const CCmdUI ui = app->Router().Update(nID);
+            str += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
+        }
+        return str;
+    }
     QString PaneText(int nID) const
     {
         Frame().OnIdleUpdate();

@@ -72,18 +72,12 @@ TEST(Render, CommandsInTheTableAndInPixels)
 {
     SMeshApp gui;
     ASSERT_TRUE(gui.bStarted);
-    // The eight render items, Transform and Invert: 'C'hecked, 'E'nabled or '-' disabled.
+    // The eight render items, Transform and Invert.
     const auto states = [&]
     {
-        std::string str;
-        for (const int nID : {ID_VIEW_POINTS, ID_VIEW_WIREFRAME, ID_VIEW_SHADED, ID_VIEW_HIDDEN_LINE,
-                              ID_VIEW_FLAT_SHADING, ID_VIEW_GOURAUD_SHADING, ID_TOOLS_LIGHTING,
-                              ID_TOOLS_CULLING, ID_TOOLS_TRANSFORM_MESH, ID_TOOLS_INVERT_MESH})
-        {
-            const CCmdUI ui = gui.app->Router().Update(nID);
-            str += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
-        }
-        return str;
+        return gui.States({ID_VIEW_POINTS, ID_VIEW_WIREFRAME, ID_VIEW_SHADED, ID_VIEW_HIDDEN_LINE,
+                           ID_VIEW_FLAT_SHADING, ID_VIEW_GOURAUD_SHADING, ID_TOOLS_LIGHTING, ID_TOOLS_CULLING,
+                           ID_TOOLS_TRANSFORM_MESH, ID_TOOLS_INVERT_MESH});
     };
     EXPECT_EQ(states(), "EECEECCEEE");
     gui.Execute(ID_VIEW_SELECT_PREVIOUS);
