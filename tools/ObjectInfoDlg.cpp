@@ -54,6 +54,7 @@ CObjectInfoDlg::CObjectInfoDlg(CSceneObject* pObject, QWidget* pParent)
     // Read-only: OK (and Esc) just close it.
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     pButtons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
+    pButtons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     pLayout->addWidget(m_pPreviousButton, 1, 0);
     pLayout->addWidget(m_pNextButton, 1, 1);
