@@ -190,14 +190,19 @@ bool CExchangeDialog::UpdateData(bool bSaveAndValidate)
 
 void CExchangeDialog::ShowMessage(const std::string& strText)
 {
-    if (m_pUi != nullptr)
+    Ui().MessageBox(strText, MB_OK | MB_ICONWARNING);
+}
+
+CUiServices& CExchangeDialog::Ui()
+{
+    if (m_pUi == nullptr)
     {
-        m_pUi->MessageBox(strText, MB_OK | MB_ICONWARNING);
-        return;
+        auto pQtUi = std::make_unique<CQtUiServices>();
+        pQtUi->SetParentWindow(this);
+        m_pOwnUi = std::move(pQtUi);
+        m_pUi = m_pOwnUi.get();
     }
-    CQtUiServices ui;
-    ui.SetParentWindow(this);
-    ui.MessageBox(strText, MB_OK | MB_ICONWARNING);
+    return *m_pUi;
 }
 
 void CExchangeDialog::accept()

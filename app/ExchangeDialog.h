@@ -4,14 +4,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "platform/DataExchange.h"
+#include "platform/UiServices.h"
 
-class CUiServices;
 class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
@@ -49,6 +50,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
+    // The services set for this dialog, or Qt's own over this dialog when none were set.
+    CUiServices& Ui();
 
     // Edit fields: the text is a number of the member's kind, with an optional range.
     void ExchangeDouble(int nID, double& dValue, std::optional<SRange> range = {});
@@ -96,4 +99,5 @@ private:
 
     std::vector<SField> m_fields;
     CUiServices* m_pUi = nullptr;
+    std::unique_ptr<CUiServices> m_pOwnUi;
 };

@@ -105,11 +105,12 @@ bool CQtUiServices::RunFileDialog(const SFileDialogRequest& request, std::string
     return true;
 }
 
-bool CQtUiServices::ChooseColor(uint32_t& crColor)
+bool CQtUiServices::ChooseColor(uint32_t& crColor, void* pOwner)
 {
     const QColor initial(static_cast<int>(crColor & 0xFF), static_cast<int>((crColor >> 8) & 0xFF),
                          static_cast<int>((crColor >> 16) & 0xFF));
-    const QColor chosen = QColorDialog::getColor(initial, m_pParent);
+    QWidget* pParent = pOwner != nullptr ? static_cast<QWidget*>(pOwner) : m_pParent;
+    const QColor chosen = QColorDialog::getColor(initial, pParent);
     if (!chosen.isValid())
         return false;
     crColor = static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |

@@ -18,7 +18,8 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     bool RunFileDialog(const SFileDialogRequest& request, std::string& strPath) override;
-    bool ChooseColor(uint32_t& crColor) override;
+    // pOwner, when given, is the QWidget the dialog stays above.
+    bool ChooseColor(uint32_t& crColor, void* pOwner) override;
 
     // "Name (*.x)|*.x|All Files (*.*)|*.*||" becomes "Name (*.x);;All Files (*)". "*.*" means
     // every file, which on Linux is "*" (many names have no dot).

@@ -25,8 +25,9 @@ bool CScriptedUiServices::RunFileDialog(const SFileDialogRequest& request, std::
     return true;
 }
 
-bool CScriptedUiServices::ChooseColor(uint32_t& crColor)
+bool CScriptedUiServices::ChooseColor(uint32_t& crColor, void* pOwner)
 {
+    m_colorRequests.emplace_back(crColor, pOwner);
     if (m_colorAnswers.empty())
         return false;
     crColor = m_colorAnswers.front();

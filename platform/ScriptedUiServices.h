@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/UiServices.h"
@@ -15,13 +16,15 @@ public:
     void BeginWaitCursor() override { ++m_nWaitCursorDepth, ++m_nWaitCursorShown; }
     void EndWaitCursor() override { --m_nWaitCursorDepth; }
     bool RunFileDialog(const SFileDialogRequest& request, std::string& strPath) override;
-    bool ChooseColor(uint32_t& crColor) override;
+    bool ChooseColor(uint32_t& crColor, void* pOwner) override;
 
     std::vector<std::string> m_messages;
     std::vector<SFileDialogRequest> m_fileRequests;
     std::deque<int> m_messageAnswers;
     std::deque<std::string> m_fileAnswers;
     std::deque<uint32_t> m_colorAnswers;
+    // The initial colour and the owner of every colour dialog asked for.
+    std::vector<std::pair<uint32_t, void*>> m_colorRequests;
     int m_nWaitCursorDepth = 0;
     int m_nWaitCursorShown = 0;
     // When set, every message is also written to stderr (batch mode).

@@ -60,8 +60,10 @@ public:
     virtual void EndWaitCursor() = 0;
     // True with the chosen path; false when the user cancelled.
     virtual bool RunFileDialog(const SFileDialogRequest& request, std::string& strPath) = 0;
-    // True with the chosen 0x00BBGGRR colour; crColor holds the initial colour.
-    virtual bool ChooseColor(uint32_t& crColor) = 0;
+    // True with the chosen 0x00BBGGRR colour; crColor holds the initial colour. pOwner is the
+    // window the colour dialog belongs to and stays above (a dialog that asks for a colour), or
+    // null for the main window; the core only passes it through.
+    virtual bool ChooseColor(uint32_t& crColor, void* pOwner) = 0;
 };
 
 // Shows the wait cursor for the life of a scope.

@@ -218,13 +218,17 @@ void CMesh::Invert()
     for (int32_t i = 0; i < m_nVertices; ++i)
         for (int s = SLOT_NORMAL; s < SLOT_NORMAL + 3; ++s)
             m_ppVertices[i][s] *= -1.0;
+    ReverseFaces();
     for (int32_t f = 0; f < m_nFaces; ++f)
-    {
-        std::reverse(m_ppFaces[f], m_ppFaces[f] + m_pFaceSizes[f]);
         if (m_ppFaceNormals[f] != nullptr)
             for (int s = 0; s < 3; ++s)
                 m_ppFaceNormals[f][s] *= -1.0;
-    }
+}
+
+void CMesh::ReverseFaces()
+{
+    for (int32_t f = 0; f < m_nFaces; ++f)
+        std::reverse(m_ppFaces[f], m_ppFaces[f] + m_pFaceSizes[f]);
 }
 
 void CMesh::Transform(CVector3 r0, CVector3 r1, CVector3 r2)
@@ -238,6 +242,10 @@ void CMesh::Transform(CVector3 r0, CVector3 r1, CVector3 r2)
         p[2] = r2.Dot(vOld);
     }
     ComputeBounds();
+    // A mirror would turn every face's winding, and with it the side that counts as outside:
+    // the faces are reversed so that the outside stays outside.
+    if (r0.Dot(r1.Cross(r2)) < 0.0)
+        ReverseFaces();
     FreeFaceNormals();
     m_bHasNormals = false;
     ComputeNormals();

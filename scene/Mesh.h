@@ -60,7 +60,8 @@ public:
     void ComputeNormals();
     // Turns the mesh inside out: normals negated, every face's vertex order reversed.
     void Invert();
-    // New positions (r0.p, r1.p, r2.p); bounds and all normals are recomputed.
+    // New positions (r0.p, r1.p, r2.p); bounds and all normals are recomputed. A matrix with a
+    // negative determinant (a mirror) also reverses every face, so the outside stays outside.
     void Transform(CVector3 r0, CVector3 r1, CVector3 r2);
     void Translate(CVector3 vOffset);
     void UpdateAxes();
@@ -115,6 +116,7 @@ public:
 private:
     void FreeGeometry();
     void FreeFaceNormals();
+    void ReverseFaces();
     bool OwnsIndexPool(const int32_t* p) const;
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
 

@@ -131,6 +131,7 @@ void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
     if (!bAppend)
         ResetSceneBounds();
     WidenSceneBounds(*pMesh);
+    pMesh->SetFillColor(static_cast<int32_t>(m_crMeshFill));
     if (m_bCompileLists)
         pMesh->BuildDisplayList();
     LinkMesh(pMesh, bAppend);
@@ -172,6 +173,7 @@ CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)
     }
     else
         pMesh = new CMesh;
+    pMesh->SetFillColor(static_cast<int32_t>(m_crMeshFill));
     LinkMesh(pMesh, bAppend);
     return pMesh;
 }

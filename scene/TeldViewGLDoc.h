@@ -103,6 +103,10 @@ public:
     double m_dSceneBounds[6];
     // False in batch mode, where nothing is drawn: loads then compile no display lists.
     bool m_bCompileLists = true;
+    // The fill colour (0x00BBGGRR) of hidden-line faces that every mesh gets as it enters the
+    // scene: the view's background, which the background command keeps here, so that a mesh
+    // loaded later does not fill its faces black on a coloured background.
+    uint32_t m_crMeshFill = 0;
 
 private:
     void ResetSceneBounds();

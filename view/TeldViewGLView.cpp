@@ -77,37 +77,6 @@ void CTeldViewGLView::SetClock(const CClock* pClock)
 
 void CTeldViewGLView::RegisterCommands()
 {
-    OnCommand(ID_VIEW_SELECT_NEXT,
-              [this]
-              {
-                  CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-                  if (pCurrent == nullptr || pCurrent->m_pNext == nullptr)
-                      return;
-                  m_pDocument->m_pCurrentObject = pCurrent->m_pNext;
-                  m_strSelectedName = pCurrent->m_pNext->m_strName;
-              });
-    OnUpdateCommand(ID_VIEW_SELECT_NEXT,
-                    [this](CCmdUI& ui)
-                    {
-                        const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-                        ui.Enable(pCurrent != nullptr && pCurrent->m_pNext != nullptr);
-                    });
-    OnCommand(ID_VIEW_SELECT_PREVIOUS,
-              [this]
-              {
-                  CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-                  if (pCurrent == nullptr || pCurrent->m_pPrev == nullptr)
-                      return;
-                  m_pDocument->m_pCurrentObject = pCurrent->m_pPrev;
-                  m_strSelectedName = pCurrent->m_pPrev->m_strName;
-              });
-    OnUpdateCommand(ID_VIEW_SELECT_PREVIOUS,
-                    [this](CCmdUI& ui)
-                    {
-                        const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-                        ui.Enable(pCurrent != nullptr && pCurrent->m_pPrev != nullptr);
-                    });
-
     OnUpdateCommand(ID_VIEW_SIZE,
                     [this](CCmdUI& ui)
                     {
@@ -133,6 +102,8 @@ void CTeldViewGLView::RegisterCommands()
     RegisterKeyframeCommands();
     RegisterSceneCommands();
     RegisterTextureCommands();
+    RegisterRenderCommands();
+    RegisterToolsCommands();
 }
 
 CUiServices& CTeldViewGLView::Ui()

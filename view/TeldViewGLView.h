@@ -13,6 +13,7 @@
 class CClock;
 class CMesh;
 class CMeshTexture;
+class CSceneObject;
 class CTeldViewGLDoc;
 class CUiServices;
 
@@ -209,6 +210,8 @@ private:
     void RegisterKeyframeCommands();
     void RegisterSceneCommands();
     void RegisterTextureCommands();
+    void RegisterRenderCommands();
+    void RegisterToolsCommands();
 
     // Mouse and keys; each handled change is followed by SetupView and an update.
     void OnLButtonDown(QPoint point);
@@ -260,6 +263,41 @@ private:
     // Gives the current mesh the texture; with texturing on, its list is rebuilt and the window
     // updated. False when the texture could not be built (the mesh keeps its old one).
     bool ApplyTexture(CMesh& mesh, const CMeshTexture& texture);
+    // The current object when it is a mesh, else null.
+    CMesh* CurrentMesh() const;
+    // Render settings of the current mesh. A value it already has changes nothing at all; a
+    // change rebuilds that mesh's list, then SetupView and an update.
+    void SetRenderMode(int32_t nMode);
+    void SetShading(int32_t nShading);
+    void OnToolsLighting();
+    void OnToolsCulling();
+    // Enabled, and checked where the setting holds, only while the current object is a mesh.
+    void OnUpdateRenderMode(CCmdUI& ui, int32_t nMode);
+    void OnUpdateShading(CCmdUI& ui, int32_t nShading);
+    void OnUpdateToolsLighting(CCmdUI& ui);
+    void OnUpdateToolsCulling(CCmdUI& ui);
+    void OnToolsBackgroundColor();
+    void OnToolsMaterials();
+    // The mesh's display list under the view's context (nothing without one).
+    void BuildMeshList(CMesh& mesh);
+    // The list, SetupView and an update.
+    void RebuildMesh(CMesh& mesh);
+    // The GL current colour, which unlit meshes without vertex colours are drawn in.
+    void SetCurrentColor(const float pfColor[3]);
+
+    // Object selection and information, mesh transform and invert. SelectObject makes the
+    // object (not null) current.
+    void SelectObject(CSceneObject* pObject);
+    void OnViewSelectNext();
+    void OnUpdateViewSelectNext(CCmdUI& ui);
+    void OnViewSelectPrevious();
+    void OnUpdateViewSelectPrevious(CCmdUI& ui);
+    void OnViewObjectInfo();
+    void OnUpdateViewObjectInfo(CCmdUI& ui);
+    void OnToolsTransformMesh();
+    void OnToolsInvertMesh();
+    // Transform and Invert: only while the current object is a mesh.
+    void OnUpdateMeshTool(CCmdUI& ui);
 
     // The modelview half of SetupView: the camera's view transform and a world-fixed light.
     void LoadViewTransform();

@@ -35,21 +35,21 @@ struct SGuiApp
     CTeldViewGLDoc& Doc() const { return *app->GetDocument(); }
     bool Open(const std::string& strPath) const { return app->OpenDocumentFile(strPath); }
     void Execute(int nID) const { app->Router().Execute(nID); }
+    // One letter per command: 'C'hecked, 'E'nabled or '-' disabled.
+    std::string States(std::initializer_list<int> ids) const
+    {
+        std::string str;
+        for (const int nID : ids)
+        {
+            const CCmdUI ui = app->Router().Update(nID);
+            str += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
+        }
+        return str;
+    }
     QString PaneText(int nID) const
     {
         Frame().OnIdleUpdate();
         return Frame().Pane(nID)->text();
-    }
-    // The commands' states in order: 'C'hecked, 'E'nabled or '-' disabled.
-    std::string States(std::initializer_list<int> ids) const
-    {
-        std::string strStates;
-        for (const int nID : ids)
-        {
-            const CCmdUI ui = app->Router().Update(nID);
-            strStates += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
-        }
-        return strStates;
     }
 
     CScriptedUiServices ui;

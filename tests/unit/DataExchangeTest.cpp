@@ -6,6 +6,7 @@
 
 #include "animation/SceneTime.h"
 #include "platform/DataExchange.h"
+#include "platform/PackedColor.h"
 #include "unit/FileTestSupport.h"
 
 namespace
@@ -70,4 +71,17 @@ TEST(SceneTime, EveryDialogTimeSurvivesItsOwnPreset)
         ADD_FAILURE() << nTime << " shows as " << text;
     }
     EXPECT_EQ(SceneTime::FromSeconds(SceneTime::MAX_TIME / 100.0), std::numeric_limits<int32_t>::max());
+}
+
+// Every byte comes back from its float; a float truncates (0.7 gives 178).
+TEST(PackedColor, BytesRoundTripAndFloatsTruncate)
+{
+    for (uint32_t n = 0; n < 256; ++n)
+    {
+        float fColor[3];
+        PackedColor::ToFloats(n << 16 | (255 - n) << 8 | n, fColor);
+        EXPECT_EQ(PackedColor::FromFloats(fColor), n << 16 | (255 - n) << 8 | n);
+    }
+    const float fSeven[3] = {0.7f, 0.7f, 0.7f};
+    EXPECT_EQ(PackedColor::FromFloats(fSeven), 0xB2B2B2u);
 }

@@ -100,11 +100,11 @@ TEST(MeshOperations, TransformRecomputesNormalsTranslateKeepsThem)
     ExpectVector(mesh.m_vBoundsMin, 0, 0, -1.5, 0);
     ExpectVector(mesh.m_vBoundsMax, 2.5, 3.25, 0.3, 0);
     EXPECT_EQ(mesh.m_dHalfExtent, 1.625);
-    // A mirror turns every face normal round.
+    // A mirror reverses every face, so each normal is the mirror image of the old one: still out.
     mesh.Transform(CVector3(1, 0, 0), CVector3(0, 1, 0), CVector3(0, 0, -1));
     for (int f = 0; f < 4; ++f)
-        ExpectVector(CVector3(mesh.m_ppFaceNormals[f]), -generated.m_ppFaceNormals[f][0],
-                     -generated.m_ppFaceNormals[f][1], generated.m_ppFaceNormals[f][2]);
+        ExpectVector(CVector3(mesh.m_ppFaceNormals[f]), generated.m_ppFaceNormals[f][0],
+                     generated.m_ppFaceNormals[f][1], -generated.m_ppFaceNormals[f][2]);
     EXPECT_EQ(mesh.m_vBoundsMax.z, 1.5);
 }
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/ExchangeDialog.h"
+
+// "Enter a Transformation": a 3x3 matrix whose rows multiply each vertex position (a column),
+// and a translation added afterwards. Opens with the identity and no translation.
+class CTransformDlg : public CExchangeDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CTransformDlg(QWidget* pParent = nullptr);
+
+    double m_d00 = 1.0;
+    double m_d01 = 0.0;
+    double m_d02 = 0.0;
+    double m_d10 = 0.0;
+    double m_d11 = 1.0;
+    double m_d12 = 0.0;
+    double m_d20 = 0.0;
+    double m_d21 = 0.0;
+    double m_dTx = 0.0;
+    double m_dTy = 0.0;
+    double m_dTz = 0.0;
+    double m_d22 = 1.0;
+};
