@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/CmdTarget.h"
+#include "scene/ViewSettings.h"
 
 class CClock;
 class CTeldViewGLDoc;
@@ -36,10 +37,10 @@ enum
 
 // The one view: owns the GL context (through QOpenGLWidget), keeps the projection and the
 // camera transform in the GL matrix stacks, draws the scene as one display-list call per object,
-// holds materials and light, times each frame and feeds the status panes 101 to 103.
-// Between frames the matrix mode is modelview and the modelview matrix holds exactly the
-// camera's view transform.
-class CTeldViewGLView : public QOpenGLWidget, public CCmdTarget
+// holds materials and light (its CViewSettings members), times each frame and feeds the status
+// panes 101 to 103. Between frames the matrix mode is modelview and the modelview matrix holds
+// exactly the camera's view transform.
+class CTeldViewGLView : public QOpenGLWidget, public CCmdTarget, public CViewSettings
 {
     Q_OBJECT
 
@@ -124,25 +125,10 @@ public:
     void KillTimer(unsigned nIDEvent);
     bool IsTimerActive(int nIDEvent) const;
 
+    // The far and near planes, background, materials, light and field of view are the
+    // CViewSettings members.
     SRect m_rcClient;
-    float m_fFarPlane = 800.0f;
-    float m_fNearPlane = 1.0f;
-    uint32_t m_crBackground = 0;
-    float m_fInnerAmbient[3] = {0.7f, 0.0f, 0.0f};
-    float m_fInnerDiffuse[3] = {0.7f, 0.0f, 0.0f};
-    float m_fInnerSpecular[3] = {0.7f, 0.7f, 0.7f};
-    float m_fOuterAmbient[3] = {0.0f, 0.0f, 0.7f};
-    float m_fOuterDiffuse[3] = {0.0f, 0.0f, 0.7f};
-    float m_fOuterSpecular[3] = {0.7f, 0.7f, 0.7f};
-    float m_fLightAmbient[3] = {0.3f, 0.3f, 0.3f};
-    float m_fLightDiffuse[3] = {1.0f, 1.0f, 1.0f};
-    float m_fLightSpecular[3] = {1.0f, 1.0f, 1.0f};
-    float m_fLightPosition[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    float m_fInnerShininess = 50.0f;
-    float m_fOuterShininess = 50.0f;
-    bool m_bLightRelToView = true;
     float m_fAspect = 1.0f;
-    float m_fFovY = 45.0f;
     QPoint m_ptLastMouse;
     bool m_bFrameFast = false;
     bool m_bFrameSlow = false;
