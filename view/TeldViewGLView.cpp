@@ -114,6 +114,7 @@ void CTeldViewGLView::RegisterCommands()
     RegisterNavigationCommands();
     RegisterTimerCommands();
     RegisterKeyframeCommands();
+    RegisterCaptureCommands();
 }
 
 CUiServices& CTeldViewGLView::Ui()

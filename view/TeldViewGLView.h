@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "export/Dib.h"
 #include "platform/CmdTarget.h"
 #include "scene/ViewSettings.h"
 
 class CClock;
+class CImageWriteResult;
 class CTeldViewGLDoc;
 class CUiServices;
 
@@ -171,6 +173,7 @@ private:
     void RegisterNavigationCommands();
     void RegisterTimerCommands();
     void RegisterKeyframeCommands();
+    void RegisterCaptureCommands();
 
     // Mouse and keys; each handled change is followed by SetupView and an update.
     void OnLButtonDown(QPoint point);
@@ -199,6 +202,20 @@ private:
     void OnAnimationWriteKeyframes();
     void OnAnimationLoadKeyframes();
 
+    void OnExportMetafile();
+    void OnExportBitmap();
+    void OnExportJpeg();
+    void OnEditCopy();
+    // The save dialog of a picture command; false when cancelled.
+    bool AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath);
+    // Draws a fresh frame and reads exactly the client area of the view's own framebuffer into
+    // m_dibCapture. False, with m_dibCapture empty, for a view of zero width or height, without
+    // a context, or when the read fails; the failures other than an empty view have been
+    // reported.
+    bool CaptureFrame();
+    // A writer's failure in a message box (nothing when it has nothing to say).
+    void ReportWriteResult(const CImageWriteResult& result);
+
     // The modelview half of SetupView: the camera's view transform and a world-fixed light.
     void LoadViewTransform();
     // The guide list again after a change of the key direction or rotation.
@@ -220,4 +237,6 @@ private:
     uint64_t m_nFramesPainted = 0;
     int m_nContextProblem = CONTEXT_OK;
     bool m_bContextReported = false;
+    // Kept between captures so that its memory is touched only once.
+    CDib m_dibCapture;
 };
