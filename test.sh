@@ -14,7 +14,7 @@ jobs=$(nproc)
 fuzz_seconds="${FUZZ_SECONDS:-30}"
 
 echo "== build"
-cmake -S . -B build -G Ninja -DTELDVIEW_GUI=ON -DTELDVIEW_TESTS=ON -DTELDVIEW_BENCH=ON >/dev/null
+cmake -S . -B build -G Ninja -DTELDVIEW_GUI=ON -DTELDVIEW_TESTS=ON -DTELDVIEW_BENCH=ON -DTELDVIEW_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 
 echo "== tests"
@@ -22,7 +22,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failu
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELDVIEW_SANITIZE=ON -DTELDVIEW_GUI=OFF \
-  -DTELDVIEW_BENCH=OFF >/dev/null
+  -DTELDVIEW_BENCH=OFF -DTELDVIEW_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
@@ -30,7 +30,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzzing, ${fuzz_seconds}s per target"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELDVIEW_FUZZ=ON \
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELDVIEW_FUZZ=ON -DTELDVIEW_WERROR=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j "$jobs"
 for target in build-fuzz/fuzz_*; do

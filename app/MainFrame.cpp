@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
+#include <algorithm>
+
 #include "app/Resources.h"
 #include "platform/CommandIds.h"
 #include "platform/CommandRouter.h"
@@ -43,6 +45,12 @@ bool TriggersIdle(QEvent::Type nType)
     default:
         return false;
     }
+}
+
+// Room for a pane's frame and a little space beside its text.
+int PaneMargin(const QLabel* pLabel)
+{
+    return 2 * pLabel->frameWidth() + 8;
 }
 
 QString RecentFileText(int nIndex, const std::string& strPath)
@@ -173,11 +181,11 @@ bool CMainFrame::CreateStatusBar()
         auto* pLabel = new QLabel(QString::fromUtf8(pszSizing), pBar);
         pLabel->setObjectName(QString::number(nID));
         pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        // The sizing string fixes the width, as the pane's own string does.
-        const int nMargin = 2 * pLabel->frameWidth() + 8;
-        pLabel->setFixedWidth(pLabel->fontMetrics().horizontalAdvance(pLabel->text()) + nMargin);
+        // The sizing string gives the pane its least width.
+        const int nMinWidth = pLabel->fontMetrics().horizontalAdvance(pLabel->text()) + PaneMargin(pLabel);
+        pLabel->setFixedWidth(nMinWidth);
         pBar->addPermanentWidget(pLabel);
-        m_panes.push_back(SPane{nID, pLabel, pLabel->text()});
+        m_panes.push_back(SPane{nID, pLabel, pLabel->text(), nMinWidth});
     }
     return true;
 }
@@ -233,10 +241,28 @@ void CMainFrame::UpdatePanes()
         if (ui.m_bHasText)
             pane.strText = QString::fromStdString(ui.m_strText);
         // A disabled pane shows no text (a lock that is off, a pane nobody fills).
-        const QString strShown = ui.m_bEnabled ? pane.strText : QString();
-        if (pane.pLabel->text() != strShown)
-            pane.pLabel->setText(strShown);
+        ShowPaneText(pane, ui.m_bEnabled ? pane.strText : QString());
     }
+}
+
+void CMainFrame::ShowPaneText(const SPane& pane, const QString& strText)
+{
+    // A longer text than the sizing string widens the pane, up to a third of the window; beyond
+    // that it is cut in the middle, where a file name can best spare it. The tool tip always
+    // holds all of it.
+    QLabel* pLabel = pane.pLabel;
+    const QFontMetrics metrics = pLabel->fontMetrics();
+    const int nMargin = PaneMargin(pLabel);
+    const int nWanted = metrics.horizontalAdvance(strText) + nMargin;
+    const int nWidth = std::clamp(nWanted, pane.nMinWidth, std::max(pane.nMinWidth, width() / 3));
+    const QString strFitted =
+        nWanted <= nWidth ? strText : metrics.elidedText(strText, Qt::ElideMiddle, nWidth - nMargin);
+    if (pLabel->maximumWidth() != nWidth)
+        pLabel->setFixedWidth(nWidth);
+    if (pLabel->text() != strFitted)
+        pLabel->setText(strFitted);
+    if (pLabel->toolTip() != strText)
+        pLabel->setToolTip(strText);
 }
 
 void CMainFrame::OnIdleUpdate()

@@ -67,6 +67,7 @@ private:
         int nID;
         QLabel* pLabel;
         QString strText;
+        int nMinWidth; // fits the sizing string
     };
 
     QMenu* BuildMenu(const SMenu& menu);
@@ -75,6 +76,7 @@ private:
     bool CreateStatusBar();
     void UpdateAction(QAction* pAction);
     void UpdatePanes();
+    void ShowPaneText(const SPane& pane, const QString& strText);
     void RegisterCommands();
     void ScheduleIdle();
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QIcon>
 #include <QOpenGLContext>
 #include <QSettings>
 #include <QSurfaceFormat>
@@ -110,8 +111,24 @@ void CTeldViewGLApp::RegisterCommands()
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
+bool CTeldViewGLApp::CanCreateGLContext()
+{
+    // With shared contexts Qt made one while starting: its fate answers the question.
+    if (const QOpenGLContext* pShared = QOpenGLContext::globalShareContext())
+        return pShared->isValid();
+    QOpenGLContext context;
+    return context.create();
+}
+
 bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
 {
+    // A GL widget on a platform without OpenGL takes Qt down when the window shows, so the
+    // messages come before any window exists, and the program ends.
+    if (!CanCreateGLContext())
+    {
+        CTeldViewGLView::ShowContextProblem(*m_pUi, CONTEXT_NO_FORMAT);
+        return false;
+    }
     LoadStdProfileSettings();
 
     m_pDocument = std::make_unique<CTeldViewGLDoc>();
@@ -314,6 +331,9 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
     const int nKind = InputKind(strPath);
     if (nKind == INPUT_OFF)
         return OpenDocument(strPath, TakePreloadedMesh(strPath));
+    // A missing file is named with the system's reason, as an OFF file's open names it.
+    if (!m_pDocument->CanOpenFile(strPath))
+        return false;
     bool bLoaded = false;
     {
         CGLContextGuard guard(*m_pView);
@@ -443,6 +463,9 @@ int CTeldViewGLApp::Run(int argc, char** argv)
     std::unique_ptr<CMeshPreloader> pPreload = PreloadCommandLineFile(argc, argv, 1);
     PrepareQt();
     QApplication application(argc, argv);
+    // The desktop matches the window to the installed entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("teldviewgl"));
+    QApplication::setWindowIcon(QIcon(CAboutDlg::ProgramIcon(64)));
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     CTeldViewGLApp app;

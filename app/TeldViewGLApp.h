@@ -63,6 +63,9 @@ public:
     // Allocator settings for the window's process: the GL driver's large per-frame buffers
     // stay in the heap between frames instead of going back to the kernel after each one.
     static void PrepareAllocator();
+    // Whether the platform can make an OpenGL context at all (it cannot, for one, with
+    // QT_XCB_GL_INTEGRATION=none).
+    static bool CanCreateGLContext();
     // The whole GUI run: QApplication, start-up, event loop. The exit status.
     static int Run(int argc, char** argv);
     // As Run, but quits after the first frame of FILE is on screen and prints where the time
@@ -78,7 +81,7 @@ public:
 
     // Start-up: settings, document, frame and view, the window shown, then the command line
     // (the arguments after the program name). False when the file named there cannot be
-    // opened: the program then ends.
+    // opened, or when there is no OpenGL at all: the program then ends.
     bool InitInstance(const QStringList& arguments);
 
     // Opens a file as File > Open does, with the view's context current; false (after the

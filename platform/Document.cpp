@@ -1,6 +1,11 @@
 #include "platform/Document.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
 
 #include "platform/ArchiveException.h"
 #include "platform/CommandIds.h"
@@ -34,6 +39,9 @@ bool CDocument::OnNewDocument()
 
 bool CDocument::OnOpenDocument(const std::string& strPath)
 {
+    // Reading empties the document first, so a file that is not there must not get that far.
+    if (!CanOpenFile(strPath))
+        return false;
     DeleteContents();
     try
     {
@@ -80,9 +88,12 @@ bool CDocument::DoSave(const std::string& strPath, bool bReplace)
         if (!Ui().RunFileDialog(request, strNewName) || strNewName.empty())
             return false;
     }
+    m_bMarkedClean = false;
     if (!OnSaveDocument(strNewName))
         return false;
-    if (bReplace)
+    // A save that wrote nothing ("No object selected to save.") leaves the name alone, so the
+    // title and the recent files never name a file that was not written.
+    if (bReplace && m_bMarkedClean)
         SetPathName(strNewName);
     return true;
 }
@@ -90,4 +101,33 @@ bool CDocument::DoSave(const std::string& strPath, bool bReplace)
 std::string CDocument::OpenFailedMessage(const std::string& strPath)
 {
     return "Unable to read " + FileNameOfPath(strPath) + ": unexpected file format.";
+}
+
+std::string CDocument::OpenProblem(const std::string& strPath)
+{
+    // Not blocking: opening a pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::generic_category().message(errno);
+    struct stat info = {};
+    const int nStat = ::fstat(fd, &info);
+    const int nError = errno;
+    ::close(fd);
+    if (nStat != 0)
+        return std::generic_category().message(nError);
+    if (S_ISDIR(info.st_mode))
+        return std::generic_category().message(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return "not a regular file";
+    return std::string();
+}
+
+bool CDocument::CanOpenFile(const std::string& strPath)
+{
+    const std::string strProblem = OpenProblem(strPath);
+    if (strProblem.empty())
+        return true;
+    Ui().MessageBox("Unable to open " + FileNameOfPath(strPath) + ": " + strProblem + ".",
+                    MB_OK | MB_ICONWARNING);
+    return false;
 }

@@ -18,14 +18,28 @@ public:
 
     virtual void Serialize(CArchive& ar) { (void)ar; }
     virtual bool IsModified() const { return m_bModified; }
-    virtual void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    // Overrides call this one: a save is known to have written its file by the flag it clears.
+    virtual void SetModifiedFlag(bool bModified = true)
+    {
+        m_bModified = bModified;
+        if (!bModified)
+            m_bMarkedClean = true;
+    }
     virtual void DeleteContents() {}
     // A new, empty document: "Untitled", no path, not modified.
     virtual bool OnNewDocument();
     // Hands the path to Serialize; a load exception shows one message naming the file and
-    // gives false. On success the document takes the path and the file's name as title.
+    // gives false. On success the document takes the path and the file's name as title. A file
+    // that cannot be opened at all is refused first (see CanOpenFile), with nothing touched.
     virtual bool OnOpenDocument(const std::string& strPath);
-    virtual bool OnSaveDocument(const std::string& strPath) { (void)strPath; return false; }
+    // True when the save is done. A save that wrote the file clears the modified flag; one that
+    // only said why it wrote nothing returns true without clearing it, so that no second error
+    // follows and the document keeps its name.
+    virtual bool OnSaveDocument(const std::string& strPath)
+    {
+        (void)strPath;
+        return false;
+    }
 
     const std::string& GetPathName() const { return m_strPathName; }
     // Sets the path and the title (the file name); the path joins the recent-file list.
@@ -39,10 +53,17 @@ public:
 
     // The message shown when an open fails.
     static std::string OpenFailedMessage(const std::string& strPath);
+    // Why the file cannot be opened for reading, in the system's words ("No such file or
+    // directory"); empty when it can. Only regular files pass: a folder, a pipe or a device
+    // would fail or hang the read.
+    static std::string OpenProblem(const std::string& strPath);
+    // False, after one message naming the file and the reason, when OpenProblem finds one.
+    bool CanOpenFile(const std::string& strPath);
 
     // Save: to the document's path, or through the Save As dialog when there is none or the
     // file cannot be written. Save As: asks for a name (confirming an overwrite), saves there
-    // and, on success, takes the name as path and title. False when cancelled or failed.
+    // and, when the file was written, takes the name as path and title. False when cancelled or
+    // failed.
     bool DoFileSave();
     bool DoSave(const std::string& strPath, bool bReplace = true);
 
@@ -53,5 +74,6 @@ private:
     std::string m_strPathName;
     std::string m_strTitle;
     bool m_bModified = false;
+    bool m_bMarkedClean = false;
     CUiServices* m_pUi;
 };

@@ -9,7 +9,7 @@ packages=(g++ cmake ninja-build ccache pkg-config
           libturbojpeg0-dev libx11-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-             xvfb xauth locales python3-pil)
+             xvfb xauth locales python3-pil desktop-file-utils shared-mime-info)
 fi
 
 missing=()

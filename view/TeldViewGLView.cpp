@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QOpenGLContext>
+#include <QResizeEvent>
 #include <QWindow>
 
 #include <cmath>
@@ -150,12 +151,17 @@ int CTeldViewGLView::ReportContextProblem()
     if (nProblem != CONTEXT_OK && !m_bContextReported && m_pUi != nullptr)
     {
         m_bContextReported = true;
-        // Without a format the format cannot be set either, so both messages come.
-        if (nProblem == CONTEXT_NO_FORMAT)
-            m_pUi->MessageBox("Bad Format Choose", MB_OK);
-        m_pUi->MessageBox("Bad Pixel Format", MB_OK);
+        ShowContextProblem(*m_pUi, nProblem);
     }
     return nProblem;
+}
+
+void CTeldViewGLView::ShowContextProblem(CUiServices& ui, int nProblem)
+{
+    // Without a format the format cannot be set either, so both messages come.
+    if (nProblem == CONTEXT_NO_FORMAT)
+        ui.MessageBox("Bad Format Choose", MB_OK);
+    ui.MessageBox("Bad Pixel Format", MB_OK);
 }
 
 void CTeldViewGLView::initializeGL()
@@ -186,10 +192,14 @@ void CTeldViewGLView::SetBaselineState()
     m_fAspect = SceneRenderer::SetBaselineState(*this, m_rcClient.right, m_rcClient.bottom);
 }
 
-void CTeldViewGLView::resizeGL(int w, int h)
+void CTeldViewGLView::resizeEvent(QResizeEvent* pEvent)
 {
+    // First: for a non-empty size the base class draws a frame at once, which needs the new
+    // projection.
     const qreal dRatio = devicePixelRatioF();
-    OnSize(static_cast<int>(std::lround(w * dRatio)), static_cast<int>(std::lround(h * dRatio)));
+    OnSize(static_cast<int>(std::lround(pEvent->size().width() * dRatio)),
+           static_cast<int>(std::lround(pEvent->size().height() * dRatio)));
+    QOpenGLWidget::resizeEvent(pEvent);
 }
 
 void CTeldViewGLView::OnSize(int cx, int cy)

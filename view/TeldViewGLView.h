@@ -71,6 +71,8 @@ public:
     // Shows "Bad Format Choose" or "Bad Pixel Format" when the context is missing or unusable;
     // returns what it found. Creation goes on either way; drawing then has no effect.
     int ReportContextProblem();
+    // The messages for a context problem (CONTEXT_NO_FORMAT or CONTEXT_BAD_FORMAT).
+    static void ShowContextProblem(CUiServices& ui, int nProblem);
     // The classification behind it, for a context format (or none at all).
     static int ClassifyContext(bool bValid, int nMajor, int nMinor, bool bCoreProfile, bool bGLES);
 
@@ -161,7 +163,8 @@ signals:
 
 protected:
     void initializeGL() override;
-    void resizeGL(int w, int h) override;
+    // Every resize reaches OnSize, an empty one too (Qt calls resizeGL only for a non-empty one).
+    void resizeEvent(QResizeEvent* pEvent) override;
     void paintGL() override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;

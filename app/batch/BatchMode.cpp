@@ -31,6 +31,7 @@ const char* const USAGE =
     "                       .pts (point cloud)\n"
     "  --ascii              with --convert to .stl: write ASCII STL\n"
     "  --help               show this text\n"
+    "  --version            print the program's version\n"
     "\n"
     "Inputs are OFF files, binary or ASCII STL files (.stl) and scene files (.scn, first input\n"
     "only). Several inputs are loaded as one scene, in order.\n";
@@ -165,6 +166,8 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
 int RunBatchMode(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version")
+        return std::puts("TeldViewGL " TELDVIEW_VERSION) < 0 ? 1 : 0;
     SOptions options;
     const int nParse = ParseOptions(args, options);
     if (nParse >= 0)

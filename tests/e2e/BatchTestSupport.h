@@ -46,11 +46,14 @@ protected:
     void SetUp() override { fs::create_directories(m_dir); }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    SRun Run(const std::vector<std::string>& args)
+    // The program with these arguments.
+    SRun Run(const std::vector<std::string>& args) { return RunCommand(TELDVIEW_EXE, args); }
+    SRun RunCommand(const std::string& strProgram, const std::vector<std::string>& args)
     {
-        std::string strCommand = Quote(TELDVIEW_EXE);
+        std::string strCommand = Quote(strProgram);
+        // Appended, not built as " " + string: GCC 12 at -O3 warns falsely (-Wrestrict) on that.
         for (const std::string& arg : args)
-            strCommand += " " + Quote(arg);
+            strCommand.append(" ").append(Quote(arg));
         const int nRaw =
             std::system((strCommand + " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr"))).c_str());
         return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};

@@ -1,11 +1,11 @@
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include <array>
+#include <cerrno>
+#include <system_error>
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
@@ -15,47 +15,39 @@
 
 namespace
 {
-std::string CopyExample(const QTemporaryDir& dir, const char* pszName)
-{
-    const QString strTarget = dir.filePath(QString::fromUtf8(pszName));
-    QFile::copy(QString::fromStdString(Example(pszName)), strTarget);
-    return strTarget.toStdString();
-}
-
-// Starts the program on the test's display and closes the window titled pszTitle once it
-// shows; returns the exit status, or -1 when the window never came or the program hung.
-// pstrConfigHome, when given, becomes the program's settings folder.
-int RunAndClose(const QStringList& arguments, const char* pszTitle, QString* pstrError = nullptr,
-                const QString* pstrConfigHome = nullptr)
+// Starts the program on the test's display, with the environment additions, and closes the
+// windows titled as listed, in turn, as each shows; returns the exit status, or -1 when a window
+// never came or the program hung or crashed. The program keeps its settings with the test's.
+int RunAndClose(const QStringList& arguments, const std::vector<std::string>& titles,
+                const QProcessEnvironment& extra)
 {
     QProcess process;
-    if (pstrConfigHome != nullptr)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), *pstrConfigHome);
-        process.setProcessEnvironment(environment);
-    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(TELDVIEW_EXE), arguments);
     if (!process.waitForStarted(10000))
         return -1;
-    const bool bClosed = CloseX11WindowOf(process.processId(), pszTitle, 15000);
+    const bool bClosed = CloseX11WindowsOf(process.processId(), titles, 15000);
     if (!bClosed || !process.waitForFinished(15000))
     {
         process.kill();
         process.waitForFinished();
         return -1;
     }
-    if (pstrError != nullptr)
-        *pstrError = QString::fromLocal8Bit(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-// The first recent file the program left in the settings folder strConfigHome.
-QString FirstRecentFile(const QString& strConfigHome)
+// The program's settings file in the test's settings folder.
+QString SettingsFile()
 {
-    const QSettings settings(strConfigHome +
-                                 QStringLiteral("/Local AppWizard-Generated Applications/TeldViewGL.conf"),
-                             QSettings::IniFormat);
+    return SettingsFolder() + QStringLiteral("/Local AppWizard-Generated Applications/TeldViewGL.conf");
+}
+
+// The first recent file a program started by the test left there.
+QString FirstRecentFile()
+{
+    const QSettings settings(SettingsFile(), QSettings::IniFormat);
     return settings.value(QStringLiteral("Recent File List/File1")).toString();
 }
 
@@ -100,39 +92,28 @@ SStartResult Start(const std::string& strArgument, const std::string& strPreload
 }
 } // namespace
 
-TEST(CommandLine, OpensTheFileNamedThere)
-{
-    QTemporaryDir config;
-    const QString strConfig = config.path();
-    const QString strCube = QString::fromStdString(Example("cube.off"));
-    EXPECT_EQ(RunAndClose({strCube}, "cube.off - TeldViewGL", nullptr, &strConfig), 0);
-    EXPECT_EQ(FirstRecentFile(strConfig), QFileInfo(strCube).absoluteFilePath());
-}
-
 // The file read ahead on a worker thread opens as File > Open would open it: same document,
-// title, recent file, view and display list; an unreadable one gives the same single message
-// and a failed start; a read ahead of another path is left unused.
+// title, recent file, view and display list; an unreadable or missing one gives the same single
+// message and a failed start; a read ahead of another path is left unused.
 TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
 {
-    QTemporaryDir dir;
-    const std::string strCube = CopyExample(dir, "cube.off");
-    const std::string strColored = CopyExample(dir, "colored.off");
-    const std::string strBad = dir.filePath(QStringLiteral("broken.off")).toStdString();
-    {
-        QFile bad(QString::fromStdString(strBad));
-        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-        bad.write("OFF\n3 1 0\n0 0 0\n");
-    }
+    const std::string strCube = CopyExample("cube.off");
+    const std::string strColored = CopyExample("colored.off");
+    const std::string strBad = WriteScratch(QStringLiteral("broken.off"), "OFF\n3 1 0\n0 0 0\n");
+    const std::string strMissing = ScratchPath(QStringLiteral("missing.off"));
     struct SCase
     {
         const char* pszName;
         std::string strArgument;
         std::string strPreload;
+        std::string strMessage; // empty: the start succeeds
     };
     const SCase cases[] = {
-        {"read ahead", strCube, strCube},
-        {"another file read ahead", strCube, strColored},
-        {"unreadable, read ahead", strBad, strBad},
+        {"read ahead", strCube, strCube, ""},
+        {"another file read ahead", strCube, strColored, ""},
+        {"unreadable, read ahead", strBad, strBad, "Unable to read broken.off: unexpected file format."},
+        {"missing, read ahead", strMissing, strMissing,
+         "Unable to open missing.off: " + std::generic_category().message(ENOENT) + "."},
     };
     for (const SCase& c : cases)
     {
@@ -140,12 +121,11 @@ TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
         const SStartResult plain = Start(c.strArgument, std::string());
         const SStartResult ahead = Start(c.strArgument, c.strPreload);
         EXPECT_TRUE(ahead == plain);
-        if (c.strArgument == strBad)
+        if (!c.strMessage.empty())
         {
             EXPECT_FALSE(ahead.bStarted);
             EXPECT_TRUE(ahead.recentFiles.empty());
-            EXPECT_EQ(ahead.messages,
-                      std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
+            EXPECT_EQ(ahead.messages, std::vector<std::string>{c.strMessage});
         }
         else
         {
@@ -159,19 +139,35 @@ TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
     }
 }
 
-TEST(CommandLine, AFileThatCannotBeReadEndsTheProgramAfterTheMessage)
+// The program as started from a shell: a readable file opens and joins the recent files, and
+// closing the window ends the program well. A file that cannot be read gives its message (the
+// box carries the program's title) and a failed end. Without any OpenGL both context messages
+// come before any window (Qt would fail inside the GL widget), and the program fails.
+TEST(CommandLine, TheProgramOpensTheFileNamedThereOrEndsAfterTheMessage)
 {
-    QTemporaryDir dir;
-    QFile bad(dir.filePath("broken.off"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("not a mesh");
-    bad.close();
-    // The message box carries the program's title; closing it ends the program, and the file
-    // joins no recent-file list.
-    QTemporaryDir config;
-    const QString strConfig = config.path();
-    EXPECT_EQ(RunAndClose({bad.fileName()}, "TeldViewGL", nullptr, &strConfig), 1);
-    EXPECT_TRUE(FirstRecentFile(strConfig).isEmpty());
+    const QString strCube = QString::fromStdString(Example("cube.off"));
+    const QString strBad = QString::fromStdString(WriteScratch(QStringLiteral("broken.off"), "not a mesh"));
+    QProcessEnvironment noGL;
+    noGL.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    struct SCase
+    {
+        QString strFile;
+        std::vector<std::string> windows;
+        QProcessEnvironment environment;
+        int nStatus;
+        QString strRecent;
+    };
+    const SCase cases[] = {
+        {strCube, {"cube.off - TeldViewGL"}, {}, 0, strCube},
+        {strBad, {"TeldViewGL"}, {}, 1, ""},
+        {strCube, {"TeldViewGL", "TeldViewGL"}, noGL, 1, ""},
+    };
+    for (const SCase& c : cases)
+    {
+        QFile::remove(SettingsFile());
+        EXPECT_EQ(RunAndClose({c.strFile}, c.windows, c.environment), c.nStatus) << c.windows.size();
+        EXPECT_EQ(FirstRecentFile(), c.strRecent);
+    }
 }
 
 // The read ahead starts before Qt has taken its own options out of argv, so it guesses: the

@@ -1,19 +1,24 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMenu>
-#include <QTemporaryDir>
+
+#include <cerrno>
+#include <system_error>
 
 #include "GuiTestSupport.h"
 #include "app/QtUiServices.h"
+#include "scene/Camera.h"
+#include "scene/Mesh.h"
 
 TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
 {
-    QTemporaryDir dir;
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
-    // Right after start-up Save behaves as Save As, and there is nothing to write.
-    const std::string strTarget = dir.filePath("copy.off").toStdString();
+    // Right after start-up Save behaves as Save As, and there is nothing to write: the document
+    // keeps its name and no recent file names the file that was not written.
+    const std::string strTarget = ScratchPath(QStringLiteral("copy.off"));
     gui.ui.m_fileAnswers.push_back(strTarget);
     gui.Execute(ID_FILE_SAVE);
     ASSERT_EQ(gui.ui.m_fileRequests.size(), 1u);
@@ -22,6 +27,8 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
     EXPECT_EQ(gui.ui.m_fileRequests[0].strInitialName, "Untitled");
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"No object selected to save."});
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(strTarget)));
+    EXPECT_EQ(gui.Doc().GetTitle(), "Untitled");
+    EXPECT_TRUE(gui.app->RecentFiles().empty());
 
     gui.ui.m_messages.clear();
     const std::string strSource = Example("cube.off");
@@ -44,27 +51,21 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_TRUE(target.readAll().startsWith("OFF\n8 6 24\n"));
 
-    // A file that fails to open is named in the message and leaves the document's name alone.
-    QFile bad(dir.filePath("broken.off"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("OFF\n3 1 0\n0 0 0\n") > 0);
-    bad.close();
-    gui.ui.m_fileAnswers.push_back(bad.fileName().toStdString());
+    // A file that fails to parse is named in the message and leaves the document's name alone.
+    gui.ui.m_fileAnswers.push_back(WriteScratch(QStringLiteral("broken.off"), "OFF\n3 1 0\n0 0 0\n"));
     gui.Execute(ID_FILE_OPEN);
     ASSERT_EQ(gui.ui.m_fileRequests.size(), 4u);
     EXPECT_TRUE(gui.ui.m_fileRequests[3].bOpen && gui.ui.m_fileRequests[3].bFileMustExist);
-    ASSERT_EQ(gui.ui.m_messages.size(), 1u);
-    EXPECT_NE(gui.ui.m_messages[0].find("broken.off"), std::string::npos);
+    EXPECT_EQ(gui.ui.m_messages,
+              std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
     EXPECT_EQ(gui.Doc().GetTitle(), "copy.off");
     EXPECT_EQ(gui.app->RecentFiles().front(), strTarget);
 }
 
 TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
 {
-    QTemporaryDir dir;
     // A copy, as it is deleted later.
-    const std::string strCube = Example("cube.off"), strColored = dir.filePath("colored.off").toStdString();
-    ASSERT_TRUE(
-        QFile::copy(QString::fromStdString(Example("colored.off")), QString::fromStdString(strColored)));
+    const std::string strCube = Example("cube.off"), strColored = CopyExample("colored.off");
     {
         SGuiApp gui;
         ASSERT_TRUE(gui.bStarted);
@@ -83,20 +84,29 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     EXPECT_FALSE(gui.Frame().FindAction(ID_FILE_MRU_FILE1)->text() == "Recent File" &&
                  gui.Frame().FindAction(ID_FILE_MRU_FILE1)->isVisible());
 
-    // An entry that can no longer be opened leaves the list.
+    // An entry whose file is gone leaves the list, with a message giving the system's reason,
+    // and the mesh on screen stays as it was: its data, its display list, the title, the picture.
+    ASSERT_TRUE(gui.Open(strCube));
+    const CMesh* pMesh = static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
+    const unsigned nList = pMesh->m_nDisplayList;
+    const QImage before = gui.View().grabFramebuffer();
     QFile::remove(QString::fromStdString(strColored));
     gui.Execute(ID_FILE_MRU_FILE1 + 1);
-    EXPECT_EQ(gui.ui.m_messages.size(), 1u);
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Unable to open colored.off: " +
+                                                          std::generic_category().message(ENOENT) + "."});
     EXPECT_EQ(gui.app->RecentFiles(), std::vector<std::string>{strCube});
+    EXPECT_EQ(gui.Doc().m_pCamera->m_pNext, pMesh);
+    EXPECT_EQ(pMesh->m_nVertices, 8);
+    EXPECT_EQ(pMesh->m_nDisplayList, nList);
+    EXPECT_EQ(gui.Doc().GetTitle(), "cube.off");
+    EXPECT_EQ(gui.View().grabFramebuffer(), before);
+
     // Six different files keep the five most recent.
     for (int i = 0; i < 6; ++i)
-    {
-        const QString strName = dir.filePath(QStringLiteral("c%1.off").arg(i));
-        ASSERT_TRUE(QFile::copy(QString::fromStdString(strCube), strName));
-        ASSERT_TRUE(gui.Open(strName.toStdString()));
-    }
+        ASSERT_TRUE(gui.Open(
+            WriteScratch(QStringLiteral("c%1.off").arg(i), "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n")));
     ASSERT_EQ(gui.app->RecentFiles().size(), 5u);
-    EXPECT_EQ(gui.app->RecentFiles().front(), dir.filePath("c5.off").toStdString());
+    EXPECT_EQ(gui.app->RecentFiles().front(), ScratchPath(QStringLiteral("c5.off")));
 }
 
 TEST(DocumentCommands, FileFiltersBecomeQtFilters)

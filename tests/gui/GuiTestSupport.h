@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <QFile>
 #include <QLabel>
+#include <QString>
 
 #include <memory>
 #include <string>
@@ -45,4 +48,28 @@ struct SGuiApp
 inline std::string Example(const char* pszName)
 {
     return std::string(TELDVIEW_EXAMPLES_DIR) + "/" + pszName;
+}
+
+// The running test's own folders, made when it starts and removed when it ends: the settings
+// (the recent-file list) and a scratch folder for its files.
+QString SettingsFolder();
+std::string ScratchPath(const QString& strName);
+
+// A file of the scratch folder with the given bytes; its path.
+inline std::string WriteScratch(const QString& strName, const QByteArray& bytes)
+{
+    const std::string strPath = ScratchPath(strName);
+    QFile file(QString::fromStdString(strPath));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << strPath;
+    return strPath;
+}
+
+// A copy of an example in the scratch folder, for tests that change or delete it.
+inline std::string CopyExample(const char* pszName)
+{
+    const std::string strPath = ScratchPath(QString::fromUtf8(pszName));
+    if (!QFile::copy(QString::fromStdString(Example(pszName)), QString::fromStdString(strPath)))
+        ADD_FAILURE() << "cannot copy " << pszName;
+    return strPath;
 }

@@ -124,10 +124,22 @@ TEST(MainFrame, StatusBarPanesAndMessages)
     EXPECT_EQ(gui.Frame().windowTitle(), "Untitled - TeldViewGL");
     EXPECT_EQ(gui.Frame().MessageText(), "Ready");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
-    ASSERT_TRUE(gui.Open(Example("cube.off")));
+    ASSERT_TRUE(gui.Open(Example("textured_box.off")));
     EXPECT_EQ(gui.PaneText(ID_FRAME_RATE), "0.0 FPS");
     EXPECT_EQ(gui.PaneText(ID_VIEW_SIZE),
               QString("%1 x %2").arg(gui.View().width()).arg(gui.View().height()));
+    // A name longer than the sizing string widens its pane; a very long one is cut in the middle
+    // within a third of the window. The tool tip holds the whole name.
+    const QLabel* pName = gui.Frame().Pane(ID_SELECTED_MESH);
+    EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "textured_box.off");
+    EXPECT_GE(pName->maximumWidth(), pName->fontMetrics().horizontalAdvance("textured_box.off"));
+    EXPECT_EQ(pName->toolTip(), "textured_box.off");
+    const QString strLong = QString(200, u'x') + ".off";
+    gui.View().m_strSelectedName = strLong.toStdString();
+    const QString strCut = gui.PaneText(ID_SELECTED_MESH);
+    EXPECT_TRUE(strCut.contains(QChar(0x2026)) && strCut.endsWith("x.off")) << strCut.toStdString();
+    EXPECT_LE(pName->maximumWidth(), gui.Frame().width() / 3);
+    EXPECT_EQ(pName->toolTip(), strLong);
 
     QStringList names;
     for (const QLabel* pLabel : gui.Frame().statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))

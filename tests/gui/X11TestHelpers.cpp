@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -26,38 +27,50 @@ std::string Property(Display* pDisplay, Window window, const char* pszName, Atom
         XFree(pData);
     return strValue;
 }
+
+// A viewable top-level window of the process with the title, not among those already closed.
+Window FindWindow(Display* pDisplay, const std::string& strPid, const std::string& strTitle,
+                  const std::vector<Window>& closed)
+{
+    const Atom utf8 = XInternAtom(pDisplay, "UTF8_STRING", False);
+    Window root = 0, parent = 0;
+    Window* pChildren = nullptr;
+    unsigned int nChildren = 0;
+    Window window = 0;
+    XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &nChildren);
+    for (unsigned int i = 0; i < nChildren && window == 0; ++i)
+    {
+        XWindowAttributes attributes;
+        if (std::find(closed.begin(), closed.end(), pChildren[i]) == closed.end() &&
+            XGetWindowAttributes(pDisplay, pChildren[i], &attributes) && attributes.map_state == IsViewable &&
+            Property(pDisplay, pChildren[i], "_NET_WM_PID", XA_CARDINAL) == strPid &&
+            Property(pDisplay, pChildren[i], "_NET_WM_NAME", utf8) == strTitle)
+            window = pChildren[i];
+    }
+    if (pChildren != nullptr)
+        XFree(pChildren);
+    return window;
+}
 } // namespace
 
-bool CloseX11WindowOf(long nPid, const char* pszTitle, int nTimeoutMs)
+bool CloseX11WindowsOf(long nPid, const std::vector<std::string>& titles, int nTimeoutMs)
 {
     Display* pDisplay = XOpenDisplay(nullptr);
     if (pDisplay == nullptr)
         return false;
     const std::string strPid(reinterpret_cast<const char*>(&nPid), sizeof(nPid));
-    const Atom utf8 = XInternAtom(pDisplay, "UTF8_STRING", False);
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    Window window = 0;
-    while (window == 0 && std::chrono::steady_clock::now() < tEnd)
+    std::vector<Window> closed;
+    for (const std::string& strTitle : titles)
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        Window root = 0, parent = 0;
-        Window* pChildren = nullptr;
-        unsigned int nChildren = 0;
-        XQueryTree(pDisplay, DefaultRootWindow(pDisplay), &root, &parent, &pChildren, &nChildren);
-        for (unsigned int i = 0; i < nChildren && window == 0; ++i)
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+        Window window = 0;
+        while (window == 0 && std::chrono::steady_clock::now() < tEnd)
         {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(pDisplay, pChildren[i], &attributes) &&
-                attributes.map_state == IsViewable &&
-                Property(pDisplay, pChildren[i], "_NET_WM_PID", XA_CARDINAL) == strPid &&
-                Property(pDisplay, pChildren[i], "_NET_WM_NAME", utf8) == pszTitle)
-                window = pChildren[i];
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            window = FindWindow(pDisplay, strPid, strTitle, closed);
         }
-        if (pChildren != nullptr)
-            XFree(pChildren);
-    }
-    if (window != 0)
-    {
+        if (window == 0)
+            break;
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
@@ -65,9 +78,11 @@ bool CloseX11WindowOf(long nPid, const char* pszTitle, int nTimeoutMs)
         event.xclient.format = 32;
         event.xclient.data.l[0] = static_cast<long>(XInternAtom(pDisplay, "WM_DELETE_WINDOW", False));
         XSendEvent(pDisplay, window, False, NoEventMask, &event);
+        XFlush(pDisplay);
+        closed.push_back(window);
     }
     XCloseDisplay(pDisplay);
-    return window != 0;
+    return closed.size() == titles.size();
 }
 
 bool SetX11CapsLock(bool bOn)

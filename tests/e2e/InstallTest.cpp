@@ -1,0 +1,45 @@
+#include <cstdlib>
+
+#include "e2e/BatchTestSupport.h"
+
+namespace
+{
+using namespace BatchTestSupport;
+
+bool HaveTool(const char* pszName)
+{
+    return std::system(("command -v " + std::string(pszName) + " >/dev/null 2>&1").c_str()) == 0;
+}
+} // namespace
+
+// The desktop entry passes the freedesktop.org checks without a warning or a hint.
+TEST_F(BatchTest, TheDesktopEntryIsValid)
+{
+    if (!HaveTool("desktop-file-validate"))
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    const SRun run = RunCommand("desktop-file-validate", {TELDVIEW_SOURCE_DIR "/desktop/teldviewgl.desktop"});
+    EXPECT_EQ(run.nStatus, 0);
+    EXPECT_EQ(run.strOut + run.strErr, "");
+}
+
+// An install puts the program, its menu entry, its file types and its icon where a Linux
+// desktop looks for them; the installed program runs and tells its version.
+TEST_F(BatchTest, InstallsLikeADesktopApplication)
+{
+    const std::string strPrefix = Path("prefix");
+    const SRun install = RunCommand(TELDVIEW_CMAKE, {"--install", TELDVIEW_BUILD_DIR, "--prefix", strPrefix});
+    ASSERT_EQ(install.nStatus, 0) << install.strErr;
+    for (const char* pszFile : {"share/applications/teldviewgl.desktop", "share/mime/packages/teldviewgl.xml",
+                                "share/icons/hicolor/scalable/apps/teldviewgl.svg"})
+        EXPECT_TRUE(fs::is_regular_file(fs::path(strPrefix) / pszFile)) << pszFile;
+    // The file types' definitions were understood when the database was built from them.
+    if (HaveTool("update-mime-database"))
+    {
+        for (const char* pszType : {"share/mime/model/x.off.xml", "share/mime/model/stl.xml"})
+            EXPECT_TRUE(fs::is_regular_file(fs::path(strPrefix) / pszType)) << pszType;
+    }
+
+    const SRun version = RunCommand(strPrefix + "/bin/teldviewgl", {"--version"});
+    EXPECT_EQ(version.nStatus, 0);
+    EXPECT_EQ(version.strOut, "TeldViewGL " TELDVIEW_VERSION "\n");
+}
