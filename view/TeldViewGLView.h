@@ -212,9 +212,8 @@ private:
     // The save dialog of a picture command; false when cancelled.
     bool AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath);
     // Draws a fresh frame and reads exactly the client area of the view's own framebuffer into
-    // m_dibCapture. False, with m_dibCapture empty, for a view of zero width or height, without
-    // a context, or when the read fails; the failures other than an empty view have been
-    // reported.
+    // m_dibCapture. False, with m_dibCapture empty and a message shown, for a view of zero
+    // width or height, without a context, or when the read fails.
     bool CaptureFrame();
     // A writer's failure in a message box (nothing when it has nothing to say).
     void ReportWriteResult(const CImageWriteResult& result);
