@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 
 #include "app/batch/BatchInputs.h"
 #include "export/BitmapExport.h"
 #include "export/FrameCapture.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "formats/FileKind.h"
 #include "platform/FileName.h"
 #include "platform/OffscreenContext.h"
 #include "scene/Camera.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
 #include "scene/SceneRenderer.h"
 #include "scene/TeldViewGLDoc.h"
 #include "scene/ViewSettings.h"
@@ -52,7 +56,12 @@ int SnapshotKind(const std::string& strPath)
 
 int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files)
 {
-    // The context comes first: loading compiles each mesh's display list into it.
+    // One OFF file is read on a worker while the context starts, as the window reads it while
+    // it opens.
+    std::unique_ptr<CMeshPreloader> pPreload;
+    if (files.size() == 1 && InputKind(files[0]) == INPUT_OFF)
+        pPreload = std::make_unique<CMeshPreloader>(files[0]);
+    // The context comes before the document: loading compiles each mesh's display list into it.
     COffscreenContext context;
     if (!context.Create(nWidth, nHeight))
     {
@@ -63,7 +72,11 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
     SceneRenderer::SetBaselineState(settings, nWidth, nHeight);
     // Declared after the context, so that it deletes its lists while the context still lives.
     CTeldViewGLDoc doc;
-    if (!LoadBatchInputs(doc, files))
+    std::unique_ptr<CMesh> pMesh = pPreload ? pPreload->Take() : nullptr;
+    if (pMesh && doc.AdoptMesh(pMesh.get(), false))
+        pMesh.release();
+    // A file the worker could not read is read again here, which reports it.
+    else if (!LoadBatchInputs(doc, files))
         return 1;
     // As the window does after loading a scene: the fit first, then the pose at time 0.
     SceneRenderer::FitDefaultView(settings, doc);
