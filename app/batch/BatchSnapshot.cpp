@@ -87,7 +87,7 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
     CDib dib;
     if (!dib.Create(nWidth, nHeight, 24) || !CaptureFramebuffer(dib))
     {
-        std::fprintf(stderr, "The picture could not be captured. %s\n", strOut.c_str());
+        std::fprintf(stderr, "The picture of the view could not be captured. %s\n", strOut.c_str());
         return 1;
     }
     const CImageWriteResult result = WritePicture(SnapshotKind(strOut), strOut, dib);
