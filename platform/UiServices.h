@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // Message-box answers and styles.
 enum
@@ -33,6 +34,19 @@ struct SFileDialogRequest
     std::string strFilter;
     bool bFileMustExist = false;
     bool bOverwritePrompt = false;
+
+    // The two kinds the commands use: opening an existing file, and saving with a question
+    // before a file is replaced.
+    static SFileDialogRequest OpenFile(std::string strExt, std::string strInitialName, std::string strFilter)
+    {
+        return {true, "Open", std::move(strExt), std::move(strInitialName), std::move(strFilter),
+                true, false};
+    }
+    static SFileDialogRequest SaveFile(std::string strExt, std::string strInitialName, std::string strFilter)
+    {
+        return {false, "Save As", std::move(strExt), std::move(strInitialName), std::move(strFilter),
+                false, true};
+    }
 };
 
 // The user-interface services the core needs: message boxes, the wait cursor, file and colour

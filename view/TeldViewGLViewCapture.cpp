@@ -117,14 +117,8 @@ void CTeldViewGLView::OnEditCopy()
 
 bool CTeldViewGLView::AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath)
 {
-    SFileDialogRequest request;
-    request.bOpen = false;
-    request.strTitle = "Save As";
-    request.strDefaultExt = pszExtension;
-    request.strInitialName = INITIAL_NAME;
-    request.strFilter = pszFilter;
-    request.bOverwritePrompt = true;
-    return Ui().RunFileDialog(request, strPath) && !strPath.empty();
+    return Ui().RunFileDialog(SFileDialogRequest::SaveFile(pszExtension, INITIAL_NAME, pszFilter), strPath) &&
+           !strPath.empty();
 }
 
 bool CTeldViewGLView::CaptureFrame()

@@ -18,15 +18,8 @@ const char* const KEYFRAME_FILTER = "Keyframe File (*.kff)|*.kff|All Files (*.*)
 
 SFileDialogRequest KeyframeFileRequest(bool bOpen, const std::string& strObjectName)
 {
-    SFileDialogRequest request;
-    request.bOpen = bOpen;
-    request.strTitle = bOpen ? "Open" : "Save As";
-    request.strDefaultExt = "kff";
-    request.strInitialName = strObjectName;
-    request.strFilter = KEYFRAME_FILTER;
-    request.bFileMustExist = bOpen;
-    request.bOverwritePrompt = !bOpen;
-    return request;
+    return bOpen ? SFileDialogRequest::OpenFile("kff", strObjectName, KEYFRAME_FILTER)
+                 : SFileDialogRequest::SaveFile("kff", strObjectName, KEYFRAME_FILTER);
 }
 } // namespace
 
