@@ -52,6 +52,9 @@ CFdStreamBuf::int_type CFdStreamBuf::overflow(int_type c)
 std::streamsize CFdStreamBuf::xsputn(const char* p, std::streamsize nBytes)
 {
     const size_t n = static_cast<size_t>(nBytes);
+    // An empty piece (an empty span's null data) must not reach memcpy.
+    if (n == 0)
+        return 0;
     // Small pieces gather in the buffer; large ones (the writers hand over megabytes) go straight
     // to the file.
     if (n <= static_cast<size_t>(epptr() - pptr()))
