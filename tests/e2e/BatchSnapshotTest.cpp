@@ -107,4 +107,12 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         EXPECT_EQ(Slurp(strOut), "old");
     }
     EXPECT_FALSE(fs::exists(m_dir / "out.png"));
+
+    // No OpenGL without a display: here, no EGL vendor library at all.
+    setenv("__EGL_VENDOR_LIBRARY_FILENAMES", Path("none.json").c_str(), 1);
+    const SRun noGl = Run({"--snapshot", strOut, strCube});
+    unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+    EXPECT_EQ(noGl.nStatus, 1);
+    EXPECT_EQ(noGl.strErr.rfind("Cannot draw the picture: ", 0), 0u) << noGl.strErr;
+    EXPECT_EQ(Slurp(strOut), "old");
 }
