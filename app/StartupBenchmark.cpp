@@ -1,36 +1,14 @@
 #include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
 
+#include "app/EventWait.h"
 #include "app/TeldViewGLApp.h"
 #include "platform/ScriptedUiServices.h"
 #include "scene/MeshPreloader.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/TeldViewGLView.h"
-
-namespace
-{
-// Runs the event loop (sleeping, not spinning: a spinning loop would take the cores the window
-// needs) until fnDone holds or nMs have passed.
-void RunEventsUntil(int nMs, const std::function<bool()>& fnDone)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop,
-                     [&]
-                     {
-                         if (fnDone())
-                             loop.quit();
-                     });
-    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-}
-} // namespace
 
 // Start-up timing for one file: exactly the start with the file on the command line (the
 // read ahead on the worker thread included), quitting once the first frame with the mesh is
@@ -54,7 +32,7 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     arguments.removeAll(QStringLiteral("--benchmark-startup"));
     if (arguments.isEmpty())
     {
-        std::fputs("usage: teldviewgl --benchmark-startup FILE.off\n", stderr);
+        std::fputs("usage: teldviewgl --benchmark-startup FILE\n", stderr);
         return 2;
     }
 
@@ -67,7 +45,7 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
         return 1;
     if (!app.GetView()->IsGLReady() || !app.GetDocument()->m_bHasMesh || !trace.Has(Trace::TRACE_OPENED))
     {
-        std::fputs("teldviewgl: no usable OpenGL context, or no OFF file opened\n", stderr);
+        std::fputs("teldviewgl: no usable OpenGL context, or the file was not opened\n", stderr);
         return 1;
     }
     RunEventsUntil(30000, [&] { return trace.Has(Trace::TRACE_SWAPPED); });

@@ -23,7 +23,6 @@
 #include "app/QtUiServices.h"
 #include "app/Resources.h"
 #include "formats/FileKind.h"
-#include "platform/ArchiveException.h"
 #include "platform/CommandIds.h"
 #include "platform/FileName.h"
 #include "scene/Camera.h"
@@ -312,12 +311,18 @@ bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CM
             bOpened = m_pDocument->OnOpenDocument(strPath);
         }
     }
+    return ShowOpened(bOpened);
+}
+
+bool CTeldViewGLApp::ShowOpened(bool bOpened)
+{
     if (m_pTrace != nullptr)
         m_pTrace->Mark(SStartupTrace::TRACE_OPENED);
     if (!bOpened)
     {
-        // The document keeps its list (a reused mesh is now empty): just draw what is left.
-        m_pView->update();
+        // The document keeps what the failed read left (a reused mesh is now empty, a scene file
+        // that failed half way its first meshes): just draw that.
+        m_pView->OnSceneChanged();
         return false;
     }
     m_pView->OnUpdate();
@@ -334,58 +339,19 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
     // A missing file is named with the system's reason, as an OFF file's open names it.
     if (!m_pDocument->CanOpenFile(strPath))
         return false;
-    bool bLoaded = false;
-    {
-        CGLContextGuard guard(*m_pView);
-        if (nKind == INPUT_STL)
-        {
-            CWaitCursor wait(*m_pUi);
-            bLoaded = ImportSTLFile(*m_pDocument, strPath);
-            if (!bLoaded)
-                m_pUi->MessageBox("Error reading STL file.");
-        }
-        else
-        {
-            try
-            {
-                bLoaded = m_pDocument->ReadSceneFile(strPath);
-            }
-            catch (const CArchiveException&)
-            {
-                bLoaded = false;
-            }
-            if (!bLoaded)
-                m_pUi->MessageBox("Error reading scene file.");
-        }
-    }
-    if (!bLoaded)
-    {
-        m_pView->update();
-        return false;
-    }
-    // As after an import or Load Scene: the default view, then every object posed at time 0.
-    m_pDocument->SetTitle(FileNameOfPath(strPath));
-    m_pView->OnUpdate();
-    {
-        CGLContextGuard guard(*m_pView);
-        m_pDocument->EvaluateScene(0);
-    }
-    m_pView->SetupView();
-    m_pView->update();
-    if (m_pFrame)
-        m_pFrame->OnIdleUpdate();
-    return true;
+    const bool bLoaded =
+        nKind == INPUT_STL ? m_pView->ReadSTL(strPath, STL_BY_CONTENT) : m_pView->ReadScene(strPath);
+    if (bLoaded)
+        m_pDocument->SetTitle(FileNameOfPath(strPath));
+    return ShowOpened(bLoaded);
 }
 
 void CTeldViewGLApp::OnFileOpen()
 {
-    SFileDialogRequest request;
-    request.bOpen = true;
-    request.strTitle = "Open";
-    request.strFilter = Resources::ALL_FILES_FILTER;
-    request.bFileMustExist = true;
     std::string strPath;
-    if (!m_pUi->RunFileDialog(request, strPath) || strPath.empty())
+    if (!m_pUi->RunFileDialog(
+            SFileDialogRequest::Open(std::string(), std::string(), Resources::ALL_FILES_FILTER), strPath) ||
+        strPath.empty())
         return;
     OpenDocumentFile(strPath);
 }

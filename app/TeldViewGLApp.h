@@ -74,6 +74,9 @@ public:
     // Opens FILE, spins it for some seconds (4 unless given after FILE) and prints the spin
     // period, the frame times, the ticks per drawn frame, pane 102 and the idle update's cost.
     static int RunSpinBenchmark(int argc, char** argv);
+    // Starts empty, runs Import from Binary STL on FILE and prints how long the command and the
+    // first frame with the mesh took.
+    static int RunImportBenchmark(int argc, char** argv);
 
     // pUi: the services for messages and dialogs; null means the Qt ones.
     explicit CTeldViewGLApp(CUiServices* pUi = nullptr);
@@ -87,8 +90,8 @@ public:
     // Opens a file as File > Open does, with the view's context current; false (after the
     // document's message) when it cannot be read.
     bool OpenDocumentFile(const std::string& strPath);
-    // The command line also takes scene files and STL files (binary or ASCII by content),
-    // loaded as Load Scene and the STL imports load them.
+    // The command line also takes scene files and STL files (binary or ASCII by content), read
+    // as Load Scene and the STL imports read them; the file's name becomes the title.
     bool OpenCommandLineFile(const std::string& strPath);
     // A read of the command line's file started before the QApplication (see
     // PreloadCommandLineFile). The open of that very path takes its mesh instead of reading the
@@ -118,6 +121,9 @@ private:
     void WaitForContext();
     // OpenDocumentFile, with the mesh when one was read ahead from strPath.
     bool OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead);
+    // The view after a read for File > Open or the command line: what follows a load, or what
+    // the failure left. Returns bOpened.
+    bool ShowOpened(bool bOpened);
     // The preloaded mesh when the preload read strPath successfully; the preload is done.
     std::unique_ptr<CMesh> TakePreloadedMesh(const std::string& strPath);
     void TraceFrames();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/batch/BatchMode.h"
+#include "platform/HugePages.h"
 #include "platform/SafeFileWriter.h"
 #if !defined(TELDVIEW_NO_GUI)
 #include "app/TeldViewGLApp.h"
@@ -11,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    // Loading and drawing a big mesh is mostly first touches of fresh memory: cheaper in huge
+    // pages, for the driver's list storage too.
+    RestartWithHugePageHeap(argc, argv);
     const auto tStart = std::chrono::steady_clock::now();
     // A write beyond the file-size limit, or into a pipe nobody reads any more, then fails with an
     // error the writers report, instead of killing the process; an interrupted save leaves no
@@ -19,12 +23,14 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     CSafeFileWriter::CleanUpOnInterrupt();
 #if !defined(TELDVIEW_NO_GUI)
-    // Hidden options for bench/bench_startup and bench/bench_spin; batch mode would refuse them
-    // as unknown.
+    // Hidden options for bench/bench_startup, bench/bench_spin and bench/bench_import; batch mode would
+    // refuse them as unknown.
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-startup") == 0)
         return CTeldViewGLApp::RunStartupBenchmark(argc, argv, tStart);
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-spin") == 0)
         return CTeldViewGLApp::RunSpinBenchmark(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--benchmark-import") == 0)
+        return CTeldViewGLApp::RunImportBenchmark(argc, argv);
 #endif
     const int nBatch = RunBatchMode(argc, argv);
     if (nBatch >= 0)

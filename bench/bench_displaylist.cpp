@@ -1,9 +1,17 @@
-// Display-list build and first draw of a million-triangle mesh in the offscreen context.
+// Display-list build and frames of a million-face mesh in the offscreen context, for every
+// render mode and shading.
 //
-//   bench_displaylist [columns rows]   (default 500 x 1000 quads = 1,000,000 triangles)
+//   bench_displaylist [--quads] [--tessellator] [MODE] [columns rows]
 //
-// Prints the time of BuildDisplayList (shaded, Gouraud) and of the first and second frame that
-// call the list (glCallList + glFinish) at 800 x 600.
+// The mesh is a gently waved grid: by default 500 x 1000 cells of two triangles each
+// (1,000,000 triangles); with --quads 1000 x 1000 cells of one quad each (1,000,000 quads).
+// MODE (points, wireframe, shaded or hidden) limits the run to one mode; both shadings are
+// always measured. --tessellator sends every filled face through the GLU tessellator in its own
+// primitive (the reference the faster paths are checked against). For each it prints the time of
+// BuildDisplayList and of the first and second frame that call the list (glClear, glCallList, glFinish at 800
+// x 600), as wall time and as the processor time of the whole process (which counts the renderer's threads
+// too, and not the time other programs take from us on a busy machine). "change" is build plus first frame:
+// how long a mode change takes to show.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -18,18 +26,19 @@
 
 #include "platform/OffscreenContext.h"
 #include "scene/Mesh.h"
+#include "scene/Tessellator.h"
 
 namespace
 {
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start)
+// Wall and processor seconds of one step.
+struct STimes
 {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+    double dWall = 0.0;
+    double dCpu = 0.0;
+};
 
-// Processor time of the whole process: unlike the wall clock it does not count the time other
-// programs on a busy machine take from us (the build runs on one thread).
 double ProcessSeconds()
 {
     timespec now{};
@@ -37,12 +46,21 @@ double ProcessSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// A gently waved grid of nColumns x nRows quads, each split into two triangles.
-void BuildGrid(CMesh& mesh, int nColumns, int nRows)
+template <typename Fn> STimes Measure(Fn fn)
+{
+    const Clock::time_point start = Clock::now();
+    const double dStartCpu = ProcessSeconds();
+    fn();
+    return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessSeconds() - dStartCpu};
+}
+
+// A gently waved grid of nColumns x nRows cells, each one quad or two triangles.
+void BuildGrid(CMesh& mesh, int nColumns, int nRows, bool bQuads)
 {
     const int nVertices = (nColumns + 1) * (nRows + 1);
-    const int nFaces = 2 * nColumns * nRows;
-    mesh.Allocate(nVertices, nFaces, 3 * nFaces);
+    const int nFacesPerCell = bQuads ? 1 : 2;
+    const int nFaces = nFacesPerCell * nColumns * nRows;
+    mesh.Allocate(nVertices, nFaces, (bQuads ? 4 : 3) * nFaces);
     for (int j = 0; j <= nRows; ++j)
         for (int i = 0; i <= nColumns; ++i)
         {
@@ -59,10 +77,16 @@ void BuildGrid(CMesh& mesh, int nColumns, int nRows)
             const int b = a + 1;
             const int c = a + nColumns + 2;
             const int d = a + nColumns + 1;
+            const int32_t quad[4] = {a, b, c, d};
             const int32_t first[3] = {a, b, c};
             const int32_t second[3] = {a, c, d};
-            mesh.SetFace(nFace++, 3, first);
-            mesh.SetFace(nFace++, 3, second);
+            if (bQuads)
+                mesh.SetFace(nFace++, 4, quad);
+            else
+            {
+                mesh.SetFace(nFace++, 3, first);
+                mesh.SetFace(nFace++, 3, second);
+            }
         }
     mesh.ComputeBounds();
     mesh.ComputeNormals();
@@ -107,15 +131,27 @@ void SetupView(int nWidth, int nHeight)
     glTranslated(0.0, 0.0, -2.5);
 }
 
-double DrawFrame(uint32_t nList)
+STimes DrawFrame(uint32_t nList)
 {
-    const Clock::time_point start = Clock::now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glPushMatrix();
-    glCallList(nList);
-    glPopMatrix();
-    glFinish();
-    return SecondsSince(start);
+    return Measure(
+        [nList]
+        {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            glPushMatrix();
+            glCallList(nList);
+            glPopMatrix();
+            glFinish();
+        });
+}
+
+size_t LitPixels(COffscreenContext& context)
+{
+    std::vector<uint8_t> rgba;
+    context.ReadPixels(rgba);
+    size_t nLit = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        nLit += (rgba[i] | rgba[i + 1] | rgba[i + 2]) != 0 ? 1 : 0;
+    return nLit;
 }
 
 bool ParseCount(const char* psz, int& n)
@@ -124,60 +160,86 @@ bool ParseCount(const char* psz, int& n)
     const auto res = std::from_chars(psz, pEnd, n);
     return res.ec == std::errc() && res.ptr == pEnd && n >= 1 && n <= 10000;
 }
+
+struct SMode
+{
+    const char* pszName;
+    int32_t nMode;
+};
+constexpr SMode MODES[] = {{"points", RENDER_POINTS},
+                           {"wireframe", RENDER_WIREFRAME},
+                           {"shaded", RENDER_SHADED},
+                           {"hidden", RENDER_HIDDEN_LINE}};
 } // namespace
 
 int main(int argc, char** argv)
 {
-    int nColumns = 500;
-    int nRows = 1000;
-    if (argc == 3 && (!ParseCount(argv[1], nColumns) || !ParseCount(argv[2], nRows)))
+    bool bQuads = false;
+    const char* pszOnly = nullptr;
+    std::vector<const char*> counts;
+    for (int i = 1; i < argc; ++i)
     {
-        std::fprintf(stderr, "usage: %s [columns rows]\n", argv[0]);
+        if (std::strcmp(argv[i], "--quads") == 0)
+            bQuads = true;
+        else if (std::strcmp(argv[i], "--tessellator") == 0)
+            SetTessShortcuts(false);
+        else if (argv[i][0] >= '0' && argv[i][0] <= '9')
+            counts.push_back(argv[i]);
+        else
+            pszOnly = argv[i];
+    }
+    int nColumns = bQuads ? 1000 : 500;
+    int nRows = 1000;
+    bool bKnownMode = pszOnly == nullptr;
+    for (const SMode& mode : MODES)
+        bKnownMode = bKnownMode || std::strcmp(pszOnly, mode.pszName) == 0;
+    if (!bKnownMode || (counts.size() != 0 && counts.size() != 2) ||
+        (counts.size() == 2 && (!ParseCount(counts[0], nColumns) || !ParseCount(counts[1], nRows))))
+    {
+        std::fprintf(stderr,
+                     "usage: %s [--quads] [--tessellator] [points|wireframe|shaded|hidden] [columns rows]\n",
+                     argv[0]);
         return 2;
     }
     const int nWidth = 800;
     const int nHeight = 600;
     COffscreenContext context;
-    Clock::time_point start = Clock::now();
     if (!context.Create(nWidth, nHeight))
     {
         std::fprintf(stderr, "%s\n", context.GetError().c_str());
         return 1;
     }
-    const double dContext = SecondsSince(start);
     std::printf("renderer: %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     SetupView(nWidth, nHeight);
 
     CMesh mesh;
-    start = Clock::now();
-    BuildGrid(mesh, nColumns, nRows);
-    const double dGrid = SecondsSince(start);
-
-    mesh.m_nRenderMode = RENDER_SHADED;
-    mesh.m_nShading = SHADE_GOURAUD;
-    start = Clock::now();
-    const double dStartCpu = ProcessSeconds();
-    const uint32_t nList = mesh.BuildDisplayList();
-    const double dBuild = SecondsSince(start);
-    const double dBuildCpu = ProcessSeconds() - dStartCpu;
-    const double dFirst = DrawFrame(nList);
-    const double dSecond = DrawFrame(nList);
-
-    std::vector<uint8_t> rgba;
-    context.ReadPixels(rgba);
-    size_t nLit = 0;
-    for (size_t i = 0; i < rgba.size(); i += 4)
-        nLit += (rgba[i] | rgba[i + 1] | rgba[i + 2]) != 0 ? 1 : 0;
-
-    const double dTriangles = static_cast<double>(mesh.m_nFaces);
-    std::printf("triangles:           %d (%d vertices)\n", mesh.m_nFaces, mesh.m_nVertices);
-    std::printf("context creation:    %.3f s\n", dContext);
-    std::printf("mesh set-up:         %.3f s (not part of the figures below)\n", dGrid);
-    std::printf("BuildDisplayList:    %.3f s  (%.1f M triangles/s; %.3f s processor time)\n", dBuild,
-                dTriangles / dBuild * 1e-6, dBuildCpu);
-    std::printf("first frame:         %.3f s  (%dx%d, glCallList + glFinish)\n", dFirst, nWidth, nHeight);
-    std::printf("second frame:        %.3f s\n", dSecond);
-    std::printf("lit pixels:          %zu of %d\n", nLit, nWidth * nHeight);
-    return nList != 0 && nLit > 0 ? 0 : 1;
+    const STimes grid = Measure([&] { BuildGrid(mesh, nColumns, nRows, bQuads); });
+    mesh.SetFillColor(0x404040);
+    std::printf("%d %s on %d vertices, set up in %.3f s\n", mesh.m_nFaces, bQuads ? "quads" : "triangles",
+                mesh.m_nVertices, grid.dWall);
+    std::printf("%-10s %-8s %19s %19s %19s %8s %9s\n", "mode", "shading", "build s (cpu)",
+                "first frame (cpu)", "second frame (cpu)", "change", "lit px");
+    bool bOk = true;
+    for (const SMode& mode : MODES)
+    {
+        if (pszOnly != nullptr && std::strcmp(pszOnly, mode.pszName) != 0)
+            continue;
+        for (int32_t nShading : {SHADE_FLAT, SHADE_GOURAUD})
+        {
+            mesh.m_nRenderMode = mode.nMode;
+            mesh.m_nShading = nShading;
+            uint32_t nList = 0;
+            const STimes build = Measure([&] { nList = mesh.BuildDisplayList(); });
+            const STimes first = DrawFrame(nList);
+            const STimes second = DrawFrame(nList);
+            const size_t nLit = LitPixels(context);
+            bOk = bOk && nList != 0 && nLit > 0;
+            std::printf("%-10s %-8s %8.3f (%8.3f) %8.3f (%8.3f) %8.3f (%8.3f) %8.3f %9zu\n", mode.pszName,
+                        nShading == SHADE_FLAT ? "flat" : "gouraud", build.dWall, build.dCpu, first.dWall,
+                        first.dCpu, second.dWall, second.dCpu, build.dWall + first.dWall, nLit);
+            std::fflush(stdout);
+        }
+    }
+    return bOk ? 0 : 1;
 }

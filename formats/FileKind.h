@@ -19,6 +19,12 @@ int InputKind(const std::string& strPath);
 // binary. -1 when the file cannot be read or is not a regular file.
 int DetectSTLMode(const std::string& strPath);
 
+// The STL mode that stands for "tell binary and ASCII apart by content" (ImportSTLFile).
+enum
+{
+    STL_BY_CONTENT = -1
+};
+
 // Imports an STL file whose mode is not given (a command-line input): in the mode DetectSTLMode
 // suggests, and as binary when a file taken for ASCII is refused, for a binary header may start
 // with "solid" too. So the file loads exactly when one of the two imports accepts it. False as

@@ -10,6 +10,7 @@
 #include "formats/OffFormat.h"
 #include "formats/TokenReader.h"
 #include "platform/FileName.h"
+#include "platform/HugePages.h"
 #include "scene/Mesh.h"
 
 // What a successful parse hands to the mesh; nothing reaches the mesh before the whole file
@@ -73,7 +74,7 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
         return false;
 
     const size_t nRecord = static_cast<size_t>(data.nRecordSize);
-    data.pRecords.reset(new double[static_cast<size_t>(data.nVertices) * nRecord]);
+    data.pRecords.reset(NewHugeArray<double>(static_cast<size_t>(data.nVertices) * nRecord));
     for (int32_t i = 0; i < data.nVertices; ++i)
     {
         double* p = data.pRecords.get() + static_cast<size_t>(i) * nRecord;
@@ -87,8 +88,8 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
             return false;
     }
 
-    data.pFaceSizes.reset(new int32_t[static_cast<size_t>(data.nFaces)]);
-    data.indices.reserve(std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, in.Remaining() / 2 + 1));
+    data.pFaceSizes.reset(NewHugeArray<int32_t>(static_cast<size_t>(data.nFaces)));
+    ReserveHuge(data.indices, std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, in.Remaining() / 2 + 1));
     for (int32_t f = 0; f < data.nFaces; ++f)
     {
         int32_t n = 0;
@@ -203,13 +204,13 @@ void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
 
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
     m_pVertexPool = std::move(data.pRecords);
-    m_ppVertices = new double*[static_cast<size_t>(m_nVertices)];
+    m_ppVertices = NewHugeArray<double*>(static_cast<size_t>(m_nVertices));
     for (int32_t i = 0; i < m_nVertices; ++i)
         m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
 
     m_indexPool = std::move(data.indices);
     m_pFaceSizes = data.pFaceSizes.release();
-    m_ppFaces = new int32_t*[static_cast<size_t>(m_nFaces)];
+    m_ppFaces = NewHugeArray<int32_t*>(static_cast<size_t>(m_nFaces));
     size_t nOffset = 0;
     for (int32_t f = 0; f < m_nFaces; ++f)
     {
@@ -219,7 +220,8 @@ void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
 
     ComputeBounds();
     m_vPosition = CVector3();
-    m_ppFaceNormals = new double*[static_cast<size_t>(m_nFaces)]();
+    m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
+    std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
     ComputeNormals();
 
     m_bLoaded = true;

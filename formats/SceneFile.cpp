@@ -1,11 +1,15 @@
 // Scene files: a list of OFF files with a keyframe file for each and one for the camera.
 #include "formats/SceneFile.h"
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include "animation/KeyframeFile.h"
 #include "formats/TokenReader.h"
+#include "platform/ArchiveException.h"
+#include "platform/Document.h"
 #include "scene/Camera.h"
 #include "scene/TeldViewGLDoc.h"
 
@@ -40,9 +44,34 @@ bool ParseScene(std::string_view buffer, std::string_view& cameraKeyframes, std:
     }
     return true;
 }
+
+// The working directory's file first, so that scene files written for it keep their meaning.
+std::string Resolve(std::string_view name, const std::string& strFolder)
+{
+    std::string strName(name);
+    if (strFolder.empty() || strName.empty() || strName.front() == '/' || access(strName.c_str(), F_OK) == 0)
+        return strName;
+    std::string strBeside = strFolder + "/" + strName;
+    return access(strBeside.c_str(), F_OK) == 0 ? strBeside : strName;
+}
+
+void SetProblem(std::string* pstrProblem, const std::string& strPath)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = CDocument::ReadFailedMessage(strPath);
+}
+
+std::string FolderOf(const std::string& strPath)
+{
+    const size_t nSlash = strPath.find_last_of('/');
+    if (nSlash == std::string::npos)
+        return std::string();
+    return nSlash == 0 ? std::string("/") : strPath.substr(0, nSlash);
+}
 } // namespace
 
-bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc)
+bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::string& strFolder,
+                     std::string* pstrProblem)
 {
     std::string_view cameraKeyframes;
     std::vector<SSceneEntry> entries;
@@ -52,21 +81,44 @@ bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc)
     doc.m_bScene = true;
     doc.ClearScene();
     // The camera may stay without keyframes; the load goes on.
-    ReadKeyframeFile(std::string(cameraKeyframes), *doc.m_pCamera);
+    ReadKeyframeFile(Resolve(cameraKeyframes, strFolder), *doc.m_pCamera);
     for (const SSceneEntry& entry : entries)
     {
-        // Throws for a file that cannot be read; the meshes loaded before stay.
-        doc.LoadMeshFile(std::string(entry.meshFile), true);
-        if (!ReadKeyframeFile(std::string(entry.keyframeFile), *doc.m_pCurrentObject))
+        const std::string strMesh = Resolve(entry.meshFile, strFolder);
+        try
+        {
+            // Throws for a file that cannot be read; the meshes loaded before stay.
+            doc.LoadMeshFile(strMesh, true);
+        }
+        catch (const CArchiveException&)
+        {
+            SetProblem(pstrProblem, strMesh);
+            throw;
+        }
+        const std::string strKeys = Resolve(entry.keyframeFile, strFolder);
+        if (!ReadKeyframeFile(strKeys, *doc.m_pCurrentObject))
+        {
+            SetProblem(pstrProblem, strKeys);
             return false;
+        }
     }
     return true;
 }
 
-bool CTeldViewGLDoc::ReadSceneFile(const std::string& strPath)
+bool CTeldViewGLDoc::ReadSceneFile(const std::string& strPath, std::string* pstrProblem)
 {
     std::string contents;
     if (!ReadWholeFile(strPath, contents))
+    {
+        SetProblem(pstrProblem, strPath);
         return false;
-    return ReadSceneBuffer(contents, *this);
+    }
+    if (pstrProblem != nullptr)
+        pstrProblem->clear();
+    if (ReadSceneBuffer(contents, *this, FolderOf(strPath), pstrProblem))
+        return true;
+    // Without an entry to blame, the scene file itself is not a whole scene file.
+    if (pstrProblem != nullptr && pstrProblem->empty())
+        *pstrProblem = OpenFailedMessage(strPath);
+    return false;
 }

@@ -1,5 +1,7 @@
 #include "formats/TokenReader.h"
 
+#include "platform/HugePages.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,7 +98,10 @@ bool ReadWholeFile(const std::string& strPath, std::string& contents)
     size_t nSize = 0;
     contents.clear();
     if (S_ISREG(st.st_mode) && st.st_size > 0)
+    {
+        ReserveHuge(contents, static_cast<size_t>(st.st_size));
         contents.resize(static_cast<size_t>(st.st_size));
+    }
     bool bOk = true;
     for (;;)
     {

@@ -79,12 +79,8 @@ bool CDocument::DoSave(const std::string& strPath, bool bReplace)
     std::string strNewName = strPath;
     if (strNewName.empty())
     {
-        SFileDialogRequest request;
-        request.bOpen = false;
-        request.strTitle = "Save As";
-        request.strInitialName = m_strPathName.empty() ? m_strTitle : m_strPathName;
-        request.strFilter = "All Files (*.*)|*.*||";
-        request.bOverwritePrompt = true;
+        const SFileDialogRequest request = SFileDialogRequest::Save(
+            std::string(), m_strPathName.empty() ? m_strTitle : m_strPathName, "All Files (*.*)|*.*||");
         if (!Ui().RunFileDialog(request, strNewName) || strNewName.empty())
             return false;
     }
@@ -122,12 +118,25 @@ std::string CDocument::OpenProblem(const std::string& strPath)
     return std::string();
 }
 
+namespace
+{
+std::string OpenProblemMessage(const std::string& strPath, const std::string& strProblem)
+{
+    return "Unable to open " + FileNameOfPath(strPath) + ": " + strProblem + ".";
+}
+} // namespace
+
 bool CDocument::CanOpenFile(const std::string& strPath)
 {
     const std::string strProblem = OpenProblem(strPath);
     if (strProblem.empty())
         return true;
-    Ui().MessageBox("Unable to open " + FileNameOfPath(strPath) + ": " + strProblem + ".",
-                    MB_OK | MB_ICONWARNING);
+    Ui().MessageBox(OpenProblemMessage(strPath, strProblem), MB_OK | MB_ICONWARNING);
     return false;
+}
+
+std::string CDocument::ReadFailedMessage(const std::string& strPath)
+{
+    const std::string strProblem = OpenProblem(strPath);
+    return strProblem.empty() ? OpenFailedMessage(strPath) : OpenProblemMessage(strPath, strProblem);
 }

@@ -59,6 +59,9 @@ public:
     static std::string OpenProblem(const std::string& strPath);
     // False, after one message naming the file and the reason, when OpenProblem finds one.
     bool CanOpenFile(const std::string& strPath);
+    // Why a file could not be read, naming it: "Unable to open NAME: REASON." when it cannot be
+    // opened at all, else the message of OpenFailedMessage.
+    static std::string ReadFailedMessage(const std::string& strPath);
 
     // Save: to the document's path, or through the Save As dialog when there is none or the
     // file cannot be written. Save As: asks for a name (confirming an overwrite), saves there

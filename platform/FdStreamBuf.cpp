@@ -51,10 +51,10 @@ CFdStreamBuf::int_type CFdStreamBuf::overflow(int_type c)
 
 std::streamsize CFdStreamBuf::xsputn(const char* p, std::streamsize nBytes)
 {
-    const size_t n = static_cast<size_t>(nBytes);
-    // An empty piece (an empty span's null data) must not reach memcpy.
-    if (n == 0)
+    // An empty piece may come with a null pointer, which memcpy must not see.
+    if (nBytes <= 0)
         return 0;
+    const size_t n = static_cast<size_t>(nBytes);
     // Small pieces gather in the buffer; large ones (the writers hand over megabytes) go straight
     // to the file.
     if (n <= static_cast<size_t>(epptr() - pptr()))

@@ -35,17 +35,15 @@ struct SFileDialogRequest
     bool bFileMustExist = false;
     bool bOverwritePrompt = false;
 
-    // The two kinds the commands use: opening an existing file, and saving with a question
-    // before a file is replaced.
-    static SFileDialogRequest OpenFile(std::string strExt, std::string strInitialName, std::string strFilter)
+    // The framework's two kinds, titled as it titles them: an open dialog that requires an
+    // existing file, and a save dialog that asks before replacing one.
+    static SFileDialogRequest Open(std::string strExt, std::string strName, std::string strFilter)
     {
-        return {true, "Open", std::move(strExt), std::move(strInitialName), std::move(strFilter),
-                true, false};
+        return {true, "Open", std::move(strExt), std::move(strName), std::move(strFilter), true, false};
     }
-    static SFileDialogRequest SaveFile(std::string strExt, std::string strInitialName, std::string strFilter)
+    static SFileDialogRequest Save(std::string strExt, std::string strName, std::string strFilter)
     {
-        return {false, "Save As", std::move(strExt), std::move(strInitialName), std::move(strFilter),
-                false, true};
+        return {false, "Save As", std::move(strExt), std::move(strName), std::move(strFilter), false, true};
     }
 };
 

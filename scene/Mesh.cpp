@@ -1,5 +1,7 @@
 #include "scene/Mesh.h"
 
+#include "platform/HugePages.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -87,17 +89,20 @@ void CMesh::Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges)
     m_nFaces = std::max(nFaces, 0);
     m_nEdges = nEdges;
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
-    m_pVertexPool.reset(new double[static_cast<size_t>(m_nVertices) * nRecord]);
-    m_ppVertices = new double*[static_cast<size_t>(m_nVertices)];
+    const size_t nRecords = static_cast<size_t>(m_nVertices), nFaceCount = static_cast<size_t>(m_nFaces);
+    m_pVertexPool.reset(NewHugeArray<double>(nRecords * nRecord));
+    m_ppVertices = NewHugeArray<double*>(nRecords);
     for (int32_t i = 0; i < m_nVertices; ++i)
         m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
-    m_ppFaces = new int32_t*[static_cast<size_t>(m_nFaces)]();
-    m_ppFaceNormals = new double*[static_cast<size_t>(m_nFaces)];
-    m_pNormalPool.reset(new double[static_cast<size_t>(m_nFaces) * 3]);
+    m_ppFaces = NewHugeArray<int32_t*>(nFaceCount);
+    std::fill_n(m_ppFaces, nFaceCount, nullptr);
+    m_ppFaceNormals = NewHugeArray<double*>(nFaceCount);
+    m_pNormalPool.reset(NewHugeArray<double>(nFaceCount * 3));
     for (int32_t f = 0; f < m_nFaces; ++f)
         m_ppFaceNormals[f] = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
     // Zero sizes, so that a face that is never set is an empty face rather than garbage.
-    m_pFaceSizes = new int32_t[static_cast<size_t>(m_nFaces)]();
+    m_pFaceSizes = NewHugeArray<int32_t>(nFaceCount);
+    std::fill_n(m_pFaceSizes, nFaceCount, 0);
 }
 
 void CMesh::SetVertex(int32_t nIndex, CVector3 vPosition)
@@ -154,9 +159,12 @@ void CMesh::ComputeNormals()
         for (int32_t i = 0; i < m_nVertices; ++i)
             std::fill(m_ppVertices[i] + SLOT_NORMAL, m_ppVertices[i] + SLOT_NORMAL + 3, 0.0);
     if (m_ppFaceNormals == nullptr)
-        m_ppFaceNormals = new double*[nFaces]();
+    {
+        m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+        std::fill_n(m_ppFaceNormals, nFaces, nullptr);
+    }
     if (!m_pNormalPool)
-        m_pNormalPool.reset(new double[nFaces * 3]);
+        m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
     for (size_t f = 0; f < nFaces; ++f)
     {
         const int32_t n = m_pFaceSizes[f];

@@ -1,12 +1,13 @@
-// Compiling a mesh into one display list: points, wireframe, shaded faces through the GLU
-// tessellator, or wireframe with hidden lines removed.
+// Compiling a mesh into one display list: points, wireframe, shaded faces as the GLU tessellator
+// draws them, or wireframe with hidden lines removed.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "scene/Mesh.h"
-#include "scene/TessTriangle.h"
+#include "scene/TessFan.h"
 #include "scene/Tessellator.h"
 
 GLUtesselator* g_pTessellator = nullptr;
@@ -99,11 +100,11 @@ GLUtesselator* CurrentTessellator()
     return fallback.pTess;
 }
 
-// The begin and vertex callbacks last registered, for the triangle shortcut below. Every build
-// registers them before it tessellates, so they always match the tessellator's.
-TessBeginFn s_pBegin = nullptr;
-TessBeginDataFn s_pBeginData = nullptr;
+// The vertex callback last registered, for the faces sent without the tessellator below. Every
+// build registers it before it draws faces, so it always matches the tessellator's.
 TessVertexFn s_pVertex = nullptr;
+
+bool s_bShortcuts = true;
 
 void RegisterVertexCallback(GLUtesselator* pTess, TessVertexFn pVertex)
 {
@@ -112,51 +113,22 @@ void RegisterVertexCallback(GLUtesselator* pTess, TessVertexFn pVertex)
     s_pVertex = pVertex;
 }
 
-// A triangle gives the callbacks exactly what the tessellator would give them (one
-// GL_TRIANGLES primitive in GLU's vertex order, or nothing when GLU finds it degenerate)
-// without the tessellator's per-polygon work, which is most of its cost on triangle meshes.
-void DrawTriangle(double* p0, double* p1, double* p2, void* pPolygonData)
+bool HasNaN(double* const* ppVertices, const int32_t* pFace, int32_t nSize)
 {
-    const int nOrder = TessTriangleOrder(p0, p1, p2);
-    if (nOrder == 0)
-        return;
-    if (s_pBeginData != nullptr)
-        s_pBeginData(GL_TRIANGLES, pPolygonData);
-    else
-        s_pBegin(GL_TRIANGLES);
-    s_pVertex(p0);
-    if (nOrder > 0)
+    for (int32_t k = 0; k < nSize; ++k)
     {
-        s_pVertex(p1);
-        s_pVertex(p2);
+        const double* p = ppVertices[pFace[k]];
+        if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]))
+            return true;
     }
-    else
-    {
-        s_pVertex(p2);
-        s_pVertex(p1);
-    }
-    // The end callback of every tessellator here is glEnd itself.
-    glEnd();
+    return false;
 }
 
 void TessellateFace(GLUtesselator* pTess, double* const* ppVertices, const int32_t* pFace, int32_t nSize,
                     void* pPolygonData)
 {
-    if (pTess == nullptr || pFace == nullptr)
+    if (pTess == nullptr)
         return;
-    if (nSize == 3)
-    {
-        DrawTriangle(ppVertices[pFace[0]], ppVertices[pFace[1]], ppVertices[pFace[2]], pPolygonData);
-        return;
-    }
-    // A NaN coordinate (a transform can produce one from huge values) sends the tessellator's
-    // sweep through a null pointer; such a face has no shape to draw anyway.
-    for (int32_t k = 0; k < nSize; ++k)
-    {
-        const double* p = ppVertices[pFace[k]];
-        if (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]))
-            return;
-    }
     gluTessBeginPolygon(pTess, pPolygonData);
     gluTessBeginContour(pTess);
     for (int32_t k = 0; k < nSize; ++k)
@@ -168,6 +140,77 @@ void TessellateFace(GLUtesselator* pTess, double* const* ppVertices, const int32
     gluTessEndPolygon(pTess);
 }
 
+// Sends filled faces to GL. A face that the tessellator would draw as one fan from its first
+// vertex (every triangle it draws at all, and most convex faces) goes out without it, as the
+// fan's triangles with the same vertices in the same order, and consecutive such faces share
+// one GL_TRIANGLES primitive: a display list records each glBegin/glEnd pair at about the cost
+// of three vertices, and draws a list of many small primitives more slowly. Every other face
+// goes through the tessellator, in its own primitives.
+class CFaceSender
+{
+public:
+    CFaceSender(GLUtesselator* pTess, double* const* ppVertices) : m_pTess(pTess), m_ppVertices(ppVertices) {}
+    CFaceSender(const CFaceSender&) = delete;
+    CFaceSender& operator=(const CFaceSender&) = delete;
+    ~CFaceSender() { EndTriangles(); }
+
+    // pFaceNormal: the face normal with flat shading (sent with the face), else null.
+    void Send(const int32_t* pFace, int32_t nSize, double* pFaceNormal)
+    {
+        // A NaN coordinate can send the tessellator's sweep through a null pointer; such a face
+        // has no shape to draw anyway. A triangle never reaches the sweep, and the
+        // tessellator's own answer for it is kept.
+        if (pFace == nullptr || (nSize > 3 && HasNaN(m_ppVertices, pFace, nSize)))
+            return;
+        if (!s_bShortcuts)
+        {
+            TessellateFace(m_pTess, m_ppVertices, pFace, nSize, pFaceNormal);
+            return;
+        }
+        double* ppPoints[TESS_FAN_MAX_POINTS];
+        const int32_t nPoints = std::min(nSize, TESS_FAN_MAX_POINTS);
+        for (int32_t k = 0; k < nPoints; ++k)
+            ppPoints[k] = m_ppVertices[pFace[k]];
+        const int nOrder = TessFanOrder(ppPoints, nSize);
+        if (nOrder == TESS_FAN_NONE)
+            return;
+        if (nOrder == TESS_FAN_SWEEP)
+        {
+            EndTriangles();
+            TessellateFace(m_pTess, m_ppVertices, pFace, nSize, pFaceNormal);
+            return;
+        }
+        if (!m_bOpen)
+        {
+            glBegin(GL_TRIANGLES);
+            m_bOpen = true;
+        }
+        // What the begin callback of a flat build sends after its glBegin.
+        if (pFaceNormal != nullptr)
+            glNormal3dv(pFaceNormal);
+        // The fan's points after the first, in the order the tessellator sends them.
+        const auto point = [&](int32_t i) { return ppPoints[nOrder > 0 ? i : nSize - i]; };
+        for (int32_t i = 1; i + 1 < nSize; ++i)
+        {
+            s_pVertex(ppPoints[0]);
+            s_pVertex(point(i));
+            s_pVertex(point(i + 1));
+        }
+    }
+
+    void EndTriangles()
+    {
+        if (m_bOpen)
+            glEnd();
+        m_bOpen = false;
+    }
+
+private:
+    GLUtesselator* m_pTess;
+    double* const* m_ppVertices;
+    bool m_bOpen = false;
+};
+
 void ColorMaterialOn()
 {
     glEnable(GL_COLOR_MATERIAL);
@@ -175,11 +218,14 @@ void ColorMaterialOn()
 }
 } // namespace
 
+void SetTessShortcuts(bool bEnabled)
+{
+    s_bShortcuts = bEnabled;
+}
+
 void CMesh::SetTessCallbacks()
 {
     GLUtesselator* pTess = CurrentTessellator();
-    if (pTess == nullptr)
-        return;
     TessBeginFn pBegin = nullptr;
     TessBeginDataFn pBeginData = nullptr;
     TessVertexFn pVertex = nullptr;
@@ -199,10 +245,11 @@ void CMesh::SetTessCallbacks()
     }
     // Both begin slots are set every time: a begin-with-data callback left over from a flat
     // build would otherwise take precedence over TessBegin.
-    gluTessCallback(pTess, GLU_TESS_BEGIN, reinterpret_cast<_GLUfuncptr>(pBegin));
-    gluTessCallback(pTess, GLU_TESS_BEGIN_DATA, reinterpret_cast<_GLUfuncptr>(pBeginData));
-    s_pBegin = pBegin;
-    s_pBeginData = pBeginData;
+    if (pTess != nullptr)
+    {
+        gluTessCallback(pTess, GLU_TESS_BEGIN, reinterpret_cast<_GLUfuncptr>(pBegin));
+        gluTessCallback(pTess, GLU_TESS_BEGIN_DATA, reinterpret_cast<_GLUfuncptr>(pBeginData));
+    }
     RegisterVertexCallback(pTess, pVertex);
 }
 
@@ -270,6 +317,18 @@ uint32_t CMesh::BuildDisplayList()
         }
     };
 
+    // Every filled face, each after its own fill colour when bFillColorPerFace.
+    const auto drawFaces = [&](bool bFillColorPerFace)
+    {
+        CFaceSender faces(pTess, m_ppVertices);
+        for (int32_t f = 0; f < m_nFaces; ++f)
+        {
+            if (bFillColorPerFace)
+                glColor3fv(m_fFillColor);
+            faces.Send(m_ppFaces[f], m_pFaceSizes[f], bFlat ? m_ppFaceNormals[f] : nullptr);
+        }
+    };
+
     switch (m_nRenderMode)
     {
     case RENDER_POINTS:
@@ -310,9 +369,7 @@ uint32_t CMesh::BuildDisplayList()
         }
         if (bGouraudColors)
             ColorMaterialOn();
-        for (int32_t f = 0; f < m_nFaces; ++f)
-            TessellateFace(pTess, m_ppVertices, m_ppFaces[f], m_pFaceSizes[f],
-                           bFlat ? m_ppFaceNormals[f] : nullptr);
+        drawFaces(false);
         // The colour of the last vertex stays current: the saved colour is not restored here.
         if (bGouraudColors)
             glDisable(GL_COLOR_MATERIAL);
@@ -335,12 +392,11 @@ uint32_t CMesh::BuildDisplayList()
         glEnable(GL_POLYGON_OFFSET_FILL);
         if (m_bLighting)
             glDisable(GL_LIGHTING);
-        for (int32_t f = 0; f < m_nFaces; ++f)
-        {
+        // Nothing on the way of the faces sends a colour, so one glColor serves them all; a
+        // colour between two primitives would also split the list into a draw per face.
+        if (s_bShortcuts)
             glColor3fv(m_fFillColor);
-            TessellateFace(pTess, m_ppVertices, m_ppFaces[f], m_pFaceSizes[f],
-                           bFlat ? m_ppFaceNormals[f] : nullptr);
-        }
+        drawFaces(!s_bShortcuts);
         glColor3fv(fSavedColor);
         if (m_bLighting)
             glEnable(GL_LIGHTING);

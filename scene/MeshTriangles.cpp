@@ -1,6 +1,7 @@
 // CMesh::SetTriangles: the bulk fill of the STL import.
 #include <algorithm>
 
+#include "platform/HugePages.h"
 #include "scene/Mesh.h"
 
 template <typename T> void CMesh::SetTriangles(const T* pXyz, int32_t nTriangles)
@@ -17,6 +18,7 @@ template <typename T> void CMesh::SetTriangles(const T* pXyz, int32_t nTriangles
         pRecord[2] = static_cast<double>(pXyz[2]);
     }
     // The faces share one index block instead of one allocation each.
+    ReserveHuge(m_indexPool, nVertices);
     m_indexPool.resize(nVertices);
     int32_t* pIndex = m_indexPool.data();
     for (int32_t f = 0; f < n; ++f, pIndex += 3)

@@ -77,8 +77,10 @@ public:
     // The whole scene as one OFF file. False when the file cannot be created or written.
     bool ExportSceneOFF(const std::string& strPath);
     // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
-    // read throws like LoadMeshFile.
-    bool ReadSceneFile(const std::string& strPath);
+    // read throws like LoadMeshFile. Names are resolved as ReadSceneBuffer says, with the scene
+    // file's folder. On either failure *pstrProblem (when given) says which file could not be
+    // read and why.
+    bool ReadSceneFile(const std::string& strPath, std::string* pstrProblem = nullptr);
     bool ExportScene(const std::string& strPath, int nMode);
     // STL import; false (scene untouched) when the file cannot be read or is malformed.
     bool ImportSTL(const std::string& strPath, int nMode);

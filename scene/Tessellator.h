@@ -16,3 +16,9 @@ void TessVertexNormal(void* pRecord);
 void TessVertexNormalColor(void* pRecord);
 void TessVertexNormalTex(void* pRecord);
 void TessVertexNormalTexColor(void* pRecord);
+
+// Whether display-list builds send the faces that the tessellator would draw as single fans
+// straight to GL, gathered in long primitives, and the hidden-line fill colour once (the
+// default). Switched off, every filled face goes through the tessellator in primitives of its
+// own, each after its own fill colour: the reference that tests compare pixels against.
+void SetTessShortcuts(bool bEnabled);

@@ -116,6 +116,8 @@ void CTeldViewGLView::RegisterCommands()
     RegisterTimerCommands();
     RegisterKeyframeCommands();
     RegisterCaptureCommands();
+    RegisterSceneCommands();
+    RegisterTextureCommands();
 }
 
 CUiServices& CTeldViewGLView::Ui()
@@ -244,10 +246,7 @@ void CTeldViewGLView::OnDraw()
 void CTeldViewGLView::OnUpdate()
 {
     m_nSpinPeriod = 10;
-    ApplyMaterials();
-    const CSceneObject* pCurrent = m_pDocument->m_pCurrentObject;
-    m_strSelectedName = pCurrent != nullptr ? pCurrent->m_strName : std::string();
-    ResetView();
+    OnSceneLoaded();
     DrawNow();
 }
 

@@ -14,6 +14,8 @@
 
 class CClock;
 class CImageWriteResult;
+class CMesh;
+class CMeshTexture;
 class CTeldViewGLDoc;
 class CUiServices;
 
@@ -76,8 +78,8 @@ public:
     // The classification behind it, for a context format (or none at all).
     static int ClassifyContext(bool bValid, int nMajor, int nMinor, bool bCoreProfile, bool bGLES);
 
-    // The document changed (new file, new scene): materials, selected name, default view, and a
-    // frame drawn before returning.
+    // The document changed (new document, a file opened): the spin period back to 10 ms, what
+    // follows every load (OnSceneLoaded), and a frame drawn before returning.
     void OnUpdate();
     // Viewport and projection for a client area of cx by cy pixels.
     void OnSize(int cx, int cy);
@@ -122,6 +124,23 @@ public:
     // After the camera may have moved (a new scene time, a transform): the view transform is
     // reloaded and the window updated later. Never draws by itself.
     void RefreshCameraView();
+
+    // Reading new content for Load Scene, the STL imports and the command line, with the view's
+    // context current for the display lists. False after the reader's message: "Error reading
+    // scene file." with a second line naming the file that could not be read, or "Error reading
+    // STL file.". nMode is STL_BINARY, STL_ASCII, or STL_BY_CONTENT (the command line); the STL
+    // import shows the wait cursor until after its message. Neither touches the view.
+    bool ReadScene(const std::string& strPath);
+    bool ReadSTL(const std::string& strPath, int nMode);
+    // What follows every successful load (File > Open, the command line, Load Scene, the
+    // imports), in this order: pane 103 names the current object, the materials are applied,
+    // the default view fits the new scene (ending a spin), the keyframe guide is hidden, every
+    // object is posed at time 0 and the camera view is reloaded; the window is updated later.
+    void OnSceneLoaded();
+    // After the scene changed without a successful load (Clear Scene, a failed load that may
+    // have changed it, such as a scene file that failed half way): pane 103 names the current
+    // object and the window is updated later. Nothing else: no refit, no new pose.
+    void OnSceneChanged();
 
     // Window timers: each id has its own precise QTimer delivering to OnTimer (10 ms at least).
     // SetTimer returns the id, or 0 for an id the view does not know.
@@ -177,6 +196,8 @@ private:
     void RegisterTimerCommands();
     void RegisterKeyframeCommands();
     void RegisterCaptureCommands();
+    void RegisterSceneCommands();
+    void RegisterTextureCommands();
 
     // Mouse and keys; each handled change is followed by SetupView and an update.
     void OnLButtonDown(QPoint point);
@@ -217,6 +238,30 @@ private:
     bool CaptureFrame();
     // A writer's failure in a message box (nothing when it has nothing to say).
     void ReportWriteResult(const CImageWriteResult& result);
+
+    void OnFileMakeScene();
+    void OnUpdateFileMakeScene(CCmdUI& ui);
+    void OnFileLoadScene();
+    void OnFileClearScene();
+    // Clear Scene and Write Scene to OFF: only in scene mode.
+    void OnUpdateSceneMode(CCmdUI& ui);
+    void OnImportSTL(int nMode);
+    // The four writers, by command id.
+    void OnExportScene(int nID);
+    // The command's file dialog; false when cancelled.
+    bool AskForSceneFile(int nID, std::string& strPath);
+
+    void OnViewTextureMap();
+    void OnUpdateViewTextureMap(CCmdUI& ui);
+    void OnTextureLoad();
+    void OnTextureCheckerboard();
+    // Load and Generate: a mesh with texture coordinates is current.
+    void OnUpdateTextureCommand(CCmdUI& ui);
+    // The current object when it is a mesh with texture coordinates, else null.
+    CMesh* CurrentTexturableMesh() const;
+    // Gives the current mesh the texture; with texturing on, its list is rebuilt and the window
+    // updated. False when the texture could not be built (the mesh keeps its old one).
+    bool ApplyTexture(CMesh& mesh, const CMeshTexture& texture);
 
     // The modelview half of SetupView: the camera's view transform and a world-fixed light.
     void LoadViewTransform();

@@ -117,7 +117,7 @@ void CTeldViewGLView::OnEditCopy()
 
 bool CTeldViewGLView::AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath)
 {
-    return Ui().RunFileDialog(SFileDialogRequest::SaveFile(pszExtension, INITIAL_NAME, pszFilter), strPath) &&
+    return Ui().RunFileDialog(SFileDialogRequest::Save(pszExtension, INITIAL_NAME, pszFilter), strPath) &&
            !strPath.empty();
 }
 

@@ -18,8 +18,8 @@ const char* const KEYFRAME_FILTER = "Keyframe File (*.kff)|*.kff|All Files (*.*)
 
 SFileDialogRequest KeyframeFileRequest(bool bOpen, const std::string& strObjectName)
 {
-    return bOpen ? SFileDialogRequest::OpenFile("kff", strObjectName, KEYFRAME_FILTER)
-                 : SFileDialogRequest::SaveFile("kff", strObjectName, KEYFRAME_FILTER);
+    return bOpen ? SFileDialogRequest::Open("kff", strObjectName, KEYFRAME_FILTER)
+                 : SFileDialogRequest::Save("kff", strObjectName, KEYFRAME_FILTER);
 }
 } // namespace
 

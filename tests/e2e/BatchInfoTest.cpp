@@ -75,7 +75,7 @@ TEST_F(BatchTest, SceneInfoListsTheCameraFirst)
     EXPECT_EQ(nMeshes, 2u);
     EXPECT_NE(run.strOut.find("Current Position: 2.000 0.000 0.000\n"), std::string::npos);
 
-    // The bundled scene loads from the repository root, where its relative names point.
+    // The bundled scene loads from the repository root too (its names are found beside it).
     const std::string strCommand = "cd " + Quote(EXAMPLES + "/..") + " && " + Quote(TELDVIEW_EXE) +
                                    " --info examples/scene.scn > /dev/null 2>&1";
     EXPECT_EQ(std::system(strCommand.c_str()), 0);

@@ -130,6 +130,8 @@ protected:
         glOrtho(-EXTENT, EXTENT, -EXTENT, EXTENT, -10.0, 10.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
+        const GLfloat fLightDirection[4] = {0, 0, 1, 0};
+        glLightfv(GL_LIGHT0, GL_POSITION, fLightDirection);
         for (GLenum nCap : {GL_DEPTH_TEST, GL_LIGHT0, GL_LIGHTING})
             glEnable(nCap);
         for (GLenum nCap : {GL_POLYGON_OFFSET_FILL, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D})
@@ -323,5 +325,88 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
     }
     pMesh.reset();
     EXPECT_EQ(glIsList(nOld), GL_FALSE);
+}
+
+// A wavy sheet of 10 x 10 cells with colours and texture coordinates, each cell another kind of
+// face, by its corners a b c d and points m below its bottom edge, n above it (concave: the
+// tessellator's sweep) and z on it: two triangles, a quad, two pentagons, a point twice, a quad
+// wound the other way, and a sliver with a flat triangle.
+std::string MixedSheetOFF()
+{
+    std::string vertices, faces;
+    int nVertices = 0, nFaces = 0;
+    const auto vertex = [&](double x, double y)
+    {
+        for (double d : {x, y, 0.3 * std::sin(2 * x) * std::cos(3 * y), nVertices % 5 * 0.25,
+                         nVertices % 3 * 0.5, nVertices % 7 / 6.0, x * 0.8, y * 0.6})
+            vertices += std::to_string(d) + " ";
+        vertices += "\n";
+        return nVertices++;
+    };
+    for (int j = 0; j <= 10; ++j)
+        for (int i = 0; i <= 10; ++i)
+            vertex(i * 0.2 - 1.0, j * 0.2 - 1.0);
+    const std::string kinds[] = {"abc acd", "abcd", "ambcd", "anbcd", "abbcd", "adcb", "abcz abz"};
+    for (int a = 0; a < 109; ++a)
+    {
+        const int corners[4] = {a, a + 1, a + 12, a + 11};
+        const double x = a % 11 * 0.2 - 0.9, y = a / 11 * 0.2 - 1.0;
+        std::string face;
+        for (char c : a % 11 == 10 ? std::string() : kinds[(a + a / 11) % 7] + " ")
+            if (c != ' ')
+                face += " " + std::to_string(c <= 'd' ? corners[c - 'a']
+                                                      : vertex(x, y + (c == 'm'   ? -0.04
+                                                                       : c == 'n' ? 0.1
+                                                                                  : 0)));
+            else
+            {
+                faces += std::to_string(std::count(face.begin(), face.end(), ' ')) + face + "\n";
+                face.clear();
+                ++nFaces;
+            }
+    }
+    return "STCOFF\n" + std::to_string(nVertices) + " " + std::to_string(nFaces) + " 0\n" + vertices + faces;
+}
+
+// Faces sent without the tessellator in long primitives, and the hidden-line fill colour sent
+// once, draw exactly the pixels of the tessellator's own per-face output, for every setting that
+// changes what reaches the faces, lit by the view's point light (flat shading lights each
+// triangle at its last vertex).
+TEST_F(MeshDisplayListTest, ShortcutsDrawTheTessellatorsPixels)
+{
+    std::unique_ptr<CMesh> pMesh = MeshFromOFF(MixedSheetOFF());
+    const uint8_t texels[12] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
+    pMesh->m_nTexture = GreenTexture();
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    const GLfloat fEyeLight[4] = {0, 0, 1, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, fEyeLight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.2, 0.2, -0.2, 0.2, 1.0, 10.0);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslated(0.0, 0.0, -2.5);
+    glRotated(-50.0, 1.0, 0.0, 0.0);
+    for (int nFlags = 0; nFlags < 64; ++nFlags)
+    {
+        pMesh->m_nShading = (nFlags & 1) != 0 ? FLAT : GOURAUD;
+        pMesh->m_bLighting = (nFlags & 2) == 0;
+        pMesh->m_bHasColors = (nFlags & 4) == 0;
+        pMesh->m_bTextureOn = (nFlags & 8) != 0;
+        pMesh->m_bCulling = (nFlags & 16) != 0;
+        std::vector<uint8_t> pictures[2];
+        for (bool bShortcuts : {false, true})
+        {
+            SetTessShortcuts(bShortcuts);
+            Draw(*pMesh, (nFlags & 32) != 0 ? HIDDEN : SHADED);
+            Context()->ReadPixels(pictures[bShortcuts]);
+        }
+        EXPECT_EQ(pictures[1], pictures[0]) << "flags " << nFlags;
+        EXPECT_GT(LitPixels(), SIZE * SIZE / 4);
+    }
+    SetTessShortcuts(true);
+    glDeleteTextures(1, &pMesh->m_nTexture);
+    pMesh->m_nTexture = 0;
 }
 } // namespace

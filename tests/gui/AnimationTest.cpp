@@ -97,17 +97,10 @@ TEST(Animation, PlaybackAdvancesOneUnitPerTickWhateverTheClock)
         pObject->AddPositionKey(PosKey(0, 0.0));
         pObject->AddPositionKey(PosKey(100, pObject == &mesh ? 10.0 : 3.0));
     }
-    // Spin, Play, Pause, Stop, Rewind: 'C'hecked, 'E'nabled or '-' disabled.
     const auto states = [&]
     {
-        std::string str;
-        for (const int nID :
-             {ID_VIEW_SPIN, ID_ANIMATION_PLAY, ID_ANIMATION_PAUSE, ID_ANIMATION_STOP, ID_ANIMATION_REWIND})
-        {
-            const CCmdUI ui = gui.app->Router().Update(nID);
-            str += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
-        }
-        return str;
+        return gui.States(
+            {ID_VIEW_SPIN, ID_ANIMATION_PLAY, ID_ANIMATION_PAUSE, ID_ANIMATION_STOP, ID_ANIMATION_REWIND});
     };
     EXPECT_EQ(states(), "EE---");
     gui.Execute(ID_VIEW_SPIN);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,17 @@ struct SGuiApp
     {
         Frame().OnIdleUpdate();
         return Frame().Pane(nID)->text();
+    }
+    // The commands' states in order: 'C'hecked, 'E'nabled or '-' disabled.
+    std::string States(std::initializer_list<int> ids) const
+    {
+        std::string strStates;
+        for (const int nID : ids)
+        {
+            const CCmdUI ui = app->Router().Update(nID);
+            strStates += ui.m_bChecked ? 'C' : ui.m_bEnabled ? 'E' : '-';
+        }
+        return strStates;
     }
 
     CScriptedUiServices ui;

@@ -43,7 +43,7 @@ protected:
     {
         try
         {
-            return m_doc.ReadSceneFile(strPath) ? 1 : 0;
+            return m_doc.ReadSceneFile(strPath, &m_strProblem) ? 1 : 0;
         }
         catch (const CArchiveException& e)
         {
@@ -58,6 +58,7 @@ protected:
             names.push_back(p->m_strName);
         return names;
     }
+    std::string m_strProblem; // of the last load
 };
 
 TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
@@ -89,18 +90,22 @@ TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
     EXPECT_FALSE(m_doc.EvaluateScene(100));
 }
 
-TEST_F(SceneFileTest, RelativeNamesAreTakenFromTheWorkingDirectory)
+TEST_F(SceneFileTest, RelativeNamesFromTheWorkingDirectoryElseBesideTheSceneFile)
 {
     fs::create_directory(m_dir / "sub");
     Write("sub/rel.scn", "SCENE 1 none.kff b.off one.kff");
+    const std::string strBeside = Write("beside.scn", "SCENE 1 none.kff b.off one.kff");
     const fs::path oldDir = fs::current_path();
     fs::current_path(m_dir);
     const int nFromWorkingDir = LoadFile("sub/rel.scn");
-    fs::current_path(m_dir / "sub"); // from the scene file's own folder, b.off is not found
+    fs::current_path(m_dir / "sub"); // b.off is neither here nor beside rel.scn, but beside beside.scn
     const int nFromSceneDir = LoadFile("rel.scn");
+    const int nBeside = LoadFile(strBeside);
+    Write("sub/b.off", ReadFile(m_dir / "a.off")); // the working directory's file comes first
+    const int nWorkingFirst = LoadFile(strBeside);
     fs::current_path(oldDir);
-    EXPECT_EQ(nFromWorkingDir, 1);
-    EXPECT_EQ(nFromSceneDir, -1);
+    EXPECT_EQ(std::tuple(nFromWorkingDir, nFromSceneDir, nBeside, nWorkingFirst), std::tuple(1, -1, 1, 1));
+    EXPECT_EQ(m_doc.m_pCurrentObject->m_vBoundsMax.x, 1.0);
 }
 
 TEST_F(SceneFileTest, RefusedFilesLeaveTheDocumentUnchanged)
@@ -122,31 +127,34 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheDocumentUnchanged)
     for (const std::string& strText : cases)
     {
         EXPECT_EQ(LoadFile(Write("refused.scn", strText)), 0) << strText;
+        EXPECT_EQ(m_strProblem, "Unable to read refused.scn: unexpected file format.");
         EXPECT_FALSE(m_doc.m_bScene);
         EXPECT_EQ(ObjectNames(), (Names{"Camera", "b.off"}));
         EXPECT_EQ(m_doc.m_pCurrentObject, m_doc.m_pCamera->m_pNext);
     }
     EXPECT_EQ(LoadFile(Path("absent.scn")), 0);
+    EXPECT_EQ(m_strProblem.find("Unable to open absent.scn: "), 0u);
     EXPECT_EQ(ObjectNames(), (Names{"Camera", "b.off"}));
 }
 
 TEST_F(SceneFileTest, FailuresAfterTheSceneWasCleared)
 {
     // Bad camera keyframes are ignored; a bad OFF file throws and a bad object keyframe file gives
-    // false, both keeping the meshes loaded so far, the last one current.
+    // false, both keeping the meshes loaded so far, the last one current, and blaming the file.
     const struct
     {
         const char *pszCamera, *pszMesh, *pszKeys;
         int nResult;
         Names names;
         int32_t nCameraKeys, nCurrentKeys;
+        const char* pszBlamed = "";
     } cases[] = {
         {"absent.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0},
         {"bad.kff", "b.off", "one.kff", 1, {"Camera", "a.off", "b.off", "a.off"}, 0, 0},
-        {"one.kff", "absent.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1},
-        {"one.kff", "broken.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1},
-        {"one.kff", "b.off", "absent.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0},
-        {"one.kff", "b.off", "bad.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0},
+        {"one.kff", "absent.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1, "absent.off"},
+        {"one.kff", "broken.off", "one.kff", -1, {"Camera", "a.off"}, 1, 1, "broken.off"},
+        {"one.kff", "b.off", "absent.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0, "absent.kff"},
+        {"one.kff", "b.off", "bad.kff", 0, {"Camera", "a.off", "b.off"}, 1, 0, "bad.kff"},
     };
     for (const auto& c : cases)
     {
@@ -160,6 +168,9 @@ TEST_F(SceneFileTest, FailuresAfterTheSceneWasCleared)
         EXPECT_EQ(m_doc.m_pCamera->CountPositionKeys(), c.nCameraKeys);
         EXPECT_TRUE(m_doc.m_pCurrentObject->m_pNext == nullptr && m_doc.m_pCurrentObject != m_doc.m_pCamera);
         EXPECT_EQ(m_doc.m_pCurrentObject->CountPositionKeys(), c.nCurrentKeys);
+        // "Unable to open NAME: ..." or "Unable to read NAME: ...".
+        EXPECT_EQ(m_strProblem.size() > 15 ? m_strProblem.substr(15, m_strProblem.find(':') - 15) : "",
+                  c.pszBlamed);
     }
 }
 } // namespace

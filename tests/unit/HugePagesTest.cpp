@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include "platform/HugePages.h"
+
+namespace
+{
+// Whether the mapping that holds address a asks for huge pages (flag "hg" in /proc/self/smaps).
+bool HugePagesAsked(const char* a)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    bool bInside = false;
+    for (std::string line; std::getline(smaps, line);)
+    {
+        uintptr_t nStart = 0, nEnd = 0;
+        if (std::sscanf(line.c_str(), "%zx-%zx ", &nStart, &nEnd) == 2)
+            bInside = nStart <= reinterpret_cast<uintptr_t>(a) && reinterpret_cast<uintptr_t>(a) < nEnd;
+        else if (bInside && line.rfind("VmFlags:", 0) == 0)
+            return (line + " ").find(" hg ") != std::string::npos;
+    }
+    return false;
+}
+
+TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlockAndRestartsOnlyWhereThatHelps)
+{
+    constexpr uintptr_t MB = 1 << 20, SIZE = 9 * MB;
+    std::unique_ptr<char[]> pPlain(new char[SIZE]), pBlock(NewHugeArray<char>(SIZE)),
+        pSmall(NewHugeArray<char>(MB));
+    char* const pFirst = pBlock.get() + (-reinterpret_cast<uintptr_t>(pBlock.get()) & (2 * MB - 1));
+    char* const pEnd = pFirst + (SIZE - (pFirst - pBlock.get())) / (2 * MB) * (2 * MB);
+    // Skipped where the C library asks for every block itself, or there are no huge pages.
+    if (std::filesystem::exists("/sys/kernel/mm/transparent_hugepage") && !HugePagesAsked(pPlain.get() + MB))
+    {
+        EXPECT_TRUE(HugePagesAsked(pFirst) && HugePagesAsked(pEnd - 1));
+        // The partial huge pages at the ends may hold other blocks.
+        EXPECT_FALSE(pFirst > pBlock.get() && HugePagesAsked(pFirst - 1));
+        EXPECT_FALSE(pEnd < pBlock.get() + SIZE && HugePagesAsked(pEnd));
+        EXPECT_FALSE(HugePagesAsked(pSmall.get() + MB / 2)); // no whole huge page inside
+    }
+
+    // Once, and only where the kernel waits to be asked.
+    EXPECT_EQ(HugePageHeapTunables("a=2", "always [madvise] never"), "a=2:glibc.malloc.hugetlb=1");
+    EXPECT_EQ(HugePageHeapTunables("a=2:glibc.malloc.hugetlb=1", "always [madvise] never"), std::nullopt);
+    EXPECT_EQ(HugePageHeapTunables(nullptr, "[always] madvise never"), std::nullopt);
+}
+} // namespace
