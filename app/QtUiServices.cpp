@@ -14,10 +14,11 @@ QString EveryFileAsStar(QString str)
 }
 } // namespace
 
-int CQtUiServices::MessageBox(const std::string& strText, unsigned nType)
+int CQtUiServices::MessageBox(const std::string& strText, unsigned nType, const std::string& strCaption)
 {
     QMessageBox box(m_pParent);
-    box.setWindowTitle(QStringLiteral("TeldViewGL"));
+    box.setWindowTitle(strCaption.empty() ? QStringLiteral("TeldViewGL")
+                                          : QString::fromStdString(strCaption));
     box.setText(QString::fromStdString(strText));
     switch (nType & 0xF0)
     {

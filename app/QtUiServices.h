@@ -14,7 +14,8 @@ public:
     // The window that owns the dialogs (may be set later, once the frame exists).
     void SetParentWindow(QWidget* pParent) { m_pParent = pParent; }
 
-    int MessageBox(const std::string& strText, unsigned nType = MB_OK) override;
+    int MessageBox(const std::string& strText, unsigned nType = MB_OK,
+                   const std::string& strCaption = std::string()) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     bool RunFileDialog(const SFileDialogRequest& request, std::string& strPath) override;

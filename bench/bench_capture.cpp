@@ -1,12 +1,12 @@
 // Picture export of a 1920 x 1080 frame in the offscreen context, for the bundled cube and the
-// million-triangle grid: the frame's drawing, the read-back into the DIB (24 and 32 bits), and
-// each writer in memory and to a file.
+// million-triangle grid, each loaded into a document and drawn in its default view by the
+// renderer the window and snapshots use: the frame's drawing, the read-back into the DIB (24 and
+// 32 bits), and each writer in memory and to a file.
 //
 //   bench_capture [runs]   (default 20; each figure is the median of the runs)
 //
 // Files go to a temporary folder that is removed at the end.
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -24,9 +24,13 @@
 #include "export/FrameCapture.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
-#include "formats/TokenReader.h"
+#include "platform/ArchiveException.h"
 #include "platform/OffscreenContext.h"
+#include "scene/Camera.h"
 #include "scene/Mesh.h"
+#include "scene/SceneRenderer.h"
+#include "scene/TeldViewGLDoc.h"
+#include "scene/ViewSettings.h"
 
 namespace
 {
@@ -49,25 +53,6 @@ double Median(int nRuns, const std::function<void()>& fn)
     return times[static_cast<size_t>(nRuns / 2)];
 }
 
-// Lit, shaded, the whole mesh in view from the front.
-void LookAt(const CMesh& mesh)
-{
-    const GLfloat fLightPosition[4] = {0.0f, 0.0f, 1.0f, 0.0f};
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    const double dDistance = 2.5 * mesh.m_dHalfExtent;
-    gluPerspective(45.0, static_cast<double>(WIDTH) / HEIGHT, 0.1 * dDistance, 10.0 * dDistance);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glLightfv(GL_LIGHT0, GL_POSITION, fLightPosition);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glTranslated(-mesh.m_vCenter.x, -mesh.m_vCenter.y, -mesh.m_vCenter.z - dDistance);
-    glRotated(30.0, 1.0, 1.0, 0.0);
-}
-
 bool Check(bool bOk, const char* pszWhat)
 {
     if (!bOk)
@@ -75,19 +60,21 @@ bool Check(bool bOk, const char* pszWhat)
     return bOk;
 }
 
-bool Measure(const char* pszName, std::string_view off, int nRuns, const std::string& strDir, bool bFirst)
+bool Measure(const std::string& strMesh, int nRuns, const std::string& strDir, bool bFirst)
 {
-    CMesh mesh;
-    if (!Check(mesh.ReadOFFBuffer(off, pszName), "reading the mesh"))
-        return false;
-    const uint32_t nList = mesh.BuildDisplayList();
-    LookAt(mesh);
-    const auto draw = [nList]
+    CTeldViewGLDoc doc;
+    try
     {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glCallList(nList);
-        glFinish();
-    };
+        doc.LoadMeshFile(strMesh, false);
+    }
+    catch (const CArchiveException&)
+    {
+        return Check(false, "reading the mesh");
+    }
+    CViewSettings settings;
+    SceneRenderer::FitDefaultView(settings, doc);
+    SceneRenderer::SetupView(settings, *doc.m_pCamera, WIDTH, HEIGHT);
+    const auto draw = [&doc] { SceneRenderer::DrawFrame(doc); };
     draw();
     const double dDraw = Median(nRuns, draw);
 
@@ -130,9 +117,10 @@ bool Measure(const char* pszName, std::string_view off, int nRuns, const std::st
     if (!Check(bOk, "a writer"))
         return false;
 
-    std::printf("%s: %d triangles, %dx%d, %zu lit pixels, median of %d runs\n", pszName, mesh.m_nFaces, WIDTH,
-                HEIGHT, nLit, nRuns);
-    std::printf("  draw (glCallList + glFinish)      %7.2f ms\n", dDraw);
+    const CMesh& mesh = *static_cast<const CMesh*>(doc.m_pCurrentObject);
+    std::printf("%s: %d faces, %dx%d, %zu lit pixels, median of %d runs\n", mesh.m_strName.c_str(),
+                mesh.m_nFaces, WIDTH, HEIGHT, nLit, nRuns);
+    std::printf("  draw (clear, lists, glFinish)     %7.2f ms\n", dDraw);
     if (bFirst)
         std::printf(
             "  first capture of the process      %7.2f ms  (24-bit, memory touched for the first time)\n",
@@ -147,7 +135,7 @@ bool Measure(const char* pszName, std::string_view off, int nRuns, const std::st
     std::printf("  JPEG 32-bit in memory             %7.2f ms\n", dJpeg32);
     std::printf("  EMF in memory / to file           %7.2f / %.2f ms\n", dEmf, dEmfFile);
     std::printf("  fresh capture + JPEG in memory    %7.2f ms beyond the draw\n", dFresh24 + dJpeg24);
-    glDeleteLists(nList, 1);
+    std::printf("  kept capture + JPEG to file       %7.2f ms beyond the draw\n", dKept24 + dJpegFile);
     return true;
 }
 } // namespace
@@ -169,14 +157,14 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    std::string strCube;
-    if (!Check(ReadWholeFile(TELDVIEW_EXAMPLES_DIR "/cube.off", strCube), "reading examples/cube.off"))
-        return 1;
+    SceneRenderer::SetBaselineState(CViewSettings(), WIDTH, HEIGHT);
     std::string strTemplate = (std::filesystem::temp_directory_path() / "bench_capture.XXXXXX").string();
     if (!Check(mkdtemp(strTemplate.data()) != nullptr, "making a temporary folder"))
         return 1;
-    const bool bOk = Measure("cube.off", strCube, nRuns, strTemplate, true) &&
-                     Measure("grid.off", GridOffText(1000, 500), nRuns, strTemplate, false);
+    const std::string strGrid = strTemplate + "/grid.off";
+    const bool bOk = Check(WriteGridOff(strGrid, 1000, 500), "writing the grid") &&
+                     Measure(TELDVIEW_EXAMPLES_DIR "/cube.off", nRuns, strTemplate, true) &&
+                     Measure(strGrid, nRuns, strTemplate, false);
     std::filesystem::remove_all(strTemplate);
     return bOk ? 0 : 1;
 }

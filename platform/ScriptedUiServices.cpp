@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
-int CScriptedUiServices::MessageBox(const std::string& strText, unsigned nType)
+int CScriptedUiServices::MessageBox(const std::string& strText, unsigned nType, const std::string& strCaption)
 {
-    (void)nType;
     m_messages.push_back(strText);
-    if (m_bEchoToStderr)
+    m_captions.push_back(strCaption);
+    m_messageTypes.push_back(nType);
+    if (m_bEchoToStderr && !strCaption.empty())
+        std::fprintf(stderr, "%s: %s\n", strCaption.c_str(), strText.c_str());
+    else if (m_bEchoToStderr)
         std::fprintf(stderr, "%s\n", strText.c_str());
     if (m_messageAnswers.empty())
         return IDOK;

@@ -12,13 +12,17 @@
 class CScriptedUiServices : public CUiServices
 {
 public:
-    int MessageBox(const std::string& strText, unsigned nType = MB_OK) override;
+    int MessageBox(const std::string& strText, unsigned nType = MB_OK,
+                   const std::string& strCaption = std::string()) override;
     void BeginWaitCursor() override { ++m_nWaitCursorDepth, ++m_nWaitCursorShown; }
     void EndWaitCursor() override { --m_nWaitCursorDepth; }
     bool RunFileDialog(const SFileDialogRequest& request, std::string& strPath) override;
     bool ChooseColor(uint32_t& crColor, void* pOwner) override;
 
     std::vector<std::string> m_messages;
+    // The caption and the type of each message, in the same order.
+    std::vector<std::string> m_captions;
+    std::vector<unsigned> m_messageTypes;
     std::vector<SFileDialogRequest> m_fileRequests;
     std::deque<int> m_messageAnswers;
     std::deque<std::string> m_fileAnswers;

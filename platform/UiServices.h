@@ -54,8 +54,10 @@ class CUiServices
 public:
     virtual ~CUiServices() = default;
 
-    // Shows a modal message; returns the button pressed (IDOK for a plain message).
-    virtual int MessageBox(const std::string& strText, unsigned nType = MB_OK) = 0;
+    // Shows a modal message titled strCaption (empty: the program's own title); returns the
+    // button pressed (IDOK for a plain message).
+    virtual int MessageBox(const std::string& strText, unsigned nType = MB_OK,
+                           const std::string& strCaption = std::string()) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
     // True with the chosen path; false when the user cancelled.

@@ -1,7 +1,6 @@
 #include "view/TeldViewGLView.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <QEventLoop>
 #include <QOpenGLContext>
@@ -17,15 +16,12 @@
 #include "platform/UiServices.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
+#include "scene/SceneRenderer.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
 
 namespace
 {
-// A colour byte becomes a float through this single-precision factor, as everywhere else.
-constexpr float BYTE_TO_FLOAT = 0.003921569f;
-// The far distance when the scene bounds give none (no mesh, or a scene emptied again).
-constexpr float FALLBACK_FAR_PLANE = 800.0f;
 // How long OnUpdate waits for a repaint the window has put off.
 constexpr int MAX_DRAW_WAIT_MS = 250;
 
@@ -33,18 +29,6 @@ const CClock& DefaultClock()
 {
     static const CSteadyClock s_clock;
     return s_clock;
-}
-
-void SendColor(GLenum nFace, GLenum nName, const float pfColor[3])
-{
-    const GLfloat color[4] = {pfColor[0], pfColor[1], pfColor[2], 1.0f};
-    glMaterialfv(nFace, nName, color);
-}
-
-void SendLightColor(GLenum nName, const float pfColor[3])
-{
-    const GLfloat color[4] = {pfColor[0], pfColor[1], pfColor[2], 1.0f};
-    glLightfv(GL_LIGHT0, nName, color);
 }
 } // namespace
 
@@ -100,6 +84,7 @@ void CTeldViewGLView::RegisterCommands()
     RegisterNavigationCommands();
     RegisterTimerCommands();
     RegisterKeyframeCommands();
+    RegisterCaptureCommands();
     RegisterSceneCommands();
     RegisterTextureCommands();
     RegisterRenderCommands();
@@ -172,36 +157,12 @@ void CTeldViewGLView::initializeGL()
 
 void CTeldViewGLView::SetBaselineState()
 {
-    glMatrixMode(GL_PROJECTION);
     const qreal dRatio = devicePixelRatioF();
     m_rcClient = SRect{0, 0, static_cast<int32_t>(std::lround(width() * dRatio)),
                        static_cast<int32_t>(std::lround(height() * dRatio))};
     if (m_rcClient.bottom < 1)
         m_rcClient.bottom = 1;
-    m_fAspect = static_cast<float>(static_cast<double>(m_rcClient.right) / m_rcClient.bottom);
-    gluPerspective(m_fFovY, m_fAspect, m_fNearPlane, m_fFarPlane);
-
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glClearColor(static_cast<float>(m_crBackground & 0xFF) * BYTE_TO_FLOAT,
-                 static_cast<float>((m_crBackground >> 8) & 0xFF) * BYTE_TO_FLOAT,
-                 static_cast<float>((m_crBackground >> 16) & 0xFF) * BYTE_TO_FLOAT, 1.0f);
-    ApplyMaterials();
-
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glShadeModel(GL_SMOOTH);
-    // The offset itself is enabled only inside hidden-line lists; culling only inside lists
-    // that ask for it.
-    glPolygonOffset(1.0f, 1.0f);
-    glCullFace(GL_BACK);
-
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-    const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
-    ApplyLight();
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHTING);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    m_fAspect = SceneRenderer::SetBaselineState(*this, m_rcClient.right, m_rcClient.bottom);
 }
 
 void CTeldViewGLView::resizeEvent(QResizeEvent* pEvent)
@@ -239,28 +200,7 @@ void CTeldViewGLView::OnDraw()
     if (!guard.IsCurrent() || !m_bGLReady)
         return;
     const uint32_t dwStart = m_pClock->GetTickCount();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const CSceneObject* pObject = m_pDocument->m_pObjectList->m_pNext; pObject != nullptr;
-         pObject = pObject->m_pNext)
-    {
-        if (pObject->GetType() != OBJECT_MESH)
-            continue;
-        double m[16];
-        pObject->GetMatrix(m);
-        glPushMatrix();
-        glMultMatrixd(m);
-        glCallList(static_cast<const CMesh*>(pObject)->m_nDisplayList);
-        glPopMatrix();
-    }
-    if (m_pDocument->m_nGuideList != 0)
-    {
-        glPushMatrix();
-        glCallList(m_pDocument->m_nGuideList);
-        glPopMatrix();
-    }
-    // The widget hands the finished picture to the window's composition after paintGL; waiting
-    // here keeps the measured time that of the whole drawing, not of queuing the commands.
-    glFinish();
+    SceneRenderer::DrawFrame(*m_pDocument);
     m_nFrameTime = static_cast<int32_t>(m_pClock->GetTickCount() - dwStart);
 
     if (m_bSpinning)
@@ -315,65 +255,29 @@ void CTeldViewGLView::OnDestroy()
 void CTeldViewGLView::SetupView()
 {
     CGLContextGuard guard(*this);
-    if (!guard.IsCurrent())
-        return;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    const int32_t nHeight = m_rcClient.bottom < 1 ? 1 : m_rcClient.bottom;
-    m_fAspect = static_cast<float>(static_cast<double>(m_rcClient.right) / nHeight);
-    gluPerspective(m_fFovY, m_fAspect, m_fNearPlane, m_fFarPlane);
-
-    LoadViewTransform();
+    if (guard.IsCurrent())
+        m_fAspect =
+            SceneRenderer::SetupView(*this, *m_pDocument->m_pCamera, m_rcClient.right, m_rcClient.bottom);
 }
 
 void CTeldViewGLView::ResetView()
 {
     if (m_bSpinning)
         StopSpin(false);
-    const double* b = m_pDocument->m_dSceneBounds;
-    const double ex = b[BOUNDS_MAX_X] - b[BOUNDS_MIN_X];
-    const double ey = b[BOUNDS_MAX_Y] - b[BOUNDS_MIN_Y];
-    const double ez = b[BOUNDS_MAX_Z] - b[BOUNDS_MIN_Z];
-    double dExtent = ex > ey ? ex : ey;
-    if (ez > dExtent)
-        dExtent = ez;
-    // Without a mesh (or after a scene was emptied) the bounds are still inverted and give no
-    // distance at all; a fixed far plane then serves, as only the background is drawn.
-    const bool bUsable = std::isfinite(dExtent) && dExtent > 0.0;
-    m_fFarPlane = bUsable ? static_cast<float>(dExtent * 25.0) : FALLBACK_FAR_PLANE;
-
-    CCamera* pCamera = m_pDocument->m_pCamera;
-    pCamera->m_qOrientation = CQuaternion();
-    const double dDistance = m_pDocument->m_bHasMesh && bUsable ? 2.5 * dExtent : 0.0;
-    pCamera->m_vPosition = CVector3(0.0, 0.0, dDistance);
+    SceneRenderer::FitDefaultView(*this, *m_pDocument);
     SetupView();
 }
 
 void CTeldViewGLView::ApplyMaterials()
 {
     CGLContextGuard guard(*this);
-    if (!guard.IsCurrent())
-        return;
-    SendColor(GL_FRONT, GL_AMBIENT, m_fOuterAmbient);
-    SendColor(GL_FRONT, GL_DIFFUSE, m_fOuterDiffuse);
-    SendColor(GL_FRONT, GL_SPECULAR, m_fOuterSpecular);
-    glMaterialf(GL_FRONT, GL_SHININESS, m_fOuterShininess);
-    SendColor(GL_BACK, GL_AMBIENT, m_fInnerAmbient);
-    SendColor(GL_BACK, GL_DIFFUSE, m_fInnerDiffuse);
-    SendColor(GL_BACK, GL_SPECULAR, m_fInnerSpecular);
-    glMaterialf(GL_BACK, GL_SHININESS, m_fInnerShininess);
+    if (guard.IsCurrent())
+        SceneRenderer::ApplyMaterials(*this);
 }
 
 void CTeldViewGLView::ApplyLight()
 {
     CGLContextGuard guard(*this);
-    if (!guard.IsCurrent())
-        return;
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    if (m_bLightRelToView)
-        glLightfv(GL_LIGHT0, GL_POSITION, m_fLightPosition);
-    SendLightColor(GL_DIFFUSE, m_fLightDiffuse);
-    SendLightColor(GL_AMBIENT, m_fLightAmbient);
-    SendLightColor(GL_SPECULAR, m_fLightSpecular);
+    if (guard.IsCurrent())
+        SceneRenderer::ApplyLight(*this);
 }

@@ -8,9 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "export/Dib.h"
 #include "platform/CmdTarget.h"
+#include "scene/ViewSettings.h"
 
 class CClock;
+class CImageWriteResult;
 class CMesh;
 class CMeshTexture;
 class CSceneObject;
@@ -39,10 +42,10 @@ enum
 
 // The one view: owns the GL context (through QOpenGLWidget), keeps the projection and the
 // camera transform in the GL matrix stacks, draws the scene as one display-list call per object,
-// holds materials and light, times each frame and feeds the status panes 101 to 103.
-// Between frames the matrix mode is modelview and the modelview matrix holds exactly the
-// camera's view transform.
-class CTeldViewGLView : public QOpenGLWidget, public CCmdTarget
+// holds materials and light (its CViewSettings members), times each frame and feeds the status
+// panes 101 to 103. Between frames the matrix mode is modelview and the modelview matrix holds
+// exactly the camera's view transform.
+class CTeldViewGLView : public QOpenGLWidget, public CCmdTarget, public CViewSettings
 {
     Q_OBJECT
 
@@ -146,25 +149,10 @@ public:
     void KillTimer(unsigned nIDEvent);
     bool IsTimerActive(int nIDEvent) const;
 
+    // The far and near planes, background, materials, light and field of view are the
+    // CViewSettings members.
     SRect m_rcClient;
-    float m_fFarPlane = 800.0f;
-    float m_fNearPlane = 1.0f;
-    uint32_t m_crBackground = 0;
-    float m_fInnerAmbient[3] = {0.7f, 0.0f, 0.0f};
-    float m_fInnerDiffuse[3] = {0.7f, 0.0f, 0.0f};
-    float m_fInnerSpecular[3] = {0.7f, 0.7f, 0.7f};
-    float m_fOuterAmbient[3] = {0.0f, 0.0f, 0.7f};
-    float m_fOuterDiffuse[3] = {0.0f, 0.0f, 0.7f};
-    float m_fOuterSpecular[3] = {0.7f, 0.7f, 0.7f};
-    float m_fLightAmbient[3] = {0.3f, 0.3f, 0.3f};
-    float m_fLightDiffuse[3] = {1.0f, 1.0f, 1.0f};
-    float m_fLightSpecular[3] = {1.0f, 1.0f, 1.0f};
-    float m_fLightPosition[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    float m_fInnerShininess = 50.0f;
-    float m_fOuterShininess = 50.0f;
-    bool m_bLightRelToView = true;
     float m_fAspect = 1.0f;
-    float m_fFovY = 45.0f;
     QPoint m_ptLastMouse;
     bool m_bFrameFast = false;
     bool m_bFrameSlow = false;
@@ -208,6 +196,7 @@ private:
     void RegisterNavigationCommands();
     void RegisterTimerCommands();
     void RegisterKeyframeCommands();
+    void RegisterCaptureCommands();
     void RegisterSceneCommands();
     void RegisterTextureCommands();
     void RegisterRenderCommands();
@@ -239,6 +228,19 @@ private:
     void OnAnimationMoveToTime();
     void OnAnimationWriteKeyframes();
     void OnAnimationLoadKeyframes();
+
+    void OnExportMetafile();
+    void OnExportBitmap();
+    void OnExportJpeg();
+    void OnEditCopy();
+    // The save dialog of a picture command; false when cancelled.
+    bool AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath);
+    // Draws a fresh frame and reads exactly the client area of the view's own framebuffer into
+    // m_dibCapture. False, with m_dibCapture empty and a message shown, for a view of zero
+    // width or height, without a context, or when the read fails.
+    bool CaptureFrame();
+    // A writer's failure in a message box (nothing when it has nothing to say).
+    void ReportWriteResult(const CImageWriteResult& result);
 
     void OnFileMakeScene();
     void OnUpdateFileMakeScene(CCmdUI& ui);
@@ -320,4 +322,6 @@ private:
     uint64_t m_nFramesPainted = 0;
     int m_nContextProblem = CONTEXT_OK;
     bool m_bContextReported = false;
+    // Kept between captures so that its memory is touched only once.
+    CDib m_dibCapture;
 };

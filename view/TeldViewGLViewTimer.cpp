@@ -1,13 +1,12 @@
 // Spin and playback: the two window timers, their one handler, and the commands that start and
 // stop them.
-#include <GL/gl.h>
-
 #include <algorithm>
 
 #include "animation/SceneTime.h"
 #include "platform/Clock.h"
 #include "platform/CommandIds.h"
 #include "scene/Camera.h"
+#include "scene/SceneRenderer.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
 #include "view/TeldViewGLView.h"
@@ -147,17 +146,7 @@ void CTeldViewGLView::RefreshCameraView()
 
 void CTeldViewGLView::LoadViewTransform()
 {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const CCamera* pCamera = m_pDocument->m_pCamera;
-    double m[16];
-    pCamera->GetMatrix(m);
-    m[12] = m[13] = m[14] = 0.0;
-    glMultMatrixd(m);
-    glTranslated(-pCamera->m_vPosition.x, -pCamera->m_vPosition.y, -pCamera->m_vPosition.z);
-    // A world-fixed light is transformed with the camera.
-    if (!m_bLightRelToView)
-        glLightfv(GL_LIGHT0, GL_POSITION, m_fLightPosition);
+    SceneRenderer::LoadViewTransform(*this, *m_pDocument->m_pCamera);
 }
 
 // One handler for both timers, the spin first; the id is not examined. It also runs inside the

@@ -1,12 +1,14 @@
 #include "app/batch/BatchMode.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "animation/SceneTime.h"
 #include "app/batch/BatchInputs.h"
+#include "app/batch/BatchSnapshot.h"
 #include "formats/FileKind.h"
 #include "platform/DataExchange.h"
 #include "platform/SafeFileWriter.h"
@@ -20,6 +22,7 @@ const char* const USAGE =
     "usage: teldviewgl [FILE]\n"
     "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
+    "       teldviewgl --snapshot OUT [--size WxH] FILE...\n"
     "       teldviewgl --help\n"
     "\n"
     "  FILE                 open FILE in the viewer\n"
@@ -30,6 +33,12 @@ const char* const USAGE =
     "                       .off (one mesh as it is, several as one scene), .stl (binary),\n"
     "                       .pts (point cloud)\n"
     "  --ascii              with --convert to .stl: write ASCII STL\n"
+    "  --snapshot OUT FILE...\n"
+    "                       load the files and write the picture of the default view to OUT,\n"
+    "                       drawn without a display, by its extension: .bmp, .jpg or .jpeg,\n"
+    "                       .emf\n"
+    "  --size WxH           with --snapshot: the picture's size in pixels, 1 to 16384 a side\n"
+    "                       (default 800x600)\n"
     "  --help               show this text\n"
     "  --version            print the program's version\n"
     "\n"
@@ -44,6 +53,10 @@ struct SOptions
     bool bAscii = false;
     bool bTime = false;
     int32_t nTime = 0;
+    bool bSnapshot = false;
+    bool bSize = false;
+    int nWidth = 800;
+    int nHeight = 600;
     std::string strOut;
     std::vector<std::string> files;
 };
@@ -57,6 +70,21 @@ int Usage(const std::string& strProblem)
 bool IsOption(const std::string& arg)
 {
     return arg.size() > 1 && arg[0] == '-';
+}
+
+// "WxH" with both sides from 1 to MAX_SNAPSHOT_SIDE.
+bool ParseSize(const std::string& strSize, int& nWidth, int& nHeight)
+{
+    const size_t nX = strSize.find_first_of("xX");
+    if (nX == std::string::npos)
+        return false;
+    const auto side = [](const char* pFirst, const char* pLast, int& n)
+    {
+        const auto [pEnd, ec] = std::from_chars(pFirst, pLast, n);
+        return ec == std::errc() && pEnd == pLast && n >= 1 && n <= MAX_SNAPSHOT_SIDE;
+    };
+    const char* p = strSize.data();
+    return side(p, p + nX, nWidth) && side(p + nX + 1, p + strSize.size(), nHeight);
 }
 
 // Options may stand in any order before the files. Returns -1 when parsing succeeded.
@@ -84,13 +112,21 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bTime = true;
             options.nTime = SceneTime::FromSeconds(dSeconds);
         }
-        else if (arg == "--convert")
+        else if (arg == "--convert" || arg == "--snapshot")
         {
             // An option where the output belongs is misplaced, not a file name to write over.
             if (i + 1 >= args.size() || IsOption(args[i + 1]))
-                return Usage("--convert needs an output file");
-            options.bConvert = true;
+                return Usage(arg + " needs an output file");
+            (arg == "--convert" ? options.bConvert : options.bSnapshot) = true;
             options.strOut = args[++i];
+        }
+        else if (arg == "--size")
+        {
+            if (i + 1 >= args.size() || !ParseSize(args[i + 1], options.nWidth, options.nHeight))
+                return Usage("--size needs WIDTHxHEIGHT, each from 1 to " +
+                             std::to_string(MAX_SNAPSHOT_SIDE));
+            ++i;
+            options.bSize = true;
         }
         else if (IsOption(arg) && options.files.empty())
             return Usage("unknown option " + arg);
@@ -177,20 +213,25 @@ int RunBatchMode(int argc, char** argv)
         std::fputs(USAGE, stdout);
         return 0;
     }
-    if (!options.bInfo && !options.bConvert)
-    {
-        if (options.bAscii)
-            return Usage("--ascii applies only to --convert");
-        if (options.bTime)
-            return Usage("--time applies only to --info");
-        return -1; // no batch operation: the window opens the file
-    }
-    if (options.bInfo && options.bConvert)
-        return Usage("--info and --convert cannot be combined");
+    const int nOperations = int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot);
+    if (options.bAscii && !options.bConvert)
+        return Usage("--ascii applies only to --convert");
     if (options.bTime && !options.bInfo)
         return Usage("--time applies only to --info");
+    if (options.bSize && !options.bSnapshot)
+        return Usage("--size applies only to --snapshot");
+    if (nOperations == 0)
+        return -1; // no batch operation: the window opens the file
+    if (nOperations > 1)
+        return Usage("--info, --convert and --snapshot cannot be combined");
     if (options.files.empty())
         return Usage("no input file");
+    if (options.bSnapshot)
+    {
+        if (SnapshotKind(options.strOut) == SNAPSHOT_NONE)
+            return Usage("the output must end in .bmp, .jpg, .jpeg or .emf: " + options.strOut);
+        return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files);
+    }
 
     // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.
     CTeldViewGLDoc doc;

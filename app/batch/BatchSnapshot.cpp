@@ -1,0 +1,100 @@
+#include "app/batch/BatchSnapshot.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "app/batch/BatchInputs.h"
+#include "export/BitmapExport.h"
+#include "export/FrameCapture.h"
+#include "export/JpegExport.h"
+#include "export/MetafileExport.h"
+#include "formats/FileKind.h"
+#include "platform/FileName.h"
+#include "platform/OffscreenContext.h"
+#include "scene/Camera.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
+#include "scene/SceneRenderer.h"
+#include "scene/TeldViewGLDoc.h"
+#include "scene/ViewSettings.h"
+
+namespace
+{
+CImageWriteResult WritePicture(int nKind, const std::string& strPath, const CDib& dib)
+{
+    switch (nKind)
+    {
+    case SNAPSHOT_BITMAP:
+        return WriteBitmapFile(strPath, dib);
+    case SNAPSHOT_JPEG:
+        return WriteJpegFile(strPath, dib, JPEG_QUALITY);
+    default:
+        return WriteMetafile(strPath, dib);
+    }
+}
+} // namespace
+
+int SnapshotKind(const std::string& strPath)
+{
+    const std::string strName = FileNameOfPath(strPath);
+    const size_t nDot = strName.rfind('.');
+    if (nDot == std::string::npos)
+        return SNAPSHOT_NONE;
+    std::string strExt = strName.substr(nDot + 1);
+    std::transform(strExt.begin(), strExt.end(), strExt.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (strExt == "bmp")
+        return SNAPSHOT_BITMAP;
+    if (strExt == "jpg" || strExt == "jpeg")
+        return SNAPSHOT_JPEG;
+    if (strExt == "emf")
+        return SNAPSHOT_METAFILE;
+    return SNAPSHOT_NONE;
+}
+
+int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files)
+{
+    // One OFF file is read on a worker while the context starts, as the window reads it while
+    // it opens.
+    std::unique_ptr<CMeshPreloader> pPreload;
+    if (files.size() == 1 && InputKind(files[0]) == INPUT_OFF)
+        pPreload = std::make_unique<CMeshPreloader>(files[0]);
+    // The context comes before the document: loading compiles each mesh's display list into it.
+    COffscreenContext context;
+    if (!context.Create(nWidth, nHeight))
+    {
+        std::fprintf(stderr, "Cannot draw the picture: %s\n", context.GetError().c_str());
+        return 1;
+    }
+    CViewSettings settings;
+    SceneRenderer::SetBaselineState(settings, nWidth, nHeight);
+    // Declared after the context, so that it deletes its lists while the context still lives.
+    CTeldViewGLDoc doc;
+    std::unique_ptr<CMesh> pMesh = pPreload ? pPreload->Take() : nullptr;
+    if (pMesh && doc.AdoptMesh(pMesh.get(), false))
+        pMesh.release();
+    // A file the worker could not read is read again here, which reports it.
+    else if (!LoadBatchInputs(doc, files))
+        return 1;
+    // As the window does after loading a scene: the fit first, then the pose at time 0.
+    SceneRenderer::FitDefaultView(settings, doc);
+    doc.EvaluateScene(0);
+    SceneRenderer::SetupView(settings, *doc.m_pCamera, nWidth, nHeight);
+    SceneRenderer::DrawFrame(doc);
+
+    CDib dib;
+    if (!dib.Create(nWidth, nHeight, 24) || !CaptureFramebuffer(dib))
+    {
+        std::fprintf(stderr, "The picture of the view could not be captured. %s\n", strOut.c_str());
+        return 1;
+    }
+    const CImageWriteResult result = WritePicture(SnapshotKind(strOut), strOut, dib);
+    if (result.m_bOk)
+        return 0;
+    if (!result.m_strCaption.empty())
+        std::fprintf(stderr, "%s\n", result.m_strCaption.c_str());
+    std::fprintf(stderr, "%s\n", result.m_strText.c_str());
+    return 1;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+class CCamera;
+class CTeldViewGLDoc;
+class CViewSettings;
+
+// Drawing the document's scene with fixed-function OpenGL, shared by the window's view and by
+// snapshots without a window, so that both set the same state, fit the same default view and
+// draw the same frame. Every function works on the current context; without one the GL calls
+// do nothing.
+namespace SceneRenderer
+{
+// The state the display lists rely on: depth test, lighting with light 0 and two-sided
+// lighting, smooth shading, fill mode for both faces, culling off with the back face selected,
+// the polygon offset that hidden-line lists enable, unpack alignment 1; the background as clear
+// colour, the materials and the light; then the projection for an nWidth x nHeight client area.
+// Leaves the modelview matrix selected, holding the identity. Returns the aspect ratio.
+float SetBaselineState(const CViewSettings& settings, int32_t nWidth, int32_t nHeight);
+
+// Front faces take the outer material, back faces the inner one.
+void ApplyMaterials(const CViewSettings& settings);
+// Selects the modelview matrix and loads the identity; sends an eye-fixed light's position,
+// then the light's diffuse, ambient and specular colours. The caller loads the camera
+// transform again afterwards.
+void ApplyLight(const CViewSettings& settings);
+
+// The perspective projection for an nWidth x nHeight client area (a height below 1 counts as
+// 1), then the camera's view transform. Returns the aspect ratio.
+float SetupView(const CViewSettings& settings, const CCamera& camera, int32_t nWidth, int32_t nHeight);
+// The camera's view transform alone: the modelview matrix holds the transposed rotation of the
+// camera times the translation by its negated position; a world-fixed light's position is sent
+// under it, so that it stays put in the world.
+void LoadViewTransform(const CViewSettings& settings, const CCamera& camera);
+
+// The default view of the scene bounds: the far plane 25 times the largest extent, the camera
+// unrotated on the z axis at 2.5 times that extent (at the origin without a mesh). Bounds that
+// give no extent (no mesh, an emptied scene) leave a far plane of 800. Loads nothing into GL.
+void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc);
+
+// One frame: clears colour and depth, calls every mesh's display list under its own matrix,
+// then the keyframe guide list if there is one, and waits for OpenGL to finish. Relies on the
+// modelview matrix holding the camera transform, and leaves it so.
+void DrawFrame(const CTeldViewGLDoc& doc);
+} // namespace SceneRenderer
