@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 
+#include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
 #include "formats/StlFormat.h"
 #include "formats/TokenReader.h"
@@ -181,22 +182,59 @@ bool StoreBinaryFacets(const char* p, size_t nFacets, double* pRecord)
     return nBad == 0;
 }
 
-// Reads up to nBytes, fewer only at the end of the file; the count read, or -1 on an error.
-ssize_t ReadUpTo(int fd, char* p, size_t nBytes)
+// "facet normal" n n n "outer loop vertex" v v v "vertex" v v v "vertex" v v v "endloop
+// endfacet": 21 tokens whose words are not compared; the vertices go to three records of six
+// doubles from pRecord on.
+bool ReadAsciiFacet(CTokenReader& in, double* pRecord)
 {
-    size_t nRead = 0;
-    while (nRead < nBytes)
+    return SkipWords(in, 2) && SkipNumber(in) && SkipNumber(in) && SkipNumber(in) && SkipWords(in, 3) &&
+           ReadVertex(in, pRecord) && SkipWords(in, 1) && ReadVertex(in, pRecord + 6) && SkipWords(in, 1) &&
+           ReadVertex(in, pRecord + 12) && SkipWords(in, 2);
+}
+
+// Extends the window until it holds a line feed, or all the data.
+void ExtendToLineEnd(CByteWindow& bytes)
+{
+    while (bytes.Window().find('\n') == std::string_view::npos && bytes.More())
+        ;
+}
+
+// The checks of an ASCII file before anything is allocated for it: its first line contains
+// "solid" in any case, no byte anywhere is NUL (text holds none; a binary file whose header
+// starts with "solid" does, in its count or its attribute words, and must not pass for an empty
+// ASCII solid), and the count of the counting pass fits the body: a facet takes at least 21
+// one-character tokens and their separators. The window is left at the end of the data.
+bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets)
+{
+    ExtendToLineEnd(bytes);
+    std::string_view window = bytes.Window();
+    const size_t nFirstEnd = std::min(window.find('\n'), window.size());
+    if (bytes.Failed() || !ContainsLower(window.data(), window.data() + nFirstEnd, "solid"))
+        return false;
+    // The body starts after the first line's line feed.
+    const size_t nHeader = std::min(nFirstEnd + 1, window.size());
+    size_t nSkip = nHeader;
+    nFacets = 0;
+    do
     {
-        const ssize_t n = ::read(fd, p + nRead, nBytes - nRead);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        nRead += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(nRead);
+        // Whole lines only: the rest of a line waits for the next block.
+        window = bytes.Window();
+        if (std::memchr(window.data(), '\0', window.size()) != nullptr)
+            return false;
+        const size_t nLastFeed = window.rfind('\n');
+        const size_t nLinesEnd = nLastFeed == std::string_view::npos ? 0 : nLastFeed + 1;
+        if (nLinesEnd > nSkip)
+            nFacets += CountNormalLines(window.data() + nSkip, window.data() + nLinesEnd);
+        bytes.Consume(std::max(nLinesEnd, nSkip));
+        nSkip = 0;
+    } while (bytes.More());
+    if (bytes.Failed())
+        return false;
+    // The last line, without a line feed.
+    window = bytes.Window();
+    nFacets += CountNormalLines(window.data(), window.data() + window.size());
+    const int64_t nBody = static_cast<int64_t>(bytes.Offset() + window.size() - nHeader);
+    return nFacets <= MAX_FACETS && nFacets * 2 * ASCII_TOKENS_PER_FACET <= nBody + 1;
 }
 
 // Closes a file descriptor on every way out.
@@ -219,91 +257,86 @@ int64_t CountAsciiSTLNormalLines(std::string_view buffer)
     return pFirstEnd == pEnd ? 0 : CountNormalLines(pFirstEnd + 1, pEnd);
 }
 
-bool CMesh::ParseBinarySTL(std::string_view buffer)
+bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress)
 {
-    if (buffer.size() < STL_HEADER_SIZE + 4)
+    constexpr size_t HEADER = STL_HEADER_SIZE + 4;
+    while (bytes.Window().size() < HEADER && bytes.More())
+        ;
+    if (bytes.Window().size() < HEADER || nSize < HEADER)
         return false;
-    const uint64_t nFacets = LoadUInt32(buffer.data() + STL_HEADER_SIZE);
-    if (!BinaryCountFits(nFacets, buffer.size() - STL_HEADER_SIZE - 4))
+    const uint64_t nFacets = LoadUInt32(bytes.Window().data() + STL_HEADER_SIZE);
+    if (!BinaryCountFits(nFacets, nSize - HEADER))
         return false;
+    bytes.Consume(HEADER);
     m_nRecordSize = 6;
     AllocateTriangles(static_cast<int32_t>(nFacets));
-    return StoreBinaryFacets(buffer.data() + STL_HEADER_SIZE + 4, static_cast<size_t>(nFacets),
-                             m_pVertexPool.get());
-}
-
-bool CMesh::ReadBinarySTLFile(const std::string& strPath, CReadProgress* pProgress)
-{
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const SFileCloser closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    const uint64_t nFileSize = static_cast<uint64_t>(st.st_size);
-    char header[STL_HEADER_SIZE + 4];
-    if (nFileSize < sizeof header ||
-        ReadUpTo(fd, header, sizeof header) != static_cast<ssize_t>(sizeof header))
-        return false;
-    const uint64_t nFacets = LoadUInt32(header + STL_HEADER_SIZE);
-    if (!BinaryCountFits(nFacets, nFileSize - sizeof header))
-        return false;
-    m_nRecordSize = 6;
-    AllocateTriangles(static_cast<int32_t>(nFacets));
-    const std::unique_ptr<char[]> pBlock(new char[FACETS_PER_BLOCK * STL_FACET_SIZE]);
     double* pRecord = m_pVertexPool.get();
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
-        const size_t nCount = static_cast<size_t>(std::min<uint64_t>(FACETS_PER_BLOCK, nFacets - nDone));
         // A file that shrank since its size was taken ends early: that is a short file too.
-        const size_t nBytes = nCount * STL_FACET_SIZE;
-        if (ReadUpTo(fd, pBlock.get(), nBytes) != static_cast<ssize_t>(nBytes) ||
-            !StoreBinaryFacets(pBlock.get(), nCount, pRecord))
+        const std::string_view window = bytes.Window();
+        const size_t nWhole =
+            static_cast<size_t>(std::min<uint64_t>(window.size() / STL_FACET_SIZE, nFacets - nDone));
+        if (nWhole == 0)
+        {
+            if (!bytes.More())
+                return false;
+            continue;
+        }
+        if (!StoreBinaryFacets(window.data(), nWhole, pRecord))
             return false;
-        pRecord += nCount * 3 * 6;
-        nDone += nCount;
+        bytes.Consume(nWhole * STL_FACET_SIZE);
+        pRecord += nWhole * 3 * 6;
+        nDone += nWhole;
         if (pProgress != nullptr)
-            pProgress->SetDone(sizeof header + nDone * STL_FACET_SIZE);
+            pProgress->SetDone(bytes.Offset());
     }
     return true;
 }
 
-bool CMesh::ParseAsciiSTL(std::string_view buffer, CReadProgress* pProgress)
+bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
 {
-    const char* p = buffer.data();
-    const char* pEnd = p + buffer.size();
-    const char* pFirstEnd = LineEnd(p, pEnd);
-    if (!ContainsLower(p, pFirstEnd, "solid"))
+    // Two passes: the counting pass decides how many facets are read, whatever follows them.
+    int64_t nFacets = 0;
+    if (!ScanAsciiSTL(bytes, nFacets) || !bytes.Rewind())
         return false;
-    // Text holds no NUL byte; a binary file whose header starts with "solid" does (its count, its
-    // attribute words), and must not pass for an empty ASCII solid.
-    if (std::memchr(p, '\0', buffer.size()) != nullptr)
-        return false;
-    const char* pBody = pFirstEnd == pEnd ? pEnd : pFirstEnd + 1;
-
-    // The counting pass decides how many facets are read, whatever follows them.
-    const int64_t nFacets = CountNormalLines(pBody, pEnd);
-    // A facet takes at least 21 one-character tokens and their separators: refuse a count the
-    // file cannot hold before allocating for it.
-    const int64_t nBodySize = pEnd - pBody;
-    if (nFacets > MAX_FACETS || nFacets * 2 * ASCII_TOKENS_PER_FACET > nBodySize + 1)
-        return false;
-
+    ExtendToLineEnd(bytes);
+    bytes.Consume(bytes.Window().find('\n') + 1);
     m_nRecordSize = 6;
     AllocateTriangles(static_cast<int32_t>(nFacets));
     double* pRecord = m_pVertexPool.get();
-    CTokenReader in(std::string_view(pBody, static_cast<size_t>(nBodySize)));
-    for (int64_t k = 0; k < nFacets; ++k, pRecord += 3 * 6)
+    bool bAll = false; // the window holds the rest of the data
+    for (int64_t k = 0; k < nFacets;)
     {
-        if (pProgress != nullptr && (static_cast<uint64_t>(k) & (CReadProgress::REPORT_EVERY - 1)) == 0)
-            pProgress->SetDone(static_cast<uint64_t>(pBody - p) + in.Position());
-        // "facet normal" n n n "outer loop vertex" v v v "vertex" v v v "vertex" v v v
-        // "endloop endfacet"; the words are not compared.
-        if (!SkipWords(in, 2) || !SkipNumber(in) || !SkipNumber(in) || !SkipNumber(in) || !SkipWords(in, 3) ||
-            !ReadVertex(in, pRecord) || !SkipWords(in, 1) || !ReadVertex(in, pRecord + 6) ||
-            !SkipWords(in, 1) || !ReadVertex(in, pRecord + 12) || !SkipWords(in, 2))
-            return false;
+        // Tokens are read only up to the window's last white space, so none is cut at the end of
+        // a block; a facet that runs out of tokens there is read again once more bytes are in.
+        const std::string_view window = bytes.Window();
+        size_t nCut = window.size();
+        while (!bAll && nCut > 0 && !CTokenReader::IsSpace(window[nCut - 1]))
+            --nCut;
+        CTokenReader in(window.substr(0, nCut));
+        size_t nRead = 0;
+        for (; k < nFacets; ++k, pRecord += 3 * 6)
+        {
+            if (pProgress != nullptr && (static_cast<uint64_t>(k) & (CReadProgress::REPORT_EVERY - 1)) == 0)
+                pProgress->SetDone(bytes.Offset() + nRead);
+            if (!ReadAsciiFacet(in, pRecord))
+            {
+                // A token that is not what it must be fails at once; only a facet cut short by
+                // the end of the window waits for more.
+                if (bAll || !in.AtEnd())
+                    return false;
+                break;
+            }
+            nRead = in.Position();
+        }
+        bytes.Consume(nRead);
+        if (k < nFacets && !bytes.More())
+        {
+            if (bytes.Failed())
+                return false;
+            bAll = true;
+        }
     }
     return true;
 }
@@ -321,21 +354,33 @@ bool CMesh::ReadSTLBuffer(std::string_view buffer, int nMode, const std::string&
 {
     if (m_bLoaded || (nMode != STL_BINARY && nMode != STL_ASCII))
         return false;
+    CByteWindow bytes(buffer);
+    return ReadSTLBytes(bytes, buffer.size(), nMode, strPath, nullptr);
+}
+
+bool CMesh::ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
+                         CReadProgress* pProgress)
+{
     const int32_t nRecordSize = m_nRecordSize;
+    bool bRead = false;
     try
     {
-        if (nMode == STL_BINARY ? ParseBinarySTL(buffer) : ParseAsciiSTL(buffer, nullptr))
-        {
-            FinishSTLRead(strPath);
-            return true;
-        }
+        bRead = nMode == STL_BINARY ? ReadBinarySTL(bytes, nSize, pProgress) : ReadAsciiSTL(bytes, pProgress);
     }
     catch (const std::bad_alloc&)
     {
         // A file whose count is plausible for its size may still need more memory than there is.
+        bRead = false;
     }
-    DiscardRead(nRecordSize);
-    return false;
+    if (!bRead)
+    {
+        DiscardRead(nRecordSize);
+        return false;
+    }
+    if (pProgress != nullptr)
+        pProgress->Finish();
+    FinishSTLRead(strPath);
+    return true;
 }
 
 bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress)
@@ -354,33 +399,30 @@ bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgr
     struct stat st;
     if (::stat(strPath.c_str(), &st) != 0)
         return false;
-    if (pProgress != nullptr)
-        pProgress->SetTotal(S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0);
-    const int32_t nRecordSize = m_nRecordSize;
-    bool bRead = false;
-    try
+    if (!S_ISREG(st.st_mode))
     {
-        if (nMode == STL_BINARY && S_ISREG(st.st_mode))
-            bRead = ReadBinarySTLFile(strPath, pProgress);
-        else
+        // A pipe has no size to check a count against, and text is read twice: it is read whole.
+        std::string contents;
+        try
         {
-            // Text is counted before it is read, and a pipe has no size to check a count
-            // against: both are read whole first.
-            std::string contents;
-            bRead = ReadWholeFile(strPath, contents) &&
-                    (nMode == STL_BINARY ? ParseBinarySTL(contents) : ParseAsciiSTL(contents, pProgress));
+            if (!ReadWholeFile(strPath, contents))
+                return false;
         }
+        catch (const std::exception&)
+        {
+            return false; // a pipe that delivers more than memory holds
+        }
+        CByteWindow bytes(contents);
+        return ReadSTLBytes(bytes, contents.size(), nMode, strPath, pProgress);
     }
-    catch (const std::exception&)
-    {
-        // Memory ran out (the mesh, or a pipe that delivers more than memory holds).
-        bRead = false;
-    }
-    if (!bRead)
-    {
-        DiscardRead(nRecordSize);
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    }
-    FinishSTLRead(strPath);
-    return true;
+    const SFileCloser closer{fd};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (pProgress != nullptr)
+        pProgress->SetTotal(static_cast<uint64_t>(st.st_size));
+    CByteWindow bytes(fd);
+    return ReadSTLBytes(bytes, static_cast<uint64_t>(st.st_size), nMode, strPath, pProgress);
 }

@@ -36,6 +36,7 @@ enum
 // colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
 // that draw it. GL objects must be deleted with the view's context current.
 struct SOffData;
+class CByteWindow;
 class CReadProgress;
 
 class CMesh : public CSceneObject
@@ -146,12 +147,13 @@ private:
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);
-    // The STL readers' parts: the facets into a soup of AllocateTriangles (false on a malformed
-    // file), and the end of every successful read: the soup completed, at the origin, named and
-    // loaded.
-    bool ParseBinarySTL(std::string_view buffer);
-    bool ReadBinarySTLFile(const std::string& strPath, CReadProgress* pProgress);
-    bool ParseAsciiSTL(std::string_view buffer, CReadProgress* pProgress);
+    // The STL readers' parts: a whole read from bytes of nSize (false, with the mesh as it was,
+    // on a malformed file or when memory runs out), the facets into a soup of AllocateTriangles,
+    // and the end of every successful read: the soup completed, at the origin, named and loaded.
+    bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
+                      CReadProgress* pProgress);
+    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress);
+    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress);
     void FinishSTLRead(const std::string& strPath);
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point

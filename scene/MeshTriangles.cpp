@@ -69,13 +69,12 @@ void CMesh::CompleteTriangleSoup()
         double* pNormal = m_pNormalPool.get() + static_cast<size_t>(f) * 3;
         vNormal.ToArray(pNormal);
         m_ppFaceNormals[f] = pNormal;
+        // The three vertex normals are the same sum of the same one normal: computed once.
+        CVector3 vVertexNormal;
+        vVertexNormal += vNormal;
+        vVertexNormal.Normalize();
         for (int k = 0; k < 3; ++k)
-        {
-            CVector3 vVertexNormal;
-            vVertexNormal += vNormal;
-            vVertexNormal.Normalize();
             vVertexNormal.ToArray(m_ppVertices[pFace[k]] + SLOT_NORMAL);
-        }
     }
     SetBounds(vMin, vMax);
 }
