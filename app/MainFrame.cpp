@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -271,7 +272,7 @@ void CMainFrame::OnIdleUpdate()
         UpdateMenu(pMenu);
     UpdatePanes();
     if (QApplication::activePopupWidget() == nullptr)
-        SetMessageText(QString::fromUtf8(Resources::LoadString(AFX_IDS_IDLEMESSAGE)));
+        SetMessageText(IdleText());
     if (m_pDocument != nullptr)
     {
         const QString strTitle = FrameTitle(m_pDocument->GetTitle());
@@ -290,6 +291,19 @@ void CMainFrame::SetMessageText(const QString& strText)
 {
     if (m_pMessagePane != nullptr && m_pMessagePane->text() != strText)
         m_pMessagePane->setText(strText);
+}
+
+void CMainFrame::SetBusyMessage(const QString& strText)
+{
+    m_strBusyMessage = strText;
+    if (QApplication::activePopupWidget() == nullptr)
+        SetMessageText(IdleText());
+}
+
+QString CMainFrame::IdleText() const
+{
+    return m_strBusyMessage.isEmpty() ? QString::fromUtf8(Resources::LoadString(AFX_IDS_IDLEMESSAGE))
+                                      : m_strBusyMessage;
 }
 
 QString CMainFrame::MessageText() const
@@ -336,12 +350,18 @@ bool CMainFrame::event(QEvent* pEvent)
             const QAction* pActive = pPopup != nullptr ? pPopup->activeAction() : nullptr;
             const bool bItemHighlighted =
                 pActive != nullptr && !pActive->isSeparator() && pActive->menu() == nullptr;
-            SetMessageText(bItemHighlighted ? QString()
-                                            : QString::fromUtf8(Resources::LoadString(AFX_IDS_IDLEMESSAGE)));
+            SetMessageText(bItemHighlighted ? QString() : IdleText());
         }
         return true;
     }
     return QMainWindow::event(pEvent);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    QMainWindow::closeEvent(pEvent);
+    if (pEvent->isAccepted())
+        emit Closed();
 }
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)

@@ -46,6 +46,9 @@ public:
     void RebuildRecentFileMenu();
 
     void SetMessageText(const QString& strText);
+    // A message that stands in for the idle text ("Ready") while it is set, such as the progress
+    // of a load; empty gives the idle text back.
+    void SetBusyMessage(const QString& strText);
     QString MessageText() const;
     // Every menu item with this command id, in menu order (Texture Map stands in two menus).
     QList<QAction*> FindActions(int nID) const;
@@ -57,8 +60,13 @@ public:
     // The window title for a document title: "<title> - TeldViewGL".
     static QString FrameTitle(const std::string& strDocTitle);
 
+signals:
+    // The window has accepted a close (its close button, or Exit).
+    void Closed();
+
 protected:
     bool event(QEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
@@ -79,6 +87,8 @@ private:
     void ShowPaneText(const SPane& pane, const QString& strText);
     void RegisterCommands();
     void ScheduleIdle();
+    // What the message pane shows when nothing else speaks: the busy message, or "Ready".
+    QString IdleText() const;
 
     CCommandRouter& m_router;
     const CDocument* m_pDocument = nullptr;
@@ -88,6 +98,7 @@ private:
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
     QLabel* m_pMessagePane = nullptr;
+    QString m_strBusyMessage;
     std::vector<SPane> m_panes;
     CLockKeyState m_lockKeys;
     QTimer m_idleTimer;

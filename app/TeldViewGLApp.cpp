@@ -1,6 +1,7 @@
 #include "app/TeldViewGLApp.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
@@ -11,12 +12,16 @@
 #include <QWindow>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
@@ -37,6 +42,27 @@ namespace
 const char* const SETTINGS_ORGANIZATION = "Local AppWizard-Generated Applications";
 const char* const SETTINGS_APPLICATION = "TeldViewGL";
 const char* const RECENT_FILE_GROUP = "Recent File List";
+
+// The commands and panes that go on while a file loads: leaving, the About box, the status bar
+// and the panes' texts.
+bool IsAllowedWhileLoading(int nID)
+{
+    switch (nID)
+    {
+    case ID_APP_EXIT:
+    case ID_APP_ABOUT:
+    case ID_VIEW_STATUS_BAR:
+    case ID_VIEW_SIZE:
+    case ID_FRAME_RATE:
+    case ID_SELECTED_MESH:
+    case ID_INDICATOR_CAPS:
+    case ID_INDICATOR_NUM:
+    case ID_INDICATOR_SCRL:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 void CTeldViewGLApp::PrepareQt()
@@ -152,6 +178,12 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     m_router.AddTarget(m_pDocument.get());
     m_router.AddTarget(m_pFrame.get());
     m_router.AddTarget(this);
+    // While a file loads the window goes on, but the document must stay as it is until the load
+    // takes it: only what leaves it alone is offered.
+    m_router.SetRefusal(
+        [this](int nID)
+        { return m_pView != nullptr && m_pView->IsLoading() && !IsAllowedWhileLoading(nID); });
+    QObject::connect(m_pView, &CTeldViewGLView::LoadMessage, m_pFrame.get(), &CMainFrame::SetBusyMessage);
 
     // Display lists can only be compiled once the view has its context, so the window comes up
     // before the command line's file is read.
@@ -198,6 +230,8 @@ void CTeldViewGLApp::SStartupTrace::Mark(int nStep)
 
 void CTeldViewGLApp::TraceFrames()
 {
+    QObject::connect(m_pView, &CTeldViewGLView::ReadTaken, m_pView,
+                     [this] { m_pTrace->Mark(SStartupTrace::TRACE_READ_TAKEN); });
     QObject::connect(m_pView, &CTeldViewGLView::FrameDrawn, m_pView,
                      [this]
                      {
@@ -232,27 +266,37 @@ std::unique_ptr<CMeshPreloader> CTeldViewGLApp::PreloadCommandLineFile(int argc,
             continue;
         // Qt's own options (-style fusion, -display :1) are still in argv here; after one of
         // them the guess could be a value, so none is made.
-        if (strArgument[0] == '-' || InputKind(strArgument) != INPUT_OFF)
+        // Only a regular file: opening a pipe would wait for a writer, and the open refuses it.
+        struct stat st;
+        if (strArgument[0] == '-' || InputKind(strArgument) == INPUT_SCENE || stat(argv[i], &st) != 0 ||
+            !S_ISREG(st.st_mode))
             return nullptr;
-        return std::make_unique<CMeshPreloader>(strArgument);
+        return std::make_unique<CMeshPreloader>(strArgument, PreloadFormat(strArgument));
     }
     return nullptr;
 }
 
-std::unique_ptr<CMesh> CTeldViewGLApp::TakePreloadedMesh(const std::string& strPath)
+int CTeldViewGLApp::PreloadFormat(const std::string& strPath)
 {
-    const std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
-    if (!pPreload || pPreload->Path() != strPath)
+    return InputKind(strPath) == INPUT_STL ? static_cast<int>(STL_BY_CONTENT) : static_cast<int>(PRELOAD_OFF);
+}
+
+std::unique_ptr<CMeshPreloader> CTeldViewGLApp::TakePreload(const std::string& strPath, int nFormat)
+{
+    std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
+    if (!pPreload || pPreload->Path() != strPath || pPreload->Format() != nFormat)
         return nullptr;
-    std::unique_ptr<CMesh> pMesh = pPreload->Take();
     if (m_pTrace != nullptr)
-    {
-        m_pTrace->m_tReadStart = pPreload->ReadStart();
-        m_pTrace->m_tReadEnd = pPreload->ReadEnd();
-        m_pTrace->Mark(SStartupTrace::TRACE_READ_TAKEN);
-        m_pTrace->m_bPreloaded = pMesh != nullptr;
-    }
-    return pMesh;
+        m_pTrace->m_bPreloaded = true;
+    return pPreload;
+}
+
+void CTeldViewGLApp::TraceRead(const CMeshPreloader& read)
+{
+    if (m_pTrace == nullptr)
+        return;
+    m_pTrace->m_tReadStart = read.ReadStart();
+    m_pTrace->m_tReadEnd = read.ReadEnd();
 }
 
 void CTeldViewGLApp::WaitForContext()
@@ -293,23 +337,32 @@ bool CTeldViewGLApp::OpenDocumentFile(const std::string& strPath)
     return OpenDocument(strPath, nullptr);
 }
 
-bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead)
+bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CMeshPreloader> pRead)
 {
-    bool bOpened = false;
+    // As the framework's open: a file that cannot be opened (a folder, a pipe, a device) is
+    // named with the reason before anything is read, so no read can wait forever for a writer.
+    if (!m_pDocument->CanOpenFile(strPath))
+        return ShowOpened(false);
+    if (!pRead)
+        pRead = std::make_unique<CMeshPreloader>(strPath);
+    // The display list goes into the view's context, which LoadInBackground makes current.
+    std::optional<CWaitCursor> wait(std::in_place, *m_pUi);
+    const bool bOpened = m_pView->LoadInBackground(
+        *pRead,
+        [&](std::unique_ptr<CMesh>& pMesh)
+        {
+            if (!pMesh || !m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get()))
+                return false;
+            pMesh.release(); // the document's now
+            return true;
+        });
+    TraceRead(*pRead);
+    wait.reset();
+    if (!bOpened)
     {
-        // Reading compiles the display lists, which go into the view's context.
+        // What a failed open gives, with its message, once the wait cursor is gone.
         CGLContextGuard guard(*m_pView);
-        if (pRead && m_pDocument->OnOpenDocumentWithMesh(strPath, pRead.get()))
-        {
-            pRead.release(); // the document's now
-            bOpened = true;
-        }
-        else
-        {
-            // Without a mesh read ahead (or when the document cannot take it) the file is read
-            // here, and an unreadable one gives the usual message.
-            bOpened = m_pDocument->OnOpenDocument(strPath);
-        }
+        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr);
     }
     return ShowOpened(bOpened);
 }
@@ -335,12 +388,21 @@ bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
 {
     const int nKind = InputKind(strPath);
     if (nKind == INPUT_OFF)
-        return OpenDocument(strPath, TakePreloadedMesh(strPath));
+        return OpenDocument(strPath, TakePreload(strPath, PRELOAD_OFF));
     // A missing file is named with the system's reason, as an OFF file's open names it.
     if (!m_pDocument->CanOpenFile(strPath))
         return false;
-    const bool bLoaded =
-        nKind == INPUT_STL ? m_pView->ReadSTL(strPath, STL_BY_CONTENT) : m_pView->ReadScene(strPath);
+    bool bLoaded = false;
+    if (nKind == INPUT_STL)
+    {
+        std::unique_ptr<CMeshPreloader> pRead = TakePreload(strPath, STL_BY_CONTENT);
+        if (!pRead)
+            pRead = std::make_unique<CMeshPreloader>(strPath, STL_BY_CONTENT);
+        bLoaded = m_pView->ReadSTL(strPath, STL_BY_CONTENT, pRead.get());
+        TraceRead(*pRead);
+    }
+    else
+        bLoaded = m_pView->ReadScene(strPath);
     if (bLoaded)
         m_pDocument->SetTitle(FileNameOfPath(strPath));
     return ShowOpened(bLoaded);
@@ -438,5 +500,23 @@ int CTeldViewGLApp::Run(int argc, char** argv)
     app.SetCommandLinePreload(std::move(pPreload));
     if (!app.InitInstance(arguments))
         return 1;
-    return QApplication::exec();
+    app.EndProcessOnClose();
+    const int nStatus = QApplication::exec();
+    app.EndProcess(nStatus);
+    return nStatus;
+}
+
+void CTeldViewGLApp::EndProcessOnClose()
+{
+    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, m_pFrame.get(), [this] { EndProcess(0); });
+}
+
+void CTeldViewGLApp::EndProcess(int nStatus)
+{
+    if (const QClipboard* pClipboard = QGuiApplication::clipboard();
+        pClipboard != nullptr && pClipboard->ownsClipboard())
+        return;
+    SaveStdProfileSettings();
+    std::fflush(nullptr);
+    _exit(nStatus);
 }

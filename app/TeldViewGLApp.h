@@ -99,8 +99,17 @@ public:
     void SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload);
     // Starts reading the file the command line names, guessed from the raw arguments from
     // argv[nFirst] on (before Qt takes its own options out): the first non-empty one, when it
-    // names an OFF file and does not look like an option. Null when there is none.
+    // names an OFF or STL file and does not look like an option. Null when there is none.
     static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
+    // Has the closing of the window end the process (EndProcess), for the program itself; tests
+    // keep their process.
+    void EndProcessOnClose();
+    // Ends the process with nStatus once the settings are saved and the output is flushed: the
+    // memory of a big model and the GL objects of a context that ends with the process go back to
+    // the system as a whole instead of being freed one by one. Returns only while the program
+    // holds the clipboard, so that the usual shut-down can hand a copied picture to the desktop's
+    // clipboard manager.
+    void EndProcess(int nStatus);
     void AddToRecentFileList(const std::string& strPath);
     const std::vector<std::string>& RecentFiles() const { return m_recentFiles; }
 
@@ -119,13 +128,19 @@ private:
     void SaveStdProfileSettings() const;
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
-    // OpenDocumentFile, with the mesh when one was read ahead from strPath.
-    bool OpenDocument(const std::string& strPath, std::unique_ptr<CMesh> pRead);
+    // OpenDocumentFile, with the read of strPath on the worker thread when one was started
+    // already (else one is started here).
+    bool OpenDocument(const std::string& strPath, std::unique_ptr<CMeshPreloader> pRead);
     // The view after a read for File > Open or the command line: what follows a load, or what
     // the failure left. Returns bOpened.
     bool ShowOpened(bool bOpened);
-    // The preloaded mesh when the preload read strPath successfully; the preload is done.
-    std::unique_ptr<CMesh> TakePreloadedMesh(const std::string& strPath);
+    // What the command line's file is read as on the worker: STL by content, or OFF.
+    static int PreloadFormat(const std::string& strPath);
+    // The read started before the window when it reads strPath as nFormat, else null; the
+    // start-up's read is used up either way.
+    std::unique_ptr<CMeshPreloader> TakePreload(const std::string& strPath, int nFormat);
+    // Notes the worker's read times for the start-up benchmark.
+    void TraceRead(const CMeshPreloader& read);
     void TraceFrames();
 
     std::unique_ptr<CQtUiServices> m_pQtUi;

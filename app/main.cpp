@@ -10,11 +10,25 @@
 #include "app/TeldViewGLApp.h"
 #endif
 
+namespace
+{
+// --info and --convert draw nothing: their big blocks ask for huge pages themselves, and a restart
+// would only cost them a second start of the program.
+bool DrawsNothing(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--info") == 0 || std::strcmp(argv[i], "--convert") == 0)
+            return true;
+    return false;
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Loading and drawing a big mesh is mostly first touches of fresh memory: cheaper in huge
     // pages, for the driver's list storage too.
-    RestartWithHugePageHeap(argc, argv);
+    if (!DrawsNothing(argc, argv))
+        RestartWithHugePageHeap(argc, argv);
     const auto tStart = std::chrono::steady_clock::now();
     // A write beyond the file-size limit, or into a pipe nobody reads any more, then fails with an
     // error the writers report, instead of killing the process; an interrupted save leaves no

@@ -1,19 +1,20 @@
 #pragma once
 
-// The benchmarks' big model: a gently waved sheet of nCellsX x nCellsY quads, each cut into two
-// triangles, as OFF text (1000 x 500 cells: 1,000,000 triangles on 501,501 vertices, 36.6 MB).
+// The benchmarks' big model: a gently waved sheet of nCellsX x nCellsY cells, each cut into two
+// triangles or kept as one quad, as OFF text (1000 x 500 cells in triangles: 1,000,000 triangles
+// on 501,501 vertices, 36.6 MB).
 #include <cmath>
 #include <fstream>
 #include <string>
 
 #include "formats/NumberFormat.h"
 
-inline std::string GridOffText(int nCellsX, int nCellsY)
+inline std::string GridOffText(int nCellsX, int nCellsY, bool bQuads = false)
 {
     std::string text = "OFF\n";
     NumberFormat::AppendInt(text, static_cast<int64_t>(nCellsX + 1) * (nCellsY + 1));
     text += ' ';
-    NumberFormat::AppendInt(text, 2 * static_cast<int64_t>(nCellsX) * nCellsY);
+    NumberFormat::AppendInt(text, (bQuads ? 1 : 2) * static_cast<int64_t>(nCellsX) * nCellsY);
     text += " 0\n";
     for (int j = 0; j <= nCellsY; ++j)
         for (int i = 0; i <= nCellsX; ++i)
@@ -26,29 +27,35 @@ inline std::string GridOffText(int nCellsX, int nCellsY)
             NumberFormat::AppendFixed(text, 0.25 * std::sin(x) * std::cos(y));
             text += '\n';
         }
+    const auto appendFace = [&text](std::initializer_list<int64_t> indices)
+    {
+        text += static_cast<char>('0' + indices.size());
+        for (const int64_t nIndex : indices)
+        {
+            text += ' ';
+            NumberFormat::AppendInt(text, nIndex);
+        }
+        text += '\n';
+    };
     for (int j = 0; j < nCellsY; ++j)
         for (int i = 0; i < nCellsX; ++i)
         {
             const int64_t a = static_cast<int64_t>(j) * (nCellsX + 1) + i, b = a + 1, c = a + nCellsX + 1,
                           d = c + 1;
-            const int64_t triangles[2][3] = {{a, b, d}, {a, d, c}};
-            for (const int64_t* tri : triangles)
+            if (bQuads)
+                appendFace({a, b, d, c});
+            else
             {
-                text += '3';
-                for (int k = 0; k < 3; ++k)
-                {
-                    text += ' ';
-                    NumberFormat::AppendInt(text, tri[k]);
-                }
-                text += '\n';
+                appendFace({a, b, d});
+                appendFace({a, d, c});
             }
         }
     return text;
 }
 
-inline bool WriteGridOff(const std::string& strPath, int nCellsX, int nCellsY)
+inline bool WriteGridOff(const std::string& strPath, int nCellsX, int nCellsY, bool bQuads = false)
 {
-    const std::string text = GridOffText(nCellsX, nCellsY);
+    const std::string text = GridOffText(nCellsX, nCellsY, bQuads);
     std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     return static_cast<bool>(out.flush());

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "formats/LittleEndian.h"
+#include "platform/HugePages.h"
 
 bool CDib::Create(int32_t nWidth, int32_t nHeight, int nBitCount)
 {
@@ -26,6 +27,12 @@ bool CDib::Create(int32_t nWidth, int32_t nHeight, int nBitCount)
     }
     try
     {
+        // A new block asks for huge pages: a big capture is mostly first touches of fresh memory.
+        if (m_block.capacity() < nBlockSize)
+        {
+            std::vector<uint8_t>().swap(m_block);
+            ReserveHuge(m_block, static_cast<size_t>(nBlockSize));
+        }
         m_block.assign(static_cast<size_t>(nBlockSize), 0);
     }
     catch (const std::bad_alloc&)

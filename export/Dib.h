@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/HugePageAllocator.h"
-
 // A device-independent bitmap in one block, as bitmap files and metafiles carry it: a 40-byte
 // header, a colour table for depths up to 8 bits, and the pixel array, rows bottom-up, each
 // padded with zero bytes to a multiple of 4 bytes.
@@ -48,7 +46,7 @@ public:
     static constexpr uint64_t LARGEST_WRAPPER = 256;
 
 private:
-    std::vector<uint8_t, CHugePageAllocator<uint8_t>> m_block;
+    std::vector<uint8_t> m_block;
     int32_t m_nWidth = 0;
     int32_t m_nHeight = 0;
     int m_nBitCount = 0;

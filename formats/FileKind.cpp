@@ -65,8 +65,5 @@ int DetectSTLMode(const std::string& strPath)
 
 bool ImportSTLFile(CTeldViewGLDoc& doc, const std::string& strPath)
 {
-    const int nMode = DetectSTLMode(strPath);
-    if (nMode < 0)
-        return false;
-    return doc.ImportSTL(strPath, nMode) || (nMode == STL_ASCII && doc.ImportSTL(strPath, STL_BINARY));
+    return doc.ImportSTL(strPath, STL_BY_CONTENT);
 }

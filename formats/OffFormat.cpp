@@ -11,6 +11,7 @@
 #include "formats/TokenReader.h"
 #include "platform/FileName.h"
 #include "platform/HugePages.h"
+#include "platform/ReadProgress.h"
 #include "scene/Mesh.h"
 
 // What a successful parse hands to the mesh; nothing reaches the mesh before the whole file
@@ -43,7 +44,14 @@ constexpr SKeyword KEYWORDS[] = {
     {"STCNOFF", true, true, true},
 };
 
-bool ParseOFF(std::string_view buffer, SOffData& data)
+// Tells pProgress (when given) how far the reader is, once every REPORT_EVERY items.
+void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
+{
+    if (pProgress != nullptr && (static_cast<uint32_t>(nItem) & (CReadProgress::REPORT_EVERY - 1)) == 0)
+        pProgress->SetDone(in.Position());
+}
+
+bool ParseOFF(std::string_view buffer, SOffData& data, CReadProgress* pProgress)
 {
     CTokenReader in(buffer);
     std::string_view keyword;
@@ -77,6 +85,7 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
     data.pRecords.reset(NewHugeArray<double>(static_cast<size_t>(data.nVertices) * nRecord));
     for (int32_t i = 0; i < data.nVertices; ++i)
     {
+        Report(pProgress, i, in);
         double* p = data.pRecords.get() + static_cast<size_t>(i) * nRecord;
         if (!in.NextDouble(p[0]) || !in.NextDouble(p[1]) || !in.NextDouble(p[2]))
             return false;
@@ -92,6 +101,7 @@ bool ParseOFF(std::string_view buffer, SOffData& data)
     ReserveHuge(data.indices, std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, in.Remaining() / 2 + 1));
     for (int32_t f = 0; f < data.nFaces; ++f)
     {
+        Report(pProgress, f, in);
         int32_t n = 0;
         if (!in.NextInt(n) || n < 1)
             return false;
@@ -149,7 +159,7 @@ void AppendValues(std::string& text, const double* p, int nCount)
 }
 } // namespace
 
-bool CMesh::ReadOFF(const std::string& strPath)
+bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress)
 {
     if (m_bLoaded)
         return false;
@@ -163,10 +173,10 @@ bool CMesh::ReadOFF(const std::string& strPath)
     {
         return false; // a pipe that delivers more than memory holds
     }
-    return ReadOFFBuffer(contents, strPath);
+    return ReadOFFBuffer(contents, strPath, pProgress);
 }
 
-bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath)
+bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress)
 {
     if (m_bLoaded)
         return false;
@@ -174,7 +184,9 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath)
     try
     {
         SOffData data;
-        if (!ParseOFF(buffer, data))
+        if (pProgress != nullptr)
+            pProgress->SetTotal(buffer.size());
+        if (!ParseOFF(buffer, data, pProgress))
             return false;
         AdoptParsedOFF(data, strPath);
         return true;
@@ -183,10 +195,7 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath)
     {
         // A file whose counts are plausible for its size may still need more memory than there
         // is; that is a failed load like any other, with the mesh left empty.
-        FreeGeometry();
-        m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
-        m_bHasNormals = m_bHasColors = m_bHasTexCoords = false;
-        m_nRecordSize = nRecordSize;
+        DiscardRead(nRecordSize);
         return false;
     }
 }

@@ -1,4 +1,4 @@
-// ASCII STL parser on arbitrary text: never a crash, the counting pass agrees with a plain
+// ASCII STL reader on arbitrary text: never a crash, the counting pass agrees with a plain
 // line-by-line count, and a success gives as many facets as it found, every coordinate finite,
 // from text without a NUL byte.
 #include <cmath>
@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "formats/StlFormat.h"
+#include "scene/Mesh.h"
+#include "scene/TeldViewGLDoc.h"
 
 namespace
 {
@@ -39,17 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const std::string_view buffer(reinterpret_cast<const char*>(pData), nSize);
     if (CountAsciiSTLNormalLines(buffer) != ReferenceCount(buffer))
         std::abort();
-    std::vector<double> xyz;
-    if (!ParseAsciiSTL(buffer, xyz))
+    CMesh mesh;
+    if (!mesh.ReadSTLBuffer(buffer, STL_ASCII, "fuzz.stl"))
+    {
+        if (mesh.m_nVertices != 0 || mesh.m_bLoaded)
+            std::abort();
         return 0;
-    if (xyz.size() % 9 != 0 || static_cast<int64_t>(xyz.size() / 9) != CountAsciiSTLNormalLines(buffer) ||
+    }
+    if (mesh.m_nVertices != 3 * mesh.m_nFaces || mesh.m_nFaces != CountAsciiSTLNormalLines(buffer) ||
         buffer.find('\0') != std::string_view::npos)
         std::abort();
     // Each facet takes at least 21 tokens of one character and their separators.
-    if (xyz.size() / 9 * 42 > nSize + 1)
+    if (static_cast<size_t>(mesh.m_nFaces) * 42 > nSize + 1)
         std::abort();
-    for (double d : xyz)
-        if (!std::isfinite(d))
-            std::abort();
+    for (int32_t i = 0; i < mesh.m_nVertices; ++i)
+        for (int k = 0; k < 3; ++k)
+            if (!std::isfinite(mesh.m_ppVertices[i][k]))
+                std::abort();
     return 0;
 }

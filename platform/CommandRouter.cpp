@@ -10,6 +10,8 @@ void CCommandRouter::RemoveTarget(CCmdTarget* pTarget)
 CCmdUI CCommandRouter::Update(int nID) const
 {
     CCmdUI ui(nID);
+    if (m_fnRefuse && m_fnRefuse(nID))
+        return ui;
     for (const CCmdTarget* pTarget : m_targets)
         if (pTarget->UpdateCommand(ui))
             return ui;

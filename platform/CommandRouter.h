@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/CmdTarget.h"
@@ -19,6 +20,9 @@ public:
 
     void AddTarget(CCmdTarget* pTarget) { m_targets.push_back(pTarget); }
     void RemoveTarget(CCmdTarget* pTarget);
+    // While fnRefuse answers true for an id, that command is disabled and does nothing, whatever
+    // its handlers say (the application refuses commands while a file loads). Null: none.
+    void SetRefusal(std::function<bool(int nID)> fnRefuse) { m_fnRefuse = std::move(fnRefuse); }
 
     CCmdUI Update(int nID) const;
     // Runs the first command handler for nID, but only while the command is enabled, as a
@@ -27,4 +31,5 @@ public:
 
 private:
     std::vector<CCmdTarget*> m_targets;
+    std::function<bool(int nID)> m_fnRefuse;
 };

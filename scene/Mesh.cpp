@@ -1,12 +1,14 @@
 #include "scene/Mesh.h"
 
 #include "platform/HugePages.h"
+#include "scene/MeshMath.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <functional>
+#include <utility>
 #include <vector>
 
 CMesh::~CMesh()
@@ -62,6 +64,47 @@ void CMesh::FreeGeometry()
     m_pVertexPool.reset();
     m_indexPool = std::vector<int32_t>();
     m_pNormalPool.reset();
+}
+
+void CMesh::DiscardRead(int32_t nRecordSize)
+{
+    FreeGeometry();
+    m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
+    m_bHasNormals = m_bHasColors = m_bHasTexCoords = false;
+    m_nRecordSize = nRecordSize;
+}
+
+void CMesh::TakeLoadedGeometry(CMesh& source)
+{
+    if (&source == this)
+        return;
+    FreeGeometry();
+    m_nVertices = std::exchange(source.m_nVertices, 0);
+    m_nFaces = std::exchange(source.m_nFaces, 0);
+    m_nEdges = std::exchange(source.m_nEdges, 0);
+    m_nLargestFace = std::exchange(source.m_nLargestFace, 0);
+    m_nRecordSize = source.m_nRecordSize;
+    m_ppVertices = std::exchange(source.m_ppVertices, nullptr);
+    m_ppFaces = std::exchange(source.m_ppFaces, nullptr);
+    m_ppFaceNormals = std::exchange(source.m_ppFaceNormals, nullptr);
+    m_pFaceSizes = std::exchange(source.m_pFaceSizes, nullptr);
+    m_pVertexPool = std::move(source.m_pVertexPool);
+    m_indexPool = std::move(source.m_indexPool);
+    source.m_indexPool = std::vector<int32_t>();
+    m_pNormalPool = std::move(source.m_pNormalPool);
+    m_bHasNormals = std::exchange(source.m_bHasNormals, false);
+    m_bHasColors = std::exchange(source.m_bHasColors, false);
+    m_bHasTexCoords = std::exchange(source.m_bHasTexCoords, false);
+    m_vBoundsMin = source.m_vBoundsMin;
+    m_vBoundsMax = source.m_vBoundsMax;
+    m_dHalfExtent = source.m_dHalfExtent;
+    m_vCenter = source.m_vCenter;
+    m_vPosition = source.m_vPosition;
+    m_bLoaded = std::exchange(source.m_bLoaded, false);
+    m_strPath = std::move(source.m_strPath);
+    m_strName = std::move(source.m_strName);
+    source.m_strPath.clear();
+    source.m_strName.clear();
 }
 
 void CMesh::Reset()
@@ -129,15 +172,12 @@ void CMesh::ComputeBounds()
     CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
     CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
     for (int32_t i = 0; i < m_nVertices; ++i)
-    {
-        const double* p = m_ppVertices[i];
-        vMin.x = std::min(vMin.x, p[0]);
-        vMin.y = std::min(vMin.y, p[1]);
-        vMin.z = std::min(vMin.z, p[2]);
-        vMax.x = std::max(vMax.x, p[0]);
-        vMax.y = std::max(vMax.y, p[1]);
-        vMax.z = std::max(vMax.z, p[2]);
-    }
+        MeshMath::WidenBox(vMin, vMax, m_ppVertices[i]);
+    SetBounds(vMin, vMax);
+}
+
+void CMesh::SetBounds(const CVector3& vMin, const CVector3& vMax)
+{
     m_vBoundsMin = vMin;
     m_vBoundsMax = vMax;
     double dExtent = vMax.x - vMin.x;
@@ -171,25 +211,7 @@ void CMesh::ComputeNormals()
         const int32_t* pFace = m_ppFaces[f];
         if (n > m_nLargestFace)
             m_nLargestFace = n;
-        // Sum of the turns at every vertex: right for convex faces, and the reflex vertices of a
-        // concave face subtract.
-        CVector3 vNormal;
-        if (n > 0)
-        {
-            CVector3 a(m_ppVertices[pFace[0]]);
-            CVector3 b(m_ppVertices[pFace[1 % n]]);
-            int32_t c = 2 % n;
-            for (int32_t k = 0; k < n; ++k)
-            {
-                const CVector3 vC(m_ppVertices[pFace[c]]);
-                vNormal += (b - a).Cross(vC - b);
-                a = b;
-                b = vC;
-                if (++c == n)
-                    c = 0;
-            }
-        }
-        vNormal.Normalize();
+        const CVector3 vNormal = MeshMath::FaceNormal(m_ppVertices, pFace, n);
         double* pNormal = m_pNormalPool.get() + f * 3;
         vNormal.ToArray(pNormal);
         m_ppFaceNormals[f] = pNormal;

@@ -36,6 +36,8 @@ enum
 // colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
 // that draw it. GL objects must be deleted with the view's context current.
 struct SOffData;
+class CByteWindow;
+class CReadProgress;
 
 class CMesh : public CSceneObject
 {
@@ -56,6 +58,10 @@ public:
     // every triangle k (vertices 3k, 3k+1, 3k+2 from pXyz[9k..9k+8], face [3k, 3k+1, 3k+2]) would
     // leave it, without a heap block per face. T is float or double.
     template <typename T> void SetTriangles(const T* pXyz, int32_t nTriangles);
+    // After SetTriangles: exactly what Transform with the identity rows computes (positions,
+    // bounds, centre, half extent, face normals, largest face, generated vertex normals), in one
+    // pass, which the soup's layout allows: every vertex belongs to exactly one face.
+    void CompleteTriangleSoup();
     // Face normals, m_nLargestFace and, unless they came from the file, vertex normals.
     void ComputeNormals();
     // Turns the mesh inside out: normals negated, every face's vertex order reversed.
@@ -71,8 +77,24 @@ public:
     void SetFillColor(int32_t nColor);
 
     // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
-    bool ReadOFF(const std::string& strPath);
-    bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath);
+    // pProgress, when given, follows the bytes parsed (for a read on a worker thread).
+    bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr);
+    bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath,
+                       CReadProgress* pProgress = nullptr);
+    // STL files, filled as the import fills the scene's mesh: 3N vertices and N triangles in
+    // records of 6 doubles, normals generated, bounds, name and path set, loaded, at the origin.
+    // nMode is STL_BINARY, STL_ASCII or STL_BY_CONTENT (the content decides, and a file taken for
+    // ASCII that fails is tried as binary). ReadSTL refuses a loaded mesh and leaves the mesh
+    // untouched on any failure, memory running out included. pProgress, when given, follows the
+    // bytes read; a regular binary file is read a block at a time, never as a whole.
+    bool ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress = nullptr);
+    bool ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath);
+    // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
+    // path, position and the loaded state; source is left empty and unloaded. The display
+    // settings, GL objects, orientation, links and keyframes stay this mesh's own, so a mesh
+    // after Reset ends up as if the reader had filled it.
+    void TakeLoadedGeometry(CMesh& source);
+
     // False when the stream is not usable (a file stream that is not open) or a write failed.
     bool WriteOFF(std::ostream& out) const;
     void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
@@ -117,8 +139,22 @@ private:
     void FreeGeometry();
     void FreeFaceNormals();
     void ReverseFaces();
+    // The bounding box, and the half extent and centre that follow from it.
+    void SetBounds(const CVector3& vMin, const CVector3& vMax);
+    // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
+    void AllocateTriangles(int32_t nTriangles);
     bool OwnsIndexPool(const int32_t* p) const;
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
+    // What a failed read leaves: no geometry, no flags, the record size it found.
+    void DiscardRead(int32_t nRecordSize);
+    // The STL readers' parts: a whole read from bytes of nSize (false, with the mesh as it was,
+    // on a malformed file or when memory runs out), the facets into a soup of AllocateTriangles,
+    // and the end of every successful read: the soup completed, at the origin, named and loaded.
+    bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
+                      CReadProgress* pProgress);
+    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress);
+    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress);
+    void FinishSTLRead(const std::string& strPath);
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.

@@ -4,42 +4,71 @@
 
 #include "scene/Mesh.h"
 
-CMeshPreloader::CMeshPreloader(const std::string& strPath) : m_strPath(strPath)
+CMeshPreloader::CMeshPreloader(const std::string& strPath, int nFormat)
+    : m_strPath(strPath), m_nFormat(nFormat)
 {
     m_tStart = m_tEnd = std::chrono::steady_clock::now();
     try
     {
         // The mesh exists before the thread does; the worker writes it and the two times, and
-        // the GUI thread reads them only after joining.
+        // the calling thread reads them only after joining.
         m_pMesh = std::make_unique<CMesh>();
-        m_thread = std::thread(
-            [this]
-            {
-                m_tStart = std::chrono::steady_clock::now();
-                bool bRead = false;
-                try
-                {
-                    bRead = m_pMesh->ReadOFF(m_strPath);
-                }
-                catch (...)
-                {
-                    // Nothing may leave a thread; the caller's own read then reports the file.
-                }
-                if (!bRead)
-                    m_pMesh.reset();
-                m_tEnd = std::chrono::steady_clock::now();
-            });
+        m_thread = std::thread([this] { Read(); });
     }
     catch (const std::exception&)
     {
-        // No thread (or no memory): the caller's own read will report the problem, if any.
-        m_pMesh.reset();
+        // No thread: read here; no memory: the caller's own read will report the problem.
+        if (m_pMesh && !m_thread.joinable())
+            Read();
+        else
+        {
+            m_pMesh.reset();
+            m_bDone = true;
+        }
     }
 }
 
 CMeshPreloader::~CMeshPreloader()
 {
     Join();
+}
+
+void CMeshPreloader::Read()
+{
+    m_tStart = std::chrono::steady_clock::now();
+    bool bRead = false;
+    try
+    {
+        bRead = m_nFormat == PRELOAD_OFF ? m_pMesh->ReadOFF(m_strPath, &m_progress)
+                                         : m_pMesh->ReadSTL(m_strPath, m_nFormat, &m_progress);
+    }
+    catch (...)
+    {
+        // Nothing may leave a thread; a failed read reports itself to the caller as no mesh.
+    }
+    if (bRead)
+        m_progress.Finish();
+    else
+        m_pMesh.reset();
+    m_tEnd = std::chrono::steady_clock::now();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_bDone.store(true, std::memory_order_release);
+    if (m_fnDone)
+        m_fnDone();
+}
+
+void CMeshPreloader::NotifyWhenDone(std::function<void()> fnDone)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!IsDone())
+    {
+        m_fnDone = std::move(fnDone);
+        return;
+    }
+    m_fnDone = nullptr;
+    lock.unlock();
+    if (fnDone)
+        fnDone();
 }
 
 void CMeshPreloader::Join()

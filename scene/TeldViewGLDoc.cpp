@@ -137,23 +137,45 @@ void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
     LinkMesh(pMesh, bAppend);
 }
 
-bool CTeldViewGLDoc::CanAdopt(const CMesh* pMesh) const
+bool CTeldViewGLDoc::IsUnlinkedLoadedMesh(const CMesh* pMesh)
 {
-    return pMesh != nullptr && pMesh->m_bLoaded && pMesh->m_pPrev == nullptr && pMesh->m_pNext == nullptr &&
-           m_pCamera->m_pNext == nullptr;
+    return pMesh != nullptr && pMesh->m_bLoaded && pMesh->m_pPrev == nullptr && pMesh->m_pNext == nullptr;
+}
+
+CMesh* CTeldViewGLDoc::TakeIntoScene(CMesh* pRead, bool bAppend)
+{
+    if (bAppend || m_pCamera->m_pNext == nullptr)
+        return pRead;
+    CMesh* pReused = static_cast<CMesh*>(m_pCamera->m_pNext);
+    pReused->Reset();
+    pReused->TakeLoadedGeometry(*pRead);
+    delete pRead;
+    return pReused;
 }
 
 bool CTeldViewGLDoc::AdoptMesh(CMesh* pMesh, bool bAppend)
 {
-    if (!CanAdopt(pMesh))
+    if (!IsUnlinkedLoadedMesh(pMesh))
         return false;
-    LinkLoadedMesh(pMesh, bAppend);
+    LinkLoadedMesh(TakeIntoScene(pMesh, bAppend), bAppend);
     return true;
 }
 
 bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh)
 {
-    if (!CanAdopt(pMesh))
+    if (pMesh == nullptr)
+    {
+        // The steps of a failed OnOpenDocument: a file that cannot be opened at all changes
+        // nothing; an unreadable one leaves replace mode's mesh empty, as LoadMeshFile does.
+        if (!CanOpenFile(strPath))
+            return false;
+        DeleteContents();
+        if (!m_bScene && m_pCamera->m_pNext != nullptr)
+            static_cast<CMesh*>(m_pCamera->m_pNext)->Reset();
+        Ui().MessageBox(OpenFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (!IsUnlinkedLoadedMesh(pMesh))
         return false;
     // The steps of OnOpenDocument, with the read already done.
     DeleteContents();

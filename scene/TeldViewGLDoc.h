@@ -51,16 +51,23 @@ public:
 
     // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot.
     bool LoadMeshFile(const std::string& strPath, bool bAppend);
-    // Takes a mesh that ReadOFF filled elsewhere (on a worker thread while the window started)
-    // into the scene as LoadMeshFile does after its read: bounds, display list, linked, current.
-    // Only while no object follows the camera, so that replace mode's reuse of the one mesh is
-    // never bypassed: otherwise, or for a mesh that is not loaded or already linked, false, with
-    // nothing changed and the mesh still the caller's. On true the document owns it.
+    // Takes a mesh that ReadOFF filled elsewhere (on a worker thread) into the scene as
+    // LoadMeshFile puts the mesh it read there: in replace mode the one mesh behind the camera,
+    // when there is one, is Reset and takes over the read geometry (it keeps its display settings
+    // and keyframes) and pMesh is deleted; otherwise pMesh itself is linked; then bounds, display
+    // list, current. False, with nothing changed and the mesh still the caller's, for a mesh
+    // that is not loaded or already linked. On true the document owns it.
     bool AdoptMesh(CMesh* pMesh, bool bAppend);
-    // As OnOpenDocument(strPath) for a mesh already read from strPath: the mesh is adopted with
-    // m_bScene as the append flag, then the document takes the path, the title and the
-    // recent-file entry. False as AdoptMesh, with nothing changed.
+    // As OnOpenDocument(strPath) for a file read elsewhere: pMesh is what ReadOFF made of it, or
+    // null when ReadOFF failed. A mesh is adopted with m_bScene as the append flag, then the
+    // document takes the path, the title and the recent-file entry (false as AdoptMesh, with
+    // nothing changed). Null gives what a failed open gives: its message, replace mode's mesh
+    // left empty, false.
     bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
+    // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the
+    // scene as ImportSTL puts it there (replace mode reuses the one mesh, scene mode appends),
+    // with bounds and display list. False as AdoptMesh; on true the document owns it.
+    bool AdoptImportedMesh(CMesh* pMesh);
     // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
     CMesh* PrepareImportMesh(bool bAppend);
     // Deletes every object behind the camera; the camera becomes current.
@@ -82,7 +89,8 @@ public:
     // read and why.
     bool ReadSceneFile(const std::string& strPath, std::string* pstrProblem = nullptr);
     bool ExportScene(const std::string& strPath, int nMode);
-    // STL import; false (scene untouched) when the file cannot be read or is malformed.
+    // STL import; false (scene untouched) when the file cannot be read or is malformed. nMode is
+    // STL_BINARY, STL_ASCII, or STL_BY_CONTENT (see ImportSTLFile).
     bool ImportSTL(const std::string& strPath, int nMode);
     // Poses every object at time t; true while any list is still in progress.
     bool EvaluateScene(int32_t nTime);
@@ -115,7 +123,9 @@ private:
     void LinkMesh(CMesh* pMesh, bool bAppend);
     // LoadMeshFile after a successful read.
     void LinkLoadedMesh(CMesh* pMesh, bool bAppend);
-    bool CanAdopt(const CMesh* pMesh) const;
+    static bool IsUnlinkedLoadedMesh(const CMesh* pMesh);
+    // Where a mesh read elsewhere goes (see AdoptMesh): the reused mesh, or pRead. Not linked.
+    CMesh* TakeIntoScene(CMesh* pRead, bool bAppend);
     bool ExportSTL(const std::string& strPath, int nMode);
     bool ExportPointCloud(const std::string& strPath);
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 class CClock;
 class CImageWriteResult;
 class CMesh;
+class CMeshPreloader;
 class CMeshTexture;
 class CSceneObject;
 class CTeldViewGLDoc;
@@ -130,9 +132,19 @@ public:
     // context current for the display lists. False after the reader's message: "Error reading
     // scene file." with a second line naming the file that could not be read, or "Error reading
     // STL file.". nMode is STL_BINARY, STL_ASCII, or STL_BY_CONTENT (the command line); the STL
-    // import shows the wait cursor until after its message. Neither touches the view.
+    // file is read on a worker thread (pRead, the caller's, when it was started already, else
+    // one started here), see LoadInBackground, and the import shows the wait cursor until after
+    // its message. Neither touches the view.
     bool ReadScene(const std::string& strPath);
-    bool ReadSTL(const std::string& strPath, int nMode);
+    bool ReadSTL(const std::string& strPath, int nMode, CMeshPreloader* pRead = nullptr);
+    // Waits for a read on the worker thread while the window goes on: it repaints, its timers run
+    // and input arrives, but IsLoading() holds, which makes the application refuse commands that
+    // would change the document. Once the wait has taken half a second LoadMessage says
+    // "Loading NAME... 42%". Then fnAdopt gets the mesh (null when the read failed; it releases
+    // what it keeps) with the view's context current. Returns what fnAdopt returns. The caller
+    // shows the wait cursor around it.
+    bool LoadInBackground(CMeshPreloader& read, const std::function<bool(std::unique_ptr<CMesh>&)>& fnAdopt);
+    bool IsLoading() const { return m_nLoading > 0; }
     // What follows every successful load (File > Open, the command line, Load Scene, the
     // imports), in this order: pane 103 names the current object, the materials are applied,
     // the default view fits the new scene (ending a spin), the keyframe guide is hidden, every
@@ -180,6 +192,11 @@ signals:
     void FrameDrawn();
     // After each timer message the handler acted on.
     void TimerHandled(int nIDEvent);
+    // The text for the message pane while a load goes on (see LoadInBackground); empty when it
+    // is over.
+    void LoadMessage(const QString& strText);
+    // A load's read on the worker has ended and the GUI thread goes on with its mesh.
+    void ReadTaken();
 
 protected:
     void initializeGL() override;
@@ -322,6 +339,7 @@ private:
     uint64_t m_nFramesPainted = 0;
     int m_nContextProblem = CONTEXT_OK;
     bool m_bContextReported = false;
+    int m_nLoading = 0;
     // Kept between captures so that its memory is touched only once.
     CDib m_dibCapture;
 };

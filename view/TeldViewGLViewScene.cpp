@@ -4,6 +4,8 @@
 #include "platform/ArchiveException.h"
 #include "platform/CommandIds.h"
 #include "platform/UiServices.h"
+#include "scene/Mesh.h"
+#include "scene/MeshPreloader.h"
 #include "scene/SceneObject.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
@@ -143,15 +145,23 @@ bool CTeldViewGLView::ReadScene(const std::string& strPath)
     return bRead;
 }
 
-bool CTeldViewGLView::ReadSTL(const std::string& strPath, int nMode)
+bool CTeldViewGLView::ReadSTL(const std::string& strPath, int nMode, CMeshPreloader* pRead)
 {
     CWaitCursor wait(Ui());
-    bool bRead = false;
+    std::unique_ptr<CMeshPreloader> pOwnRead;
+    if (pRead == nullptr)
     {
-        CGLContextGuard guard(*this);
-        bRead = nMode == STL_BY_CONTENT ? ImportSTLFile(*m_pDocument, strPath)
-                                        : m_pDocument->ImportSTL(strPath, nMode);
+        pOwnRead = std::make_unique<CMeshPreloader>(strPath, nMode);
+        pRead = pOwnRead.get();
     }
+    const bool bRead = LoadInBackground(*pRead,
+                                        [this](std::unique_ptr<CMesh>& pMesh)
+                                        {
+                                            if (!pMesh || !m_pDocument->AdoptImportedMesh(pMesh.get()))
+                                                return false;
+                                            pMesh.release(); // the document's now
+                                            return true;
+                                        });
     if (!bRead)
         Ui().MessageBox("Error reading STL file.", MB_OK);
     return bRead;

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -9,6 +11,7 @@
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
+#include "formats/FileKind.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
 #include "scene/MeshPreloader.h"
@@ -171,23 +174,31 @@ TEST(CommandLine, TheProgramOpensTheFileNamedThereOrEndsAfterTheMessage)
 }
 
 // The read ahead starts before Qt has taken its own options out of argv, so it guesses: the
-// first non-empty argument when it names an OFF file; nothing after an option, whose value it
-// could be, and nothing for the other kinds, which are not read that way.
-TEST(CommandLine, TheReadAheadGuessesOnlyPlainOffArguments)
+// first non-empty argument when it names a regular OFF or STL file (STL read as its content
+// says); nothing after an option, whose value it could be, nothing for a scene file, which is not
+// read that way, and nothing for a file that is missing or not regular (a pipe would keep the
+// read waiting for a writer).
+TEST(CommandLine, TheReadAheadGuessesOnlyPlainMeshFiles)
 {
+    const std::string strOff = CopyExample("cube.off"), strStl = WriteScratch("a.stl", "solid a\n");
+    const std::string strPipe = ScratchPath(QStringLiteral("pipe.off"));
+    ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
     struct SCase
     {
         std::vector<std::string> args;
-        const char* pszExpected; // null: no read ahead
+        std::string strExpected; // empty: no read ahead
+        int nFormat;
     };
     const SCase cases[] = {
-        {{"teldviewgl", "/nowhere/a.off"}, "/nowhere/a.off"},
-        {{"teldviewgl", "", "/nowhere/b.OFF"}, "/nowhere/b.OFF"},
-        {{"teldviewgl", "/nowhere/mesh"}, "/nowhere/mesh"},
-        {{"teldviewgl", "-style", "fusion", "/nowhere/a.off"}, nullptr},
-        {{"teldviewgl", "/nowhere/a.stl"}, nullptr},
-        {{"teldviewgl", "/nowhere/a.scn"}, nullptr},
-        {{"teldviewgl"}, nullptr},
+        {{"teldviewgl", strOff}, strOff, PRELOAD_OFF},
+        {{"teldviewgl", "", strOff}, strOff, PRELOAD_OFF},
+        {{"teldviewgl", strStl}, strStl, STL_BY_CONTENT},
+        {{"teldviewgl", "-style", "fusion", strOff}, "", 0},
+        {{"teldviewgl", Example("scene.scn")}, "", 0},
+        {{"teldviewgl", "/nowhere/a.off"}, "", 0},
+        {{"teldviewgl", strPipe}, "", 0},
+        {{"teldviewgl", ScratchPath(QString())}, "", 0},
+        {{"teldviewgl"}, "", 0},
     };
     for (const SCase& c : cases)
     {
@@ -197,7 +208,7 @@ TEST(CommandLine, TheReadAheadGuessesOnlyPlainOffArguments)
             argv.push_back(arg.data());
         const std::unique_ptr<CMeshPreloader> pPreload =
             CTeldViewGLApp::PreloadCommandLineFile(static_cast<int>(argv.size()), argv.data(), 1);
-        EXPECT_EQ(pPreload ? pPreload->Path() : "(none)", c.pszExpected ? c.pszExpected : "(none)")
-            << args.back();
+        EXPECT_EQ(pPreload ? pPreload->Path() : std::string(), c.strExpected) << args.back();
+        EXPECT_EQ(pPreload ? pPreload->Format() : 0, c.nFormat) << args.back();
     }
 }

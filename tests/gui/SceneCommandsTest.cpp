@@ -126,9 +126,11 @@ TEST(SceneCommands, ScenesAreMadeFilledByImportsAndCleared)
     doc.m_pCamera->m_vPosition = CVector3(1, 2, 3);
     gui.ui.m_fileAnswers = {WriteScratch("cut.stl", AsciiStl(1).chopped(35)),
                             WriteScratch("small.stl", AsciiStl(1)), WriteScratch("large.stl", AsciiStl(8))};
+    const int nCursorsBefore = gui.ui.m_nWaitCursorShown;
     gui.Execute(ID_IMPORT_ASCII_STL);
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading STL file."});
-    EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown, gui.ui.m_nWaitCursorDepth), std::pair(1, 0));
+    EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown - nCursorsBefore, gui.ui.m_nWaitCursorDepth),
+              std::pair(1, 0));
     EXPECT_TRUE(view.m_bSpinning && doc.m_nGuideList != 0);
     EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(3.0, 50));
 

@@ -175,81 +175,109 @@ TEST_F(DocumentTest, SceneOffExportDropsMissingFieldsAndShiftsIndices)
               "3 0 1 2\n3 3 4 5\n");
 }
 
-// A mesh read elsewhere (the start-up's worker thread) enters the document exactly as
-// LoadMeshFile would have put it there, in either mode; the open that uses it gives the
-// document the path, title and recent-file entry of the framework's open.
+namespace
+{
+// What a test can compare of two documents: each mesh's name, render mode and vertex count, the
+// current object, and the bounds.
+std::string Describe(const CTeldViewGLDoc& doc)
+{
+    std::string text;
+    for (const CSceneObject* p : ObjectList(doc))
+    {
+        if (p->GetType() == OBJECT_MESH)
+        {
+            const CMesh& mesh = *static_cast<const CMesh*>(p);
+            text += mesh.m_strName + "/" + std::to_string(mesh.m_nRenderMode) + "/" +
+                    std::to_string(mesh.m_nVertices) + " ";
+        }
+        if (p == doc.m_pCurrentObject)
+            text += "<current> ";
+    }
+    for (const double d : doc.m_dSceneBounds)
+        text += std::to_string(d) + " ";
+    return text;
+}
+} // namespace
+
+// A mesh read elsewhere (a worker thread) enters the document exactly as LoadMeshFile would have
+// put it there: in replace mode the one mesh takes over the read geometry and keeps its display
+// settings, otherwise the read mesh itself is linked. A mesh that is not loaded or is linked
+// already is refused, with nothing changed.
 TEST_F(DocumentTest, AnAdoptedMeshEndsUpAsALoadedOne)
 {
-    const std::string strBox = Write("box.off", BOX_OFF);
-    for (const bool bAppend : {false, true})
-    {
-        SCOPED_TRACE(bAppend ? "append" : "replace");
-        CTeldViewGLDoc loaded;
-        loaded.m_bCompileLists = false;
-        ASSERT_TRUE(loaded.LoadMeshFile(strBox, bAppend));
+    const std::string strTri = Write("tri.off", TRIANGLE_OFF), strBox = Write("box.off", BOX_OFF);
+    for (const bool bWithMesh : {false, true})
+        for (const bool bAppend : {false, true})
+        {
+            SCOPED_TRACE(std::string(bWithMesh ? "a mesh there, " : "empty, ") +
+                         (bAppend ? "append" : "replace"));
+            CTeldViewGLDoc loaded, adopted;
+            for (CTeldViewGLDoc* pDoc : {&loaded, &adopted})
+            {
+                pDoc->m_bCompileLists = false;
+                if (bWithMesh)
+                {
+                    ASSERT_TRUE(pDoc->LoadMeshFile(strTri, false));
+                    MeshAt(*pDoc, 1).m_nRenderMode = RENDER_WIREFRAME;
+                }
+            }
+            ASSERT_TRUE(loaded.LoadMeshFile(strBox, bAppend));
+            CMesh* pMesh = new CMesh;
+            ASSERT_TRUE(pMesh->ReadOFF(strBox));
+            ASSERT_TRUE(adopted.AdoptMesh(pMesh, bAppend));
+            EXPECT_EQ(Describe(adopted), Describe(loaded));
+            EXPECT_TRUE(adopted.m_bHasMesh);
+            EXPECT_EQ(adopted.m_pCurrentObject == pMesh, bAppend || !bWithMesh)
+                << "the read mesh itself is linked";
 
-        CTeldViewGLDoc adopted;
-        adopted.m_bCompileLists = false;
-        CMesh* pMesh = new CMesh;
-        ASSERT_TRUE(pMesh->ReadOFF(strBox));
-        ASSERT_TRUE(adopted.AdoptMesh(pMesh, bAppend));
-        EXPECT_EQ(ObjectList(adopted), (std::vector<CSceneObject*>{adopted.m_pCamera, pMesh}));
-        EXPECT_EQ(pMesh->m_pPrev, adopted.m_pCamera);
-        EXPECT_EQ(adopted.m_pCurrentObject, pMesh);
-        EXPECT_TRUE(adopted.m_bHasMesh);
-        EXPECT_EQ(std::to_array(adopted.m_dSceneBounds), std::to_array(loaded.m_dSceneBounds));
-        EXPECT_EQ(pMesh->m_strName, loaded.m_pCurrentObject->m_strName);
-    }
-
-    std::vector<std::string> recent;
-    CTeldViewGLDoc preRead;
-    preRead.m_bCompileLists = false;
-    preRead.m_fnAddToRecentFileList = [&recent](const std::string& strPath) { recent.push_back(strPath); };
-    preRead.SetModifiedFlag(true);
-    CMesh* pMesh = new CMesh;
-    ASSERT_TRUE(pMesh->ReadOFF(strBox));
-    ASSERT_TRUE(preRead.OnOpenDocumentWithMesh(strBox, pMesh));
-    EXPECT_EQ(preRead.GetPathName(), strBox);
-    EXPECT_EQ(preRead.GetTitle(), "box.off");
-    EXPECT_FALSE(preRead.IsModified());
-    EXPECT_EQ(preRead.m_pCurrentObject, pMesh);
-    EXPECT_EQ(recent, std::vector<std::string>{strBox});
+            std::unique_ptr<CMesh> pEmpty = std::make_unique<CMesh>();
+            const CSceneObject* pLinked = adopted.m_pCurrentObject;
+            EXPECT_FALSE(adopted.AdoptMesh(nullptr, bAppend));
+            EXPECT_FALSE(adopted.AdoptMesh(pEmpty.get(), bAppend)) << "not loaded";
+            EXPECT_FALSE(adopted.AdoptMesh(static_cast<CMesh*>(adopted.m_pCurrentObject), bAppend))
+                << "linked";
+            EXPECT_FALSE(adopted.AdoptImportedMesh(pEmpty.get()));
+            EXPECT_EQ(Describe(adopted), Describe(loaded));
+            EXPECT_EQ(adopted.m_pCurrentObject, pLinked);
+        }
 }
 
-// Adoption is for a document without meshes only: replace mode must go on reusing its one
-// mesh, and a mesh that is not loaded or already linked is no candidate. A refusal changes
-// nothing and leaves the mesh to the caller.
-TEST_F(DocumentTest, AdoptionIsRefusedOnceAMeshIsThere)
+// The open that uses a mesh read elsewhere gives the document the path, title and recent-file
+// entry of the framework's open; one whose read failed gives what a failed open gives.
+TEST_F(DocumentTest, AnOpenWithAMeshReadElsewhereIsAnOpen)
 {
-    std::unique_ptr<CMesh> pEmpty = std::make_unique<CMesh>();
-    EXPECT_FALSE(m_doc.AdoptMesh(nullptr, false));
-    EXPECT_FALSE(m_doc.AdoptMesh(pEmpty.get(), false)) << "not loaded";
-    EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(Write("x.off", TRIANGLE_OFF), pEmpty.get()));
-    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
-    EXPECT_EQ(ObjectList(m_doc).size(), 1u);
+    const std::string strBox = Write("box.off", BOX_OFF), strBad = Write("bad.off", "OFF\n3 1 0\n");
+    std::vector<std::string> recent;
+    m_doc.m_bCompileLists = false;
+    m_doc.m_fnAddToRecentFileList = [&recent](const std::string& strPath) { recent.push_back(strPath); };
+    m_doc.SetModifiedFlag(true);
+    CMesh* pMesh = new CMesh;
+    ASSERT_TRUE(pMesh->ReadOFF(strBox));
+    ASSERT_TRUE(m_doc.OnOpenDocumentWithMesh(strBox, pMesh));
+    EXPECT_EQ(m_doc.GetPathName() + " " + m_doc.GetTitle(), strBox + " box.off");
+    EXPECT_FALSE(m_doc.IsModified());
+    EXPECT_EQ(m_doc.m_pCurrentObject, pMesh);
+    EXPECT_EQ(recent, std::vector<std::string>{strBox});
 
-    ASSERT_TRUE(m_doc.LoadMeshFile(Write("tri.off", TRIANGLE_OFF), false));
-    CSceneObject* pFirst = m_doc.m_pCamera->m_pNext;
-    EXPECT_FALSE(m_doc.AdoptMesh(static_cast<CMesh*>(pFirst), true)) << "already linked";
-    std::unique_ptr<CMesh> pBox = std::make_unique<CMesh>();
-    ASSERT_TRUE(pBox->ReadOFF(Write("box.off", BOX_OFF)));
-    for (const bool bAppend : {false, true})
-    {
-        EXPECT_FALSE(m_doc.AdoptMesh(pBox.get(), bAppend));
-        EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(pBox->m_strPath, pBox.get()));
-    }
-    EXPECT_EQ(ObjectList(m_doc), (std::vector<CSceneObject*>{m_doc.m_pCamera, pFirst}));
-    EXPECT_EQ(m_doc.m_pCurrentObject, pFirst);
-    EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{0, 1, 0, 1, 0, 0}));
-    EXPECT_EQ(m_doc.GetTitle(), "Untitled");
-    EXPECT_EQ(pBox->m_pPrev, nullptr);
+    // As the framework's open would have it: the message, and replace mode's mesh left empty.
+    CTeldViewGLDoc opened;
+    CScriptedUiServices openedUi;
+    opened.SetUiServices(&openedUi);
+    opened.m_bCompileLists = false;
+    ASSERT_TRUE(opened.OnOpenDocument(strBox));
+    EXPECT_FALSE(opened.OnOpenDocument(strBad));
+    EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(strBad, nullptr));
+    EXPECT_EQ(m_ui.m_messages, openedUi.m_messages);
+    EXPECT_EQ(Describe(m_doc), Describe(opened));
+    EXPECT_EQ(pMesh->m_nVertices, 0);
+    EXPECT_EQ(m_doc.GetTitle(), "box.off");
 
-    // Once Clear Scene has emptied the list, a mesh may come in again.
-    m_doc.ClearScene();
-    CMesh* pAdopted = pBox.release();
-    EXPECT_TRUE(m_doc.AdoptMesh(pAdopted, true));
-    EXPECT_EQ(ObjectList(m_doc), (std::vector<CSceneObject*>{m_doc.m_pCamera, pAdopted}));
-    EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{-1, 4, -2, 5, -3, 6}));
+    // A file that cannot be opened at all is named with the reason and changes nothing.
+    ASSERT_TRUE(m_doc.LoadMeshFile(strBox, false));
+    EXPECT_FALSE(opened.OnOpenDocument(Path("missing.off")));
+    EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(Path("missing.off"), nullptr));
+    EXPECT_EQ(m_ui.m_messages, openedUi.m_messages);
+    EXPECT_EQ(pMesh->m_nVertices, 2);
 }
 
 // The document keeps the end of its list instead of walking to it: a replace-mode open, which

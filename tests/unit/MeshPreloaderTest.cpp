@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
+#include <tuple>
 
 #include "FileTestSupport.h"
+#include "formats/FileKind.h"
 #include "scene/MeshPreloader.h"
 
 using namespace FileTestSupport;
@@ -66,4 +74,36 @@ TEST_F(MeshPreloaderTest, AnUntakenReadIsJoinedAndFreed)
         CMeshPreloader preload(strPath);
     auto pPreload = std::make_unique<CMeshPreloader>(strPath);
     pPreload.reset();
+}
+
+// An STL read ahead gives what ReadSTL gives. Whoever waits for a read is told exactly once: by
+// the worker as it ends, or at once when it has ended already; after cancelling, not at all.
+TEST_F(MeshPreloaderTest, ReadsStlAndTellsOnceWhenDone)
+{
+    const std::string strStl = Write(
+        "tri.stl",
+        "solid t\nfacet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet\n");
+    std::atomic<int> nCalls{0};
+    const auto count = [&nCalls] { ++nCalls; };
+    CMeshPreloader preload(strStl, STL_BY_CONTENT);
+    preload.NotifyWhenDone(count);
+    const std::unique_ptr<CMesh> pMesh = preload.Take();
+    CMesh direct;
+    ASSERT_TRUE(pMesh && direct.ReadSTL(strStl, STL_ASCII));
+    EXPECT_EQ(std::tuple(nCalls.load(), preload.IsDone(), preload.Percent()), std::tuple(1, true, 100));
+    EXPECT_EQ(std::memcmp(pMesh->m_ppVertices[0], direct.m_ppVertices[0], 3 * 6 * sizeof(double)), 0);
+    preload.NotifyWhenDone(count);
+    EXPECT_EQ(nCalls, 2) << "at once, the read having ended";
+
+    // A pipe keeps the worker waiting for a writer, so the read cannot end before the cancel.
+    const std::string strPipe = Path("pipe.off");
+    ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+    CMeshPreloader waiting(strPipe);
+    waiting.NotifyWhenDone(count);
+    EXPECT_FALSE(waiting.IsDone());
+    waiting.NotifyWhenDone(nullptr);
+    std::thread writer([&] { std::ofstream(strPipe) << "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"; });
+    EXPECT_NE(waiting.Take(), nullptr);
+    writer.join();
+    EXPECT_EQ(nCalls, 2);
 }

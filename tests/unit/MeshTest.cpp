@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "scene/Mesh.h"
@@ -175,4 +178,59 @@ TEST(MeshOperations, AllocateSetFaceAndInvertTwice)
     // A second Allocate frees the first geometry (the leak checker watches).
     mesh.Allocate(1, 1, 0);
     EXPECT_EQ(mesh.m_ppFaces[0], nullptr);
+}
+
+namespace
+{
+// Every double a soup's derived data holds, as bits: negative zeros count.
+std::vector<uint64_t> SoupBits(const CMesh& mesh)
+{
+    std::vector<uint64_t> bits;
+    const auto add = [&bits](const double* p, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            bits.push_back(std::bit_cast<uint64_t>(p[i]));
+    };
+    for (int32_t i = 0; i < mesh.m_nVertices; ++i)
+        add(mesh.m_ppVertices[i], 6);
+    for (int32_t f = 0; f < mesh.m_nFaces; ++f)
+        add(mesh.m_ppFaceNormals[f], 3);
+    for (const CVector3* p : {&mesh.m_vBoundsMin, &mesh.m_vBoundsMax, &mesh.m_vCenter})
+        add(&p->x, 1), add(&p->y, 1), add(&p->z, 1);
+    add(&mesh.m_dHalfExtent, 1);
+    bits.push_back(static_cast<uint64_t>(mesh.m_nLargestFace) << 1 | (mesh.m_bHasNormals ? 1 : 0));
+    return bits;
+}
+} // namespace
+
+// The STL import completes its soup in one pass instead of the identity Transform; the result
+// must be the same bits: negative zeros (which the rows' products make positive), points, huge,
+// tiny and nearly flat triangles, and random ones.
+TEST(MeshOperations, ASoupCompletesToTheBitsOfTheIdentityTransform)
+{
+    std::vector<double> xyz = {-0.0, -0.0, -0.0, 1,    -0.0, 0,    -0.0, 1,    -0.0,  0,   0,
+                               0,    0,    0,    0,    0,    0,    0,    1e30, -2e30, 3,   -1e-300,
+                               5,    6,    7,    8,    -9,   0.1,  0.2,  0.3,  0.4,   0.5, 0.6,
+                               0.7,  0.8,  0.9,  -0.0, 2,    -0.0, -0.0, -3,   1};
+    xyz.resize(xyz.size() + 9 * 5);
+    uint64_t nState = 12345;
+    for (size_t i = xyz.size() - 9 * 5; i < xyz.size(); ++i)
+    {
+        nState = nState * 6364136223846793005u + 1442695040888963407u;
+        xyz[i] =
+            (nState >> 40) % 3 == 0 ? -0.0 : static_cast<double>(static_cast<int64_t>(nState >> 11)) * 1e-15;
+    }
+    const int32_t nTriangles = static_cast<int32_t>(xyz.size() / 9);
+    CMesh soup, transformed;
+    soup.SetTriangles(xyz.data(), nTriangles);
+    soup.CompleteTriangleSoup();
+    transformed.SetTriangles(xyz.data(), nTriangles);
+    transformed.Transform(CVector3(1, 0, 0), CVector3(0, 1, 0), CVector3(0, 0, 1));
+    EXPECT_EQ(SoupBits(soup), SoupBits(transformed));
+
+    CMesh empty;
+    empty.SetTriangles(xyz.data(), 0);
+    empty.CompleteTriangleSoup();
+    EXPECT_EQ(empty.m_nLargestFace, 0);
+    EXPECT_EQ(empty.m_vBoundsMin.x, DBL_MAX);
 }

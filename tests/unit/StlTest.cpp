@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
 #include <tuple>
 
+#include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
 #include "formats/StlFormat.h"
+#include "platform/ReadProgress.h"
 #include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
@@ -231,6 +237,69 @@ TEST_F(StlTest, WithoutAModeTheContentDecides)
     EXPECT_FALSE(ImportSTLFile(m_doc, Path("missing.stl")));
 }
 
+// A regular file is read a block at a time, never whole; the mesh is the one the file's bytes in
+// memory give, across block boundaries that cut tokens and facets, and so is the one a pipe
+// delivers. A bad facet in a later block fails the whole read.
+TEST_F(StlTest, AFileReadInBlocksGivesTheWholeFilesMesh)
+{
+    std::vector<Triangle> triangles(40000);
+    for (size_t i = 0; i < triangles.size(); ++i)
+        triangles[i] = {CVector3(i, 0.5 * i, -0.0), CVector3(i + 1.25, 0, 1), CVector3(0, i / 7.0, 2)};
+    std::vector<Triangle> bad = triangles;
+    bad[30000] = TRI_NAN;
+    const auto text = [](const std::vector<Triangle>& facets)
+    {
+        std::string s = "solid many\n";
+        for (const Triangle& t : facets)
+            s += AsciiFacet(t);
+        return s + "endsolid many\n";
+    };
+    for (const int nMode : {STL_BINARY, STL_ASCII})
+    {
+        SCOPED_TRACE(nMode);
+        const std::string bytes = nMode == STL_BINARY ? BinaryStl(triangles) : text(triangles);
+        ASSERT_GT(bytes.size(), CByteWindow::BLOCK_SIZE);
+        const std::string strPath = Write("many.stl", bytes);
+        CMesh inMemory;
+        ASSERT_TRUE(inMemory.ReadSTLBuffer(bytes, nMode, strPath));
+        const size_t nBytes = static_cast<size_t>(inMemory.m_nVertices) * 6 * sizeof(double);
+        const auto sameAsInMemory = [&](const CMesh& mesh)
+        {
+            return mesh.m_nVertices == inMemory.m_nVertices && mesh.m_strName == "many.stl" &&
+                   std::memcmp(mesh.m_ppVertices[0], inMemory.m_ppVertices[0], nBytes) == 0 &&
+                   std::memcmp(mesh.m_ppFaceNormals[0], inMemory.m_ppFaceNormals[0], 3 * sizeof(double)) == 0;
+        };
+        EXPECT_EQ(inMemory.m_nVertices, 3 * 40000);
+        CMesh streamed;
+        CReadProgress progress;
+        ASSERT_TRUE(streamed.ReadSTL(strPath, nMode, &progress));
+        EXPECT_TRUE(sameAsInMemory(streamed));
+        EXPECT_EQ(progress.Percent(), 100);
+
+        CMesh refused;
+        const std::string badBytes = nMode == STL_BINARY ? BinaryStl(bad) : text(bad);
+        EXPECT_FALSE(refused.ReadSTL(Write("bad.stl", badBytes), nMode));
+        EXPECT_EQ(std::tuple(refused.m_nVertices, refused.m_bLoaded, refused.m_ppVertices),
+                  std::tuple(0, false, nullptr));
+        // Text cut inside its last facet.
+        if (nMode == STL_ASCII)
+        {
+            EXPECT_FALSE(refused.ReadSTL(Write("cut.stl", bytes.substr(0, bytes.size() - 40)), nMode));
+        }
+
+        const std::string strPipe = Path("many.stl");
+        std::filesystem::remove(strPipe);
+        ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+        std::thread writer([&] { std::ofstream(strPipe, std::ios::binary) << bytes; });
+        CMesh piped;
+        const bool bPiped = piped.ReadSTL(strPipe, nMode);
+        writer.join();
+        ASSERT_TRUE(bPiped);
+        EXPECT_TRUE(sameAsInMemory(piped));
+        std::filesystem::remove(strPipe);
+    }
+}
+
 // Imports strBig under an address space limit that holds the file but not the mesh; true when
 // the import failed cleanly.
 bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, bool bScene)
@@ -251,11 +320,11 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
         return false;
     const bool bImported = doc.ImportSTL(strBig, STL_BINARY);
     setrlimit(RLIMIT_AS, &saved);
-    // Replace mode has given up the old model already; its mesh stays empty.
+    // The file is read into a mesh of its own first, so either mode keeps the model it had.
     const CMesh& mesh = MeshAt(doc, 1);
     const bool bUnchanged = !bImported && ObjectList(doc) == listBefore &&
-                            doc.m_pCurrentObject == listBefore.back() &&
-                            mesh.m_nVertices == (bScene ? 3 : 0) && mesh.m_bLoaded == bScene;
+                            doc.m_pCurrentObject == listBefore.back() && mesh.m_nVertices == 3 &&
+                            mesh.m_bLoaded;
     // An append after the rollback lands behind the last object that stayed.
     return bUnchanged && doc.ImportSTL(strSmall, STL_BINARY) &&
            (!bScene || doc.m_pCurrentObject->m_pPrev == listBefore.back());
