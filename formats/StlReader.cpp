@@ -26,9 +26,6 @@ namespace
 constexpr int64_t MAX_FACETS = std::numeric_limits<int32_t>::max() / 3;
 // Tokens of an ASCII facet: 9 words, the normal and three vertices.
 constexpr int ASCII_TOKENS_PER_FACET = 21;
-// A regular binary file is read in blocks of this many facets (800 KB): the file's bytes never
-// take memory of their own beside the mesh.
-constexpr size_t FACETS_PER_BLOCK = 16384;
 
 uint32_t LoadUInt32(const char* p)
 {
