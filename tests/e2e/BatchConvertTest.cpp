@@ -46,7 +46,6 @@ TEST_F(BatchConvertTest, InputsBecomeOneSceneInEveryFormat)
     ASSERT_EQ(Run({"--convert", strPts, strTri, strStl}).nStatus, 0);
     const std::string strBinary = Slurp(strBin), strAsciiText = Slurp(strAscii);
     EXPECT_EQ(strBinary.size(), 84u + 50u * 3u);
-    EXPECT_EQ(strBinary.substr(80, 4), std::string("\3\0\0\0", 4));
     EXPECT_EQ(strAsciiText.rfind("solid out_ascii.stl - Created by TeldView\n", 0), 0u);
     EXPECT_EQ(Slurp(Path("again/out_ascii.stl")), strAsciiText);
     EXPECT_EQ(Slurp(strPts).size(), 28u + 24u * 9u);
