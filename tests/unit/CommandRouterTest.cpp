@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 
 #include "platform/CommandRouter.h"
-#include "platform/FakeClock.h"
 
 namespace
 {
@@ -46,14 +44,4 @@ TEST(CommandRouter, FirstUpdateHandlerDecidesAndUnhandledIdsAreDisabled)
     EXPECT_FALSE(router.Execute(4));
     router.RemoveTarget(&view);
     EXPECT_TRUE(router.Update(1).m_bEnabled);
-}
-
-TEST(FakeClock, ScriptedTicksThenTheLastRepeats)
-{
-    CFakeClock clock;
-    clock.m_nNow = 5;
-    const uint32_t nFirst = clock.GetTickCount();
-    clock.Script({10, 25});
-    EXPECT_EQ((std::array{nFirst, clock.GetTickCount(), clock.GetTickCount(), clock.GetTickCount()}),
-              (std::array<uint32_t, 4>{5, 10, 25, 25}));
 }

@@ -4,8 +4,11 @@
 // without display lists per test, meshes and keys built in code, little-endian reads.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <bit>
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +115,27 @@ public:
     }
     std::string m_strOld;
     std::locale m_oldGlobal;
+    bool m_bActive;
+};
+
+// While alive, every write past nBytes of a file fails, as on a full disk, instead of raising
+// SIGXFSZ.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t nBytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit = {nBytes, m_saved.rlim_max};
+        m_bActive = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~CFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    rlimit m_saved = {};
+    void (*m_oldHandler)(int);
     bool m_bActive;
 };
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <turbojpeg.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -169,17 +167,11 @@ TEST_F(ImageExportTest, FailedWritesKeepTheOldFile)
         dib.GetPixels()[i] = static_cast<uint8_t>((nSeed = nSeed * 1664525 + 1013904223) >> 24);
     for (const char* pszName : {"old.bmp", "old.emf", "old.jpg"})
         Write(pszName, "old");
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved = {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit limit = {4096, saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const FileTestSupport::CFileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.m_bActive);
     const CImageWriteResult results[] = {WriteBitmapFile(Path("old.bmp"), dib),
                                          WriteMetafile(Path("old.emf"), dib),
                                          WriteJpegFile(Path("old.jpg"), dib, JPEG_QUALITY)};
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
     const std::string strTooLarge = std::strerror(EFBIG);
     EXPECT_EQ(results[0].m_strText, "Error writing file.\nold.bmp: " + strTooLarge);
     EXPECT_EQ(results[1].m_strText, "Error writing file.\nold.emf: " + strTooLarge);

@@ -89,8 +89,6 @@ TEST_F(KeyframeFileTest, MalformedFilesChangeNothing)
         "KFF\n2 0\n" + strRecord,                                           // fewer records than announced
         "KFF\n1 1\n" + strRecord,                                           // orientation record missing
         "KFF\n0 1\n" + strRecord,                                           // record of the other kind
-        "KFF\n1 0\nPOS_FRAME 7 1 2 3 0 0\n",                                // truncated record
-        "KFF\n1 0\nPOS_FRAME 7 1 x 3 0 0 0\n",                              // value not a number
         "KFF\n3 0\n" + strRecord + strRecord + "POS_FRAME 8 1 2 3 0 0 z\n", // bad record after good ones
         "KFF\n1 1\n" + strRecord + "ORI_FRAME 1 0 0 0 1 0 0 0\n",           // bad orientation after positions
         "KFF\n2147483647 2147483647\n" + strRecord,                         // huge counts

@@ -125,8 +125,6 @@ TEST(MeshOperations, ResetEmptiesAndKeepsTheDisplayChoices)
     mesh.m_vPosition = CVector3(4, 5, 6);
     mesh.m_qOrientation = CQuaternion(0, 1, 0, 0);
     mesh.Reset();
-    EXPECT_EQ(mesh.m_strName, "Invalid");
-    EXPECT_EQ(mesh.m_strPath, "None");
     EXPECT_TRUE(mesh.m_nVertices == 0 && mesh.m_nFaces == 0 && mesh.m_nEdges == 0 &&
                 mesh.m_nLargestFace == 0);
     EXPECT_TRUE(!mesh.m_ppVertices && !mesh.m_ppFaces && !mesh.m_ppFaceNormals && !mesh.m_pFaceSizes);

@@ -4,13 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <locale>
 #include <new>
 #include <sstream>
 #include <string>
@@ -19,24 +15,12 @@
 
 #include "formats/OffFormat.h"
 #include "scene/Mesh.h"
-
-namespace fs = std::filesystem;
+#include "tests/unit/FileTestSupport.h"
 
 namespace
 {
-class OffFileTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { fs::create_directories(m_dir); }
-    void TearDown() override { fs::remove_all(m_dir); }
-    std::string WriteFile(const std::string& strName, const std::string& strText)
-    {
-        std::ofstream(m_dir / strName, std::ios::binary) << strText;
-        return (m_dir / strName).string();
-    }
-
-    const fs::path m_dir = fs::temp_directory_path() / ("teldview_off_" + std::to_string(getpid()));
-};
+using namespace FileTestSupport;
+using OffFileTest = CScratchTest;
 
 // Runs f with the address space capped at the current use plus 512 MiB and returns the number of
 // allocations that failed under the cap: a reader that believes a lying header asks for
@@ -190,7 +174,7 @@ TEST_F(OffFileTest, MalformedFilesLeaveTheMeshEmpty)
     for (const auto& [pszName, text] : rows)
     {
         SCOPED_TRACE(pszName);
-        const std::string strPath = WriteFile("bad.off", text);
+        const std::string strPath = Write("bad.off", text);
         CMesh mesh;
         mesh.m_strName = "before";
         mesh.m_strPath = "/before/path";
@@ -227,14 +211,14 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
 
     // A loaded mesh has its bounds, sits at the origin, and refuses a second file.
     mesh.m_vPosition = CVector3(7, 7, 7);
-    const std::string strPath = WriteFile("a.off", "OFF\n3 1 0\n-1 0 2\n3 0.5 2\n0 -2 4\n3 0 1 2\n");
+    const std::string strPath = Write("a.off", "OFF\n3 1 0\n-1 0 2\n3 0.5 2\n0 -2 4\n3 0 1 2\n");
     ASSERT_TRUE(mesh.ReadOFF(strPath));
     EXPECT_TRUE(mesh.m_bLoaded && mesh.m_strPath == strPath && mesh.m_strName == "a.off");
     EXPECT_EQ(mesh.m_dHalfExtent, 2.0); // x side 4 beats y side 2.5 and z side 2
     EXPECT_TRUE(mesh.m_vCenter.x == 1.0 && mesh.m_vCenter.y == -0.75 && mesh.m_vCenter.z == 3.0);
     EXPECT_EQ(mesh.m_vPosition.x, 0.0);
     const std::string strQuad = "OFF 4 1 0 0 0 0 1 0 0 0 1 0 1 1 1\n4 0 1 3 2\n";
-    EXPECT_FALSE(mesh.ReadOFF(WriteFile("b.off", strQuad)));
+    EXPECT_FALSE(mesh.ReadOFF(Write("b.off", strQuad)));
     EXPECT_FALSE(mesh.ReadOFFBuffer(strQuad, "b.off"));
     EXPECT_TRUE(mesh.m_nVertices == 3 && mesh.m_strName == "a.off");
 
@@ -271,23 +255,22 @@ TEST(OffFormat, SceneWritersUseWorldPositionsAndOffsets)
 
 TEST(OffFormat, NumbersDoNotFollowTheUserLocale)
 {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
-        << "the locale de_DE.UTF-8 is missing; run scripts/install-deps.sh --test to generate it";
-    std::locale::global(std::locale("de_DE.UTF-8"));
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f", 1.5); // the locale really uses a decimal comma
     CMesh mesh, back;
-    const bool bRead = mesh.ReadOFFBuffer(
-        "OFF\n3 1 0\n0.5 -1.25 1000.125\n2.5e-3 3 4\n1234.5 0 0.0625\n3 0 1 2\n", "de.off");
-    std::ostringstream out; // made now, it carries the German locale; the writer must not care
-    mesh.WriteOFF(out);
-    mesh.WriteOFFFaces(out, 1000);
-    const bool bReadBack = back.ReadOFFBuffer(out.str(), "out.off");
-    std::locale::global(std::locale::classic());
-    std::setlocale(LC_ALL, "C");
-
+    std::ostringstream out;
+    char buf[32];
+    {
+        const CGermanLocale german;
+        ASSERT_TRUE(german.m_bActive)
+            << "de_DE.UTF-8 is missing; scripts/install-deps.sh --test generates it";
+        std::snprintf(buf, sizeof buf, "%.1f", 1.5); // the locale really uses a decimal comma
+        ASSERT_TRUE(mesh.ReadOFFBuffer(
+            "OFF\n3 1 0\n0.5 -1.25 1000.125\n2.5e-3 3 4\n1234.5 0 0.0625\n3 0 1 2\n", "de.off"));
+        out.imbue(std::locale()); // the German locale; the writer must not care
+        mesh.WriteOFF(out);
+        mesh.WriteOFFFaces(out, 1000);
+        ASSERT_TRUE(back.ReadOFFBuffer(out.str(), "out.off"));
+    }
     EXPECT_STREQ(buf, "1,5");
-    ASSERT_TRUE(bRead && bReadBack);
     EXPECT_EQ(mesh.m_ppVertices[1][0], 0.0025);
     EXPECT_EQ(out.str(), "OFF\n3 1 3\n0.500000 -1.250000 1000.125000\n0.002500 3.000000 4.000000\n"
                          "1234.500000 0.000000 0.062500\n3 0 1 2\n3 1000 1001 1002\n");

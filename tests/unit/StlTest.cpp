@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -445,17 +444,13 @@ TEST_F(StlTest, WriteErrorKeepsTheOldFile)
     const std::string strPath = Write("old.stl", "old contents");
     // With a second name the file is rewritten in place, only once the temporary file is complete.
     fs::create_hard_link(strPath, m_dir / "other.stl");
-    // A file size limit makes every write beyond it fail, as a full disk would.
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved = {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit limit = {4096, saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     bool bWritten = false;
-    for (int nMode : {EXPORT_BINARY_STL, EXPORT_ASCII_STL, EXPORT_POINT_CLOUD})
-        bWritten = m_doc.ExportScene(strPath, nMode) || bWritten;
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        const CFileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.m_bActive);
+        for (int nMode : {EXPORT_BINARY_STL, EXPORT_ASCII_STL, EXPORT_POINT_CLOUD})
+            bWritten = m_doc.ExportScene(strPath, nMode) || bWritten;
+    }
     EXPECT_FALSE(bWritten);
     EXPECT_EQ(ReadFile(Path("other.stl")), "old contents");
     EXPECT_EQ(FilesInDir(), 2u);
