@@ -164,15 +164,8 @@ bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress)
     if (m_bLoaded)
         return false;
     std::string contents;
-    try
-    {
-        if (!ReadWholeFile(strPath, contents))
-            return false;
-    }
-    catch (const std::exception&)
-    {
-        return false; // a pipe that delivers more than memory holds
-    }
+    if (!ReadWholeFile(strPath, contents))
+        return false;
     return ReadOFFBuffer(contents, strPath, pProgress);
 }
 

@@ -400,15 +400,8 @@ bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgr
     {
         // A pipe has no size to check a count against, and text is read twice: it is read whole.
         std::string contents;
-        try
-        {
-            if (!ReadWholeFile(strPath, contents))
-                return false;
-        }
-        catch (const std::exception&)
-        {
-            return false; // a pipe that delivers more than memory holds
-        }
+        if (!ReadWholeFile(strPath, contents))
+            return false;
         CByteWindow bytes(contents);
         return ReadSTLBytes(bytes, contents.size(), nMode, strPath, pProgress);
     }

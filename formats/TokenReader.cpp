@@ -81,18 +81,14 @@ bool CTokenReader::AtEnd()
     return m_nPos >= m_buffer.size();
 }
 
-bool ReadWholeFile(const std::string& strPath, std::string& contents)
+namespace
 {
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+bool ReadOpenFile(int fd, std::string& contents)
+{
     struct stat st;
     // Devices are refused: /dev/zero would never end.
     if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-    {
-        ::close(fd);
         return false;
-    }
     // One read straight into the string for a regular file; anything else (a pipe) is read in
     // pieces until its end.
     size_t nSize = 0;
@@ -121,7 +117,27 @@ bool ReadWholeFile(const std::string& strPath, std::string& contents)
             contents.append(probe, static_cast<size_t>(nRead));
         nSize += static_cast<size_t>(nRead);
     }
-    ::close(fd);
     contents.resize(nSize);
+    return bOk;
+}
+} // namespace
+
+bool ReadWholeFile(const std::string& strPath, std::string& contents)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool bOk = true;
+    try
+    {
+        bOk = ReadOpenFile(fd, contents);
+    }
+    catch (const std::exception&)
+    {
+        // A pipe that delivers more than memory holds.
+        contents.clear();
+        bOk = false;
+    }
+    ::close(fd);
     return bOk;
 }

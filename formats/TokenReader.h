@@ -184,6 +184,6 @@ private:
     size_t m_nPos = 0;
 };
 
-// Reads a whole file in binary mode. False when it cannot be opened or read, or is neither a
-// regular file nor a pipe (a folder or a device).
+// Reads a whole file in binary mode. False when it cannot be opened or read, is neither a
+// regular file nor a pipe (a folder or a device), or holds more than memory does.
 bool ReadWholeFile(const std::string& strPath, std::string& contents);
