@@ -200,8 +200,9 @@ void ExtendToLineEnd(CByteWindow& bytes)
 // "solid" in any case, no byte anywhere is NUL (text holds none; a binary file whose header
 // starts with "solid" does, in its count or its attribute words, and must not pass for an empty
 // ASCII solid), and the count of the counting pass fits the body: a facet takes at least 21
-// one-character tokens and their separators. The window is left at the end of the data.
-bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets)
+// one-character tokens and their separators. The window is left at the end of the data. The
+// pass reports the first half of the progress.
+bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress)
 {
     ExtendToLineEnd(bytes);
     std::string_view window = bytes.Window();
@@ -224,6 +225,8 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets)
             nFacets += CountNormalLines(window.data() + nSkip, window.data() + nLinesEnd);
         bytes.Consume(std::max(nLinesEnd, nSkip));
         nSkip = 0;
+        if (pProgress != nullptr)
+            pProgress->SetDone(bytes.Offset() / 2);
     } while (bytes.More());
     if (bytes.Failed())
         return false;
@@ -294,8 +297,12 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
 bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
 {
     // Two passes: the counting pass decides how many facets are read, whatever follows them.
+    // Each pass is half of the progress.
     int64_t nFacets = 0;
-    if (!ScanAsciiSTL(bytes, nFacets) || !bytes.Rewind())
+    if (!ScanAsciiSTL(bytes, nFacets, pProgress))
+        return false;
+    const uint64_t nSize = bytes.Offset() + bytes.Window().size();
+    if (!bytes.Rewind())
         return false;
     ExtendToLineEnd(bytes);
     bytes.Consume(bytes.Window().find('\n') + 1);
@@ -316,7 +323,7 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
         for (; k < nFacets; ++k, pRecord += 3 * 6)
         {
             if (pProgress != nullptr && (static_cast<uint64_t>(k) & (CReadProgress::REPORT_EVERY - 1)) == 0)
-                pProgress->SetDone(bytes.Offset() + nRead);
+                pProgress->SetDone((nSize + bytes.Offset() + nRead) / 2);
             if (!ReadAsciiFacet(in, pRecord))
             {
                 // A token that is not what it must be fails at once; only a facet cut short by
