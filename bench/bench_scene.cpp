@@ -30,7 +30,8 @@ int main(int argc, char** argv)
     int nStatus = 0;
     for (long nCount = nEntries / 8; nCount <= nEntries; nCount *= 2)
     {
-        const std::string strScene = (dir / ("s" + std::to_string(nCount) + ".scn")).string();
+        const std::string strScene =
+            (dir / std::string("s").append(std::to_string(nCount)).append(".scn")).string();
         {
             std::ofstream out(strScene);
             out << "SCENE " << nCount << "\n" << strKeys << "\n";

@@ -354,10 +354,10 @@ std::string MixedSheetOFF()
         std::string face;
         for (char c : a % 11 == 10 ? std::string() : kinds[(a + a / 11) % 7] + " ")
             if (c != ' ')
-                face += " " + std::to_string(c <= 'd' ? corners[c - 'a']
-                                                      : vertex(x, y + (c == 'm'   ? -0.04
-                                                                       : c == 'n' ? 0.1
-                                                                                  : 0)));
+                face.append(" ").append(std::to_string(c <= 'd' ? corners[c - 'a']
+                                                                : vertex(x, y + (c == 'm'   ? -0.04
+                                                                                 : c == 'n' ? 0.1
+                                                                                            : 0))));
             else
             {
                 faces += std::to_string(std::count(face.begin(), face.end(), ' ')) + face + "\n";
