@@ -20,6 +20,7 @@ for program in "$viewer" "$maker"; do
   [[ -x "$program" ]] || { echo "compare.sh: $program is missing; build with -DTELDVIEW_BENCH=ON" >&2; exit 1; }
 done
 command -v Xvfb >/dev/null || { echo "compare.sh: Xvfb is missing (apt-get install xvfb)" >&2; exit 1; }
+[[ -x /usr/bin/time ]] || { echo "compare.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 
 work=$(mktemp -d)
 xvfb_pid=""
