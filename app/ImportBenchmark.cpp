@@ -24,9 +24,7 @@ int CTeldViewGLApp::RunImportBenchmark(int argc, char** argv)
     PrepareAllocator();
     PrepareQt();
     QApplication application(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    arguments.removeAll(QStringLiteral("--benchmark-import"));
+    QStringList arguments = BenchmarkArguments("--benchmark-import");
     if (arguments.isEmpty())
     {
         std::fputs("usage: teldviewgl --benchmark-import FILE.stl\n", stderr);

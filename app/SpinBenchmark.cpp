@@ -49,9 +49,7 @@ int CTeldViewGLApp::RunSpinBenchmark(int argc, char** argv)
     PrepareAllocator();
     PrepareQt();
     QApplication application(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    arguments.removeAll(QStringLiteral("--benchmark-spin"));
+    QStringList arguments = BenchmarkArguments("--benchmark-spin");
     const double dSeconds = arguments.size() > 1 ? arguments[1].toDouble() : 4.0;
     if (arguments.isEmpty() || !(dSeconds > 0.0))
     {

@@ -15,6 +15,14 @@
 // read ahead on the worker thread included), closing the window once the first frame with the
 // mesh is on screen (after half a second more with --watch-frames, counting frames drawn again).
 // Messages go to stderr instead of boxes, so nothing waits for a user.
+QStringList CTeldViewGLApp::BenchmarkArguments(const char* pszMode)
+{
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    arguments.removeAll(QString::fromUtf8(pszMode));
+    return arguments;
+}
+
 int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart)
 {
     using Trace = SStartupTrace;
@@ -29,9 +37,7 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     PrepareQt();
     QApplication application(argc, argv);
     trace.Mark(Trace::TRACE_QT);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    arguments.removeAll(QStringLiteral("--benchmark-startup"));
+    QStringList arguments = BenchmarkArguments("--benchmark-startup");
     const bool bWatchFrames = arguments.removeAll(QStringLiteral("--watch-frames")) > 0;
     if (arguments.isEmpty())
     {

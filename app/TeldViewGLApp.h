@@ -77,6 +77,8 @@ public:
     // Starts empty, runs Import from Binary STL on FILE and prints how long the command and the
     // first frame with the mesh took.
     static int RunImportBenchmark(int argc, char** argv);
+    // A benchmark's own arguments: the command line without the program and pszMode.
+    static QStringList BenchmarkArguments(const char* pszMode);
 
     // pUi: the services for messages and dialogs; null means the Qt ones.
     explicit CTeldViewGLApp(CUiServices* pUi = nullptr);
