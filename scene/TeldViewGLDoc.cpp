@@ -257,23 +257,32 @@ bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)
 
     CWaitCursor wait(Ui());
     CSafeFileWriter file(strPath);
-    if (!file.IsOpen())
-        return false;
-    // A write error (a full disk, say) is a failed save, and the old file stays as it was.
-    if (!pMesh->WriteOFF(file.Stream()) || !file.Commit())
+    // A write error (a full disk, say) is a failed save, and the old file stays as it was. A file
+    // that cannot be created says so too, so that no failed save passes unnoticed.
+    if (!file.IsOpen() || !pMesh->WriteOFF(file.Stream()) || !file.Commit())
     {
-        Ui().MessageBox("Error trying to save file", MB_OK);
+        std::string strProblem;
+        WriteFailed(file, strPath, &strProblem);
+        Ui().MessageBox("Error trying to save file\n" + strProblem, MB_OK);
         return false;
     }
     SetModifiedFlag(false);
     return true;
 }
 
-bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath)
+bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
+                                 std::string* pstrProblem)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = strPath + ": " + file.ErrorText();
+    return false;
+}
+
+bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath, std::string* pstrProblem)
 {
     CSafeFileWriter file(strPath);
     if (!file.IsOpen())
-        return false;
+        return WriteFailed(file, strPath, pstrProblem);
     std::ostream& out = file.Stream();
 
     int64_t nVertices = 0, nFaces = 0, nEdges = 0;
@@ -311,5 +320,5 @@ bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath)
         pMesh->WriteOFFFaces(out, static_cast<int32_t>(nOffset));
         nOffset += pMesh->m_nVertices;
     }
-    return file.Commit();
+    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
 }

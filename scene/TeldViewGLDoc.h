@@ -10,6 +10,7 @@
 class CSceneObject;
 class CCamera;
 class CMesh;
+class CSafeFileWriter;
 
 enum
 {
@@ -81,14 +82,17 @@ public:
     // none). Needs the view's context current; the list leaves lighting and colour as it found
     // them.
     uint32_t BuildGuideList();
-    // The whole scene as one OFF file. False when the file cannot be created or written.
-    bool ExportSceneOFF(const std::string& strPath);
+    // The whole scene as one OFF file. False when the file cannot be created or written; then
+    // *pstrProblem (when given) says why, naming the path as given ("PATH: REASON").
+    bool ExportSceneOFF(const std::string& strPath, std::string* pstrProblem = nullptr);
     // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
     // read throws like LoadMeshFile. Names are resolved as ReadSceneBuffer says, with the scene
     // file's folder. On either failure *pstrProblem (when given) says which file could not be
     // read and why.
     bool ReadSceneFile(const std::string& strPath, std::string* pstrProblem = nullptr);
-    bool ExportScene(const std::string& strPath, int nMode);
+    // False as ExportSceneOFF; also when STL meets a face that is not a triangle, which
+    // *pstrProblem then names with its object.
+    bool ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem = nullptr);
     // STL import; false (scene untouched) when the file cannot be read or is malformed. nMode is
     // STL_BINARY, STL_ASCII, or STL_BY_CONTENT (see ImportSTLFile).
     bool ImportSTL(const std::string& strPath, int nMode);
@@ -126,8 +130,11 @@ private:
     static bool IsUnlinkedLoadedMesh(const CMesh* pMesh);
     // Where a mesh read elsewhere goes (see AdoptMesh): the reused mesh, or pRead. Not linked.
     CMesh* TakeIntoScene(CMesh* pRead, bool bAppend);
-    bool ExportSTL(const std::string& strPath, int nMode);
-    bool ExportPointCloud(const std::string& strPath);
+    bool ExportSTL(const std::string& strPath, int nMode, std::string* pstrProblem);
+    bool ExportPointCloud(const std::string& strPath, std::string* pstrProblem);
+    // False, with why the file could not be written ("PATH: REASON") in *pstrProblem when given.
+    static bool WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
+                            std::string* pstrProblem);
 
     // The end of the scene list, so that appending does not walk it: a scene file of many
     // entries would otherwise load in quadratic time. Every operation that links or unlinks an

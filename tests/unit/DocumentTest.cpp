@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "FileTestSupport.h"
@@ -109,10 +111,11 @@ TEST_F(DocumentTest, SaveMessagesAndTheWrittenFile)
     EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"To save a scene, Export it as an OFF file."});
     EXPECT_FALSE(fs::exists(Path("scene.off")));
 
-    // No file can be created in a folder that does not exist: false, no message.
+    // No file can be created in a folder that does not exist: false, and the message says why.
     m_doc.m_bScene = false;
     EXPECT_FALSE(m_doc.OnSaveDocument(Path("no/such.off")));
-    EXPECT_EQ(m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(m_ui.m_messages.back(), "Error trying to save file\n" + Path("no/such.off") + ": " +
+                                          std::generic_category().message(ENOENT));
 }
 
 TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
@@ -131,7 +134,8 @@ TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
         bSaved = m_doc.OnSaveDocument(strTarget);
     }
     EXPECT_FALSE(bSaved);
-    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"Error trying to save file"});
+    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"Error trying to save file\n" + strTarget + ": " +
+                                                        std::generic_category().message(EFBIG)});
     EXPECT_EQ(ReadFile(strTarget), "precious");
     // No temporary files are left behind.
     EXPECT_EQ(FilesInDir(), 2u);
