@@ -33,8 +33,8 @@ TEST_F(BatchTest, InfoOnTheExampleCubeAndASecondFile)
 TEST_F(BatchTest, UnreadableFilesAndUnknownOptionsFailWithOneLine)
 {
     const std::string strBad = WriteFile("broken.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n");
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--info", strBad}, {"--info", Path("missing.off")}, {"--info", CUBE, strBad}})
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--info", strBad}, {"--info", CUBE, strBad}})
     {
         SCOPED_TRACE(args.back());
         const SRun run = Run(args);
@@ -46,10 +46,72 @@ TEST_F(BatchTest, UnreadableFilesAndUnknownOptionsFailWithOneLine)
 
     const SRun help = Run({"--help"});
     EXPECT_TRUE(help.nStatus == 0 && help.strOut.find("--info") != std::string::npos);
+    EXPECT_NE(help.strOut.find("\n       teldviewgl --version\n"), std::string::npos) << "in the synopsis";
     const SRun unknown = Run({"--no-such-option"});
     EXPECT_NE(unknown.nStatus, 0);
     EXPECT_NE(unknown.strErr.find("--no-such-option"), std::string::npos);
     EXPECT_EQ(unknown.strOut, "");
+}
+
+// A file that cannot be read or written is named as given, with the system's reason, whatever
+// its kind.
+TEST_F(BatchTest, FailuresNameThePathAndTheReason)
+{
+    fs::create_directories(m_dir / "folder.off");
+    fs::create_symlink("loop.stl", m_dir / "loop.stl");
+    const std::string strLocked = WriteFile("locked.off", TRIANGLE_OFF);
+    fs::permissions(strLocked, fs::perms::none);
+    const std::string strTri = WriteFile("tri.off", TRIANGLE_OFF);
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--info", Path("nope.off")},
+         "Cannot open file. " + Path("nope.off") + ": No such file or directory"},
+        {{"--info", Path("nope.stl")},
+         "Cannot open file. " + Path("nope.stl") + ": No such file or directory"},
+        {{"--info", Path("nope.scn")},
+         "Cannot open file. " + Path("nope.scn") + ": No such file or directory"},
+        {{"--info", Path("folder.off")}, "Cannot open file. " + Path("folder.off") + ": Is a directory"},
+        {{"--info", Path("loop.stl")},
+         "Cannot open file. " + Path("loop.stl") + ": Too many levels of symbolic links"},
+        {{"--info", strLocked},
+         geteuid() == 0 ? "" : "Cannot open file. " + strLocked + ": Permission denied"},
+        {{"--convert", Path("nofolder/x.off"), strTri},
+         "Error exporting scene to file. " + Path("nofolder/x.off") + ": No such file or directory"},
+        {{"--convert", Path("nofolder/x.stl"), strTri, strTri},
+         "Error exporting scene to file. " + Path("nofolder/x.stl") + ": No such file or directory"},
+        {{"--convert", Path("loop.stl"), strTri},
+         "Error exporting scene to file. " + Path("loop.stl") + ": Too many levels of symbolic links"},
+    };
+    for (const auto& [args, strMessage] : rows)
+    {
+        if (strMessage.empty())
+            continue; // root may read anything
+        const SRun run = Run(args);
+        EXPECT_EQ(run.nStatus, 1) << args[1];
+        EXPECT_EQ(run.strErr, strMessage + "\n");
+    }
+}
+
+// An input is told by its content, not its name, and may come through a pipe: as "-" (the
+// standard input) or as /dev/stdin.
+TEST_F(BatchTest, InputsAreToldByContentAndMayBePiped)
+{
+    const std::string strStl =
+        WriteFile("stl_named.off", "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                                   "vertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\n");
+    const std::string strOff = WriteFile("off_named.stl", TRIANGLE_OFF);
+    const SRun bin = Run({"--convert", Path("bin.stl"), strStl});
+    ASSERT_EQ(bin.nStatus, 0) << bin.strErr;
+    for (const SRun& run :
+         {Run({"--info", strStl}), Run({"--info", strOff}), RunPiped(strStl, {"--info", "-"}),
+          RunPiped(Path("bin.stl"), {"--info", "/dev/stdin"}), RunPiped(strOff, {"--info", CUBE, "-"})})
+    {
+        EXPECT_EQ(run.nStatus, 0) << run.strErr;
+        EXPECT_NE(run.strOut.find("Number of Vertices: 3\nNumber of Faces: 1\n"), std::string::npos)
+            << run.strOut;
+    }
+    // A pipe that holds no mesh says so, naming the input as given.
+    const SRun bad = RunPiped(WriteFile("junk", "junk"), {"--info", "-"});
+    EXPECT_EQ(std::pair(bad.nStatus, bad.strErr), std::pair(1, std::string("Error reading OFF file. -\n")));
 }
 
 // The camera comes first, then each mesh posed by its keyframes at time 0 or at the time given.
