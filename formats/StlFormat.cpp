@@ -39,18 +39,22 @@ bool CTeldViewGLDoc::AdoptImportedMesh(CMesh* pMesh)
     UpdateSceneBounds();
     if (m_bCompileLists)
         pTarget->BuildDisplayList();
+    // The mesh shown is no longer the document's file: Save must ask for a name rather than
+    // write an OFF file over the one opened before.
+    if (!m_bScene)
+        SetUntitled(pTarget->m_strName);
     return true;
 }
 
-bool CTeldViewGLDoc::ExportScene(const std::string& strPath, int nMode)
+bool CTeldViewGLDoc::ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem)
 {
     switch (nMode)
     {
     case EXPORT_BINARY_STL:
     case EXPORT_ASCII_STL:
-        return ExportSTL(strPath, nMode);
+        return ExportSTL(strPath, nMode, pstrProblem);
     case EXPORT_POINT_CLOUD:
-        return ExportPointCloud(strPath);
+        return ExportPointCloud(strPath, pstrProblem);
     default:
         return false;
     }

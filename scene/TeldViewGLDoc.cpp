@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <cfloat>
+#include <memory>
 
 #include "formats/NumberFormat.h"
 #include "formats/OffFormat.h"
@@ -102,26 +103,12 @@ void CTeldViewGLDoc::Serialize(CArchive& ar)
 
 bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
 {
-    CMesh* pMesh = nullptr;
-    bool bReused = false;
-    if (bAppend)
-        pMesh = new CMesh;
-    else if (m_pCamera->m_pNext != nullptr)
-    {
-        pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
-        pMesh->Reset();
-        bReused = true;
-    }
-    else
-        pMesh = new CMesh;
-
-    if (!pMesh->ReadOFF(strPath))
-    {
-        if (!bReused)
-            delete pMesh;
+    // Read into a mesh of its own first, so that a file that cannot be read leaves the scene as
+    // it was (replace mode's mesh included).
+    std::unique_ptr<CMesh> pMesh = std::make_unique<CMesh>();
+    if (!pMesh->ReadOFF(strPath) || !AdoptMesh(pMesh.get(), bAppend))
         throw CArchiveException(CArchiveException::badSchema);
-    }
-    LinkLoadedMesh(pMesh, bAppend);
+    pMesh.release(); // the document's now
     return true;
 }
 
@@ -165,14 +152,8 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
 {
     if (pMesh == nullptr)
     {
-        // The steps of a failed OnOpenDocument: a file that cannot be opened at all changes
-        // nothing; an unreadable one leaves replace mode's mesh empty, as LoadMeshFile does.
-        if (!CanOpenFile(strPath))
-            return false;
-        DeleteContents();
-        if (!m_bScene && m_pCamera->m_pNext != nullptr)
-            static_cast<CMesh*>(m_pCamera->m_pNext)->Reset();
-        Ui().MessageBox(OpenFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        // The message of a failed OnOpenDocument; the document stays as it was.
+        Ui().MessageBox(ReadFailedMessage(strPath), MB_OK | MB_ICONWARNING);
         return false;
     }
     if (!IsUnlinkedLoadedMesh(pMesh))
@@ -182,6 +163,17 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
     AdoptMesh(pMesh, m_bScene);
     SetPathName(strPath);
     SetModifiedFlag(false);
+    return true;
+}
+
+bool CTeldViewGLDoc::OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh)
+{
+    if (pMesh == nullptr)
+        return OnOpenDocumentWithMesh(strPath, nullptr);
+    if (!AdoptImportedMesh(pMesh))
+        return false;
+    if (m_fnAddToRecentFileList)
+        m_fnAddToRecentFileList(strPath);
     return true;
 }
 

@@ -50,7 +50,8 @@ public:
     void Serialize(CArchive& ar) override;
     bool OnSaveDocument(const std::string& strPath) override;
 
-    // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot.
+    // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot, with
+    // the scene left as it was.
     bool LoadMeshFile(const std::string& strPath, bool bAppend);
     // Takes a mesh that ReadOFF filled elsewhere (on a worker thread) into the scene as
     // LoadMeshFile puts the mesh it read there: in replace mode the one mesh behind the camera,
@@ -62,12 +63,18 @@ public:
     // As OnOpenDocument(strPath) for a file read elsewhere: pMesh is what ReadOFF made of it, or
     // null when ReadOFF failed. A mesh is adopted with m_bScene as the append flag, then the
     // document takes the path, the title and the recent-file entry (false as AdoptMesh, with
-    // nothing changed). Null gives what a failed open gives: its message, replace mode's mesh
-    // left empty, false.
+    // nothing changed). Null gives what a failed open gives: its message (ReadFailedMessage),
+    // nothing changed, false.
     bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
+    // The same for an STL file opened as a document: pMesh, what ReadSTL made of it, is taken in
+    // as an import (AdoptImportedMesh), and the path joins the recent files. The document keeps
+    // no file of its own, as Save writes OFF. Null as for OnOpenDocumentWithMesh.
+    bool OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh);
     // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the
     // scene as ImportSTL puts it there (replace mode reuses the one mesh, scene mode appends),
-    // with bounds and display list. False as AdoptMesh; on true the document owns it.
+    // with bounds and display list. In replace mode the document then has no file of its own
+    // (SetUntitled, titled with the mesh's name). False as AdoptMesh; on true the document owns
+    // it.
     bool AdoptImportedMesh(CMesh* pMesh);
     // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
     CMesh* PrepareImportMesh(bool bAppend);
