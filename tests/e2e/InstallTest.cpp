@@ -42,4 +42,30 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
     const SRun version = RunCommand(strPrefix + "/bin/teldviewgl", {"--version"});
     EXPECT_EQ(version.nStatus, 0);
     EXPECT_EQ(version.strOut, "TeldViewGL " TELDVIEW_VERSION "\n");
+
+    // The entry names the installed program by its absolute path, and stays valid.
+    const std::string strEntry = strPrefix + "/share/applications/teldviewgl.desktop";
+    EXPECT_NE(Slurp(strEntry).find("\nExec=" + strPrefix + "/bin/teldviewgl %f\n"), std::string::npos);
+    if (HaveTool("desktop-file-validate"))
+    {
+        EXPECT_EQ(RunCommand("desktop-file-validate", {strEntry}).nStatus, 0);
+    }
+    // PNG icons beside the SVG, each of its own size (the PNG header's width and height).
+    if (!TELDVIEW_WITH_GUI)
+        return;
+    for (const int nSize : {16, 24, 32, 48, 64, 128, 256})
+    {
+        const std::string strSize = std::to_string(nSize);
+        const std::string strPng =
+            Slurp(strPrefix + "/share/icons/hicolor/" + strSize + "x" + strSize + "/apps/teldviewgl.png");
+        ASSERT_GE(strPng.size(), 24u) << nSize;
+        EXPECT_EQ(strPng.substr(1, 3), "PNG");
+        const auto be32 = [&](size_t n)
+        {
+            return (uint8_t(strPng[n]) << 24) | (uint8_t(strPng[n + 1]) << 16) |
+                   (uint8_t(strPng[n + 2]) << 8) | uint8_t(strPng[n + 3]);
+        };
+        EXPECT_EQ(be32(16), nSize);
+        EXPECT_EQ(be32(20), nSize);
+    }
 }
