@@ -50,22 +50,14 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
     {
         EXPECT_EQ(RunCommand("desktop-file-validate", {strEntry}).nStatus, 0);
     }
-    // PNG icons beside the SVG, each of its own size (the PNG header's width and height).
-    if (!TELDVIEW_WITH_GUI)
-        return;
+    // PNG icons beside the SVG, each of its own size (width and height in the PNG header).
     for (const int nSize : {16, 24, 32, 48, 64, 128, 256})
     {
-        const std::string strSize = std::to_string(nSize);
+        const std::string strSize = std::to_string(nSize) + "x" + std::to_string(nSize);
         const std::string strPng =
-            Slurp(strPrefix + "/share/icons/hicolor/" + strSize + "x" + strSize + "/apps/teldviewgl.png");
-        ASSERT_GE(strPng.size(), 24u) << nSize;
-        EXPECT_EQ(strPng.substr(1, 3), "PNG");
-        const auto be32 = [&](size_t n)
-        {
-            return (uint8_t(strPng[n]) << 24) | (uint8_t(strPng[n + 1]) << 16) |
-                   (uint8_t(strPng[n + 2]) << 8) | uint8_t(strPng[n + 3]);
-        };
-        EXPECT_EQ(be32(16), nSize);
-        EXPECT_EQ(be32(20), nSize);
+            Slurp(strPrefix + "/share/icons/hicolor/" + strSize + "/apps/teldviewgl.png");
+        const auto side = [&](size_t n)
+        { return strPng.size() < 24 ? -1 : uint8_t(strPng[n]) << 8 | uint8_t(strPng[n + 1]); };
+        EXPECT_TRUE(!TELDVIEW_WITH_GUI || (side(18) == nSize && side(22) == nSize)) << strSize;
     }
 }

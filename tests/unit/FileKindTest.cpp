@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "FileTestSupport.h"
 #include "formats/FileKind.h"
 
@@ -17,26 +19,15 @@ TEST_F(FileKindTest, TheContentDecidesBeforeTheName)
     // Binary STL under a header that reads "OFF", with a byte too many for its size to tell.
     std::string binary(84 + 50 + 1, '\0');
     binary.replace(0, 3, "OFF");
-    binary[80] = 1;
-    const struct
-    {
-        const char* pszName;
-        std::string bytes;
-        int nKind;
-    } rows[] = {
-        {"a.stl", "OFF\n3 1 0\n", INPUT_OFF},
-        {"a.stl", "# made elsewhere\n\n  STCNOFF 3 1 0", INPUT_OFF},
-        {"a.stl", "OFF1234 5 0\n", INPUT_OFF},
-        {"a.off", "SCENE 1\nc.kff\n", INPUT_SCENE},
-        {"a.off", "solid x\nfacet normal", INPUT_STL},
-        {"a.off", std::string("xyz\0\1", 5), INPUT_STL},
-        {"a.off", binary, INPUT_STL},
-        {"a.stl", "COFFEE", INPUT_STL},
-        {"a.scn", "COFFEE", INPUT_SCENE},
-        {"a", "", INPUT_OFF},
+    const std::tuple<const char*, std::string, int> rows[] = {
+        {"a.stl", "OFF\n3 1 0\n", INPUT_OFF},   {"a.stl", "# made elsewhere\n\n  STCNOFF 3", INPUT_OFF},
+        {"a.stl", "OFF1234 5 0\n", INPUT_OFF},  {"a.off", "SCENE 1\nc.kff\n", INPUT_SCENE},
+        {"a.off", "solid x\nfacet", INPUT_STL}, {"a.off", std::string("xyz\0\1", 5), INPUT_STL},
+        {"a.off", binary, INPUT_STL},           {"a.stl", "COFFEE", INPUT_STL},
+        {"a.scn", "COFFEE", INPUT_SCENE},       {"a", "", INPUT_OFF},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(InputKind(Write(row.pszName, row.bytes)), row.nKind) << row.pszName << " " << row.bytes;
+    for (const auto& [pszName, bytes, nKind] : rows)
+        EXPECT_EQ(InputKind(Write(pszName, bytes)), nKind) << pszName << " " << bytes;
 
     ASSERT_EQ(mkfifo(Path("pipe.stl").c_str(), 0600), 0);
     fs::create_directory(Path("folder.stl"));
