@@ -2,10 +2,10 @@
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 
+#include "app/ProgramIcon.h"
 #include "app/Resources.h"
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
@@ -36,20 +36,5 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
 
 QPixmap CAboutDlg::ProgramIcon(int nSize)
 {
-    QPixmap pixmap(nSize, nSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double s = nSize / 32.0;
-    const QPointF top[] = {{16 * s, 3 * s}, {29 * s, 9 * s}, {16 * s, 15 * s}, {3 * s, 9 * s}};
-    const QPointF left[] = {{3 * s, 9 * s}, {16 * s, 15 * s}, {16 * s, 29 * s}, {3 * s, 23 * s}};
-    const QPointF right[] = {{16 * s, 15 * s}, {29 * s, 9 * s}, {29 * s, 23 * s}, {16 * s, 29 * s}};
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(120, 140, 255));
-    painter.drawPolygon(top, 4);
-    painter.setBrush(QColor(0, 0, 178));
-    painter.drawPolygon(left, 4);
-    painter.setBrush(QColor(0, 0, 110));
-    painter.drawPolygon(right, 4);
-    return pixmap;
+    return QPixmap::fromImage(DrawProgramIcon(nSize));
 }

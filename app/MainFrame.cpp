@@ -4,14 +4,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -72,6 +75,7 @@ CMainFrame::CMainFrame(CCommandRouter& router, QWidget* pParent) : QMainWindow(p
     m_idleTimer.setInterval(0);
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::OnIdleUpdate);
     qApp->installEventFilter(this);
+    setAcceptDrops(true);
     RegisterCommands();
 }
 
@@ -362,6 +366,35 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     QMainWindow::closeEvent(pEvent);
     if (pEvent->isAccepted())
         emit Closed();
+}
+
+QStringList CMainFrame::DroppableFiles(const QMimeData* pData) const
+{
+    QStringList files;
+    if (pData == nullptr || !pData->hasUrls() || !m_router.Update(ID_FILE_OPEN).m_bEnabled)
+        return files;
+    for (const QUrl& url : pData->urls())
+    {
+        if (!url.isLocalFile())
+            return QStringList();
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (!DroppableFiles(pEvent->mimeData()).isEmpty())
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent)
+{
+    const QStringList files = DroppableFiles(pEvent->mimeData());
+    if (files.isEmpty())
+        return;
+    pEvent->acceptProposedAction();
+    emit FilesDropped(files);
 }
 
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -16,6 +17,7 @@ class CDocument;
 class QAction;
 class QLabel;
 class QMenu;
+class QMimeData;
 struct SMenu;
 
 // The main window: menu bar and accelerators built from the resource tables, the status bar
@@ -63,9 +65,14 @@ public:
 signals:
     // The window has accepted a close (its close button, or Exit).
     void Closed();
+    // Files were dropped onto the window, in the order the drag listed them.
+    void FilesDropped(const QStringList& files);
 
 protected:
     bool event(QEvent* pEvent) override;
+    // A drag of local files is taken whenever File > Open is offered (not while a file loads).
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -89,6 +96,8 @@ private:
     void ScheduleIdle();
     // What the message pane shows when nothing else speaks: the busy message, or "Ready".
     QString IdleText() const;
+    // The local files a drag carries; empty when it carries anything else too.
+    QStringList DroppableFiles(const QMimeData* pData) const;
 
     CCommandRouter& m_router;
     const CDocument* m_pDocument = nullptr;

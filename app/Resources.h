@@ -53,7 +53,7 @@ inline constexpr const char* DOCUMENT_STRING =
     "TeldViewGL\n\nTeldVi\n\n\nTeldViewGL.Document\nTeldVi Document";
 inline constexpr const char* ABOUT_TITLE = "About TeldViewGL";
 inline constexpr const char* ABOUT_TEXT = "TeldViewGL Version 3.2";
-// The framework's Open and Save As dialogs offer all files, as the document string names no
-// filter.
-inline constexpr const char* ALL_FILES_FILTER = "All Files (*.*)|*.*||";
+// File > Open offers the meshes it reads by content first, then each kind and all files.
+inline constexpr const char* OPEN_FILTER = "Mesh files (*.off;*.stl)|*.off;*.stl|OFF File (*.off)|*.off|STL "
+                                           "File (*.stl)|*.stl|All Files (*.*)|*.*||";
 } // namespace Resources

@@ -1,48 +1,34 @@
+// Start-up in its order (the settings, the document, frame and view, the window, the command
+// line's files), the event loop, and the end of the process.
 #include "app/TeldViewGLApp.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QIcon>
 #include <QOpenGLContext>
-#include <QSettings>
 #include <QSurfaceFormat>
 #include <QTimer>
 #include <QWindow>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
-#include <algorithm>
 #include <cstdio>
-#include <optional>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/QtUiServices.h"
-#include "app/Resources.h"
-#include "formats/FileKind.h"
 #include "platform/CommandIds.h"
-#include "platform/FileName.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
 #include "scene/MeshPreloader.h"
 #include "scene/TeldViewGLDoc.h"
-#include "view/GLContextGuard.h"
 #include "view/TeldViewGLView.h"
 
 namespace
 {
-const char* const SETTINGS_ORGANIZATION = "Local AppWizard-Generated Applications";
-const char* const SETTINGS_APPLICATION = "TeldViewGL";
-const char* const RECENT_FILE_GROUP = "Recent File List";
-
 // The commands and panes that go on while a file loads: leaving, the About box, the status bar
 // and the panes' texts.
 bool IsAllowedWhileLoading(int nID)
@@ -121,18 +107,8 @@ CTeldViewGLApp::~CTeldViewGLApp()
 
 void CTeldViewGLApp::RegisterCommands()
 {
-    OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
-    OnCommandRange(ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE5, [this](int nID) { OnOpenRecentFile(nID); });
-    OnUpdateCommandRange(
-        ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE5,
-        [this](CCmdUI& ui)
-        { ui.Enable(static_cast<size_t>(ui.m_nID - ID_FILE_MRU_FILE1) < m_recentFiles.size()); });
-    OnCommand(ID_APP_EXIT,
-              [this]
-              {
-                  if (m_pFrame)
-                      m_pFrame->close();
-              });
+    RegisterOpenCommands();
+    OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
@@ -155,7 +131,25 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         return false;
     }
     LoadStdProfileSettings();
+    if (!CreateDocumentFrameAndView())
+        return false;
+    ConnectCommands();
+    // Display lists can only be compiled once the view has its context, so the window comes up
+    // before the command line's files are read.
+    m_pFrame->show();
+    WaitForContext();
+    if (m_pTrace != nullptr)
+        m_pTrace->Mark(SStartupTrace::TRACE_WINDOW);
+    m_pView->ReportContextProblem();
+    m_pView->setFocus();
+    if (!ProcessCommandLine(arguments))
+        return false;
+    m_pFrame->OnIdleUpdate();
+    return true;
+}
 
+bool CTeldViewGLApp::CreateDocumentFrameAndView()
+{
     m_pDocument = std::make_unique<CTeldViewGLDoc>();
     m_pDocument->SetUiServices(m_pUi);
     m_pDocument->m_fnAddToRecentFileList = [this](const std::string& strPath)
@@ -165,7 +159,7 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     m_pView = new CTeldViewGLView(m_pDocument.get());
     m_pView->SetUiServices(m_pUi);
     if (m_pTrace != nullptr)
-        TraceFrames();
+        m_pTrace->Follow(*m_pView, *m_pDocument);
     m_pFrame->setCentralWidget(m_pView);
     m_pFrame->SetDocument(m_pDocument.get());
     m_pFrame->SetRecentFileSource([this] { return m_recentFiles; });
@@ -173,7 +167,11 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         return false;
     if (m_pQtUi)
         m_pQtUi->SetParentWindow(m_pFrame.get());
+    return true;
+}
 
+void CTeldViewGLApp::ConnectCommands()
+{
     m_router.AddTarget(m_pView);
     m_router.AddTarget(m_pDocument.get());
     m_router.AddTarget(m_pFrame.get());
@@ -184,29 +182,19 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
         [this](int nID)
         { return m_pView != nullptr && m_pView->IsLoading() && !IsAllowedWhileLoading(nID); });
     QObject::connect(m_pView, &CTeldViewGLView::LoadMessage, m_pFrame.get(), &CMainFrame::SetBusyMessage);
+    QObject::connect(m_pFrame.get(), &CMainFrame::FilesDropped, m_pFrame.get(),
+                     [this](const QStringList& files) { OnFilesDropped(files); });
+}
 
-    // Display lists can only be compiled once the view has its context, so the window comes up
-    // before the command line's file is read.
-    m_pFrame->show();
-    WaitForContext();
-    if (m_pTrace != nullptr)
-        m_pTrace->Mark(SStartupTrace::TRACE_WINDOW);
-    m_pView->ReportContextProblem();
-    m_pView->setFocus();
-
-    QString strFile;
+bool CTeldViewGLApp::ProcessCommandLine(const QStringList& arguments)
+{
+    std::vector<std::string> files;
     for (const QString& strArgument : arguments)
         if (!strArgument.isEmpty())
-        {
-            strFile = strArgument;
-            break;
-        }
-    if (!strFile.isEmpty())
-    {
-        if (!OpenCommandLineFile(strFile.toStdString()))
-            return false;
-    }
-    else
+            files.push_back(strArgument.toStdString());
+    if (!files.empty() && !OpenDocumentFiles(files))
+        return false;
+    if (files.empty())
     {
         m_pDocument->OnNewDocument();
         m_pView->OnUpdate();
@@ -214,89 +202,7 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     // A read ahead that the open did not use (the command line named another file in the end)
     // is finished and dropped here rather than kept for the whole run.
     m_pPreload.reset();
-    m_pFrame->OnIdleUpdate();
     return true;
-}
-
-void CTeldViewGLApp::SStartupTrace::Mark(int nStep)
-{
-    if (Has(nStep))
-        return;
-    m_t[nStep] = std::chrono::steady_clock::now();
-    rusage usage{};
-    if (getrusage(RUSAGE_THREAD, &usage) == 0)
-        m_nFaults[nStep] = usage.ru_minflt + usage.ru_majflt;
-}
-
-void CTeldViewGLApp::TraceFrames()
-{
-    QObject::connect(m_pView, &CTeldViewGLView::ReadTaken, m_pView,
-                     [this] { m_pTrace->Mark(SStartupTrace::TRACE_READ_TAKEN); });
-    QObject::connect(m_pView, &CTeldViewGLView::FrameDrawn, m_pView,
-                     [this]
-                     {
-                         ++m_pTrace->m_nFrames;
-                         if (m_pDocument->m_pCamera->m_pNext == nullptr)
-                             return;
-                         if (m_pTrace->m_nMeshFrames++ == 0)
-                         {
-                             m_pTrace->Mark(SStartupTrace::TRACE_DRAWN);
-                             m_pTrace->m_nFirstFrameMs = m_pView->m_nFrameTime;
-                         }
-                     });
-    QObject::connect(m_pView, &QOpenGLWidget::frameSwapped, m_pView,
-                     [this]
-                     {
-                         if (m_pTrace->m_nMeshFrames > 0)
-                             m_pTrace->Mark(SStartupTrace::TRACE_SWAPPED);
-                     });
-}
-
-void CTeldViewGLApp::SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload)
-{
-    m_pPreload = std::move(pPreload);
-}
-
-std::unique_ptr<CMeshPreloader> CTeldViewGLApp::PreloadCommandLineFile(int argc, char** argv, int nFirst)
-{
-    for (int i = nFirst; i < argc; ++i)
-    {
-        const std::string strArgument = argv[i] != nullptr ? argv[i] : "";
-        if (strArgument.empty())
-            continue;
-        // Qt's own options (-style fusion, -display :1) are still in argv here; after one of
-        // them the guess could be a value, so none is made.
-        // Only a regular file: opening a pipe would wait for a writer, and the open refuses it.
-        struct stat st;
-        if (strArgument[0] == '-' || InputKind(strArgument) == INPUT_SCENE || stat(argv[i], &st) != 0 ||
-            !S_ISREG(st.st_mode))
-            return nullptr;
-        return std::make_unique<CMeshPreloader>(strArgument, PreloadFormat(strArgument));
-    }
-    return nullptr;
-}
-
-int CTeldViewGLApp::PreloadFormat(const std::string& strPath)
-{
-    return InputKind(strPath) == INPUT_STL ? static_cast<int>(STL_BY_CONTENT) : static_cast<int>(PRELOAD_OFF);
-}
-
-std::unique_ptr<CMeshPreloader> CTeldViewGLApp::TakePreload(const std::string& strPath, int nFormat)
-{
-    std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
-    if (!pPreload || pPreload->Path() != strPath || pPreload->Format() != nFormat)
-        return nullptr;
-    if (m_pTrace != nullptr)
-        m_pTrace->m_bPreloaded = true;
-    return pPreload;
-}
-
-void CTeldViewGLApp::TraceRead(const CMeshPreloader& read)
-{
-    if (m_pTrace == nullptr)
-        return;
-    m_pTrace->m_tReadStart = read.ReadStart();
-    m_pTrace->m_tReadEnd = read.ReadEnd();
 }
 
 void CTeldViewGLApp::WaitForContext()
@@ -332,155 +238,16 @@ void CTeldViewGLApp::WaitForContext()
     loop.exec();
 }
 
-bool CTeldViewGLApp::OpenDocumentFile(const std::string& strPath)
+void CTeldViewGLApp::OnAppExit()
 {
-    return OpenDocument(strPath, nullptr);
-}
-
-bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CMeshPreloader> pRead)
-{
-    // As the framework's open: a file that cannot be opened (a folder, a pipe, a device) is
-    // named with the reason before anything is read, so no read can wait forever for a writer.
-    if (!m_pDocument->CanOpenFile(strPath))
-        return ShowOpened(false);
-    if (!pRead)
-        pRead = std::make_unique<CMeshPreloader>(strPath);
-    // The display list goes into the view's context, which LoadInBackground makes current.
-    std::optional<CWaitCursor> wait(std::in_place, *m_pUi);
-    const bool bOpened = m_pView->LoadInBackground(
-        *pRead,
-        [&](std::unique_ptr<CMesh>& pMesh)
-        {
-            if (!pMesh || !m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get()))
-                return false;
-            pMesh.release(); // the document's now
-            return true;
-        });
-    TraceRead(*pRead);
-    wait.reset();
-    if (!bOpened)
-    {
-        // What a failed open gives, with its message, once the wait cursor is gone.
-        CGLContextGuard guard(*m_pView);
-        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr);
-    }
-    return ShowOpened(bOpened);
-}
-
-bool CTeldViewGLApp::ShowOpened(bool bOpened)
-{
-    if (m_pTrace != nullptr)
-        m_pTrace->Mark(SStartupTrace::TRACE_OPENED);
-    if (!bOpened)
-    {
-        // The document keeps what the failed read left (a reused mesh is now empty, a scene file
-        // that failed half way its first meshes): just draw that.
-        m_pView->OnSceneChanged();
-        return false;
-    }
-    m_pView->OnUpdate();
     if (m_pFrame)
-        m_pFrame->OnIdleUpdate();
-    return true;
-}
-
-bool CTeldViewGLApp::OpenCommandLineFile(const std::string& strPath)
-{
-    const int nKind = InputKind(strPath);
-    if (nKind == INPUT_OFF)
-        return OpenDocument(strPath, TakePreload(strPath, PRELOAD_OFF));
-    // A missing file is named with the system's reason, as an OFF file's open names it.
-    if (!m_pDocument->CanOpenFile(strPath))
-        return false;
-    bool bLoaded = false;
-    if (nKind == INPUT_STL)
-    {
-        std::unique_ptr<CMeshPreloader> pRead = TakePreload(strPath, STL_BY_CONTENT);
-        if (!pRead)
-            pRead = std::make_unique<CMeshPreloader>(strPath, STL_BY_CONTENT);
-        bLoaded = m_pView->ReadSTL(strPath, STL_BY_CONTENT, pRead.get());
-        TraceRead(*pRead);
-    }
-    else
-        bLoaded = m_pView->ReadScene(strPath);
-    if (bLoaded)
-        m_pDocument->SetTitle(FileNameOfPath(strPath));
-    return ShowOpened(bLoaded);
-}
-
-void CTeldViewGLApp::OnFileOpen()
-{
-    std::string strPath;
-    if (!m_pUi->RunFileDialog(
-            SFileDialogRequest::Open(std::string(), std::string(), Resources::ALL_FILES_FILTER), strPath) ||
-        strPath.empty())
-        return;
-    OpenDocumentFile(strPath);
-}
-
-void CTeldViewGLApp::OnOpenRecentFile(int nID)
-{
-    const size_t nIndex = static_cast<size_t>(nID - ID_FILE_MRU_FILE1);
-    if (nIndex >= m_recentFiles.size())
-        return;
-    const std::string strPath = m_recentFiles[nIndex];
-    // A file that can no longer be opened leaves the list.
-    if (!OpenDocumentFile(strPath))
-    {
-        const auto it = std::find(m_recentFiles.begin(), m_recentFiles.end(), strPath);
-        if (it != m_recentFiles.end())
-            m_recentFiles.erase(it);
-        SaveStdProfileSettings();
-    }
+        m_pFrame->close();
 }
 
 void CTeldViewGLApp::OnAppAbout()
 {
     CAboutDlg dialog(m_pFrame.get());
     dialog.exec();
-}
-
-void CTeldViewGLApp::AddToRecentFileList(const std::string& strPath)
-{
-    if (strPath.empty())
-        return;
-    // The list holds full paths, so that a file stays reachable from any working directory.
-    const std::string strFull = QFileInfo(QString::fromStdString(strPath)).absoluteFilePath().toStdString();
-    const auto it = std::find(m_recentFiles.begin(), m_recentFiles.end(), strFull);
-    if (it != m_recentFiles.end())
-        m_recentFiles.erase(it);
-    m_recentFiles.insert(m_recentFiles.begin(), strFull);
-    if (m_recentFiles.size() > RECENT_FILE_COUNT)
-        m_recentFiles.resize(RECENT_FILE_COUNT);
-    SaveStdProfileSettings();
-}
-
-void CTeldViewGLApp::LoadStdProfileSettings()
-{
-    m_recentFiles.clear();
-    QSettings settings(QString::fromUtf8(SETTINGS_ORGANIZATION), QString::fromUtf8(SETTINGS_APPLICATION));
-    settings.beginGroup(QString::fromUtf8(RECENT_FILE_GROUP));
-    for (int i = 1; i <= RECENT_FILE_COUNT; ++i)
-    {
-        const QString strPath = settings.value(QStringLiteral("File%1").arg(i)).toString();
-        if (!strPath.isEmpty())
-            m_recentFiles.push_back(strPath.toStdString());
-    }
-}
-
-void CTeldViewGLApp::SaveStdProfileSettings() const
-{
-    QSettings settings(QString::fromUtf8(SETTINGS_ORGANIZATION), QString::fromUtf8(SETTINGS_APPLICATION));
-    settings.beginGroup(QString::fromUtf8(RECENT_FILE_GROUP));
-    for (int i = 1; i <= RECENT_FILE_COUNT; ++i)
-    {
-        const QString strKey = QStringLiteral("File%1").arg(i);
-        if (static_cast<size_t>(i) <= m_recentFiles.size())
-            settings.setValue(strKey, QString::fromStdString(m_recentFiles[i - 1]));
-        else
-            settings.remove(strKey);
-    }
-    settings.sync();
 }
 
 int CTeldViewGLApp::Run(int argc, char** argv)

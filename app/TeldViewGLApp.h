@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/StartupTrace.h"
 #include "platform/CmdTarget.h"
 #include "platform/CommandRouter.h"
 
@@ -19,42 +20,14 @@ class CTeldViewGLView;
 class CUiServices;
 
 // The application: settings and the five recent files, the document, the frame and the view,
-// the command line, and the commands Open, the recent files, Exit and About. Commands reach
-// the view first, then the document, the frame and this object.
+// the command line, dropped files, and the commands Open, the recent files, Exit and About.
+// Commands reach the view first, then the document, the frame and this object. Its member
+// definitions are split by concern: start-up and exit here, opening files in
+// TeldViewGLAppOpen.cpp.
 class CTeldViewGLApp : public CCmdTarget
 {
 public:
     static constexpr int RECENT_FILE_COUNT = 5;
-
-    // Where the time of a start with a file goes, for the start-up benchmark: when each step
-    // ended, and how many page faults the GUI thread had taken by then.
-    struct SStartupTrace
-    {
-        enum
-        {
-            TRACE_QT = 0,     // the QApplication exists
-            TRACE_WINDOW,     // window shown and exposed, context ready
-            TRACE_READ_TAKEN, // the GUI thread has the mesh read ahead
-            TRACE_OPENED,     // the document holds the mesh and its display list
-            TRACE_DRAWN,      // the first frame with the mesh is drawn
-            TRACE_SWAPPED,    // ... and on screen
-            TRACE_COUNT
-        };
-        using TimePoint = std::chrono::steady_clock::time_point;
-        // Records step nStep (once) on the calling thread.
-        void Mark(int nStep);
-        bool Has(int nStep) const { return m_t[nStep] != TimePoint(); }
-
-        TimePoint m_tMain; // main began
-        TimePoint m_t[TRACE_COUNT] = {};
-        long m_nFaults[TRACE_COUNT] = {};
-        TimePoint m_tReadStart; // the worker's read, when there was one
-        TimePoint m_tReadEnd;
-        bool m_bPreloaded = false;
-        int m_nFrames = 0;       // frames drawn so far
-        int m_nMeshFrames = 0;   // of which with a mesh
-        int m_nFirstFrameMs = 0; // the first frame with the mesh: its own drawing time
-    };
 
     // What must be set before the QApplication exists: the compatibility-profile default
     // surface format (no multisampling, which would break reading pixels back) and shared
@@ -89,19 +62,25 @@ public:
     // opened, or when there is no OpenGL at all: the program then ends.
     bool InitInstance(const QStringList& arguments);
 
-    // Opens a file as File > Open does, with the view's context current; false (after the
-    // document's message) when it cannot be read.
+    // Opens a file as File > Open does, with the view's context current: what it holds decides
+    // (InputKind), not its name. An OFF file becomes the document's file; an STL file (binary or
+    // ASCII) is taken in as the imports take it, so Save asks for a name; a scene file loads as
+    // Load Scene loads it. False, after one message naming the file, when it cannot be read;
+    // then the document, the picture, the title and the recent files stay as they were (a scene
+    // file keeps the meshes read before the one that failed, as Load Scene does).
     bool OpenDocumentFile(const std::string& strPath);
-    // The command line also takes scene files and STL files (binary or ASCII by content), read
-    // as Load Scene and the STL imports read them; the file's name becomes the title.
-    bool OpenCommandLineFile(const std::string& strPath);
+    // Several files open as one scene, in order: the first as OpenDocumentFile, then scene mode
+    // (as Make Scene) and every other file added to it. A scene file may only come first. Stops
+    // at the first file that fails, after its message. One file is OpenDocumentFile.
+    bool OpenDocumentFiles(const std::vector<std::string>& paths);
     // A read of the command line's file started before the QApplication (see
     // PreloadCommandLineFile). The open of that very path takes its mesh instead of reading the
     // file again; any other path leaves it unused. InitInstance is done with it either way.
     void SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload);
     // Starts reading the file the command line names, guessed from the raw arguments from
     // argv[nFirst] on (before Qt takes its own options out): the first non-empty one, when it
-    // names an OFF or STL file and does not look like an option. Null when there is none.
+    // names a regular OFF or STL file (by content) and does not look like an option. Null when
+    // there is none.
     static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
     // Has the closing of the window end the process (EndProcess), for the program itself; tests
     // keep their process.
@@ -122,28 +101,35 @@ public:
     CUiServices& Ui() const { return *m_pUi; }
 
 private:
+    // The steps of InitInstance, in order.
+    bool CreateDocumentFrameAndView();
+    void ConnectCommands();
+    bool ProcessCommandLine(const QStringList& arguments);
     void RegisterCommands();
+    void RegisterOpenCommands();
     void OnFileOpen();
     void OnOpenRecentFile(int nID);
+    void OnUpdateRecentFile(CCmdUI& ui);
+    void OnAppExit();
     void OnAppAbout();
+    // Files dropped onto the window open as File > Open opens them, once the drop is over.
+    void OnFilesDropped(const QStringList& files);
     void LoadStdProfileSettings();
     void SaveStdProfileSettings() const;
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
-    // OpenDocumentFile, with the read of strPath on the worker thread when one was started
-    // already (else one is started here).
-    bool OpenDocument(const std::string& strPath, std::unique_ptr<CMeshPreloader> pRead);
-    // The view after a read for File > Open or the command line: what follows a load, or what
-    // the failure left. Returns bOpened.
+    // An OFF (PRELOAD_OFF) or STL (STL_BY_CONTENT) file read on the worker thread, with the read
+    // started before the window when there is one, and taken into the document.
+    bool OpenMesh(const std::string& strPath, int nFormat);
+    bool OpenScene(const std::string& strPath);
+    // The view after a read: what follows a load, or what a failure left. Returns bOpened.
     bool ShowOpened(bool bOpened);
-    // What the command line's file is read as on the worker: STL by content, or OFF.
-    static int PreloadFormat(const std::string& strPath);
+    // What a mesh file of the kind InputKind found is read as on the worker: PRELOAD_OFF, or
+    // STL_BY_CONTENT for STL.
+    static int ReadFormat(int nKind);
     // The read started before the window when it reads strPath as nFormat, else null; the
     // start-up's read is used up either way.
     std::unique_ptr<CMeshPreloader> TakePreload(const std::string& strPath, int nFormat);
-    // Notes the worker's read times for the start-up benchmark.
-    void TraceRead(const CMeshPreloader& read);
-    void TraceFrames();
 
     std::unique_ptr<CQtUiServices> m_pQtUi;
     CUiServices* m_pUi;

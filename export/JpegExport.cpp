@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "export/ImageFileOutput.h"
-#include "platform/FileName.h"
 
 namespace
 {
@@ -74,6 +73,6 @@ CImageWriteResult WriteJpegFile(const std::string& strPath, const CDib& dib, int
         return result;
     std::string strReason;
     if (!WriteImageFile(strPath, {jpeg}, strReason))
-        return CImageWriteResult::Failure(WRITE_CAPTION, FileNameOfPath(strPath) + ": " + strReason);
+        return CImageWriteResult::Failure(WRITE_CAPTION, strPath + ": " + strReason);
     return result;
 }

@@ -1,17 +1,21 @@
 #include "formats/FileKind.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <fstream>
-#include <string_view>
+#include <cerrno>
 
+#include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
 
 namespace
 {
+// Binary STL data announces its facets, and text never holds a NUL byte among its first bytes.
+constexpr size_t STL_NUL_WINDOW = 256;
+
 std::string LowerExtension(const std::string& strPath)
 {
     const size_t nDot = strPath.find_last_of('.');
@@ -24,11 +28,71 @@ std::string LowerExtension(const std::string& strPath)
     return strExt;
 }
 
+bool IsBinarySTLBySize(std::string_view head, uint64_t nSize)
+{
+    if (head.size() < 84)
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(head.data() + 80);
+    const uint64_t nCount = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint64_t>(p[3]) << 24);
+    return nSize == 84 + 50 * nCount;
+}
+
+bool HasNulByte(std::string_view head)
+{
+    return head.substr(0, STL_NUL_WINDOW).find('\0') != std::string_view::npos;
+}
+
+// The ASCII reader looks at the whole first line, so this test does too (as far as head goes).
+bool FirstLineHasSolid(std::string_view head)
+{
+    std::string strLine(head.substr(0, head.find('\n')));
+    std::transform(strLine.begin(), strLine.end(), strLine.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return strLine.find("solid") != std::string::npos;
+}
+
+// The letters that start the first word, past white space and whole '#' comment lines.
+std::string_view FirstWordLetters(std::string_view head)
+{
+    size_t n = 0;
+    for (;;)
+    {
+        while (n < head.size() && std::isspace(static_cast<unsigned char>(head[n])))
+            ++n;
+        if (n >= head.size() || head[n] != '#')
+            break;
+        n = head.find('\n', n);
+        if (n == std::string_view::npos)
+            return std::string_view();
+    }
+    size_t nEnd = n;
+    while (nEnd < head.size() && std::isalpha(static_cast<unsigned char>(head[nEnd])))
+        ++nEnd;
+    return head.substr(n, nEnd - n);
+}
+
+bool IsOFFKeyword(std::string_view word)
+{
+    for (const char* pszKeyword : {"OFF", "NOFF", "COFF", "STOFF", "STNOFF", "STCOFF", "STCNOFF"})
+        if (word == pszKeyword)
+            return true;
+    return false;
+}
 } // namespace
 
-int InputKind(const std::string& strPath)
+int InputKindOfContent(std::string_view head, uint64_t nSize, const std::string& strName)
 {
-    const std::string strExt = LowerExtension(strPath);
+    // Binary data comes first: its header may hold any text, "OFF" included.
+    if (IsBinarySTLBySize(head, nSize) || HasNulByte(head))
+        return INPUT_STL;
+    const std::string_view word = FirstWordLetters(head);
+    if (IsOFFKeyword(word))
+        return INPUT_OFF;
+    if (word == "SCENE")
+        return INPUT_SCENE;
+    if (FirstLineHasSolid(head))
+        return INPUT_STL;
+    const std::string strExt = LowerExtension(strName);
     if (strExt == ".stl")
         return INPUT_STL;
     if (strExt == ".scn")
@@ -36,34 +100,70 @@ int InputKind(const std::string& strPath)
     return INPUT_OFF;
 }
 
+namespace
+{
+// The first bytes and the size of a regular file, read without waiting on a FIFO's writer.
+bool ReadHead(const std::string& strPath, std::string& head, uint64_t& nSize)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool bOk = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (bOk)
+    {
+        nSize = static_cast<uint64_t>(st.st_size);
+        head.resize(INPUT_HEAD_SIZE);
+        size_t nRead = 0;
+        while (nRead < head.size())
+        {
+            const ssize_t n =
+                ::pread(fd, head.data() + nRead, head.size() - nRead, static_cast<off_t>(nRead));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+            {
+                bOk = n == 0;
+                break;
+            }
+            nRead += static_cast<size_t>(n);
+        }
+        head.resize(nRead);
+    }
+    ::close(fd);
+    return bOk;
+}
+} // namespace
+
+int InputKind(const std::string& strPath)
+{
+    std::string head;
+    uint64_t nSize = 0;
+    return ReadHead(strPath, head, nSize) ? InputKindOfContent(head, nSize, strPath) : INPUT_NONE;
+}
+
+int DetectSTLModeOfContent(std::string_view head, uint64_t nSize)
+{
+    if (IsBinarySTLBySize(head, nSize) || HasNulByte(head))
+        return STL_BINARY;
+    return FirstLineHasSolid(head) ? STL_ASCII : STL_BINARY;
+}
+
 int DetectSTLMode(const std::string& strPath)
 {
-    struct stat st;
-    if (stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in)
-        return -1;
-    char head[256] = {};
-    in.read(head, sizeof head);
-    const size_t nRead = static_cast<size_t>(in.gcount());
-    if (nRead >= 84)
-    {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(head + 80);
-        const uint64_t nCount = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint64_t>(p[3]) << 24);
-        if (static_cast<uint64_t>(st.st_size) == 84 + 50 * nCount)
-            return STL_BINARY;
-    }
-    const std::string_view start(head, nRead);
-    if (start.find('\0') != std::string_view::npos)
-        return STL_BINARY;
-    std::string strLine(start.substr(0, start.find('\n')));
-    std::transform(strLine.begin(), strLine.end(), strLine.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return strLine.find("solid") != std::string::npos ? STL_ASCII : STL_BINARY;
+    std::string head;
+    uint64_t nSize = 0;
+    return ReadHead(strPath, head, nSize) ? DetectSTLModeOfContent(head, nSize) : -1;
 }
 
 bool ImportSTLFile(CTeldViewGLDoc& doc, const std::string& strPath)
 {
     return doc.ImportSTL(strPath, STL_BY_CONTENT);
+}
+
+bool ReadSTLBufferByContent(CMesh& mesh, std::string_view buffer, const std::string& strPath)
+{
+    const int nMode = DetectSTLModeOfContent(buffer, buffer.size());
+    return mesh.ReadSTLBuffer(buffer, nMode, strPath) ||
+           (nMode == STL_ASCII && mesh.ReadSTLBuffer(buffer, STL_BINARY, strPath));
 }

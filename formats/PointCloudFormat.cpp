@@ -7,7 +7,7 @@
 #include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
 
-bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath)
+bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath, std::string* pstrProblem)
 {
     int64_t nPoints = 0;
     for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
@@ -15,11 +15,15 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath)
             nPoints += static_cast<const CMesh*>(pObject)->m_nVertices;
     // The count field is a signed 32-bit number.
     if (nPoints > std::numeric_limits<int32_t>::max())
+    {
+        if (pstrProblem != nullptr)
+            *pstrProblem = "more points than a point cloud file can count";
         return false;
+    }
 
     CSafeFileWriter file(strPath);
     if (!file.IsOpen())
-        return false;
+        return WriteFailed(file, strPath, pstrProblem);
     {
         CByteOutput out(file.Stream());
         char header[28];
@@ -54,5 +58,5 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath)
             }
         }
     }
-    return file.Commit();
+    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
 }

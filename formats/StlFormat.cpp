@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "formats/ByteOutput.h"
 #include "formats/FileKind.h"
@@ -38,18 +39,22 @@ bool CTeldViewGLDoc::AdoptImportedMesh(CMesh* pMesh)
     UpdateSceneBounds();
     if (m_bCompileLists)
         pTarget->BuildDisplayList();
+    // The mesh shown is no longer the document's file: Save must ask for a name rather than
+    // write an OFF file over the one opened before.
+    if (!m_bScene)
+        SetUntitled(pTarget->m_strName);
     return true;
 }
 
-bool CTeldViewGLDoc::ExportScene(const std::string& strPath, int nMode)
+bool CTeldViewGLDoc::ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem)
 {
     switch (nMode)
     {
     case EXPORT_BINARY_STL:
     case EXPORT_ASCII_STL:
-        return ExportSTL(strPath, nMode);
+        return ExportSTL(strPath, nMode, pstrProblem);
     case EXPORT_POINT_CLOUD:
-        return ExportPointCloud(strPath);
+        return ExportPointCloud(strPath, pstrProblem);
     default:
         return false;
     }
@@ -69,7 +74,7 @@ void AppendFixedTriple(std::string& text, const char* pszPrefix, double a, doubl
 }
 } // namespace
 
-bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode)
+bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode, std::string* pstrProblem)
 {
     // STL holds triangles only; a face of any other size refuses the whole scene before a file
     // is created (a shorter face would have no third vertex to write).
@@ -81,16 +86,26 @@ bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode)
         const CMesh* pMesh = static_cast<const CMesh*>(pObject);
         for (int32_t f = 0; f < pMesh->m_nFaces; ++f)
             if (pMesh->m_pFaceSizes[f] != 3 || pMesh->m_ppFaces[f] == nullptr)
+            {
+                if (pstrProblem != nullptr)
+                    *pstrProblem = pMesh->m_strName + " has a face of " +
+                                   std::to_string(pMesh->m_pFaceSizes[f]) +
+                                   " vertices; STL holds triangles only";
                 return false;
+            }
         nFaces += static_cast<uint64_t>(pMesh->m_nFaces);
     }
     const bool bBinary = nMode == EXPORT_BINARY_STL;
     if (bBinary && nFaces > std::numeric_limits<uint32_t>::max())
+    {
+        if (pstrProblem != nullptr)
+            *pstrProblem = "more triangles than binary STL can count";
         return false;
+    }
 
     CSafeFileWriter file(strPath);
     if (!file.IsOpen())
-        return false;
+        return WriteFailed(file, strPath, pstrProblem);
     const std::string strName = FileNameOfPath(strPath);
     {
         CByteOutput out(file.Stream());
@@ -149,5 +164,5 @@ bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode)
         if (!bBinary)
             buffer += "endsolid " + strName + "\n";
     }
-    return file.Commit();
+    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
 }

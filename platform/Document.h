@@ -30,7 +30,7 @@ public:
     virtual bool OnNewDocument();
     // Hands the path to Serialize; a load exception shows one message naming the file and
     // gives false. On success the document takes the path and the file's name as title. A file
-    // that cannot be opened at all is refused first (see CanOpenFile), with nothing touched.
+    // that cannot be opened at all is refused first (see CanOpenFile).
     virtual bool OnOpenDocument(const std::string& strPath);
     // True when the save is done. A save that wrote the file clears the modified flag; one that
     // only said why it wrote nothing returns true without clearing it, so that no second error
@@ -44,6 +44,13 @@ public:
     const std::string& GetPathName() const { return m_strPathName; }
     // Sets the path and the title (the file name); the path joins the recent-file list.
     void SetPathName(const std::string& strPath, bool bAddToRecent = true);
+    // The document has no file of its own (Save asks for a name, as Save As does); the title
+    // names what it shows.
+    void SetUntitled(const std::string& strTitle)
+    {
+        m_strPathName.clear();
+        m_strTitle = strTitle;
+    }
     const std::string& GetTitle() const { return m_strTitle; }
     void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
 

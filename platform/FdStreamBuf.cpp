@@ -13,7 +13,12 @@ bool CFdStreamBuf::WriteAll(int fd, const char* p, size_t nBytes)
         if (nDone < 0 && errno == EINTR)
             continue;
         if (nDone <= 0)
+        {
+            // A write that takes nothing gives no reason of its own.
+            if (nDone == 0)
+                errno = EIO;
             return false;
+        }
         p += nDone;
         nBytes -= static_cast<size_t>(nDone);
     }
@@ -24,6 +29,8 @@ bool CFdStreamBuf::Write(const char* p, size_t nBytes)
 {
     if (m_bFailed || m_fd < 0 || !WriteAll(m_fd, p, nBytes))
     {
+        if (!m_bFailed)
+            m_nError = m_fd < 0 ? EBADF : errno;
         m_bFailed = true;
         return false;
     }

@@ -15,6 +15,8 @@ public:
 
     void Attach(int fd) { m_fd = fd; }
     bool Failed() const { return m_bFailed; }
+    // The system's error number of the failed write (0 when it gave none).
+    int Error() const { return m_nError; }
     // Bytes handed to the stream so far, written or still buffered.
     uint64_t Size() const { return m_nWritten + static_cast<uint64_t>(pptr() - pbase()); }
 
@@ -32,6 +34,7 @@ private:
 
     int m_fd = -1;
     bool m_bFailed = false;
+    int m_nError = 0;
     uint64_t m_nWritten = 0;
     char m_buffer[1 << 14];
 };

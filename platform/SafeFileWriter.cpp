@@ -66,13 +66,18 @@ bool FollowLinks(std::string& strPath)
         char target[PATH_MAX];
         const ssize_t nLength = readlink(strPath.c_str(), target, sizeof target);
         if (nLength <= 0 || nLength >= static_cast<ssize_t>(sizeof target))
+        {
+            if (nLength > 0)
+                errno = ENAMETOOLONG;
             return false;
+        }
         std::string strTarget(target, static_cast<size_t>(nLength));
         const size_t nSlash = strPath.find_last_of('/');
         if (strTarget[0] != '/' && nSlash != std::string::npos)
             strTarget = strPath.substr(0, nSlash + 1) + strTarget;
         strPath = strTarget;
     }
+    errno = ELOOP;
     return false;
 }
 
@@ -105,8 +110,21 @@ bool CopyInto(int fdFrom, const std::string& strTarget, off_t nSize)
 CSafeFileWriter::CSafeFileWriter(const std::string& strPath) : m_strTarget(strPath)
 {
     m_stream.imbue(std::locale::classic());
-    if (!FollowLinks(m_strTarget) || m_strTarget.empty() || m_strTarget.back() == '/')
+    errno = 0;
+    Open();
+    if (m_fd < 0)
+        m_nError = errno != 0 ? errno : EIO;
+}
+
+void CSafeFileWriter::Open()
+{
+    if (!FollowLinks(m_strTarget))
         return;
+    if (m_strTarget.empty() || m_strTarget.back() == '/')
+    {
+        errno = m_strTarget.empty() ? ENOENT : EISDIR;
+        return;
+    }
     struct stat st;
     const bool bExists = stat(m_strTarget.c_str(), &st) == 0;
     if (bExists && !S_ISREG(st.st_mode))
@@ -199,9 +217,19 @@ bool CSafeFileWriter::Commit()
 {
     if (m_fd < 0)
         return false;
+    errno = 0;
     const bool bDone = Finish();
+    // Read before the clean-up, which may change errno.
+    if (!bDone)
+        m_nError = m_buffer.Error() != 0 ? m_buffer.Error() : errno != 0 ? errno : EIO;
     Discard();
     return bDone;
+}
+
+std::string CSafeFileWriter::ErrorText() const
+{
+    const int nError = m_nError != 0 ? m_nError : m_buffer.Error();
+    return std::strerror(nError != 0 ? nError : EIO);
 }
 
 bool CSafeFileWriter::Finish()

@@ -39,6 +39,10 @@ public:
     // Flushes, syncs and puts the data in place. False on any write error; the target is then
     // left as it was (except where it is written directly) and the temporary file removed.
     bool Commit();
+    // Why the target could not be opened, written or the data put in place, in the system's
+    // words ("No such file or directory", "Too many levels of symbolic links"), after IsOpen,
+    // the stream or Commit failed.
+    std::string ErrorText() const;
 
     // Installs handlers for SIGINT, SIGTERM and SIGHUP (unless the signal is ignored) that delete
     // the temporary files of every writer still open, then end the process as the signal would
@@ -54,6 +58,8 @@ private:
         MODE_DIRECT_OTHER // the target itself, a device or FIFO
     };
 
+    // Follows the links and opens the target or a temporary file beside it; errno says why not.
+    void Open();
     bool OpenTemporary(const struct stat* pOld);
     void OpenDirect();
     bool Finish();
@@ -63,6 +69,7 @@ private:
     std::string m_strTempPath;
     int m_nSlot = -1;
     int m_fd = -1;
+    int m_nError = 0; // errno of the step that failed
     EMode m_nMode = MODE_RENAME;
     CFdStreamBuf m_buffer;
     std::ostream m_stream{&m_buffer};

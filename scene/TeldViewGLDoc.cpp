@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <cfloat>
+#include <memory>
 
 #include "formats/NumberFormat.h"
 #include "formats/OffFormat.h"
@@ -102,26 +103,12 @@ void CTeldViewGLDoc::Serialize(CArchive& ar)
 
 bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
 {
-    CMesh* pMesh = nullptr;
-    bool bReused = false;
-    if (bAppend)
-        pMesh = new CMesh;
-    else if (m_pCamera->m_pNext != nullptr)
-    {
-        pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
-        pMesh->Reset();
-        bReused = true;
-    }
-    else
-        pMesh = new CMesh;
-
-    if (!pMesh->ReadOFF(strPath))
-    {
-        if (!bReused)
-            delete pMesh;
+    // Read into a mesh of its own first, so that a file that cannot be read leaves the scene as
+    // it was (replace mode's mesh included).
+    std::unique_ptr<CMesh> pMesh = std::make_unique<CMesh>();
+    if (!pMesh->ReadOFF(strPath) || !AdoptMesh(pMesh.get(), bAppend))
         throw CArchiveException(CArchiveException::badSchema);
-    }
-    LinkLoadedMesh(pMesh, bAppend);
+    pMesh.release(); // the document's now
     return true;
 }
 
@@ -165,14 +152,8 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
 {
     if (pMesh == nullptr)
     {
-        // The steps of a failed OnOpenDocument: a file that cannot be opened at all changes
-        // nothing; an unreadable one leaves replace mode's mesh empty, as LoadMeshFile does.
-        if (!CanOpenFile(strPath))
-            return false;
-        DeleteContents();
-        if (!m_bScene && m_pCamera->m_pNext != nullptr)
-            static_cast<CMesh*>(m_pCamera->m_pNext)->Reset();
-        Ui().MessageBox(OpenFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        // The message of a failed OnOpenDocument; the document stays as it was.
+        Ui().MessageBox(ReadFailedMessage(strPath), MB_OK | MB_ICONWARNING);
         return false;
     }
     if (!IsUnlinkedLoadedMesh(pMesh))
@@ -182,6 +163,17 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
     AdoptMesh(pMesh, m_bScene);
     SetPathName(strPath);
     SetModifiedFlag(false);
+    return true;
+}
+
+bool CTeldViewGLDoc::OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh)
+{
+    if (pMesh == nullptr)
+        return OnOpenDocumentWithMesh(strPath, nullptr);
+    if (!AdoptImportedMesh(pMesh))
+        return false;
+    if (m_fnAddToRecentFileList)
+        m_fnAddToRecentFileList(strPath);
     return true;
 }
 
@@ -257,23 +249,32 @@ bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)
 
     CWaitCursor wait(Ui());
     CSafeFileWriter file(strPath);
-    if (!file.IsOpen())
-        return false;
-    // A write error (a full disk, say) is a failed save, and the old file stays as it was.
-    if (!pMesh->WriteOFF(file.Stream()) || !file.Commit())
+    // A write error (a full disk, say) is a failed save, and the old file stays as it was. A file
+    // that cannot be created says so too, so that no failed save passes unnoticed.
+    if (!file.IsOpen() || !pMesh->WriteOFF(file.Stream()) || !file.Commit())
     {
-        Ui().MessageBox("Error trying to save file", MB_OK);
+        std::string strProblem;
+        WriteFailed(file, strPath, &strProblem);
+        Ui().MessageBox("Error trying to save file\n" + strProblem, MB_OK);
         return false;
     }
     SetModifiedFlag(false);
     return true;
 }
 
-bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath)
+bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
+                                 std::string* pstrProblem)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = strPath + ": " + file.ErrorText();
+    return false;
+}
+
+bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath, std::string* pstrProblem)
 {
     CSafeFileWriter file(strPath);
     if (!file.IsOpen())
-        return false;
+        return WriteFailed(file, strPath, pstrProblem);
     std::ostream& out = file.Stream();
 
     int64_t nVertices = 0, nFaces = 0, nEdges = 0;
@@ -311,5 +312,5 @@ bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath)
         pMesh->WriteOFFFaces(out, static_cast<int32_t>(nOffset));
         nOffset += pMesh->m_nVertices;
     }
-    return file.Commit();
+    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
 }

@@ -10,6 +10,7 @@
 class CSceneObject;
 class CCamera;
 class CMesh;
+class CSafeFileWriter;
 
 enum
 {
@@ -49,7 +50,8 @@ public:
     void Serialize(CArchive& ar) override;
     bool OnSaveDocument(const std::string& strPath) override;
 
-    // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot.
+    // Reads an OFF file into the scene; throws CArchiveException(badSchema) when it cannot, with
+    // the scene left as it was.
     bool LoadMeshFile(const std::string& strPath, bool bAppend);
     // Takes a mesh that ReadOFF filled elsewhere (on a worker thread) into the scene as
     // LoadMeshFile puts the mesh it read there: in replace mode the one mesh behind the camera,
@@ -61,12 +63,18 @@ public:
     // As OnOpenDocument(strPath) for a file read elsewhere: pMesh is what ReadOFF made of it, or
     // null when ReadOFF failed. A mesh is adopted with m_bScene as the append flag, then the
     // document takes the path, the title and the recent-file entry (false as AdoptMesh, with
-    // nothing changed). Null gives what a failed open gives: its message, replace mode's mesh
-    // left empty, false.
+    // nothing changed). Null gives what a failed open gives: its message (ReadFailedMessage),
+    // nothing changed, false.
     bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
+    // The same for an STL file opened as a document: pMesh, what ReadSTL made of it, is taken in
+    // as an import (AdoptImportedMesh), and the path joins the recent files. The document keeps
+    // no file of its own, as Save writes OFF. Null as for OnOpenDocumentWithMesh.
+    bool OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh);
     // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the
     // scene as ImportSTL puts it there (replace mode reuses the one mesh, scene mode appends),
-    // with bounds and display list. False as AdoptMesh; on true the document owns it.
+    // with bounds and display list. In replace mode the document then has no file of its own
+    // (SetUntitled, titled with the mesh's name). False as AdoptMesh; on true the document owns
+    // it.
     bool AdoptImportedMesh(CMesh* pMesh);
     // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
     CMesh* PrepareImportMesh(bool bAppend);
@@ -81,14 +89,17 @@ public:
     // none). Needs the view's context current; the list leaves lighting and colour as it found
     // them.
     uint32_t BuildGuideList();
-    // The whole scene as one OFF file. False when the file cannot be created or written.
-    bool ExportSceneOFF(const std::string& strPath);
+    // The whole scene as one OFF file. False when the file cannot be created or written; then
+    // *pstrProblem (when given) says why, naming the path as given ("PATH: REASON").
+    bool ExportSceneOFF(const std::string& strPath, std::string* pstrProblem = nullptr);
     // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
     // read throws like LoadMeshFile. Names are resolved as ReadSceneBuffer says, with the scene
     // file's folder. On either failure *pstrProblem (when given) says which file could not be
     // read and why.
     bool ReadSceneFile(const std::string& strPath, std::string* pstrProblem = nullptr);
-    bool ExportScene(const std::string& strPath, int nMode);
+    // False as ExportSceneOFF; also when STL meets a face that is not a triangle, which
+    // *pstrProblem then names with its object.
+    bool ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem = nullptr);
     // STL import; false (scene untouched) when the file cannot be read or is malformed. nMode is
     // STL_BINARY, STL_ASCII, or STL_BY_CONTENT (see ImportSTLFile).
     bool ImportSTL(const std::string& strPath, int nMode);
@@ -126,8 +137,11 @@ private:
     static bool IsUnlinkedLoadedMesh(const CMesh* pMesh);
     // Where a mesh read elsewhere goes (see AdoptMesh): the reused mesh, or pRead. Not linked.
     CMesh* TakeIntoScene(CMesh* pRead, bool bAppend);
-    bool ExportSTL(const std::string& strPath, int nMode);
-    bool ExportPointCloud(const std::string& strPath);
+    bool ExportSTL(const std::string& strPath, int nMode, std::string* pstrProblem);
+    bool ExportPointCloud(const std::string& strPath, std::string* pstrProblem);
+    // False, with why the file could not be written ("PATH: REASON") in *pstrProblem when given.
+    static bool WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
+                            std::string* pstrProblem);
 
     // The end of the scene list, so that appending does not walk it: a scene file of many
     // entries would otherwise load in quadratic time. Every operation that links or unlinks an

@@ -190,21 +190,24 @@ void CTeldViewGLView::OnExportScene(int nID)
         return;
     CWaitCursor wait(Ui());
     bool bWritten = false;
+    std::string strProblem;
     switch (nID)
     {
     case ID_EXPORT_SCENE_OFF:
-        bWritten = m_pDocument->ExportSceneOFF(strPath);
+        bWritten = m_pDocument->ExportSceneOFF(strPath, &strProblem);
         break;
     case ID_EXPORT_BINARY_STL:
-        bWritten = m_pDocument->ExportScene(strPath, EXPORT_BINARY_STL);
+        bWritten = m_pDocument->ExportScene(strPath, EXPORT_BINARY_STL, &strProblem);
         break;
     case ID_EXPORT_ASCII_STL:
-        bWritten = m_pDocument->ExportScene(strPath, EXPORT_ASCII_STL);
+        bWritten = m_pDocument->ExportScene(strPath, EXPORT_ASCII_STL, &strProblem);
         break;
     default:
-        bWritten = m_pDocument->ExportScene(strPath, EXPORT_POINT_CLOUD);
+        bWritten = m_pDocument->ExportScene(strPath, EXPORT_POINT_CLOUD, &strProblem);
         break;
     }
+    // The product's message first; then why, on a line of its own.
     if (!bWritten)
-        Ui().MessageBox("Error exporting scene to file.", MB_OK);
+        Ui().MessageBox("Error exporting scene to file." + (strProblem.empty() ? "" : "\n" + strProblem),
+                        MB_OK);
 }

@@ -19,13 +19,14 @@
 namespace
 {
 const char* const USAGE =
-    "usage: teldviewgl [FILE]\n"
+    "usage: teldviewgl [FILE...]\n"
     "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
     "       teldviewgl --snapshot OUT [--size WxH] FILE...\n"
     "       teldviewgl --help\n"
+    "       teldviewgl --version\n"
     "\n"
-    "  FILE                 open FILE in the viewer\n"
+    "  FILE...              open the files in the viewer (several as one scene)\n"
     "  --info FILE...       print the object information of every object loaded\n"
     "  --time SECONDS       with --info: pose the scene at that time first (0.01 s steps)\n"
     "  --convert OUT FILE...\n"
@@ -42,8 +43,9 @@ const char* const USAGE =
     "  --help               show this text\n"
     "  --version            print the program's version\n"
     "\n"
-    "Inputs are OFF files, binary or ASCII STL files (.stl) and scene files (.scn, first input\n"
-    "only). Several inputs are loaded as one scene, in order.\n";
+    "Inputs are OFF files, binary or ASCII STL files and scene files (first input only), told\n"
+    "apart by their content; - reads the standard input. Several inputs are loaded as one\n"
+    "scene, in order.\n";
 
 struct SOptions
 {
@@ -160,7 +162,8 @@ int RunInfo(const CTeldViewGLDoc& doc, bool bWithCamera)
     return 0;
 }
 
-int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
+// nFirstKind: what the first input held (InputKindOfContent).
+int RunConvert(CTeldViewGLDoc& doc, const SOptions& options, int nFirstKind)
 {
     const std::string& strOut = options.strOut;
     const std::string strExt = strOut.size() >= 4 ? strOut.substr(strOut.size() - 4) : std::string();
@@ -177,22 +180,29 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options)
         return Usage("--ascii applies only to .stl output");
 
     bool bWritten = false;
-    const bool bOneMesh = options.files.size() == 1 && InputKind(options.files[0]) != INPUT_SCENE;
+    std::string strProblem;
+    const bool bOneMesh = options.files.size() == 1 && nFirstKind != INPUT_SCENE;
     if (is(".off") && bOneMesh)
     {
         const CMesh& mesh = *static_cast<const CMesh*>(doc.m_pCurrentObject);
         CSafeFileWriter file(strOut);
         bWritten = file.IsOpen() && mesh.WriteOFF(file.Stream()) && file.Commit();
+        if (!bWritten)
+            strProblem = strOut + ": " + file.ErrorText();
     }
     else if (is(".off"))
-        bWritten = doc.ExportSceneOFF(strOut);
+        bWritten = doc.ExportSceneOFF(strOut, &strProblem);
     else if (is(".stl"))
-        bWritten = doc.ExportScene(strOut, options.bAscii ? EXPORT_ASCII_STL : EXPORT_BINARY_STL);
+        bWritten =
+            doc.ExportScene(strOut, options.bAscii ? EXPORT_ASCII_STL : EXPORT_BINARY_STL, &strProblem);
     else
-        bWritten = doc.ExportScene(strOut, EXPORT_POINT_CLOUD);
+        bWritten = doc.ExportScene(strOut, EXPORT_POINT_CLOUD, &strProblem);
     if (!bWritten)
     {
-        std::fprintf(stderr, "Error exporting scene to file. %s\n", strOut.c_str());
+        // The problem names the output and the system's reason, or what STL cannot hold.
+        if (strProblem.rfind(strOut + ": ", 0) != 0)
+            strProblem = strOut + ": " + strProblem;
+        std::fprintf(stderr, "Error exporting scene to file. %s\n", strProblem.c_str());
         return 1;
     }
     return 0;
@@ -236,11 +246,12 @@ int RunBatchMode(int argc, char** argv)
     // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.
     CTeldViewGLDoc doc;
     doc.m_bCompileLists = false;
-    if (!LoadBatchInputs(doc, options.files))
+    int nFirstKind = INPUT_OFF;
+    if (!LoadBatchInputs(doc, options.files, &nFirstKind))
         return 1;
     if (options.bTime)
         doc.EvaluateScene(options.nTime);
     if (options.bInfo)
-        return RunInfo(doc, InputKind(options.files[0]) == INPUT_SCENE);
-    return RunConvert(doc, options);
+        return RunInfo(doc, nFirstKind == INPUT_SCENE);
+    return RunConvert(doc, options, nFirstKind);
 }

@@ -74,12 +74,13 @@ TEST_F(BatchConvertTest, AnyFailedInputWritesNothing)
         EXPECT_NE(run.strErr.find(strFile), std::string::npos) << run.strErr;
         EXPECT_EQ(Slurp(strOut), "old");
     }
-    // STL cannot hold a quadrilateral: the export fails and the old file stays.
+    // STL cannot hold a quadrilateral: the export fails, saying where, and the old file stays.
     const std::string strStl = WriteFile("old.stl", "old");
     const SRun run = Run(
         {"--convert", strStl, WriteFile("quad.off", "OFF\n4 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n")});
     EXPECT_EQ(run.nStatus, 1);
-    EXPECT_EQ(run.strErr, "Error exporting scene to file. " + strStl + "\n");
+    EXPECT_EQ(run.strErr.rfind("Error exporting scene to file. " + strStl + ": quad.off has a face of 4", 0),
+              0u);
     EXPECT_EQ(Slurp(strStl), "old");
     // An unknown output extension, and --ascii for output that is not STL, are usage errors.
     EXPECT_EQ(Run({"--convert", Path("out.txt"), strTri}).nStatus, 2);
@@ -106,7 +107,7 @@ TEST_F(BatchConvertTest, AWriteBeyondTheFileSizeLimitIsReported)
     const SRun run = Run({"--convert", strOut, strIn});
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(run.nStatus, 1);
-    EXPECT_EQ(run.strErr, "Error exporting scene to file. " + strOut + "\n");
+    EXPECT_EQ(run.strErr, "Error exporting scene to file. " + strOut + ": File too large\n");
     EXPECT_EQ(Slurp(strOut), "old");
     // big.off, out.off and the captured output
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 4);

@@ -93,10 +93,12 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         {{"--snapshot", strOut, "--convert", Path("x.off"), strCube}, 2, "cannot be combined"},
         {{"--snapshot", strOut}, 2, "no input file"},
         {{"--snapshot", strOut, WriteFile("bad.off", "OFF\n3 1 0\n0 0 0\n")}, 1, "bad.off"},
-        {{"--snapshot", Path("missing/out.bmp"), strCube}, 1, "Error writing file.\nout.bmp: No such file"},
+        {{"--snapshot", Path("missing/out.bmp"), strCube},
+         1,
+         "Error writing file.\n" + Path("missing/out.bmp") + ": No such file"},
         {{"--snapshot", Path("missing/out.jpg"), strCube},
          1,
-         "Error writing file in JPEG library\nout.jpg: "},
+         "Error writing file in JPEG library\n" + Path("missing/out.jpg") + ": "},
     };
     for (const auto& [args, nStatus, strMessage] : rows)
     {

@@ -48,9 +48,15 @@ protected:
 
     // The program with these arguments.
     SRun Run(const std::vector<std::string>& args) { return RunCommand(TELDVIEW_EXE, args); }
-    SRun RunCommand(const std::string& strProgram, const std::vector<std::string>& args)
+    // The program with these arguments, its standard input a pipe fed from the file strInput.
+    SRun RunPiped(const std::string& strInput, const std::vector<std::string>& args)
     {
-        std::string strCommand = Quote(strProgram);
+        return RunCommand(TELDVIEW_EXE, args, "cat " + Quote(strInput) + " | ");
+    }
+    SRun RunCommand(const std::string& strProgram, const std::vector<std::string>& args,
+                    const std::string& strPrefix = std::string())
+    {
+        std::string strCommand = strPrefix + Quote(strProgram);
         // Appended, not built as " " + string: GCC 12 at -O3 warns falsely (-Wrestrict) on that.
         for (const std::string& arg : args)
             strCommand.append(" ").append(Quote(arg));

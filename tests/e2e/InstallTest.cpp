@@ -42,4 +42,22 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
     const SRun version = RunCommand(strPrefix + "/bin/teldviewgl", {"--version"});
     EXPECT_EQ(version.nStatus, 0);
     EXPECT_EQ(version.strOut, "TeldViewGL " TELDVIEW_VERSION "\n");
+
+    // The entry names the installed program by its absolute path, and stays valid.
+    const std::string strEntry = strPrefix + "/share/applications/teldviewgl.desktop";
+    EXPECT_NE(Slurp(strEntry).find("\nExec=" + strPrefix + "/bin/teldviewgl %f\n"), std::string::npos);
+    if (HaveTool("desktop-file-validate"))
+    {
+        EXPECT_EQ(RunCommand("desktop-file-validate", {strEntry}).nStatus, 0);
+    }
+    // PNG icons beside the SVG, each of its own size (width and height in the PNG header).
+    for (const int nSize : {16, 24, 32, 48, 64, 128, 256})
+    {
+        const std::string strSize = std::to_string(nSize) + "x" + std::to_string(nSize);
+        const std::string strPng =
+            Slurp(strPrefix + "/share/icons/hicolor/" + strSize + "/apps/teldviewgl.png");
+        const auto side = [&](size_t n)
+        { return strPng.size() < 24 ? -1 : uint8_t(strPng[n]) << 8 | uint8_t(strPng[n + 1]); };
+        EXPECT_TRUE(!TELDVIEW_WITH_GUI || (side(18) == nSize && side(22) == nSize)) << strSize;
+    }
 }

@@ -101,15 +101,17 @@ TEST(Capture, FailuresAreReportedAndKeepWhatWasThere)
     gui.Execute(ID_EXPORT_BITMAP);
     EXPECT_TRUE(gui.ui.m_messages.empty());
 
-    // {command, file, caption, text, type}
+    // {command, file, caption, text, type}: the file named by its whole path
+    const std::string strMissing = ScratchPath(QStringLiteral("missing/"));
     const std::tuple<int, const char*, std::string, std::string, unsigned> rows[] = {
-        {ID_EXPORT_BITMAP, "out.bmp", "", "Error writing file.\nout.bmp: No such file or directory", MB_OK},
+        {ID_EXPORT_BITMAP, "out.bmp", "",
+         "Error writing file.\n" + strMissing + "out.bmp: No such file or directory", MB_OK},
         {ID_EXPORT_JPEG, "out.jpg", "Error writing file in JPEG library",
-         "out.jpg: No such file or directory", MB_OK | MB_ICONERROR}};
+         strMissing + "out.jpg: No such file or directory", MB_OK | MB_ICONERROR}};
     for (const auto& [nID, pszName, strCaption, strText, nType] : rows)
     {
         gui.ui.m_messages.clear(), gui.ui.m_captions.clear(), gui.ui.m_messageTypes.clear();
-        gui.ui.m_fileAnswers.push_back(ScratchPath(QStringLiteral("missing/")) + pszName);
+        gui.ui.m_fileAnswers.push_back(strMissing + pszName);
         gui.Execute(nID);
         EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{strText});
         EXPECT_EQ(gui.ui.m_captions, std::vector<std::string>{strCaption});

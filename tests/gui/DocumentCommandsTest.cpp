@@ -51,15 +51,62 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
     EXPECT_TRUE(target.readAll().startsWith("OFF\n8 6 24\n"));
 
-    // A file that fails to parse is named in the message and leaves the document's name alone.
+    // A file that fails to parse is named in the message and leaves all as it was: the mesh with
+    // its display list, the picture, the title and the recent files.
+    const CMesh* pMesh = static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
+    const unsigned nList = pMesh->m_nDisplayList;
+    const QImage before = gui.View().grabFramebuffer();
+    const std::vector<std::string> recent = gui.app->RecentFiles();
     gui.ui.m_fileAnswers.push_back(WriteScratch(QStringLiteral("broken.off"), "OFF\n3 1 0\n0 0 0\n"));
     gui.Execute(ID_FILE_OPEN);
     ASSERT_EQ(gui.ui.m_fileRequests.size(), 4u);
     EXPECT_TRUE(gui.ui.m_fileRequests[3].bOpen && gui.ui.m_fileRequests[3].bFileMustExist);
     EXPECT_EQ(gui.ui.m_messages,
               std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
+    EXPECT_EQ(std::tuple(gui.Doc().m_pCamera->m_pNext, pMesh->m_nVertices, pMesh->m_nDisplayList),
+              std::tuple(static_cast<CSceneObject*>(const_cast<CMesh*>(pMesh)), 8, nList));
+    EXPECT_EQ(gui.View().grabFramebuffer(), before);
     EXPECT_EQ(gui.Doc().GetTitle(), "copy.off");
-    EXPECT_EQ(gui.app->RecentFiles().front(), strTarget);
+    EXPECT_EQ(gui.app->RecentFiles(), recent);
+}
+
+// After an import replaces the mesh the document has no file of its own: the title names the
+// imported file and Save asks for a name, so the file opened before is never overwritten. In
+// scene mode Save refuses, as ever.
+TEST(DocumentCommands, SaveAfterAnImportLeavesTheOpenedFileAlone)
+{
+    SGuiApp gui;
+    ASSERT_TRUE(gui.bStarted);
+    const std::string strMine = CopyExample("cube.off");
+    const auto contents = [&]
+    {
+        // Opened afresh each time: a save replaces the file by another.
+        QFile mine(QString::fromStdString(strMine));
+        return mine.open(QIODevice::ReadOnly) ? mine.readAll() : QByteArray();
+    };
+    const QByteArray original = contents();
+    const std::string strStl = WriteScratch(QStringLiteral("tri.stl"),
+                                            "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                                            "vertex 1 0 0\nvertex 0 1 0\nendloop\nendfacet\nendsolid t\n");
+    for (const bool bScene : {false, true})
+    {
+        SCOPED_TRACE(bScene ? "scene mode" : "replace mode");
+        ASSERT_TRUE(gui.Open(strMine));
+        if (bScene)
+            gui.Execute(ID_FILE_MAKE_SCENE);
+        gui.ui.m_fileAnswers = {strStl};
+        gui.Execute(ID_IMPORT_ASCII_STL);
+        const size_t nRequests = gui.ui.m_fileRequests.size();
+        gui.ui.m_messages.clear();
+        gui.Execute(ID_FILE_SAVE); // the dialog, if any, is cancelled
+        EXPECT_EQ(gui.ui.m_fileRequests.size(), nRequests + (bScene ? 0 : 1));
+        EXPECT_EQ(gui.ui.m_messages,
+                  bScene ? std::vector<std::string>{"To save a scene, Export it as an OFF file."}
+                         : std::vector<std::string>());
+        EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "tri.stl");
+        EXPECT_EQ(gui.Frame().windowTitle(), bScene ? "New Scene - TeldViewGL" : "tri.stl - TeldViewGL");
+        EXPECT_EQ(contents(), original);
+    }
 }
 
 TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
@@ -106,6 +153,16 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
             WriteScratch(QStringLiteral("c%1.off").arg(i), "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n")));
     ASSERT_EQ(gui.app->RecentFiles().size(), 5u);
     EXPECT_EQ(gui.app->RecentFiles().front(), ScratchPath(QStringLiteral("c5.off")));
+
+    // An entry whose file no longer reads as a mesh gives its message and changes nothing: it
+    // stays in the list, as it may be mended, and the title stays.
+    const std::vector<std::string> recent = gui.app->RecentFiles();
+    WriteScratch(QStringLiteral("c4.off"), "not a mesh");
+    gui.ui.m_messages.clear();
+    gui.Execute(ID_FILE_MRU_FILE1 + 1);
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Unable to read c4.off: unexpected file format."});
+    EXPECT_EQ(gui.app->RecentFiles(), recent);
+    EXPECT_EQ(gui.Doc().GetTitle(), "c5.off");
 }
 
 TEST(DocumentCommands, FileFiltersBecomeQtFilters)

@@ -15,6 +15,7 @@
 #include "app/TeldViewGLApp.h"
 #include "platform/CommandIds.h"
 #include "platform/ScriptedUiServices.h"
+#include "scene/SceneObject.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/TeldViewGLView.h"
 
@@ -56,6 +57,15 @@ struct SGuiApp
     std::unique_ptr<CTeldViewGLApp> app;
     bool bStarted;
 };
+
+// The names of the scene's objects in list order, camera first.
+inline std::string ObjectNames(const CTeldViewGLDoc& doc)
+{
+    std::string strNames;
+    for (const CSceneObject* p = doc.m_pObjectList; p != nullptr; p = p->m_pNext)
+        strNames += (p == doc.m_pObjectList ? "" : " ") + p->m_strName;
+    return strNames;
+}
 
 inline std::string Example(const char* pszName)
 {

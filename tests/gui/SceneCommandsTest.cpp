@@ -21,14 +21,6 @@ QByteArray AsciiStl(int s)
            " 0\nendloop\nendfacet\nendsolid t\n";
 }
 
-std::string Names(const CTeldViewGLDoc& doc)
-{
-    std::string strNames;
-    for (const CSceneObject* p = doc.m_pObjectList; p != nullptr; p = p->m_pNext)
-        strNames += (p == doc.m_pObjectList ? "" : " ") + p->m_strName;
-    return strNames;
-}
-
 QByteArray BitmapFile(int32_t nWidth, int nBits)
 {
     CDib dib;
@@ -65,7 +57,7 @@ TEST(SceneCommands, FileDialogsAndTextures)
                   strExpected)
             << nID;
     }
-    EXPECT_EQ(Names(gui.Doc()), "Camera textured_box.off");
+    EXPECT_EQ(ObjectNames(gui.Doc()), "Camera textured_box.off");
 
     const CMesh& mesh = *static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
     const std::initializer_list<int> textureIds = {ID_TEXTURE_LOAD, ID_TEXTURE_CHECKERBOARD,
@@ -128,13 +120,13 @@ TEST(SceneCommands, ScenesAreMadeFilledByImportsAndCleared)
 
     gui.Execute(ID_IMPORT_ASCII_STL);
     gui.Execute(ID_IMPORT_ASCII_STL);
-    EXPECT_EQ(Names(doc), "Camera cube.off small.stl large.stl");
+    EXPECT_EQ(ObjectNames(doc), "Camera cube.off small.stl large.stl");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "large.stl");
     EXPECT_FALSE(view.m_bSpinning || doc.m_nGuideList != 0);
     EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(2.5 * 8.5, 0));
 
     gui.Execute(ID_FILE_CLEAR_SCENE);
-    EXPECT_EQ(Names(doc), "Camera");
+    EXPECT_EQ(ObjectNames(doc), "Camera");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
     EXPECT_EQ(doc.GetTitle(), "Untitled");
     EXPECT_EQ(gui.States(ids), "E--EEE");
@@ -171,7 +163,7 @@ TEST(SceneCommands, LoadSceneFromAnotherFolderPosesTheKeyframedCamera)
     EXPECT_EQ(gui.ui.m_messages,
               std::vector<std::string>{"Error reading scene file.\nUnable to open missing.off: " +
                                        std::generic_category().message(ENOENT) + "."});
-    EXPECT_EQ(Names(doc), "Camera");
+    EXPECT_EQ(ObjectNames(doc), "Camera");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "Camera");
 
     SGuiApp started({QString::fromStdString(strScene)});

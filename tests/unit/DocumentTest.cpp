@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "FileTestSupport.h"
@@ -32,9 +34,9 @@ using Bounds = std::array<double, 6>;
 const Bounds NO_BOUNDS = {DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX, DBL_MAX, -DBL_MAX};
 } // namespace
 
-// Replace mode reuses the mesh and sets the bounds exactly; when the file is refused the mesh
-// stays, empty, and cannot be saved.
-TEST_F(DocumentTest, ReplaceModeReusesTheMeshAndAFailedOpenEmptiesIt)
+// Replace mode reuses the mesh and sets the bounds exactly; a file that is refused leaves the
+// mesh and the bounds as they were.
+TEST_F(DocumentTest, ReplaceModeReusesTheMeshAndAFailedOpenKeepsIt)
 {
     ASSERT_TRUE(m_doc.LoadMeshFile(Write("box.off", BOX_OFF), false));
     CMesh* pMesh = static_cast<CMesh*>(m_doc.m_pCamera->m_pNext);
@@ -50,11 +52,9 @@ TEST_F(DocumentTest, ReplaceModeReusesTheMeshAndAFailedOpenEmptiesIt)
     const std::string strBad = Write("bad.off", "OFF\n3 1 0\n0 0 0\n");
     EXPECT_THROW(m_doc.LoadMeshFile(strBad, false), CArchiveException);
     ASSERT_EQ(m_doc.m_pCamera->m_pNext, pMesh);
-    EXPECT_EQ(pMesh->m_nVertices, 0);
-    EXPECT_FALSE(pMesh->m_bLoaded);
-    EXPECT_FALSE(m_doc.OnSaveDocument(Path("out.off")));
-    EXPECT_TRUE(m_ui.m_messages.empty());
-    EXPECT_FALSE(fs::exists(Path("out.off")));
+    EXPECT_EQ(pMesh->m_nVertices, 3);
+    EXPECT_TRUE(pMesh->m_bLoaded && pMesh->m_strName == "tri.off");
+    EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{0, 1, 0, 1, 0, 0}));
     // The framework's open reports the failure once, naming the file.
     EXPECT_FALSE(m_doc.OnOpenDocument(strBad));
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
@@ -109,10 +109,11 @@ TEST_F(DocumentTest, SaveMessagesAndTheWrittenFile)
     EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"To save a scene, Export it as an OFF file."});
     EXPECT_FALSE(fs::exists(Path("scene.off")));
 
-    // No file can be created in a folder that does not exist: false, no message.
+    // No file can be created in a folder that does not exist: false, and the message says why.
     m_doc.m_bScene = false;
     EXPECT_FALSE(m_doc.OnSaveDocument(Path("no/such.off")));
-    EXPECT_EQ(m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(m_ui.m_messages.back(), "Error trying to save file\n" + Path("no/such.off") + ": " +
+                                          std::generic_category().message(ENOENT));
 }
 
 TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
@@ -131,7 +132,8 @@ TEST_F(DocumentTest, FailedWritesKeepTheOldFile)
         bSaved = m_doc.OnSaveDocument(strTarget);
     }
     EXPECT_FALSE(bSaved);
-    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"Error trying to save file"});
+    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"Error trying to save file\n" + strTarget + ": " +
+                                                        std::generic_category().message(EFBIG)});
     EXPECT_EQ(ReadFile(strTarget), "precious");
     // No temporary files are left behind.
     EXPECT_EQ(FilesInDir(), 2u);
@@ -243,7 +245,7 @@ TEST_F(DocumentTest, AnOpenWithAMeshReadElsewhereIsAnOpen)
     EXPECT_EQ(m_doc.m_pCurrentObject, pMesh);
     EXPECT_EQ(recent, std::vector<std::string>{strBox});
 
-    // As the framework's open would have it: the message, and replace mode's mesh left empty.
+    // As the framework's open would have it: the message, and the document as it was.
     CTeldViewGLDoc opened;
     CScriptedUiServices openedUi;
     opened.SetUiServices(&openedUi);
@@ -253,11 +255,10 @@ TEST_F(DocumentTest, AnOpenWithAMeshReadElsewhereIsAnOpen)
     EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(strBad, nullptr));
     EXPECT_EQ(m_ui.m_messages, openedUi.m_messages);
     EXPECT_EQ(Describe(m_doc), Describe(opened));
-    EXPECT_EQ(pMesh->m_nVertices, 0);
+    EXPECT_EQ(pMesh->m_nVertices, 2);
     EXPECT_EQ(m_doc.GetTitle(), "box.off");
 
     // A file that cannot be opened at all is named with the reason and changes nothing.
-    ASSERT_TRUE(m_doc.LoadMeshFile(strBox, false));
     EXPECT_FALSE(opened.OnOpenDocument(Path("missing.off")));
     EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(Path("missing.off"), nullptr));
     EXPECT_EQ(m_ui.m_messages, openedUi.m_messages);

@@ -173,15 +173,16 @@ TEST_F(ImageExportTest, FailedWritesKeepTheOldFile)
                                          WriteMetafile(Path("old.emf"), dib),
                                          WriteJpegFile(Path("old.jpg"), dib, JPEG_QUALITY)};
     const std::string strTooLarge = std::strerror(EFBIG);
-    EXPECT_EQ(results[0].m_strText, "Error writing file.\nold.bmp: " + strTooLarge);
-    EXPECT_EQ(results[1].m_strText, "Error writing file.\nold.emf: " + strTooLarge);
+    // The path as given, with the system's reason.
+    EXPECT_EQ(results[0].m_strText, "Error writing file.\n" + Path("old.bmp") + ": " + strTooLarge);
+    EXPECT_EQ(results[1].m_strText, "Error writing file.\n" + Path("old.emf") + ": " + strTooLarge);
     EXPECT_EQ(results[2].m_strCaption + "|" + results[2].m_strText,
-              "Error writing file in JPEG library|old.jpg: " + strTooLarge);
+              "Error writing file in JPEG library|" + Path("old.jpg") + ": " + strTooLarge);
     for (const char* pszName : {"old.bmp", "old.emf", "old.jpg"})
         EXPECT_EQ(ReadFile(Path(pszName)), "old") << pszName;
     EXPECT_EQ(FilesInDir(), 3u);
     EXPECT_EQ(WriteBitmapFile(Path("gone/new.bmp"), dib).m_strText,
-              "Error writing file.\nnew.bmp: " + std::string(std::strerror(ENOENT)));
+              "Error writing file.\n" + Path("gone/new.bmp") + ": " + std::strerror(ENOENT));
 }
 
 } // namespace

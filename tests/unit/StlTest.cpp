@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -359,10 +360,14 @@ TEST_F(StlTest, ExportRefusesFacesThatAreNotTriangles)
             doc.m_bCompileLists = false;
             if (!bBadFirst)
                 AddTriangles(doc, {TRI_A, TRI_B});
-            AddMesh(doc, square, {{0, 1, 2}, bad});
+            AddMesh(doc, square, {{0, 1, 2}, bad})->m_strName = "square.off";
             if (bBadFirst)
                 AddTriangles(doc, {TRI_A, TRI_B});
-            EXPECT_FALSE(doc.ExportScene(Path("out.stl"), EXPORT_BINARY_STL));
+            // The refusal names the object and the face's size.
+            std::string strProblem;
+            EXPECT_FALSE(doc.ExportScene(Path("out.stl"), EXPORT_BINARY_STL, &strProblem));
+            EXPECT_EQ(strProblem, "square.off has a face of " + std::to_string(bad.size()) +
+                                      " vertices; STL holds triangles only");
             EXPECT_FALSE(doc.ExportScene(Path("out.stl"), EXPORT_ASCII_STL));
             EXPECT_EQ(FilesInDir(), 0u);
             // Only the STL modes refuse them.
@@ -370,7 +375,9 @@ TEST_F(StlTest, ExportRefusesFacesThatAreNotTriangles)
             fs::remove(Path("out.pts"));
         }
     EXPECT_FALSE(m_doc.ExportScene(Path("out.stl"), 3));
-    EXPECT_FALSE(m_doc.ExportScene(Path("no/such/folder/out.stl"), EXPORT_BINARY_STL));
+    std::string strProblem;
+    EXPECT_FALSE(m_doc.ExportScene(Path("no/such/folder/out.stl"), EXPORT_BINARY_STL, &strProblem));
+    EXPECT_EQ(strProblem, Path("no/such/folder/out.stl") + ": " + std::strerror(ENOENT));
     EXPECT_EQ(FilesInDir(), 0u);
 }
 
