@@ -362,7 +362,7 @@ bool CTeldViewGLApp::OpenDocument(const std::string& strPath, std::unique_ptr<CM
     {
         // What a failed open gives, with its message, once the wait cursor is gone.
         CGLContextGuard guard(*m_pView);
-        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr);
+        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr, pRead->Error());
     }
     return ShowOpened(bOpened);
 }

@@ -8,6 +8,7 @@
 #include "formats/NumberFormat.h"
 #include "formats/OffFormat.h"
 #include "platform/ArchiveException.h"
+#include "platform/FileName.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
@@ -115,11 +116,12 @@ bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
     else
         pMesh = new CMesh;
 
-    if (!pMesh->ReadOFF(strPath))
+    CArchiveException failure(CArchiveException::badSchema);
+    if (!pMesh->ReadOFF(strPath, nullptr, &failure.m_strDetail))
     {
         if (!bReused)
             delete pMesh;
-        throw CArchiveException(CArchiveException::badSchema);
+        throw failure;
     }
     LinkLoadedMesh(pMesh, bAppend);
     return true;
@@ -161,7 +163,8 @@ bool CTeldViewGLDoc::AdoptMesh(CMesh* pMesh, bool bAppend)
     return true;
 }
 
-bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh)
+bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh,
+                                            const std::string& strDetail)
 {
     if (pMesh == nullptr)
     {
@@ -172,7 +175,7 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
         DeleteContents();
         if (!m_bScene && m_pCamera->m_pNext != nullptr)
             static_cast<CMesh*>(m_pCamera->m_pNext)->Reset();
-        Ui().MessageBox(OpenFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        Ui().MessageBox(OpenFailedMessage(strPath) + DetailLine(strPath, strDetail), MB_OK | MB_ICONWARNING);
         return false;
     }
     if (!IsUnlinkedLoadedMesh(pMesh))
@@ -183,6 +186,11 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
     SetPathName(strPath);
     SetModifiedFlag(false);
     return true;
+}
+
+std::string CTeldViewGLDoc::DetailLine(const std::string& strPath, const std::string& strDetail)
+{
+    return strDetail.empty() ? std::string() : "\n" + FileNameOfPath(strPath) + ": " + strDetail;
 }
 
 CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)

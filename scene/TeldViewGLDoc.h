@@ -61,9 +61,13 @@ public:
     // As OnOpenDocument(strPath) for a file read elsewhere: pMesh is what ReadOFF made of it, or
     // null when ReadOFF failed. A mesh is adopted with m_bScene as the append flag, then the
     // document takes the path, the title and the recent-file entry (false as AdoptMesh, with
-    // nothing changed). Null gives what a failed open gives: its message, replace mode's mesh
-    // left empty, false.
-    bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
+    // nothing changed). Null gives what a failed open gives: its message (with strDetail, the
+    // reader's reason, as a second line "NAME: line 12: expected a vertex index"), replace
+    // mode's mesh left empty, false.
+    bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh,
+                                const std::string& strDetail = std::string());
+    // "\nNAME: " and the detail, or nothing without a detail.
+    static std::string DetailLine(const std::string& strPath, const std::string& strDetail);
     // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the
     // scene as ImportSTL puts it there (replace mode reuses the one mesh, scene mode appends),
     // with bounds and display list. False as AdoptMesh; on true the document owns it.

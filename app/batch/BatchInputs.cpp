@@ -59,10 +59,11 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files)
             {
                 doc.LoadMeshFile(strPath, doc.m_bScene);
             }
-            catch (const CArchiveException&)
+            catch (const CArchiveException& e)
             {
-                Fail(access(strPath.c_str(), R_OK) == 0 ? "Error reading OFF file." : "Cannot open file.",
-                     strPath);
+                const bool bReadable = access(strPath.c_str(), R_OK) == 0;
+                Fail(bReadable ? "Error reading OFF file." : "Cannot open file.",
+                     bReadable && !e.m_strDetail.empty() ? strPath + ": " + e.m_strDetail : strPath);
                 return false;
             }
             break;
