@@ -124,8 +124,9 @@ public:
     bool StopSpin(bool bStillSpinning);
     bool StartPlayback(bool bUnused = false);
     bool StopPlayback(bool bStillPlaying);
-    // After the camera may have moved (a new scene time, a transform): the view transform is
-    // reloaded and the window updated later. Never draws by itself.
+    // After the camera may have moved (a new scene time, a transform): the view transform and
+    // the projection (whose clipping planes follow the scene) are reloaded and the window updated
+    // later. Never draws by itself.
     void RefreshCameraView();
 
     // Reading new content for Load Scene, the STL imports and the command line, with the view's
@@ -318,8 +319,6 @@ private:
     // Transform and Invert: only while the current object is a mesh.
     void OnUpdateMeshTool(CCmdUI& ui);
 
-    // The modelview half of SetupView: the camera's view transform and a world-fixed light.
-    void LoadViewTransform();
     // The guide list again after a change of the key direction or rotation.
     void RebuildGuideList();
     // The services for messages and dialogs (Qt's own when none were set).
