@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
-#include <tuple>
+#include <utility>
 
 #include "gl/GlTestSupport.h"
 #include "scene/Camera.h"
@@ -15,28 +13,17 @@
 
 namespace
 {
-// A cube of side dSide, turned so that three faces show and the hidden three meet them at
-// the silhouette: back faces (red) show only where the depth buffer cannot tell them apart.
-struct SPixels
+// The sample cube scaled to dSide and turned so that three faces show, in the default view as
+// --snapshot draws it: the pixels it covers and those of back faces (red), which show only where
+// the depth buffer cannot tell them from the front ones.
+std::pair<int, int> DrawCube(double dSide)
 {
-    int nObject = 0, nRed = 0;
-};
-
-SPixels DrawCube(double dSide, CTeldViewGLDoc& doc)
-{
-    std::string text = "OFF 8 6 0\n";
-    for (int i = 0; i < 8; ++i)
-    {
-        char line[128];
-        std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", (i & 1 ? 0.5 : -0.5) * dSide,
-                      (i & 2 ? 0.5 : -0.5) * dSide, (i & 4 ? 0.5 : -0.5) * dSide);
-        text += line;
-    }
-    text += "4 0 2 3 1\n4 4 5 7 6\n4 0 1 5 4\n4 2 6 7 3\n4 0 4 6 2\n4 1 3 7 5\n";
+    CTeldViewGLDoc doc;
     auto* pMesh = new CMesh;
-    EXPECT_TRUE(pMesh->ReadOFFBuffer(text, "cube.off") && doc.AdoptMesh(pMesh, false));
+    EXPECT_TRUE(pMesh->ReadOFF(TELDVIEW_EXAMPLES_DIR "/cube.off"));
+    pMesh->Transform(CVector3(dSide, 0, 0), CVector3(0, dSide, 0), CVector3(0, 0, dSide));
     pMesh->m_qOrientation = CQuaternion(0.88, 0.28, 0.36, 0.12);
-
+    EXPECT_TRUE(doc.AdoptMesh(pMesh, false));
     CViewSettings settings;
     SceneRenderer::SetBaselineState(settings, GlTest::SIZE, GlTest::SIZE);
     SceneRenderer::FitDefaultView(settings, doc);
@@ -44,65 +31,54 @@ SPixels DrawCube(double dSide, CTeldViewGLDoc& doc)
     SceneRenderer::DrawFrame(doc);
     uint8_t rgb[GlTest::SIZE * GlTest::SIZE * 3];
     glReadPixels(0, 0, GlTest::SIZE, GlTest::SIZE, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    SPixels pixels;
-    for (int i = 0; i < GlTest::SIZE * GlTest::SIZE; ++i)
+    std::pair<int, int> pixels;
+    for (const uint8_t* p = rgb; p < rgb + sizeof rgb; p += 3)
     {
-        const uint8_t* p = rgb + 3 * i;
-        pixels.nObject += p[0] + p[1] + p[2] > 0;
-        pixels.nRed += p[0] > p[2] + 40;
+        pixels.first += p[0] + p[1] + p[2] > 0;
+        pixels.second += p[0] > p[2] + 40;
     }
     return pixels;
 }
 } // namespace
 
-// The default view shows a model of any size whole, as large as the unit cube, and the depth
-// buffer keeps front and back faces apart at both ends of the range.
+// Any size shows whole, as large as the unit cube, with front and back faces kept apart.
 TEST(DefaultViewGLTest, EverySizeShowsWholeWithoutZFighting)
 {
     ASSERT_NE(GlTest::Context(), nullptr);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
-    CTeldViewGLDoc unit;
-    const SPixels reference = DrawCube(1.0, unit);
-    EXPECT_GT(reference.nObject, GlTest::SIZE * GlTest::SIZE / 8);
-    for (const double dSide : {1e-4, 0.001, 0.3, 1.0, 1e3, 1e6})
+    const int nUnit = DrawCube(1.0).first;
+    EXPECT_GT(nUnit, GlTest::SIZE * GlTest::SIZE / 8);
+    for (const double dSide : {1e-4, 0.001, 0.3, 1e3, 1e6})
     {
-        SCOPED_TRACE(dSide);
-        CTeldViewGLDoc doc;
-        const SPixels pixels = DrawCube(dSide, doc);
-        EXPECT_NEAR(pixels.nObject, reference.nObject, 4);
-        EXPECT_EQ(pixels.nRed, 0);
+        const auto [nCovered, nRed] = DrawCube(dSide);
+        EXPECT_NEAR(nCovered, nUnit, 4) << dSide;
+        EXPECT_EQ(nRed, 0) << dSide;
     }
     glPopClientAttrib();
     glPopAttrib();
 }
 
-// The planes of the default view stand where they hold the scene; they follow a camera that
-// moves far off or close up, and never let far/near pass 10^4.
+// Where the camera goes (navigation, the dialog, playback), the planes follow: the default
+// view's own where they hold the mesh, else fitted to its sphere (radius sqrt(3) here).
 TEST(DefaultViewGLTest, ClipPlanesFollowTheCamera)
 {
     CTeldViewGLDoc doc;
+    doc.m_bCompileLists = false;
     auto* pMesh = new CMesh;
     ASSERT_TRUE(pMesh->ReadOFFBuffer("OFF 4 1 0 0 0 0 2 0 0 0 2 0 0 0 2\n3 0 1 2\n", "t.off"));
-    doc.m_bCompileLists = false;
     ASSERT_TRUE(doc.AdoptMesh(pMesh, false));
     CViewSettings settings;
     SceneRenderer::FitDefaultView(settings, doc);
-    CCamera& camera = *doc.m_pCamera;
-    // {camera z, near, far}: the sphere about the mesh has radius sqrt(3).
-    const double dRadius = std::sqrt(3.0);
-    const std::tuple<double, double, double> rows[] = {
-        {5.0, 1.0, 50.0},                                     // the default view
-        {2.0, 0.9 * (2.0 - dRadius), 50.0},                   // close: near before the mesh
-        {0.5, 50.0 / 1e4, 50.0},                              // inside: the ratio's limit
-        {1e3, 0.9 * (1e3 - dRadius), 1.01 * (1e3 + dRadius)}, // far off
-        {-5.0, 1.0, 50.0},                                    // the mesh behind the eye
-    };
-    for (const auto& [dZ, dNear, dFar] : rows)
+    const double r = std::sqrt(3.0);
+    // {camera z, near, far}: close, inside (at the ratio's limit), far off, the mesh behind.
+    const double rows[][3] = {
+        {2, 0.9 * (2 - r), 50}, {0.5, 0.005, 50}, {1e3, 0.9 * (1e3 - r), 1.01 * (1e3 + r)}, {-5, 1, 50}};
+    for (const auto& row : rows)
     {
-        camera.m_vPosition = CVector3(0.0, 0.0, dZ);
-        const SceneRenderer::SClipPlanes planes = SceneRenderer::ClipPlanes(settings, camera);
-        EXPECT_NEAR(planes.dNear, dNear, 1e-9 * dFar) << dZ;
-        EXPECT_NEAR(planes.dFar, dFar, 1e-9 * dFar) << dZ;
+        doc.m_pCamera->m_vPosition = CVector3(0, 0, row[0]);
+        const SceneRenderer::SClipPlanes planes = SceneRenderer::ClipPlanes(settings, *doc.m_pCamera);
+        EXPECT_NEAR(planes.dNear, row[1], 1e-9 * row[2]) << row[0];
+        EXPECT_NEAR(planes.dFar, row[2], 1e-9 * row[2]) << row[0];
     }
 }
