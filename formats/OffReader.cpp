@@ -238,9 +238,9 @@ private:
             int32_t n = 0;
             if (!m_in.NextInt(n))
                 return Fail("expected a face size");
-            // Each index needs two bytes too; this also bounds the edge count below.
             if (n < 1)
                 return Fail("expected a face size of at least 1");
+            // Each index needs two bytes too; this also bounds the edge count below.
             if (static_cast<uint64_t>(n) * 2 > m_in.Remaining() + 1)
                 return Fail("the face size asks for more than the file holds");
             data.pFaceSizes[static_cast<size_t>(f)] = n;

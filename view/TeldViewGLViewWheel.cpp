@@ -2,6 +2,7 @@
 // further by a share of its distance from the eye.
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "scene/Camera.h"
@@ -16,6 +17,8 @@ namespace
 constexpr int WHEEL_CLICK = 120;
 constexpr int WHEEL_PER_PIXEL = 8;
 constexpr double WHEEL_FACTOR = 0.9;
+// One event counts for at most this many clicks, so that adding turns up never overflows.
+constexpr int MAX_WHEEL_DELTA = 1000 * WHEEL_CLICK;
 } // namespace
 
 void CTeldViewGLView::ZoomCurrentObject(int nClicks)
@@ -45,17 +48,16 @@ void CTeldViewGLView::ZoomCurrentObject(int nClicks)
 
 void CTeldViewGLView::wheelEvent(QWheelEvent* pEvent)
 {
-    QPoint delta = pEvent->angleDelta();
-    if (delta.isNull())
-        delta = pEvent->pixelDelta() * WHEEL_PER_PIXEL;
-    OnMouseWheel(delta.y());
+    const QPoint angle = pEvent->angleDelta();
+    const int nPixels = std::clamp(pEvent->pixelDelta().y(), -MAX_WHEEL_DELTA, MAX_WHEEL_DELTA);
+    OnMouseWheel(angle.isNull() ? nPixels * WHEEL_PER_PIXEL : angle.y());
     pEvent->accept();
 }
 
 void CTeldViewGLView::OnMouseWheel(int nDelta)
 {
     // Smooth wheels and touchpads send parts of a click; they add up to whole ones.
-    m_nWheelDelta += nDelta;
+    m_nWheelDelta += std::clamp(nDelta, -MAX_WHEEL_DELTA, MAX_WHEEL_DELTA);
     const int nClicks = m_nWheelDelta / WHEEL_CLICK;
     if (nClicks == 0)
         return;
