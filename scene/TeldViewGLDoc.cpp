@@ -190,7 +190,11 @@ bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* p
 
 std::string CTeldViewGLDoc::DetailLine(const std::string& strPath, const std::string& strDetail)
 {
-    return strDetail.empty() ? std::string() : "\n" + FileNameOfPath(strPath) + ": " + strDetail;
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "\n" + string.
+    std::string strLine;
+    if (!strDetail.empty())
+        strLine.append("\n").append(FileNameOfPath(strPath)).append(": ").append(strDetail);
+    return strLine;
 }
 
 CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)
