@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
+#include <tuple>
 
 #include "gl/GlTestSupport.h"
 #include "scene/Camera.h"
@@ -14,9 +14,9 @@
 namespace
 {
 // The sample cube scaled to dSide and turned so that three faces show, in the default view as
-// --snapshot draws it: the pixels it covers and those of back faces (red), which show only where
-// the depth buffer cannot tell them from the front ones.
-std::pair<int, int> DrawCube(double dSide)
+// --snapshot draws it: the pixels it covers, those of back faces (red), which show only where the
+// depth buffer cannot tell them from the front ones, and those lit beyond the ambient light.
+std::tuple<int, int, int> DrawCube(double dSide)
 {
     CTeldViewGLDoc doc;
     auto* pMesh = new CMesh;
@@ -31,29 +31,31 @@ std::pair<int, int> DrawCube(double dSide)
     SceneRenderer::DrawFrame(doc);
     uint8_t rgb[GlTest::SIZE * GlTest::SIZE * 3];
     glReadPixels(0, 0, GlTest::SIZE, GlTest::SIZE, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    std::pair<int, int> pixels;
+    int nCovered = 0, nRed = 0, nLit = 0;
     for (const uint8_t* p = rgb; p < rgb + sizeof rgb; p += 3)
     {
-        pixels.first += p[0] + p[1] + p[2] > 0;
-        pixels.second += p[0] > p[2] + 40;
+        nCovered += p[0] + p[1] + p[2] > 0;
+        nRed += p[0] > p[2] + 40;
+        nLit += p[2] > 70;
     }
-    return pixels;
+    return {nCovered, nRed, nLit};
 }
 } // namespace
 
-// Any size shows whole, as large as the unit cube, with front and back faces kept apart.
+// Any size shows whole, as large as the unit cube, lit, with front and back faces kept apart.
 TEST(DefaultViewGLTest, EverySizeShowsWholeWithoutZFighting)
 {
     ASSERT_NE(GlTest::Context(), nullptr);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
-    const int nUnit = DrawCube(1.0).first;
+    const int nUnit = std::get<0>(DrawCube(1.0));
     EXPECT_GT(nUnit, GlTest::SIZE * GlTest::SIZE / 8);
     for (const double dSide : {1e-4, 0.001, 0.3, 1e3, 1e6})
     {
-        const auto [nCovered, nRed] = DrawCube(dSide);
+        const auto [nCovered, nRed, nLit] = DrawCube(dSide);
         EXPECT_NEAR(nCovered, nUnit, 4) << dSide;
         EXPECT_EQ(nRed, 0) << dSide;
+        EXPECT_GT(nLit, nCovered / 2) << dSide;
     }
     glPopClientAttrib();
     glPopAttrib();
