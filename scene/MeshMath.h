@@ -47,17 +47,23 @@ inline CVector3 FaceNormal(double* const* ppVertices, const int32_t* pFace, int3
                 c = 0;
         }
     }
+    // Normalize's own arithmetic, with the length taken once.
     const double dLength = std::sqrt(vNormal.LengthSquared());
-    if (!(dLength > 0.0001) && dLength > 0.0)
+    bool bUnit = dLength > 0.0001;
+    if (!bUnit && dLength > 0.0)
     {
         double dEdges = 0.0;
         for (int32_t k = 0; k < n; ++k)
             dEdges += std::sqrt(
                 (CVector3(ppVertices[pFace[(k + 1) % n]]) - CVector3(ppVertices[pFace[k]])).LengthSquared());
-        if (dLength > DEGENERATE_SHARE * dEdges * dEdges)
-            return vNormal * (1.0 / dLength);
+        bUnit = dLength > DEGENERATE_SHARE * dEdges * dEdges;
     }
-    vNormal.Normalize();
+    if (bUnit)
+    {
+        vNormal.x /= dLength;
+        vNormal.y /= dLength;
+        vNormal.z /= dLength;
+    }
     return vNormal;
 }
 } // namespace MeshMath
