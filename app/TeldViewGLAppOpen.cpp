@@ -125,7 +125,7 @@ bool CTeldViewGLApp::OpenMesh(const std::string& strPath, int nFormat)
     wait.reset();
     // The message of a failed open, once the wait cursor is gone; the document is as it was.
     if (!bOpened)
-        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr);
+        m_pDocument->OnOpenDocumentWithMesh(strPath, nullptr, pRead->Error());
     return ShowOpened(bOpened);
 }
 

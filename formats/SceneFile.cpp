@@ -55,10 +55,11 @@ std::string Resolve(std::string_view name, const std::string& strFolder)
     return access(strBeside.c_str(), F_OK) == 0 ? strBeside : strName;
 }
 
-void SetProblem(std::string* pstrProblem, const std::string& strPath)
+void SetProblem(std::string* pstrProblem, const std::string& strPath,
+                const std::string& strDetail = std::string())
 {
     if (pstrProblem != nullptr)
-        *pstrProblem = CDocument::ReadFailedMessage(strPath);
+        *pstrProblem = CDocument::ReadFailedMessage(strPath) + CTeldViewGLDoc::DetailLine(strPath, strDetail);
 }
 
 std::string FolderOf(const std::string& strPath)
@@ -90,9 +91,9 @@ bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::st
             // Throws for a file that cannot be read; the meshes loaded before stay.
             doc.LoadMeshFile(strMesh, true);
         }
-        catch (const CArchiveException&)
+        catch (const CArchiveException& e)
         {
-            SetProblem(pstrProblem, strMesh);
+            SetProblem(pstrProblem, strMesh, e.m_strDetail);
             throw;
         }
         const std::string strKeys = Resolve(entry.keyframeFile, strFolder);

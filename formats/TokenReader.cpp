@@ -75,6 +75,26 @@ std::string_view CTokenReader::NextLine()
     return m_buffer.substr(nStart, nEnd - nStart);
 }
 
+int CTokenReader::CountTokensOnLine()
+{
+    const size_t nSaved = m_nPos;
+    SkipSpace();
+    int nTokens = 0;
+    while (m_nPos < m_buffer.size() && m_buffer[m_nPos] != '\n' && !IsComment(m_buffer[m_nPos]))
+    {
+        if (IsSpace(m_buffer[m_nPos]))
+        {
+            ++m_nPos;
+            continue;
+        }
+        ++nTokens;
+        while (m_nPos < m_buffer.size() && !EndsTokenAt(m_buffer[m_nPos]))
+            ++m_nPos;
+    }
+    m_nPos = nSaved;
+    return nTokens;
+}
+
 bool CTokenReader::AtEnd()
 {
     SkipSpace();

@@ -11,17 +11,27 @@
 // Reads white-space separated tokens from a buffer. Numbers are parsed with from_chars, so the
 // user's locale never matters; a token counts as a number only when all of it parses. A failed
 // read leaves the position after the offending token.
+//
+// With a comment character, that character and the rest of its line are white space wherever a
+// token may start, and it ends a token ("1.5# note" is the number 1.5). Skipping the rest of a
+// line takes the comment with it.
 class CTokenReader
 {
 public:
-    explicit CTokenReader(std::string_view buffer) : m_buffer(buffer) {}
+    static constexpr int NO_COMMENT = -1;
+
+    explicit CTokenReader(std::string_view buffer, int nComment = NO_COMMENT)
+        : m_buffer(buffer), m_nComment(nComment)
+    {
+    }
 
     // Next token, or false at the end of the buffer.
     bool NextToken(std::string_view& token)
     {
         SkipSpace();
         const size_t nStart = m_nPos;
-        while (m_nPos < m_buffer.size() && !IsSpace(m_buffer[m_nPos]))
+        m_bHitEnd = m_nPos >= m_buffer.size();
+        while (m_nPos < m_buffer.size() && !EndsTokenAt(m_buffer[m_nPos]))
             ++m_nPos;
         token = m_buffer.substr(nStart, m_nPos - nStart);
         return m_nPos > nStart;
@@ -60,6 +70,13 @@ public:
     bool AtEnd();
     size_t Remaining() const { return m_buffer.size() - m_nPos; }
     size_t Position() const { return m_nPos; }
+    // Back or forward to a position that an earlier Position() gave, or into a token read.
+    void Seek(size_t nPos) { m_nPos = nPos < m_buffer.size() ? nPos : m_buffer.size(); }
+    // True when the last token read found the end of the buffer instead.
+    bool HitEnd() const { return m_bHitEnd; }
+    // How many tokens the line of the next token holds from there on, comments left out; the
+    // position does not move.
+    int CountTokensOnLine();
 
     // The C locale's white space.
     static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -120,10 +137,18 @@ private:
         return p;
     }
 
+    bool IsComment(char c) const { return static_cast<unsigned char>(c) == m_nComment; }
+    bool EndsTokenAt(char c) const { return IsSpace(c) || IsComment(c); }
     void SkipSpace()
     {
-        while (m_nPos < m_buffer.size() && IsSpace(m_buffer[m_nPos]))
-            ++m_nPos;
+        for (;;)
+        {
+            while (m_nPos < m_buffer.size() && IsSpace(m_buffer[m_nPos]))
+                ++m_nPos;
+            if (m_nPos >= m_buffer.size() || !IsComment(m_buffer[m_nPos]))
+                return;
+            SkipRestOfLine();
+        }
     }
     void SkipToken()
     {
@@ -131,12 +156,13 @@ private:
             ++m_nPos;
     }
     // Moves past the current token and reports whether the number parsed up to pParsedEnd was
-    // all of it.
+    // all of it. A comment right after the number stays, to be skipped as one.
     bool EndsToken(const char* pParsedEnd)
     {
         m_nPos = static_cast<size_t>(pParsedEnd - m_buffer.data());
-        const bool bWhole = m_nPos == m_buffer.size() || IsSpace(m_buffer[m_nPos]);
-        SkipToken();
+        const bool bWhole = m_nPos == m_buffer.size() || EndsTokenAt(m_buffer[m_nPos]);
+        if (!bWhole)
+            SkipToken();
         return bWhole;
     }
     // Where the number of the next token starts: past white space and a '+' (which from_chars
@@ -144,7 +170,8 @@ private:
     const char* NumberStart()
     {
         SkipSpace();
-        if (m_nPos >= m_buffer.size())
+        m_bHitEnd = m_nPos >= m_buffer.size();
+        if (m_bHitEnd)
             return nullptr;
         const char* p = m_buffer.data() + m_nPos;
         // "+-1" is no number: the sign is given once.
@@ -182,6 +209,8 @@ private:
 
     std::string_view m_buffer;
     size_t m_nPos = 0;
+    int m_nComment;
+    bool m_bHitEnd = false;
 };
 
 // Reads a whole file in binary mode. False when it cannot be opened or read, is neither a

@@ -27,4 +27,6 @@ public:
 
     int m_cause;
     std::string m_strFileName;
+    // What the reader found wrong, when it says ("line 12: expected a vertex index").
+    std::string m_strDetail;
 };

@@ -78,9 +78,12 @@ public:
 
     // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
     // pProgress, when given, follows the bytes parsed (for a read on a worker thread).
-    bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr);
+    // pstrError, when given, says why the text was refused ("line 12: expected a vertex index");
+    // it is left empty by a read that succeeds and by a file that cannot be read at all.
+    bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr,
+                 std::string* pstrError = nullptr);
     bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath,
-                       CReadProgress* pProgress = nullptr);
+                       CReadProgress* pProgress = nullptr, std::string* pstrError = nullptr);
     // STL files, filled as the import fills the scene's mesh: 3N vertices and N triangles in
     // records of 6 doubles, normals generated, bounds, name and path set, loaded, at the origin.
     // nMode is STL_BINARY, STL_ASCII or STL_BY_CONTENT (the content decides, and a file taken for

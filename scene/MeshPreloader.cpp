@@ -39,7 +39,7 @@ void CMeshPreloader::Read()
     bool bRead = false;
     try
     {
-        bRead = m_nFormat == PRELOAD_OFF ? m_pMesh->ReadOFF(m_strPath, &m_progress)
+        bRead = m_nFormat == PRELOAD_OFF ? m_pMesh->ReadOFF(m_strPath, &m_progress, &m_strError)
                                          : m_pMesh->ReadSTL(m_strPath, m_nFormat, &m_progress);
     }
     catch (...)

@@ -47,6 +47,8 @@ public:
     // Waits for the read; the mesh when it succeeded (the caller then owns it), else null. Null
     // on every later call.
     std::unique_ptr<CMesh> Take();
+    // Why an OFF read failed ("line 12: expected a vertex index"); to be asked only after Take.
+    const std::string& Error() const { return m_strError; }
     // When the worker began and ended its read; to be asked only after Take.
     std::chrono::steady_clock::time_point ReadStart() const { return m_tStart; }
     std::chrono::steady_clock::time_point ReadEnd() const { return m_tEnd; }
@@ -58,6 +60,7 @@ private:
     std::string m_strPath;
     int m_nFormat;
     std::unique_ptr<CMesh> m_pMesh;
+    std::string m_strError;
     CReadProgress m_progress;
     std::chrono::steady_clock::time_point m_tStart;
     std::chrono::steady_clock::time_point m_tEnd;

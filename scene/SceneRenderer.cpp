@@ -3,7 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
@@ -29,13 +31,30 @@ void SendLightColor(GLenum nName, const float pfColor[3])
     glLightfv(GL_LIGHT0, nName, color);
 }
 
-float LoadProjection(const CViewSettings& settings, int32_t nWidth, int32_t nHeight)
+// What the planes must leave between them: the depth buffer's steps, the share of the scene's
+// size one step may take at the scene's far end, the margins kept around the scene, and the
+// largest far/near ratio (it spends the buffer's resolution near the eye).
+constexpr double DEPTH_STEPS = 16777216.0; // 24 bits
+constexpr double FINEST_SHARE = 1.0 / 4096.0;
+constexpr double NEAR_MARGIN = 0.9;
+constexpr double FAR_MARGIN = 1.01;
+constexpr double MAX_DEPTH_RATIO = 1e4;
+
+float LoadProjection(const CViewSettings& settings, const SceneRenderer::SClipPlanes& planes, int32_t nWidth,
+                     int32_t nHeight)
 {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const float fAspect = static_cast<float>(static_cast<double>(nWidth) / (nHeight < 1 ? 1 : nHeight));
-    gluPerspective(settings.m_fFovY, fAspect, settings.m_fNearPlane, settings.m_fFarPlane);
+    gluPerspective(settings.m_fFovY, fAspect, planes.dNear, planes.dFar);
     return fAspect;
+}
+
+// The depth-buffer step at distance dDepth: the eye distance that one unit of the 24-bit depth
+// value spans there.
+double DepthStep(double dNear, double dFar, double dDepth)
+{
+    return dDepth * dDepth * (dFar - dNear) / (dFar * dNear * DEPTH_STEPS);
 }
 } // namespace
 
@@ -43,7 +62,8 @@ namespace SceneRenderer
 {
 float SetBaselineState(const CViewSettings& settings, int32_t nWidth, int32_t nHeight)
 {
-    const float fAspect = LoadProjection(settings, nWidth, nHeight);
+    const float fAspect =
+        LoadProjection(settings, {settings.m_fNearPlane, settings.m_fFarPlane}, nWidth, nHeight);
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     const uint32_t cr = settings.m_crBackground;
@@ -92,9 +112,47 @@ void ApplyLight(const CViewSettings& settings)
     SendLightColor(GL_SPECULAR, settings.m_fLightSpecular);
 }
 
+bool SceneDepth(const CCamera& camera, SSceneDepth& depth)
+{
+    const CVector3 forward = camera.Axis(2) * -1.0;
+    depth = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 0.0};
+    // A mesh turns about its box's centre, which its position places.
+    for (const CSceneObject* pObject = camera.m_pNext; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH || !static_cast<const CMesh*>(pObject)->m_bLoaded)
+            continue;
+        const double dRadius =
+            0.5 * std::sqrt((pObject->m_vBoundsMax - pObject->m_vBoundsMin).LengthSquared());
+        const double dDepth = (pObject->m_vPosition - camera.m_vPosition).Dot(forward);
+        if (dDepth + dRadius <= 0.0)
+            continue;
+        depth.dMin = std::min(depth.dMin, dDepth - dRadius);
+        depth.dMax = std::max(depth.dMax, dDepth + dRadius);
+        depth.dSize = std::max(depth.dSize, 2.0 * dRadius);
+    }
+    return std::isfinite(depth.dMin) && std::isfinite(depth.dMax) && std::isfinite(depth.dSize);
+}
+
+SClipPlanes ClipPlanes(const CViewSettings& settings, const CCamera& camera)
+{
+    const SClipPlanes own = {settings.m_fNearPlane, settings.m_fFarPlane};
+    SSceneDepth depth;
+    if (!SceneDepth(camera, depth))
+        return own;
+    if (own.dNear <= depth.dMin && depth.dMax <= own.dFar &&
+        DepthStep(own.dNear, own.dFar, depth.dMax) <= depth.dSize * FINEST_SHARE)
+        return own;
+    SClipPlanes fitted = {0.0, std::max(own.dFar, depth.dMax * FAR_MARGIN)};
+    if (depth.dMin > 0.0)
+        fitted.dNear = own.dNear <= depth.dMin ? std::max(own.dNear, depth.dMin * NEAR_MARGIN)
+                                               : depth.dMin * NEAR_MARGIN;
+    fitted.dNear = std::max(fitted.dNear, fitted.dFar / MAX_DEPTH_RATIO);
+    return fitted;
+}
+
 float SetupView(const CViewSettings& settings, const CCamera& camera, int32_t nWidth, int32_t nHeight)
 {
-    const float fAspect = LoadProjection(settings, nWidth, nHeight);
+    const float fAspect = LoadProjection(settings, ClipPlanes(settings, camera), nWidth, nHeight);
     LoadViewTransform(settings, camera);
     return fAspect;
 }

@@ -26,8 +26,33 @@ void ApplyMaterials(const CViewSettings& settings);
 // transform again afterwards.
 void ApplyLight(const CViewSettings& settings);
 
+// How far the scene reaches along the camera's view direction: every loaded mesh that follows
+// the camera in its scene list lies within the sphere about its position that holds its bounding
+// box in every orientation. dMin and dMax are the nearest and farthest depths of those spheres
+// (spheres wholly behind the eye left out), dSize the largest diameter. False when no sphere is
+// left or the numbers are not finite.
+struct SSceneDepth
+{
+    double dMin;
+    double dMax;
+    double dSize;
+};
+bool SceneDepth(const CCamera& camera, SSceneDepth& depth);
+
+// The clipping distances a frame is drawn with. The settings' near and far planes stand wherever
+// they hold the scene's depth (SceneDepth) and the depth buffer's 24 bits still tell apart 1/4096
+// of the scene's size at its far end. Otherwise the planes move to the scene: far back to its far
+// end if that lay beyond, near forward to just before its near end, at most 10^4 times nearer
+// than far (a camera inside the scene loses what is closer than that).
+struct SClipPlanes
+{
+    double dNear;
+    double dFar;
+};
+SClipPlanes ClipPlanes(const CViewSettings& settings, const CCamera& camera);
+
 // The perspective projection for an nWidth x nHeight client area (a height below 1 counts as
-// 1), then the camera's view transform. Returns the aspect ratio.
+// 1) with the planes of ClipPlanes, then the camera's view transform. Returns the aspect ratio.
 float SetupView(const CViewSettings& settings, const CCamera& camera, int32_t nWidth, int32_t nHeight);
 // The camera's view transform alone: the modelview matrix holds the transposed rotation of the
 // camera times the translation by its negated position; a world-fixed light's position is sent

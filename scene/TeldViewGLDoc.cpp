@@ -9,6 +9,7 @@
 #include "formats/NumberFormat.h"
 #include "formats/OffFormat.h"
 #include "platform/ArchiveException.h"
+#include "platform/FileName.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
@@ -106,8 +107,9 @@ bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
     // Read into a mesh of its own first, so that a file that cannot be read leaves the scene as
     // it was (replace mode's mesh included).
     std::unique_ptr<CMesh> pMesh = std::make_unique<CMesh>();
-    if (!pMesh->ReadOFF(strPath) || !AdoptMesh(pMesh.get(), bAppend))
-        throw CArchiveException(CArchiveException::badSchema);
+    CArchiveException failure(CArchiveException::badSchema);
+    if (!pMesh->ReadOFF(strPath, nullptr, &failure.m_strDetail) || !AdoptMesh(pMesh.get(), bAppend))
+        throw failure;
     pMesh.release(); // the document's now
     return true;
 }
@@ -148,12 +150,13 @@ bool CTeldViewGLDoc::AdoptMesh(CMesh* pMesh, bool bAppend)
     return true;
 }
 
-bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh)
+bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh,
+                                            const std::string& strDetail)
 {
     if (pMesh == nullptr)
     {
         // The message of a failed OnOpenDocument; the document stays as it was.
-        Ui().MessageBox(ReadFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        Ui().MessageBox(ReadFailedMessage(strPath) + DetailLine(strPath, strDetail), MB_OK | MB_ICONWARNING);
         return false;
     }
     if (!IsUnlinkedLoadedMesh(pMesh))
@@ -175,6 +178,15 @@ bool CTeldViewGLDoc::OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh
     if (m_fnAddToRecentFileList)
         m_fnAddToRecentFileList(strPath);
     return true;
+}
+
+std::string CTeldViewGLDoc::DetailLine(const std::string& strPath, const std::string& strDetail)
+{
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "\n" + string.
+    std::string strLine;
+    if (!strDetail.empty())
+        strLine.append("\n").append(FileNameOfPath(strPath)).append(": ").append(strDetail);
+    return strLine;
 }
 
 CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)

@@ -63,13 +63,17 @@ public:
     // As OnOpenDocument(strPath) for a file read elsewhere: pMesh is what ReadOFF made of it, or
     // null when ReadOFF failed. A mesh is adopted with m_bScene as the append flag, then the
     // document takes the path, the title and the recent-file entry (false as AdoptMesh, with
-    // nothing changed). Null gives what a failed open gives: its message (ReadFailedMessage),
-    // nothing changed, false.
-    bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh);
+    // nothing changed). Null gives what a failed open gives: its message (ReadFailedMessage,
+    // with strDetail, the reader's reason, as a second line "NAME: line 12: expected a vertex
+    // index"), nothing changed, false.
+    bool OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh,
+                                const std::string& strDetail = std::string());
     // The same for an STL file opened as a document: pMesh, what ReadSTL made of it, is taken in
     // as an import (AdoptImportedMesh), and the path joins the recent files. The document keeps
     // no file of its own, as Save writes OFF. Null as for OnOpenDocumentWithMesh.
     bool OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh);
+    // "\nNAME: " and the detail, or nothing without a detail.
+    static std::string DetailLine(const std::string& strPath, const std::string& strDetail);
     // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the
     // scene as ImportSTL puts it there (replace mode reuses the one mesh, scene mode appends),
     // with bounds and display list. In replace mode the document then has no file of its own

@@ -105,6 +105,11 @@ public:
     // redraws; the caller follows with SetupView and an update.
     void RotateCurrentObject(double dAboutX, double dAboutY);
     void MoveCurrentObject(double dAlongX, double dAlongY, double dAlongZ);
+    // The wheel's step: the current object towards the viewer (nClicks > 0) or away, along the
+    // camera's view axis, so that its distance from the eye becomes 0.9^nClicks of what it was;
+    // for the camera, the distance of the middle of the scene. Nothing when that distance is not
+    // ahead of the eye. Does not redraw.
+    void ZoomCurrentObject(int nClicks);
     // The keyframe guide: the overlay of the document's keyframe direction and rotation at the
     // current object, and the drag mode that edits them. Hide also runs before the scene changes
     // under it (play, new keyframes, loads).
@@ -124,8 +129,9 @@ public:
     bool StopSpin(bool bStillSpinning);
     bool StartPlayback(bool bUnused = false);
     bool StopPlayback(bool bStillPlaying);
-    // After the camera may have moved (a new scene time, a transform): the view transform is
-    // reloaded and the window updated later. Never draws by itself.
+    // After the camera may have moved (a new scene time, a transform): the view transform and
+    // the projection (whose clipping planes follow the scene) are reloaded and the window updated
+    // later. Never draws by itself.
     void RefreshCameraView();
 
     // Reading new content for Load Scene, the STL imports and the command line, with the view's
@@ -206,6 +212,7 @@ protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
@@ -223,6 +230,9 @@ private:
     void OnLButtonDown(QPoint point);
     void OnRButtonDown(QPoint point);
     void OnMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint point);
+    // Wheel turns in eighths of a degree (120 to a click, in parts from smooth wheels and
+    // touchpads): each whole click is a ZoomCurrentObject step.
+    void OnMouseWheel(int nDelta);
     // True when the key is one of the view's.
     bool OnKeyDown(int nKey, Qt::KeyboardModifiers modifiers);
     void OnViewSetViewParameters();
@@ -318,8 +328,6 @@ private:
     // Transform and Invert: only while the current object is a mesh.
     void OnUpdateMeshTool(CCmdUI& ui);
 
-    // The modelview half of SetupView: the camera's view transform and a world-fixed light.
-    void LoadViewTransform();
     // The guide list again after a change of the key direction or rotation.
     void RebuildGuideList();
     // The services for messages and dialogs (Qt's own when none were set).
@@ -340,6 +348,8 @@ private:
     int m_nContextProblem = CONTEXT_OK;
     bool m_bContextReported = false;
     int m_nLoading = 0;
+    // Wheel turns not yet amounting to a click.
+    int m_nWheelDelta = 0;
     // Kept between captures so that its memory is touched only once.
     CDib m_dibCapture;
 };

@@ -32,16 +32,6 @@ constexpr double DRAG_RATE_PER_PIXEL = 0.5;
 constexpr double MIN_KEY_DIRECTION = 1e-9;
 constexpr double MAX_KEY_DIRECTION = 1e9;
 
-// Column n of the camera's rotation, normalised: 0 right, 1 up, 2 backward (world coordinates).
-CVector3 CameraAxis(const CCamera& camera, int nColumn)
-{
-    double m[16];
-    camera.m_qOrientation.ToMatrix(m);
-    CVector3 axis(m[4 * nColumn], m[4 * nColumn + 1], m[4 * nColumn + 2]);
-    axis.Normalize();
-    return axis;
-}
-
 CQuaternion Turn(const CVector3& axis, double dDegrees)
 {
     const double h = dDegrees * HALF_DEGREE_IN_RADIANS;
@@ -93,8 +83,8 @@ void CTeldViewGLView::RotateCurrentObject(double dAboutX, double dAboutY)
     if (pObject == nullptr)
         return;
     const CCamera& camera = *m_pDocument->m_pCamera;
-    const CQuaternion q1 = Turn(CameraAxis(camera, 0), dAboutX);
-    const CQuaternion q2 = Turn(CameraAxis(camera, 1), dAboutY);
+    const CQuaternion q1 = Turn(camera.Axis(0), dAboutX);
+    const CQuaternion q2 = Turn(camera.Axis(1), dAboutY);
     pObject->m_qOrientation = pObject->m_qOrientation * q2 * q1;
 }
 
@@ -106,9 +96,8 @@ void CTeldViewGLView::MoveCurrentObject(double dAlongX, double dAlongY, double d
     const CCamera& camera = *m_pDocument->m_pCamera;
     // The camera moves the other way, so that the picture moves as a mesh would.
     const double dSign = pObject->GetType() == OBJECT_CAMERA ? -1.0 : 1.0;
-    pObject->m_vPosition += (CameraAxis(camera, 0) * dAlongX + CameraAxis(camera, 1) * dAlongY +
-                             CameraAxis(camera, 2) * dAlongZ) *
-                            dSign;
+    pObject->m_vPosition +=
+        (camera.Axis(0) * dAlongX + camera.Axis(1) * dAlongY + camera.Axis(2) * dAlongZ) * dSign;
 }
 
 void CTeldViewGLView::mousePressEvent(QMouseEvent* pEvent)
@@ -282,8 +271,8 @@ void CTeldViewGLView::RotateKeyDirection(double dAboutX, double dAboutY)
 {
     // The direction follows the mouse: the opposite sense of the object turns.
     const CCamera& camera = *m_pDocument->m_pCamera;
-    const CQuaternion qx = Turn(CameraAxis(camera, 0), -dAboutX);
-    const CQuaternion qy = Turn(CameraAxis(camera, 1), -dAboutY);
+    const CQuaternion qx = Turn(camera.Axis(0), -dAboutX);
+    const CQuaternion qy = Turn(camera.Axis(1), -dAboutY);
     m_pDocument->m_vKeyDirection = Rotated(qx, Rotated(qy, m_pDocument->m_vKeyDirection));
     RebuildGuideList();
 }
@@ -291,8 +280,8 @@ void CTeldViewGLView::RotateKeyDirection(double dAboutX, double dAboutY)
 void CTeldViewGLView::RotateKeyRotation(double dAboutX, double dAboutY)
 {
     const CCamera& camera = *m_pDocument->m_pCamera;
-    m_pDocument->m_qKeyRotation = m_pDocument->m_qKeyRotation * Turn(CameraAxis(camera, 0), -dAboutX) *
-                                  Turn(CameraAxis(camera, 1), -dAboutY);
+    m_pDocument->m_qKeyRotation =
+        m_pDocument->m_qKeyRotation * Turn(camera.Axis(0), -dAboutX) * Turn(camera.Axis(1), -dAboutY);
     RebuildGuideList();
 }
 
@@ -326,8 +315,8 @@ void CTeldViewGLView::OnViewSetViewParameters()
         StopSpin(false);
     CCamera& camera = *m_pDocument->m_pCamera;
     const CVector3 from = camera.m_vPosition;
-    const CVector3 at = from - CameraAxis(camera, 2);
-    const CVector3 up = CameraAxis(camera, 1);
+    const CVector3 at = from - camera.Axis(2);
+    const CVector3 up = camera.Axis(1);
     dialog.m_dFromX = from.x, dialog.m_dFromY = from.y, dialog.m_dFromZ = from.z;
     dialog.m_dAtX = at.x, dialog.m_dAtY = at.y, dialog.m_dAtZ = at.z;
     dialog.m_dUpX = up.x, dialog.m_dUpY = up.y, dialog.m_dUpZ = up.z;

@@ -6,9 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/CommandIds.h"
 #include "scene/Camera.h"
-#include "scene/SceneRenderer.h"
 #include "scene/TeldViewGLDoc.h"
-#include "view/GLContextGuard.h"
 #include "view/TeldViewGLView.h"
 
 namespace
@@ -136,17 +134,9 @@ bool CTeldViewGLView::StopPlayback(bool bStillPlaying)
 
 void CTeldViewGLView::RefreshCameraView()
 {
-    {
-        CGLContextGuard guard(*this);
-        if (guard.IsCurrent())
-            LoadViewTransform();
-    }
+    // The projection too: the clipping planes follow the camera and the objects.
+    SetupView();
     update();
-}
-
-void CTeldViewGLView::LoadViewTransform()
-{
-    SceneRenderer::LoadViewTransform(*this, *m_pDocument->m_pCamera);
 }
 
 // One handler for both timers, the spin first; the id is not examined. It also runs inside the

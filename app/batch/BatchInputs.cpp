@@ -61,8 +61,8 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
 }
 
 // An OFF or STL input already in memory into the scene, as LoadMeshFile and ImportSTL put it
-// there.
-bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input)
+// there. strDetail: why an OFF text was refused.
+bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
 {
     auto pMesh = std::make_unique<CMesh>();
     bool bAdopted = false;
@@ -71,24 +71,25 @@ bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input)
                    doc.AdoptImportedMesh(pMesh.get());
     else
         bAdopted =
-            pMesh->ReadOFFBuffer(input.contents, input.strSource) && doc.AdoptMesh(pMesh.get(), doc.m_bScene);
+            pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) && doc.AdoptMesh(pMesh.get(), doc.m_bScene);
     if (bAdopted)
         pMesh.release(); // the document's now
     return bAdopted;
 }
 
-bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input)
+bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
 {
     if (input.bInMemory)
-        return AdoptMeshFromMemory(doc, input);
+        return AdoptMeshFromMemory(doc, input, strDetail);
     if (input.nKind == INPUT_STL)
         return ImportSTLFile(doc, input.strSource);
     try
     {
         return doc.LoadMeshFile(input.strSource, doc.m_bScene);
     }
-    catch (const CArchiveException&)
+    catch (const CArchiveException& e)
     {
+        strDetail = e.m_strDetail;
         return false;
     }
 }
@@ -136,10 +137,11 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files,
             *pnFirstKind = input.nKind;
         if (input.nKind != INPUT_SCENE)
         {
-            if (!LoadMesh(doc, input))
+            std::string strDetail;
+            if (!LoadMesh(doc, input, strDetail))
             {
                 Fail(input.nKind == INPUT_STL ? "Error reading STL file." : "Error reading OFF file.",
-                     strPath);
+                     strPath, strDetail);
                 return false;
             }
         }

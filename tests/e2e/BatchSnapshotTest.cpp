@@ -92,7 +92,10 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         {{"--snapshot", Path("out.png"), strCube}, 2, "must end in .bmp, .jpg, .jpeg or .emf"},
         {{"--snapshot", strOut, "--convert", Path("x.off"), strCube}, 2, "cannot be combined"},
         {{"--snapshot", strOut}, 2, "no input file"},
-        {{"--snapshot", strOut, WriteFile("bad.off", "OFF\n3 1 0\n0 0 0\n")}, 1, "bad.off"},
+        {{"--snapshot", strOut, WriteFile("bad.off", "OFF\n3 1 0\n0 0 0\n")},
+         1,
+         "Error reading OFF file. " + Path("bad.off") +
+             ": line 2: the counts ask for more than the file holds"},
         {{"--snapshot", Path("missing/out.bmp"), strCube},
          1,
          "Error writing file.\n" + Path("missing/out.bmp") + ": No such file"},

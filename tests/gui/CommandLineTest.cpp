@@ -111,7 +111,10 @@ TEST(CommandLine, AFileReadAheadOpensAsFileOpenWould)
     const SCase cases[] = {
         {"read ahead", strCube, strCube, ""},
         {"another file read ahead", strCube, strColored, ""},
-        {"unreadable, read ahead", strBad, strBad, "Unable to read broken.off: unexpected file format."},
+        {"unreadable, read ahead", strBad, strBad,
+         "Unable to read broken.off: unexpected file format.\nbroken.off: line 2: the counts ask for more "
+         "than "
+         "the file holds"},
     };
     for (const SCase& c : cases)
     {

@@ -62,7 +62,9 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
     ASSERT_EQ(gui.ui.m_fileRequests.size(), 4u);
     EXPECT_TRUE(gui.ui.m_fileRequests[3].bOpen && gui.ui.m_fileRequests[3].bFileMustExist);
     EXPECT_EQ(gui.ui.m_messages,
-              std::vector<std::string>{"Unable to read broken.off: unexpected file format."});
+              std::vector<std::string>{"Unable to read broken.off: unexpected file format.\n"
+                                       "broken.off: line 2: the counts ask for more "
+                                       "than the file holds"});
     EXPECT_EQ(std::tuple(gui.Doc().m_pCamera->m_pNext, pMesh->m_nVertices, pMesh->m_nDisplayList),
               std::tuple(static_cast<CSceneObject*>(const_cast<CMesh*>(pMesh)), 8, nList));
     EXPECT_EQ(gui.View().grabFramebuffer(), before);

@@ -1,5 +1,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <tuple>
@@ -188,6 +189,38 @@ TEST(Navigation, TheDragTable)
     SendMouse(view, QEvent::MouseButtonPress, QPoint(50, 50), Qt::RightButton, Qt::RightButton);
     SendMouse(view, QEvent::MouseMove, QPoint(60, 50), Qt::NoButton, Qt::RightButton);
     EXPECT_TRUE(Near(gui.mesh->m_vPosition, CVector3(0, 0, -1)));
+}
+
+// Each wheel click takes the current object a tenth of its distance nearer (or back out), parts
+// of clicks adding up; with the camera current, the distance is that of the scene's middle.
+TEST(Navigation, TheWheelScalesTheDistanceFromTheEye)
+{
+    SGuiApp gui({QString::fromStdString(Example("cube.off"))});
+    ASSERT_TRUE(gui.bStarted);
+    CSceneObject& mesh = *gui.Doc().m_pCurrentObject;
+    CCamera& camera = *gui.Doc().m_pCamera;
+    const auto wheel = [&](QPoint angle, QPoint pixels = {})
+    {
+        QWheelEvent event(QPointF(50, 50), gui.View().mapToGlobal(QPointF(50, 50)), pixels, angle,
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&gui.View(), &event);
+    };
+    wheel({0, 120});
+    EXPECT_TRUE(Near(mesh.m_vPosition, {0, 0, 0.25}));
+    wheel({0, 60});
+    wheel({0, 60});
+    EXPECT_TRUE(Near(mesh.m_vPosition, {0, 0, 0.475}));
+    wheel({}, {0, -15}); // a touchpad's pixels
+    EXPECT_TRUE(Near(mesh.m_vPosition, {0, 0, 0.25}));
+    gui.Doc().m_pCurrentObject = &camera;
+    wheel({0, -120});
+    EXPECT_TRUE(Near(camera.m_vPosition, {0, 0, 2.75}));
+    // However many clicks come, the object stays ahead of the eye.
+    gui.Doc().m_pCurrentObject = &mesh;
+    for (int i = 0; i < 400; ++i)
+        wheel({0, 120});
+    EXPECT_LT(mesh.m_vPosition.z, camera.m_vPosition.z);
+    EXPECT_GT(mesh.m_vPosition.z, 2.74);
 }
 
 TEST(Navigation, ViewParametersDialog)

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "formats/OffFormat.h"
@@ -124,6 +125,48 @@ TEST(OffFormat, ReaderLayoutFreedomsAndWrittenLayout)
                                  "\n3 0 1 2\n3 1 3 2\n4 0 1 3 2\n");
 }
 
+TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheSpecReadingWins)
+{
+    // {text, {vertex, slot, value} checks}; the last two read as the keyword says, three byte
+    // colours and a first vertex line of seven numbers alike.
+    const std::pair<std::string, std::vector<std::tuple<int, int, double>>> rows[] = {
+        {"# by a tool\r\nOFF # keyword\r\n\r\n3 1 0\r\n# vertices\r\n0 0 0 # first\r\n1 0 0\r\n"
+         "0 1 0#glued\r\n3 0 1 2 # a face\r\n# end\r\n",
+         {{2, 1, 1.0}}},
+        {"NOFF3 1 0\n0 0 0 0 0 1\n1 0 0 0 0 1\n0 1 0 0 0 1\n3 0 1 2\n", {{2, 5, 1.0}}},
+        {"COFF\n2 1 0\n0 0 0 255 0 51 255\n1 0 0 0 255 0 128\n2 0 1\n",
+         {{0, 8, 1.0}, {0, 10, 0.2}, {1, 9, 1.0}}},
+        {"STCOFF\n2 1 0\n0 0 0 1 0 0.5 1 0.25 0.75\n1 0 0 0 1 0 0 1 0.5\n2 0 1\n",
+         {{0, 8, 1.0}, {0, 10, 0.5}, {0, 6, 0.25}, {1, 9, 1.0}, {1, 7, 0.5}}},
+        {"COFF\n1 1 0\n0 0 0 255 0 128\n1 0\n", {{0, 8, 255.0}, {0, 10, 128.0}}},
+        {"COFF\n2 1 0\n0 0 0 1 0 0 0\n1 0 0 1 0\n2 0 1\n", {{1, 1, 1.0}, {1, 9, 1.0}}},
+    };
+    for (const auto& [text, values] : rows)
+    {
+        SCOPED_TRACE(text);
+        CMesh mesh;
+        std::string strError = "stale";
+        ASSERT_TRUE(mesh.ReadOFFBuffer(text, "d.off", nullptr, &strError));
+        EXPECT_TRUE(strError.empty() && mesh.m_nFaces == 1);
+        for (const auto& [nVertex, nSlot, dValue] : values)
+            EXPECT_DOUBLE_EQ(mesh.m_ppVertices[nVertex][nSlot], dValue) << nVertex << " " << nSlot;
+    }
+
+    // A refusal says where and why.
+    const std::pair<std::string, std::string> refusals[] = {
+        {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1\n", "line 6: expected a vertex index, but the file ends"},
+        {"COFF 1 1 0\n0 0 0\n1 1 x 1\n1 0\n", "line 3: expected a vertex colour"},
+        {"OFF\n2 1 0\n0 0 0\n1 1 1\n# face\n2 0 2\n", "line 6: vertex index 2 is not in 0 to 1"},
+    };
+    for (const auto& [text, strMessage] : refusals)
+    {
+        CMesh mesh;
+        std::string strError;
+        EXPECT_FALSE(mesh.ReadOFFBuffer(text, "r.off", nullptr, &strError));
+        EXPECT_EQ(strError, strMessage);
+    }
+}
+
 TEST(OffFormat, NameIsWhatFollowsTheLastSeparatorOfEitherKind)
 {
     for (const char* pszPath :
@@ -146,11 +189,9 @@ TEST_F(OffFileTest, MalformedFilesLeaveTheMeshEmpty)
         {"lower-case keyword", "off\n3 1 0\n" + strTri + "3 0 1 2\n"},
         {"colours and normals without texture", "CNOFF\n3 1 0\n" + strTri + "3 0 1 2\n"},
         {"keyword longer than 127", std::string(200, 'S') + "OFF\n3 1 0\n" + strTri + "3 0 1 2\n"},
-        {"keyword glued to counts", "OFF3 1 0\n" + strTri + "3 0 1 2\n"},
         {"counts missing", "OFF\n3 1\n"},
         {"counts 0 0 0", "OFF\n0 0 0\n"},
         {"counts 4 0 0", "OFF\n4 0 0\n" + strTri + "1 1 1\n"},
-        {"no vertices", "OFF\n0 1 0\n3 0 1 2\n"},
         {"negative counts", "OFF\n-3 -1 0\n"},
         {"count not an integer", "OFF\n3.0 1 0\n" + strTri + "3 0 1 2\n"},
         {"edge count not a number", "OFF\n3 1 many\n" + strTri + "3 0 1 2\n"},
