@@ -70,8 +70,8 @@ bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& 
         bAdopted = ReadSTLBufferByContent(*pMesh, input.contents, input.strSource) &&
                    doc.AdoptImportedMesh(pMesh.get());
     else
-        bAdopted =
-            pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) && doc.AdoptMesh(pMesh.get(), doc.m_bScene);
+        bAdopted = pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) &&
+                   doc.AdoptMesh(pMesh.get(), doc.m_bScene);
     if (bAdopted)
         pMesh.release(); // the document's now
     return bAdopted;
