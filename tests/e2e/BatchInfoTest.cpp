@@ -61,7 +61,7 @@ TEST_F(BatchTest, FailuresNameThePathAndTheReason)
         {{"--info", Path("folder.off")}, CANNOT, "Is a directory"},
         {{"--info", Path("loop.stl")}, CANNOT, "Too many levels of symbolic links"},
         {{"--info", strLocked}, geteuid() == 0 ? "" : CANNOT, "Permission denied"}, // root reads all
-        {{"--info", CUBE, strBad}, "Error reading OFF file.", ""},
+        {{"--info", CUBE, strBad}, "Error reading OFF file.", "line 6: vertex index 7 is not in 0 to 2"},
         {{"--convert", Path("nofolder/x.off"), strTri}, EXPORT, "No such file or directory"},
         {{"--convert", Path("nofolder/x.stl"), strTri, strTri}, EXPORT, "No such file or directory"},
         {{"--convert", Path("loop.stl"), strTri}, EXPORT, "Too many levels of symbolic links"},
@@ -95,7 +95,9 @@ TEST_F(BatchTest, InputsAreToldByContentAndMayBePiped)
     }
     // A pipe that holds no mesh says so, naming the input as given.
     const SRun bad = RunPiped(WriteFile("junk", "junk"), {"--info", "-"});
-    EXPECT_EQ(std::pair(bad.nStatus, bad.strErr), std::pair(1, std::string("Error reading OFF file. -\n")));
+    EXPECT_EQ(std::pair(bad.nStatus, bad.strErr),
+              std::pair(1, std::string("Error reading OFF file. -: line 1: expected OFF, COFF, NOFF, STOFF, "
+                                       "STCOFF, STNOFF or STCNOFF\n")));
 }
 
 // The camera comes first, then each mesh posed by its keyframes at time 0 or at the time given.

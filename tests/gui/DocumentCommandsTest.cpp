@@ -162,7 +162,10 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     WriteScratch(QStringLiteral("c4.off"), "not a mesh");
     gui.ui.m_messages.clear();
     gui.Execute(ID_FILE_MRU_FILE1 + 1);
-    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Unable to read c4.off: unexpected file format."});
+    EXPECT_EQ(gui.ui.m_messages,
+              std::vector<std::string>{"Unable to read c4.off: unexpected file format.\nc4.off: "
+                                       "line 1: expected OFF, COFF, NOFF, STOFF, STCOFF, "
+                                       "STNOFF or STCNOFF"});
     EXPECT_EQ(gui.app->RecentFiles(), recent);
     EXPECT_EQ(gui.Doc().GetTitle(), "c5.off");
 }
