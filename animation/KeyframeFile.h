@@ -18,6 +18,7 @@ bool WriteKeyframeStream(std::ostream& out, const CSceneObject& object);
 // Adds a keyframe file's keyframes to the object's lists; a key at a time the list already holds
 // replaces the old key. All or nothing: false when the file cannot be read or is malformed (not
 // "KFF", a count or value that is not a number, a wrong record keyword, fewer records than
-// announced), and the object is then unchanged.
+// announced), and the object is then unchanged. The file is read as a stream (see CTokenStream)
+// and opened as CInputFile opens it, so a pipe is refused at once.
 bool ReadKeyframeFile(const std::string& strPath, CSceneObject& object);
 bool ReadKeyframeBuffer(std::string_view buffer, CSceneObject& object);

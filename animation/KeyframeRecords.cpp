@@ -5,7 +5,7 @@
 #include "animation/OrientationKeyframe.h"
 #include "animation/PositionKeyframe.h"
 #include "formats/NumberFormat.h"
-#include "formats/TokenReader.h"
+#include "formats/TokenStream.h"
 
 namespace
 {
@@ -29,7 +29,7 @@ void AppendHeader(std::string& text, const char* pszKeyword, int32_t nTime)
 }
 
 // Keyword, time and nCount reals; nothing is stored unless all of them are there.
-bool ReadRecord(CTokenReader& in, std::string_view keyword, int32_t& nTime, double* pValues, int nCount)
+bool ReadRecord(CTokenStream& in, std::string_view keyword, int32_t& nTime, double* pValues, int nCount)
 {
     std::string_view token;
     if (!in.NextToken(token) || token != keyword)
@@ -54,7 +54,7 @@ void CPositionKeyframe::Write(std::ostream& out) const
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-bool CPositionKeyframe::Read(CTokenReader& in)
+bool CPositionKeyframe::Read(CTokenStream& in)
 {
     int32_t nTime = 0;
     double p[6];
@@ -79,7 +79,7 @@ void COrientationKeyframe::Write(std::ostream& out) const
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-bool COrientationKeyframe::Read(CTokenReader& in)
+bool COrientationKeyframe::Read(CTokenStream& in)
 {
     int32_t nTime = 0;
     double p[8];

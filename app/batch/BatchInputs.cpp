@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "formats/FileKind.h"
+#include "formats/InputFile.h"
 #include "platform/ArchiveException.h"
 #include "scene/TeldViewGLDoc.h"
 
@@ -22,6 +23,8 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files)
     for (size_t i = 0; i < files.size(); ++i)
     {
         const std::string& strPath = files[i];
+        // Scripts feed inputs through pipes; the files a scene names are never read that way.
+        const CPipeInputPermit pipeAllowed(strPath);
         switch (InputKind(strPath))
         {
         case INPUT_STL:
