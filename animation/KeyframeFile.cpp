@@ -94,12 +94,13 @@ bool WriteKeyframeStream(std::ostream& out, const CSceneObject& object)
 
 bool WriteKeyframeFile(const std::string& strPath, const CSceneObject& object)
 {
-    CSafeFileWriter file(strPath);
-    if (!file.IsOpen())
-        return false;
-    // Gathered first so that the file receives one large write.
+    // Gathered first, so that the file receives one large write and a value that is not finite
+    // refuses the whole file before anything is created.
     std::ostringstream text;
     if (!WriteKeyframeStream(text, object))
+        return false;
+    CSafeFileWriter file(strPath);
+    if (!file.IsOpen())
         return false;
     const std::string contents = text.str();
     file.Stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
