@@ -1,11 +1,6 @@
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstring>
-#include <thread>
 
 #include "FifoWatchdog.h"
 #include "e2e/BatchTestSupport.h"
@@ -107,37 +102,16 @@ TEST_F(BatchTest, SceneInfoListsTheCameraFirstAndPosesTheScene)
 // is never read as one, so such a scene fails at once instead of waiting for a writer.
 TEST_F(BatchTest, PipesAreReadOnlyWhereTheCommandLineNamesThem)
 {
-    const std::string strFifo = Path("fifo.off");
-    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
-    const std::string strKeys = WriteFile("none.kff", "KFF 0 0\n");
+    const std::string strFifo = Path("fifo.off"), strKeys = WriteFile("none.kff", "KFF 0 0\n");
     const std::string strScene = WriteFile("s.scn", "SCENE 1 " + strKeys + " " + strFifo + " " + strKeys);
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
     {
         const CFifoWatchdog watchdog(strFifo, std::chrono::seconds(5));
         EXPECT_EQ(Run({"--info", strScene}).nStatus, 1);
         EXPECT_FALSE(watchdog.Rescued()) << "the scene's mesh waited for a writer";
     }
-    // The writer waits for the program to open the pipe, and gives up once the program has ended.
-    std::atomic<bool> bEnded{false};
-    std::thread writer(
-        [&]
-        {
-            while (!bEnded)
-            {
-                const int fd = open(strFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-                if (fd >= 0)
-                {
-                    fcntl(fd, F_SETFL, 0);
-                    EXPECT_EQ(write(fd, TRIANGLE_OFF, std::strlen(TRIANGLE_OFF)),
-                              static_cast<ssize_t>(std::strlen(TRIANGLE_OFF)));
-                    close(fd);
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-    const SRun piped = Run({"--info", strFifo});
-    bEnded = true;
-    writer.join();
+    const SRun piped = RunCommand("/bin/sh", {"-c", "cat \"$1\" | \"$0\" --info /dev/stdin", TELDVIEW_EXE,
+                                              WriteFile("tri.off", TRIANGLE_OFF)});
     EXPECT_EQ(piped.nStatus, 0) << piped.strErr;
     EXPECT_NE(piped.strOut.find("Number of Faces: 1\n"), std::string::npos) << piped.strOut;
 }
