@@ -1,6 +1,6 @@
 #pragma once
 
-// Keeps a test that reads a FIFO from hanging: after the deadline, until it is destroyed, the
+// Keeps a test that reads a FIFO from hanging: after a second, until it is destroyed, the
 // watchdog keeps opening the FIFO for writing. A reader held in open() is let go (it reads an
 // empty file), and Rescued() tells that it had waited.
 #include <fcntl.h>
@@ -14,10 +14,9 @@
 class CFifoWatchdog
 {
 public:
-    explicit CFifoWatchdog(const std::string& strFifo,
-                           std::chrono::milliseconds deadline = std::chrono::seconds(1))
+    explicit CFifoWatchdog(const std::string& strFifo)
         : m_thread(
-              [this, strFifo, tEnd = std::chrono::steady_clock::now() + deadline]
+              [this, strFifo, tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(1)]
               {
                   for (; !m_bStop; std::this_thread::sleep_for(std::chrono::milliseconds(10)))
                   {

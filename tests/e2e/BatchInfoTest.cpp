@@ -1,7 +1,5 @@
 #include <sys/stat.h>
 
-#include <chrono>
-
 #include "FifoWatchdog.h"
 #include "e2e/BatchTestSupport.h"
 
@@ -106,7 +104,7 @@ TEST_F(BatchTest, PipesAreReadOnlyWhereTheCommandLineNamesThem)
     const std::string strScene = WriteFile("s.scn", "SCENE 1 " + strKeys + " " + strFifo + " " + strKeys);
     ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
     {
-        const CFifoWatchdog watchdog(strFifo, std::chrono::seconds(5));
+        const CFifoWatchdog watchdog(strFifo);
         EXPECT_EQ(Run({"--info", strScene}).nStatus, 1);
         EXPECT_FALSE(watchdog.Rescued()) << "the scene's mesh waited for a writer";
     }
