@@ -1,45 +1,34 @@
 #pragma once
 
-// Keeps a test that reads a FIFO from hanging: after a second, until it is destroyed, the
-// watchdog keeps opening the FIFO for writing. A reader held in open() is let go (it reads an
-// empty file), and Rescued() tells that it had waited.
+// Runs fnRead so that a test that reads a FIFO cannot hang: after a second a watchdog keeps
+// opening the FIFO for writing, which lets a reader held in open() go on (it reads an empty
+// file). True when that was needed: fnRead waited for a writer.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
-class CFifoWatchdog
+inline bool WaitsForFifoWriter(const std::string& strFifo, const std::function<void()>& fnRead)
 {
-public:
-    explicit CFifoWatchdog(const std::string& strFifo)
-        : m_thread(
-              [this, strFifo, tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(1)]
-              {
-                  for (; !m_bStop; std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-                  {
-                      // Opening for writing succeeds only while a reader has the FIFO open.
-                      const int fd = std::chrono::steady_clock::now() < tEnd
-                                         ? -1
-                                         : ::open(strFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-                      m_bRescued = m_bRescued || fd >= 0;
-                      if (fd >= 0)
-                          ::close(fd);
-                  }
-              })
-    {
-    }
-    ~CFifoWatchdog()
-    {
-        m_bStop = true;
-        m_thread.join();
-    }
-    bool Rescued() const { return m_bRescued; }
-
-private:
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bRescued{false};
-    std::thread m_thread;
-};
+    std::atomic<bool> bDone{false}, bRescued{false};
+    std::thread watchdog(
+        [&, tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(1)]
+        {
+            for (; !bDone; std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+                if (std::chrono::steady_clock::now() >= tEnd)
+                    // Opening for writing succeeds only while a reader has the FIFO open.
+                    if (const int fd = ::open(strFifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0)
+                    {
+                        bRescued = true;
+                        ::close(fd);
+                    }
+        });
+    fnRead();
+    bDone = true;
+    watchdog.join();
+    return bRescued;
+}

@@ -31,9 +31,7 @@ TEST(PipeRefusal, EveryCommandThatReadsAFileAnswersAtOnce)
     {
         gui.ui.m_messages.clear();
         gui.ui.m_fileAnswers = {strFile};
-        const CFifoWatchdog watchdog(strFifo);
-        gui.Execute(nID);
-        EXPECT_FALSE(watchdog.Rescued()) << nID << " waited for a writer";
+        EXPECT_FALSE(WaitsForFifoWriter(strFifo, [&] { gui.Execute(nID); })) << nID << " waited for a writer";
         EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{strMessage}) << nID;
     }
 }

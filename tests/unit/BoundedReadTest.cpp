@@ -57,9 +57,9 @@ TEST_F(BoundedReadTest, PipesAreRefusedAtOnceAndNeverReadForAScene)
     for (const auto& [pszRead, fnRead] : reads)
     {
         strProblem.clear();
-        const CFifoWatchdog watchdog(strFifo);
-        EXPECT_FALSE(fnRead()) << pszRead;
-        EXPECT_FALSE(watchdog.Rescued()) << pszRead << " waited for a writer";
+        bool bRead = true;
+        EXPECT_FALSE(WaitsForFifoWriter(strFifo, [&] { bRead = fnRead(); })) << pszRead;
+        EXPECT_FALSE(bRead) << pszRead;
         EXPECT_EQ(strProblem, "Unable to open fifo: not a regular file.") << pszRead;
     }
 }
