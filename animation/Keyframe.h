@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <ostream>
 
-class CTokenReader;
+class CTokenStream;
 
 // Base of the time-stamped keys. Constructors leave time and links to the creator and the list.
 class CKeyframe
@@ -18,7 +18,7 @@ public:
     virtual void Write(std::ostream& out) const { (void)out; }
     // Reads the keyframe's text record. False when the keyword does not match or a value is
     // missing or not a number; the keyframe must then not be used.
-    virtual bool Read(CTokenReader& in)
+    virtual bool Read(CTokenStream& in)
     {
         (void)in;
         return false;

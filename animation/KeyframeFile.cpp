@@ -2,25 +2,23 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <vector>
 
 #include "animation/OrientationKeyframe.h"
 #include "animation/PositionKeyframe.h"
+#include "formats/InputFile.h"
 #include "formats/NumberFormat.h"
-#include "formats/TokenReader.h"
+#include "formats/TokenStream.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/SceneObject.h"
 
 namespace
 {
-// The shortest records a file can hold: each token at least one character and one separator.
-// "POS_FRAME" and 7 numbers; "ORI_FRAME" and 9 numbers.
-constexpr uint64_t MIN_POS_RECORD_BYTES = 10 + 7 * 2;
-constexpr uint64_t MIN_ORI_RECORD_BYTES = 10 + 9 * 2;
-
+// Memory follows the records the file holds, not the count it announces.
 template <typename TKey>
-bool ReadRecords(CTokenReader& in, int32_t nCount, std::vector<std::unique_ptr<TKey>>& keys)
+bool ReadRecords(CTokenStream& in, int32_t nCount, std::vector<std::unique_ptr<TKey>>& keys)
 {
     for (int32_t i = 0; i < nCount; ++i)
     {
@@ -48,6 +46,35 @@ void InsertRecords(std::vector<std::unique_ptr<TKey>>& keys, TKey*& pCursor, TAd
         add(pKey.release());
     pCursor = pLastRead;
 }
+
+bool ReadKeyframes(CTokenStream& in, CSceneObject& object)
+{
+    std::string_view keyword;
+    if (!in.NextToken(keyword) || keyword != "KFF")
+        return false;
+    int32_t nPosCount = 0;
+    int32_t nOriCount = 0;
+    if (!in.NextInt(nPosCount) || !in.NextInt(nOriCount))
+        return false;
+    // A count of zero or less announces no record of that kind.
+    std::vector<std::unique_ptr<CPositionKeyframe>> posKeys;
+    std::vector<std::unique_ptr<COrientationKeyframe>> oriKeys;
+    try
+    {
+        if (!ReadRecords(in, nPosCount, posKeys) || !ReadRecords(in, nOriCount, oriKeys))
+            return false;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+
+    // The whole file is valid: only now does the object change.
+    InsertRecords(posKeys, object.m_pCurPosKey, [&](CPositionKeyframe* p) { object.AddPositionKey(p); });
+    InsertRecords(oriKeys, object.m_pCurOriKey,
+                  [&](COrientationKeyframe* p) { object.AddOrientationKey(p); });
+    return true;
+}
 } // namespace
 
 bool WriteKeyframeStream(std::ostream& out, const CSceneObject& object)
@@ -67,12 +94,13 @@ bool WriteKeyframeStream(std::ostream& out, const CSceneObject& object)
 
 bool WriteKeyframeFile(const std::string& strPath, const CSceneObject& object)
 {
-    CSafeFileWriter file(strPath);
-    if (!file.IsOpen())
-        return false;
-    // Gathered first so that the file receives one large write.
+    // Gathered first, so that the file receives one large write and a value that is not finite
+    // refuses the whole file before anything is created.
     std::ostringstream text;
     if (!WriteKeyframeStream(text, object))
+        return false;
+    CSafeFileWriter file(strPath);
+    if (!file.IsOpen())
         return false;
     const std::string contents = text.str();
     file.Stream().write(contents.data(), static_cast<std::streamsize>(contents.size()));
@@ -81,41 +109,15 @@ bool WriteKeyframeFile(const std::string& strPath, const CSceneObject& object)
 
 bool ReadKeyframeFile(const std::string& strPath, CSceneObject& object)
 {
-    std::string contents;
-    if (!ReadWholeFile(strPath, contents))
+    CInputFile file;
+    if (!file.Open(strPath))
         return false;
-    return ReadKeyframeBuffer(contents, object);
+    CTokenStream in(file.Fd());
+    return ReadKeyframes(in, object);
 }
 
 bool ReadKeyframeBuffer(std::string_view buffer, CSceneObject& object)
 {
-    CTokenReader in(buffer);
-    std::string_view keyword;
-    if (!in.NextToken(keyword) || keyword != "KFF")
-        return false;
-    int32_t nPosCount = 0;
-    int32_t nOriCount = 0;
-    if (!in.NextInt(nPosCount) || !in.NextInt(nOriCount))
-        return false;
-    // A count of zero or less announces no record of that kind.
-    nPosCount = std::max(nPosCount, 0);
-    nOriCount = std::max(nOriCount, 0);
-    // Counts the rest of the file cannot hold are refused before anything is allocated for them.
-    const uint64_t nNeeded = static_cast<uint64_t>(nPosCount) * MIN_POS_RECORD_BYTES +
-                             static_cast<uint64_t>(nOriCount) * MIN_ORI_RECORD_BYTES;
-    if (nNeeded > in.Remaining() + 1)
-        return false;
-
-    std::vector<std::unique_ptr<CPositionKeyframe>> posKeys;
-    std::vector<std::unique_ptr<COrientationKeyframe>> oriKeys;
-    posKeys.reserve(static_cast<size_t>(nPosCount));
-    oriKeys.reserve(static_cast<size_t>(nOriCount));
-    if (!ReadRecords(in, nPosCount, posKeys) || !ReadRecords(in, nOriCount, oriKeys))
-        return false;
-
-    // The whole file is valid: only now does the object change.
-    InsertRecords(posKeys, object.m_pCurPosKey, [&](CPositionKeyframe* p) { object.AddPositionKey(p); });
-    InsertRecords(oriKeys, object.m_pCurOriKey,
-                  [&](COrientationKeyframe* p) { object.AddOrientationKey(p); });
-    return true;
+    CTokenStream in(buffer);
+    return ReadKeyframes(in, object);
 }

@@ -5,21 +5,10 @@
 #include "animation/OrientationKeyframe.h"
 #include "animation/PositionKeyframe.h"
 #include "formats/NumberFormat.h"
-#include "formats/TokenReader.h"
+#include "formats/TokenStream.h"
 
 namespace
 {
-void AppendLine(std::string& text, const double* pValues, int nCount)
-{
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (i > 0)
-            text += ' ';
-        NumberFormat::AppendGeneral(text, pValues[i]);
-    }
-    text += '\n';
-}
-
 void AppendHeader(std::string& text, const char* pszKeyword, int32_t nTime)
 {
     text += pszKeyword;
@@ -28,8 +17,37 @@ void AppendHeader(std::string& text, const char* pszKeyword, int32_t nTime)
     text += '\n';
 }
 
+// False, with nothing appended, when a value is not finite: no reader takes "inf" or "nan".
+bool AppendLine(std::string& text, const double* pValues, int nCount)
+{
+    if (!NumberFormat::AllFinite(pValues, nCount))
+        return false;
+    for (int i = 0; i < nCount; ++i)
+    {
+        if (i > 0)
+            text += ' ';
+        NumberFormat::AppendGeneral(text, pValues[i]);
+    }
+    text += '\n';
+    return true;
+}
+
+// A record with a value that is not finite fails the stream instead of being written.
+void WriteRecord(std::ostream& out, const char* pszKeyword, int32_t nTime, const double* pFirst,
+                 const double* pSecond, int nCount)
+{
+    std::string text;
+    AppendHeader(text, pszKeyword, nTime);
+    if (!AppendLine(text, pFirst, nCount) || !AppendLine(text, pSecond, nCount))
+    {
+        out.setstate(std::ios::failbit);
+        return;
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
 // Keyword, time and nCount reals; nothing is stored unless all of them are there.
-bool ReadRecord(CTokenReader& in, std::string_view keyword, int32_t& nTime, double* pValues, int nCount)
+bool ReadRecord(CTokenStream& in, std::string_view keyword, int32_t& nTime, double* pValues, int nCount)
 {
     std::string_view token;
     if (!in.NextToken(token) || token != keyword)
@@ -45,16 +63,12 @@ bool ReadRecord(CTokenReader& in, std::string_view keyword, int32_t& nTime, doub
 
 void CPositionKeyframe::Write(std::ostream& out) const
 {
-    std::string text;
-    AppendHeader(text, "POS_FRAME", m_nTime);
     const double pPosition[3] = {m_vPosition.x, m_vPosition.y, m_vPosition.z};
     const double pDirection[3] = {m_vDirection.x, m_vDirection.y, m_vDirection.z};
-    AppendLine(text, pPosition, 3);
-    AppendLine(text, pDirection, 3);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    WriteRecord(out, "POS_FRAME", m_nTime, pPosition, pDirection, 3);
 }
 
-bool CPositionKeyframe::Read(CTokenReader& in)
+bool CPositionKeyframe::Read(CTokenStream& in)
 {
     int32_t nTime = 0;
     double p[6];
@@ -69,17 +83,13 @@ bool CPositionKeyframe::Read(CTokenReader& in)
 // Quaternions are stored vector part first, scalar part last.
 void COrientationKeyframe::Write(std::ostream& out) const
 {
-    std::string text;
-    AppendHeader(text, "ORI_FRAME", m_nTime);
     const double pOrientation[4] = {m_qOrientation.v.x, m_qOrientation.v.y, m_qOrientation.v.z,
                                     m_qOrientation.w};
     const double pRotation[4] = {m_qRotation.v.x, m_qRotation.v.y, m_qRotation.v.z, m_qRotation.w};
-    AppendLine(text, pOrientation, 4);
-    AppendLine(text, pRotation, 4);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    WriteRecord(out, "ORI_FRAME", m_nTime, pOrientation, pRotation, 4);
 }
 
-bool COrientationKeyframe::Read(CTokenReader& in)
+bool COrientationKeyframe::Read(CTokenStream& in)
 {
     int32_t nTime = 0;
     double p[8];

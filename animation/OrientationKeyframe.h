@@ -9,7 +9,7 @@ class COrientationKeyframe : public CKeyframe
 {
 public:
     void Write(std::ostream& out) const override;
-    bool Read(CTokenReader& in) override;
+    bool Read(CTokenStream& in) override;
 
     COrientationKeyframe* m_pPrev = nullptr;
     COrientationKeyframe* m_pNext = nullptr;

@@ -9,7 +9,7 @@ class CPositionKeyframe : public CKeyframe
 {
 public:
     void Write(std::ostream& out) const override;
-    bool Read(CTokenReader& in) override;
+    bool Read(CTokenStream& in) override;
 
     CPositionKeyframe* m_pPrev = nullptr;
     CPositionKeyframe* m_pNext = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,11 @@ public:
     // that does not lie wholly inside the buffer (the file's own size fields are not trusted).
     // On failure returns false and leaves the object as it was.
     bool Parse(std::string_view buffer);
-    // Reads the file at the path and parses it; false when it cannot be read or parsed.
-    bool Read(const std::string& strPath);
+    // Reads the file at the path as Parse reads a buffer, but judges it by its headers and size
+    // first: a bitmap wider or higher than nMaxSide, or whose rows the file cannot hold, is
+    // refused before its pixels are read, and bytes after the last row are never read. The file
+    // is opened as CInputFile opens it (a pipe is refused at once).
+    bool Read(const std::string& strPath, int32_t nMaxSide = std::numeric_limits<int32_t>::max());
 
     int32_t m_nWidth = 0;
     // Always positive, whatever the file's row order.

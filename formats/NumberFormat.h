@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -15,4 +17,11 @@ void AppendInt(std::string& out, int64_t nValue);
 
 std::string Fixed(double dValue, int nDecimals = 6);
 std::string General(double dValue);
+
+// Writers check their numbers with this: infinity and NaN would be written as text or bits that
+// no reader takes back, so a writer refuses them rather than write such a file.
+template <typename T> bool AllFinite(const T* pValues, int nCount)
+{
+    return std::all_of(pValues, pValues + nCount, [](T value) { return std::isfinite(value); });
+}
 } // namespace NumberFormat

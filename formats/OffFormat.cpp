@@ -40,6 +40,33 @@ void AppendValues(std::string& text, const double* p, int nCount)
         NumberFormat::AppendFixed(text, p[i]);
     }
 }
+
+// One vertex line: the position, then the fields of the record that are asked for. A value that
+// is not finite would be written as "inf" or "nan", which no reader takes back: then nothing is
+// appended, the stream is failed (so the file is not put in place) and the result is false.
+bool AppendVertexLine(COutputBuffer& buffer, std::ostream& out, const double* pPosition,
+                      const double* pRecord, bool bNormals, bool bColors, bool bTexCoords)
+{
+    if (!NumberFormat::AllFinite(pPosition, 3) ||
+        (bNormals && !NumberFormat::AllFinite(pRecord + SLOT_NORMAL, 3)) ||
+        (bColors && !NumberFormat::AllFinite(pRecord + SLOT_COLOR, 3)) ||
+        (bTexCoords && !NumberFormat::AllFinite(pRecord + SLOT_TEXCOORD, 2)))
+    {
+        out.setstate(std::ios::failbit);
+        return false;
+    }
+    std::string& text = buffer.Text();
+    NumberFormat::AppendFixed(text, pPosition[0]);
+    AppendValues(text, pPosition + 1, 2);
+    if (bNormals)
+        AppendValues(text, pRecord + SLOT_NORMAL, 3);
+    if (bColors)
+        AppendValues(text, pRecord + SLOT_COLOR, 3);
+    if (bTexCoords)
+        AppendValues(text, pRecord + SLOT_TEXCOORD, 2);
+    buffer.EndLine();
+    return true;
+}
 } // namespace
 
 bool CMesh::WriteOFF(std::ostream& out) const
@@ -57,18 +84,9 @@ bool CMesh::WriteOFF(std::ostream& out) const
     NumberFormat::AppendInt(text, m_nEdges);
     buffer.EndLine();
     for (int32_t i = 0; i < m_nVertices; ++i)
-    {
-        const double* p = m_ppVertices[i];
-        NumberFormat::AppendFixed(text, p[0]);
-        AppendValues(text, p + 1, 2);
-        if (m_bHasNormals)
-            AppendValues(text, p + SLOT_NORMAL, 3);
-        if (m_bHasColors)
-            AppendValues(text, p + SLOT_COLOR, 3);
-        if (m_bHasTexCoords)
-            AppendValues(text, p + SLOT_TEXCOORD, 2);
-        buffer.EndLine();
-    }
+        if (!AppendVertexLine(buffer, out, m_ppVertices[i], m_ppVertices[i], m_bHasNormals, m_bHasColors,
+                              m_bHasTexCoords))
+            return false;
     buffer.Flush();
     return WriteOFFFaces(out, 0);
 }
@@ -79,21 +97,13 @@ void CMesh::WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, b
         return;
     UpdateAxes();
     COutputBuffer buffer(out);
-    std::string& text = buffer.Text();
     for (int32_t i = 0; i < m_nVertices; ++i)
     {
-        const double* p = m_ppVertices[i];
         double world[3];
         GetWorldVertex(i).ToArray(world);
-        NumberFormat::AppendFixed(text, world[0]);
-        AppendValues(text, world + 1, 2);
-        if (m_bHasNormals && bNormals)
-            AppendValues(text, p + SLOT_NORMAL, 3);
-        if (m_bHasColors && bColors)
-            AppendValues(text, p + SLOT_COLOR, 3);
-        if (m_bHasTexCoords && bTexCoords)
-            AppendValues(text, p + SLOT_TEXCOORD, 2);
-        buffer.EndLine();
+        if (!AppendVertexLine(buffer, out, world, m_ppVertices[i], m_bHasNormals && bNormals,
+                              m_bHasColors && bColors, m_bHasTexCoords && bTexCoords))
+            return;
     }
 }
 

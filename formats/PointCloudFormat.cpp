@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "formats/ByteOutput.h"
+#include "formats/NumberFormat.h"
 #include "platform/SafeFileWriter.h"
 #include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
@@ -36,6 +37,9 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath, std::string* p
                                  static_cast<float>(m_dSceneBounds[BOUNDS_MAX_X]),
                                  static_cast<float>(m_dSceneBounds[BOUNDS_MAX_Y]),
                                  static_cast<float>(m_dSceneBounds[BOUNDS_MAX_Z])};
+        // Only a scene without meshes keeps the infinite bounds of an empty box.
+        if (nPoints > 0 && !NumberFormat::AllFinite(bounds, 6))
+            return false;
         CByteOutput::StoreFloats(header + 4, bounds, 6);
         out.Append(header, sizeof header);
 
@@ -51,6 +55,9 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath, std::string* p
                 float values[6];
                 pMesh->GetWorldVertex(i).ToFloatArray(values);
                 CVector3(pMesh->m_ppVertices[i] + SLOT_NORMAL).ToFloatArray(values + 3);
+                // A value beyond the float range would be written as infinity.
+                if (!NumberFormat::AllFinite(values, 6))
+                    return false;
                 char record[24];
                 CByteOutput::StoreFloats(record, values, 6);
                 out.Append(record, sizeof record);

@@ -3,11 +3,14 @@
 
 #include <unistd.h>
 
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "animation/KeyframeFile.h"
-#include "formats/TokenReader.h"
+#include "formats/InputFile.h"
+#include "formats/TokenStream.h"
 #include "platform/ArchiveException.h"
 #include "platform/Document.h"
 #include "scene/Camera.h"
@@ -17,38 +20,45 @@ namespace
 {
 struct SSceneEntry
 {
-    std::string_view meshFile;
-    std::string_view keyframeFile;
+    std::string strMeshFile;
+    std::string strKeyframeFile;
+};
+
+struct SSceneNames
+{
+    std::string strCameraKeyframes;
+    std::vector<SSceneEntry> entries;
 };
 
 // Takes every name of the file before the document is touched, so that a truncated file or a
 // bad count is refused without clearing the scene.
-bool ParseScene(std::string_view buffer, std::string_view& cameraKeyframes, std::vector<SSceneEntry>& entries)
+bool ParseScene(CTokenStream& in, SSceneNames& names)
 {
-    CTokenReader in(buffer);
     std::string_view token;
     if (!in.NextToken(token) || token != "SCENE")
         return false;
     int32_t nEntries = 0;
-    if (!in.NextInt(nEntries))
+    if (!in.NextInt(nEntries) || !in.NextToken(token))
         return false;
-    if (!in.NextToken(cameraKeyframes))
-        return false;
+    names.strCameraKeyframes = token;
     // Growth follows the names actually found, so a huge count costs nothing until proven.
     for (int32_t i = 0; i < nEntries; ++i)
     {
         SSceneEntry entry;
-        if (!in.NextToken(entry.meshFile) || !in.NextToken(entry.keyframeFile))
+        if (!in.NextToken(token))
             return false;
-        entries.push_back(entry);
+        entry.strMeshFile = token;
+        if (!in.NextToken(token))
+            return false;
+        entry.strKeyframeFile = token;
+        names.entries.push_back(std::move(entry));
     }
     return true;
 }
 
 // The working directory's file first, so that scene files written for it keep their meaning.
-std::string Resolve(std::string_view name, const std::string& strFolder)
+std::string Resolve(const std::string& strName, const std::string& strFolder)
 {
-    std::string strName(name);
     if (strFolder.empty() || strName.empty() || strName.front() == '/' || access(strName.c_str(), F_OK) == 0)
         return strName;
     std::string strBeside = strFolder + "/" + strName;
@@ -69,23 +79,19 @@ std::string FolderOf(const std::string& strPath)
         return std::string();
     return nSlash == 0 ? std::string("/") : strPath.substr(0, nSlash);
 }
-} // namespace
 
-bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::string& strFolder,
-                     std::string* pstrProblem)
+bool LoadScene(const SSceneNames& names, CTeldViewGLDoc& doc, const std::string& strFolder,
+               std::string* pstrProblem)
 {
-    std::string_view cameraKeyframes;
-    std::vector<SSceneEntry> entries;
-    if (!ParseScene(buffer, cameraKeyframes, entries))
-        return false;
-
+    // A scene names files, never pipes: none of them may make the load wait for a writer.
+    const CPipeInputRefusal noPipes;
     doc.m_bScene = true;
     doc.ClearScene();
     // The camera may stay without keyframes; the load goes on.
-    ReadKeyframeFile(Resolve(cameraKeyframes, strFolder), *doc.m_pCamera);
-    for (const SSceneEntry& entry : entries)
+    ReadKeyframeFile(Resolve(names.strCameraKeyframes, strFolder), *doc.m_pCamera);
+    for (const SSceneEntry& entry : names.entries)
     {
-        const std::string strMesh = Resolve(entry.meshFile, strFolder);
+        const std::string strMesh = Resolve(entry.strMeshFile, strFolder);
         try
         {
             // Throws for a file that cannot be read; the meshes loaded before stay.
@@ -96,7 +102,7 @@ bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::st
             SetProblem(pstrProblem, strMesh, e.m_strDetail);
             throw;
         }
-        const std::string strKeys = Resolve(entry.keyframeFile, strFolder);
+        const std::string strKeys = Resolve(entry.strKeyframeFile, strFolder);
         if (!ReadKeyframeFile(strKeys, *doc.m_pCurrentObject))
         {
             SetProblem(pstrProblem, strKeys);
@@ -105,18 +111,40 @@ bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::st
     }
     return true;
 }
+} // namespace
+
+bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc, const std::string& strFolder,
+                     std::string* pstrProblem)
+{
+    CTokenStream in(buffer);
+    SSceneNames names;
+    return ParseScene(in, names) && LoadScene(names, doc, strFolder, pstrProblem);
+}
 
 bool CTeldViewGLDoc::ReadSceneFile(const std::string& strPath, std::string* pstrProblem)
 {
-    std::string contents;
-    if (!ReadWholeFile(strPath, contents))
+    SSceneNames names;
+    bool bParsed = false;
     {
-        SetProblem(pstrProblem, strPath);
-        return false;
+        CInputFile file;
+        if (!file.Open(strPath))
+        {
+            SetProblem(pstrProblem, strPath);
+            return false;
+        }
+        CTokenStream in(file.Fd());
+        try
+        {
+            bParsed = ParseScene(in, names);
+        }
+        catch (const std::bad_alloc&)
+        {
+            bParsed = false;
+        }
     }
     if (pstrProblem != nullptr)
         pstrProblem->clear();
-    if (ReadSceneBuffer(contents, *this, FolderOf(strPath), pstrProblem))
+    if (bParsed && LoadScene(names, *this, FolderOf(strPath), pstrProblem))
         return true;
     // Without an entry to blame, the scene file itself is not a whole scene file.
     if (pstrProblem != nullptr && pstrProblem->empty())

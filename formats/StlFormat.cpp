@@ -138,11 +138,15 @@ bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode, std::strin
                 float vertices[9];
                 for (int i = 0; i < 3; ++i)
                     pMesh->GetWorldVertex(pFace[i]).ToFloatArray(vertices + 3 * i);
+                float normal[3];
+                CVector3(pNormal).ToFloatArray(normal);
+                // A coordinate beyond the float range would be written as infinity, which no
+                // reader takes back: the export fails and the file is not put in place.
+                if (!NumberFormat::AllFinite(vertices, 9) || !NumberFormat::AllFinite(normal, 3))
+                    return false;
                 if (bBinary)
                 {
                     char record[STL_FACET_SIZE];
-                    float normal[3];
-                    CVector3(pNormal).ToFloatArray(normal);
                     CByteOutput::StoreFloats(record, normal, 3);
                     CByteOutput::StoreFloats(record + 12, vertices, 9);
                     record[48] = record[49] = 0;

@@ -1,9 +1,8 @@
 #include "formats/TokenReader.h"
 
+#include "formats/InputFile.h"
 #include "platform/HugePages.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -103,20 +102,16 @@ bool CTokenReader::AtEnd()
 
 namespace
 {
-bool ReadOpenFile(int fd, std::string& contents)
+bool ReadOpenFile(const CInputFile& file, std::string& contents)
 {
-    struct stat st;
-    // Devices are refused: /dev/zero would never end.
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-        return false;
-    // One read straight into the string for a regular file; anything else (a pipe) is read in
-    // pieces until its end.
+    // One read straight into the string for a regular file; a pipe is read in pieces until its
+    // end.
     size_t nSize = 0;
     contents.clear();
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
+    if (file.IsRegular() && file.Size() > 0)
     {
-        ReserveHuge(contents, static_cast<size_t>(st.st_size));
-        contents.resize(static_cast<size_t>(st.st_size));
+        ReserveHuge(contents, static_cast<size_t>(file.Size()));
+        contents.resize(static_cast<size_t>(file.Size()));
     }
     bool bOk = true;
     for (;;)
@@ -126,7 +121,7 @@ bool ReadOpenFile(int fd, std::string& contents)
         const bool bInPlace = nSize < contents.size();
         char* pDest = bInPlace ? contents.data() + nSize : probe;
         const size_t nRoom = bInPlace ? contents.size() - nSize : sizeof probe;
-        const ssize_t nRead = ::read(fd, pDest, nRoom);
+        const ssize_t nRead = ::read(file.Fd(), pDest, nRoom);
         if (nRead < 0 && errno == EINTR)
             continue;
         if (nRead < 0)
@@ -144,20 +139,17 @@ bool ReadOpenFile(int fd, std::string& contents)
 
 bool ReadWholeFile(const std::string& strPath, std::string& contents)
 {
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    CInputFile file;
+    if (!file.Open(strPath))
         return false;
-    bool bOk = true;
     try
     {
-        bOk = ReadOpenFile(fd, contents);
+        return ReadOpenFile(file, contents);
     }
     catch (const std::exception&)
     {
         // A pipe that delivers more than memory holds.
         contents.clear();
-        bOk = false;
+        return false;
     }
-    ::close(fd);
-    return bOk;
 }

@@ -213,6 +213,7 @@ private:
     bool m_bHitEnd = false;
 };
 
-// Reads a whole file in binary mode. False when it cannot be opened or read, is neither a
-// regular file nor a pipe (a folder or a device), or holds more than memory does.
+// Reads a whole file in binary mode, opened as CInputFile opens it: false at once for a folder, a
+// device or a pipe (unless a CPipeInputPermit names it), and when the file cannot be opened or
+// read or holds more than memory does.
 bool ReadWholeFile(const std::string& strPath, std::string& contents);

@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <locale>
+#include <string>
 #include <vector>
 
 namespace
@@ -41,6 +43,58 @@ int RegisterTemporary(const char* pszPath)
         return i;
     }
     return -1;
+}
+
+// Holds SIGINT, SIGTERM and SIGHUP back while a temporary name is made and recorded, so that
+// their handler never misses a temporary file that has a name.
+class CInterruptsHeld
+{
+public:
+    CInterruptsHeld()
+    {
+        sigset_t interrupts;
+        sigemptyset(&interrupts);
+        for (int nSignal : INTERRUPTS)
+            sigaddset(&interrupts, nSignal);
+        pthread_sigmask(SIG_BLOCK, &interrupts, &m_old);
+    }
+    ~CInterruptsHeld() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
+    CInterruptsHeld(const CInterruptsHeld&) = delete;
+    CInterruptsHeld& operator=(const CInterruptsHeld&) = delete;
+
+private:
+    sigset_t m_old;
+};
+
+std::atomic<bool> s_bUnnamedAllowed{true};
+
+// An unnamed file gets its name by a link through /proc/self/fd, or, without /proc, through
+// AT_EMPTY_PATH, which only a privileged process may use. Where neither works no unnamed file
+// is made, since it could never be put in place.
+bool CanNameUnnamedFiles()
+{
+    static const bool s_bCan = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+    return s_bCan && s_bUnnamedAllowed.load();
+}
+
+bool LinkUnnamed(int fd, const std::string& strName)
+{
+    const std::string strProc = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, strProc.c_str(), AT_FDCWD, strName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    return linkat(fd, "", AT_FDCWD, strName.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// ".NAME.XXXXXX" beside the target, or a shorter ".tvgl.XXXXXX" where that name would be too
+// long; the six characters are replaced by the caller.
+std::string TemporaryTemplate(const std::string& strTarget, bool bShort)
+{
+    const size_t nSlash = strTarget.find_last_of('/');
+    const size_t nName = nSlash == std::string::npos ? 0 : nSlash + 1;
+    return strTarget.substr(0, nName) + "." + (bShort ? std::string("tvgl") : strTarget.substr(nName)) +
+           ".XXXXXX";
 }
 
 void RemoveTemporariesAndEnd(int nSignal)
@@ -148,31 +202,34 @@ CSafeFileWriter::~CSafeFileWriter()
 
 bool CSafeFileWriter::OpenTemporary(const struct stat* pOld)
 {
+    // An unnamed file in the target's folder first: it has no name until Commit gives it one, so
+    // a process killed while writing (even by SIGKILL) leaves nothing behind.
     const size_t nSlash = m_strTarget.find_last_of('/');
-    const size_t nName = nSlash == std::string::npos ? 0 : nSlash + 1;
-    const std::string strTemplate =
-        m_strTarget.substr(0, nName) + "." + m_strTarget.substr(nName) + ".XXXXXX";
-    std::vector<char> path(strTemplate.begin(), strTemplate.end());
-    path.push_back('\0');
-
-    // The interrupts wait while the file is created and recorded, so that their handler never
-    // misses a temporary file that exists.
-    sigset_t interrupts, old;
-    sigemptyset(&interrupts);
-    for (int nSignal : INTERRUPTS)
-        sigaddset(&interrupts, nSignal);
-    pthread_sigmask(SIG_BLOCK, &interrupts, &old);
-    const int fd = mkostemp(path.data(), O_CLOEXEC);
-    const int nError = errno;
+    const std::string strFolder =
+        nSlash == std::string::npos ? std::string(".") : m_strTarget.substr(0, nSlash == 0 ? 1 : nSlash);
+    int fd = CanNameUnnamedFiles() ? open(strFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
     if (fd >= 0)
-        m_nSlot = RegisterTemporary(path.data());
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    if (fd < 0)
+        m_bUnnamed = true;
+    else
     {
-        errno = nError;
-        return false;
+        std::string strTemplate = TemporaryTemplate(m_strTarget, false);
+        std::vector<char> path(strTemplate.begin(), strTemplate.end());
+        path.push_back('\0');
+        int nError = 0;
+        {
+            const CInterruptsHeld held;
+            fd = mkostemp(path.data(), O_CLOEXEC);
+            nError = errno;
+            if (fd >= 0)
+                m_nSlot = RegisterTemporary(path.data());
+        }
+        if (fd < 0)
+        {
+            errno = nError;
+            return false;
+        }
+        m_strTempPath = path.data();
     }
-    m_strTempPath = path.data();
     m_fd = fd;
     m_buffer.Attach(fd);
 
@@ -256,16 +313,66 @@ bool CSafeFileWriter::Finish()
     case MODE_DIRECT_OTHER:
         break;
     }
+    // A finished unnamed file gets its name now: the target's own when there is no file yet,
+    // else a temporary one that replaces the target at once.
+    bool bNamedTarget = false;
+    if (m_nMode == MODE_RENAME && m_bUnnamed && !NameUnnamedFile(bNamedTarget))
+        return false;
     // Some file systems report write errors only when the file is closed.
     const int fd = m_fd;
     m_fd = -1;
     if (close(fd) != 0)
+    {
+        if (bNamedTarget)
+            unlink(m_strTarget.c_str());
         return false;
-    if (m_nMode == MODE_RENAME && rename(m_strTempPath.c_str(), m_strTarget.c_str()) != 0)
+    }
+    if (m_nMode == MODE_RENAME && !bNamedTarget && rename(m_strTempPath.c_str(), m_strTarget.c_str()) != 0)
         return false;
     if (m_nMode == MODE_RENAME)
         m_strTempPath.clear();
     return true;
+}
+
+bool CSafeFileWriter::NameUnnamedFile(bool& bNamedTarget)
+{
+    if (LinkUnnamed(m_fd, m_strTarget))
+    {
+        bNamedTarget = true;
+        return true;
+    }
+    if (errno != EEXIST)
+        return false;
+    // Random names as mkostemp makes them, in the short form where the long one does not fit.
+    const std::string strTemplate = TemporaryTemplate(m_strTarget, false);
+    const bool bShort = strTemplate.size() - (strTemplate.find_last_of('/') + 1) > NAME_MAX;
+    std::string strName = TemporaryTemplate(m_strTarget, bShort);
+    static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<uint64_t> s_nCounter{0};
+    uint64_t nSeed = static_cast<uint64_t>(getpid()) * 0x9E3779B97F4A7C15ull ^
+                     static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int nTry = 0; nTry < 100; ++nTry)
+    {
+        uint64_t nBits = nSeed ^ (s_nCounter.fetch_add(1) * 0xBF58476D1CE4E5B9ull);
+        nSeed = nBits * 0x94D049BB133111EBull + 1;
+        for (size_t i = strName.size() - 6; i < strName.size(); ++i, nBits /= 62)
+            strName[i] = LETTERS[nBits % 62];
+        const CInterruptsHeld held;
+        if (LinkUnnamed(m_fd, strName))
+        {
+            m_strTempPath = strName;
+            m_nSlot = RegisterTemporary(strName.c_str());
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+void CSafeFileWriter::AllowUnnamedTemporaries(bool bAllow)
+{
+    s_bUnnamedAllowed = bAllow;
 }
 
 void CSafeFileWriter::Discard()

@@ -11,10 +11,13 @@
 // named instead of replacing whatever stands at that path:
 // - A symbolic link is followed (link by link, a relative one from its own folder) and its final
 //   target is written; the link stays a link. A dangling link creates its target.
-// - A regular file, or a new one, is written to a temporary file ".NAME.XXXXXX" beside it, which
-//   takes the old file's mode and, where permitted, its owner and group, is synced, and then
-//   replaces the file by rename. A file with other hard links is written the same way, then
-//   copied into the old file, so that every name of it sees the new contents.
+// - A regular file, or a new one, is written to a temporary file in its folder, which takes the
+//   old file's mode and, where permitted, its owner and group, is synced, and then takes the
+//   file's place. Where the file system offers them (O_TMPFILE) the temporary file has no name
+//   while it is written: Commit links it to the target's name when there is no file yet, else to
+//   a temporary name that at once replaces the file by rename. Elsewhere it is a named file
+//   ".NAME.XXXXXX" beside the target, renamed over it. A file with other hard links is written
+//   the same way, then copied into the old file, so that every name of it sees the new contents.
 // - Anything that is not a regular file (a device, a FIFO) is written directly. A FIFO that
 //   nobody reads fails at once instead of waiting for a reader.
 // - Where no temporary file can be made beside the target (its folder is not writable, or the
@@ -22,7 +25,8 @@
 //   length at Commit; only then can a failed write leave it damaged.
 // - An existing file that may not be written is refused, as an editor would.
 // Every failure is reported through IsOpen or Commit, and no temporary file stays behind: not
-// after a failure, and not when the process is interrupted (see CleanUpOnInterrupt).
+// after a failure, and not when the process is interrupted (see CleanUpOnInterrupt). An unnamed
+// temporary file is not left even by a process killed outright (SIGKILL).
 class CSafeFileWriter
 {
 public:
@@ -48,6 +52,10 @@ public:
     // the temporary files of every writer still open, then end the process as the signal would
     // have.
     static void CleanUpOnInterrupt();
+    // Whether writers opened from now on may use unnamed temporary files (they may unless this
+    // turns them off): off, every temporary file is named from the start, as on file systems
+    // without them.
+    static void AllowUnnamedTemporaries(bool bAllow);
 
 private:
     enum EMode
@@ -63,6 +71,9 @@ private:
     bool OpenTemporary(const struct stat* pOld);
     void OpenDirect();
     bool Finish();
+    // Links the finished unnamed file to the target's name (bNamedTarget) or, when a file is
+    // there, to a temporary name (m_strTempPath) for the rename.
+    bool NameUnnamedFile(bool& bNamedTarget);
     void Discard();
 
     std::string m_strTarget;
@@ -70,6 +81,7 @@ private:
     int m_nSlot = -1;
     int m_fd = -1;
     int m_nError = 0; // errno of the step that failed
+    bool m_bUnnamed = false;
     EMode m_nMode = MODE_RENAME;
     CFdStreamBuf m_buffer;
     std::ostream m_stream{&m_buffer};

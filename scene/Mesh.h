@@ -99,6 +99,8 @@ public:
     void TakeLoadedGeometry(CMesh& source);
 
     // False when the stream is not usable (a file stream that is not open) or a write failed.
+    // A value that is not finite is not written: it fails the stream (and WriteOFF), so that no
+    // file is made that the reader would refuse.
     bool WriteOFF(std::ostream& out) const;
     void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
     bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;

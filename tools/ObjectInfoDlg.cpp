@@ -4,6 +4,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -18,6 +20,8 @@ enum
     IDC_NEXT_OBJECT = 1043,
     IDC_PREVIOUS_OBJECT = 1044
 };
+// Room for the longest usual value, the orientation "-0.707 0.707 -0.707 0.707" and a little.
+constexpr int VALUE_FIELD_CHARACTERS = 28;
 
 // The control of each field, in the order DescribeObject gives them.
 constexpr int FIELD_IDS[CObjectInfoDlg::FIELD_COUNT] = {1042, 1018, 1010, 1011, 1012, 1016, 1017, 1034,
@@ -37,9 +41,7 @@ CObjectInfoDlg::CObjectInfoDlg(CSceneObject* pObject, QWidget* pParent)
     for (int i = 0; i < FIELD_COUNT; ++i)
     {
         pGrid->addWidget(new QLabel(QString::fromStdString(labels[i].first), this), i, 0);
-        QLabel* pValue = NewStatic(FIELD_IDS[i], QString());
-        pValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        pGrid->addWidget(pValue, i, 1);
+        pGrid->addWidget(NewValueField(FIELD_IDS[i]), i, 1);
     }
     pLayout->addWidget(pGroup, 0, 0, 1, 3);
 
@@ -64,12 +66,35 @@ CObjectInfoDlg::CObjectInfoDlg(CSceneObject* pObject, QWidget* pParent)
         ExchangeText(FIELD_IDS[i], m_strFields[i]);
 }
 
+QLineEdit* CObjectInfoDlg::NewValueField(int nID)
+{
+    // A read-only edit that looks like a label: a value as wide as the largest double ("Max X:"
+    // of a mesh near 1e308 has over 300 digits) scrolls inside its field instead of widening the
+    // dialog beyond the screen.
+    QLineEdit* pValue = NewEdit(nID);
+    pValue->setReadOnly(true);
+    pValue->setFrame(false);
+    QPalette palette = pValue->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    pValue->setPalette(palette);
+    pValue->setMinimumWidth(pValue->fontMetrics().horizontalAdvance(QString(VALUE_FIELD_CHARACTERS, u'0')));
+    return pValue;
+}
+
+void CObjectInfoDlg::ShowFieldStarts()
+{
+    for (const int nID : FIELD_IDS)
+        if (auto* pValue = Control<QLineEdit>(nID))
+            pValue->setCursorPosition(0);
+}
+
 void CObjectInfoDlg::showEvent(QShowEvent* pEvent)
 {
     // Filled before the exchange of the base class shows the strings.
     if (!pEvent->spontaneous())
         Fill();
     CExchangeDialog::showEvent(pEvent);
+    ShowFieldStarts();
 }
 
 void CObjectInfoDlg::Fill()
@@ -90,6 +115,7 @@ void CObjectInfoDlg::Browse(CSceneObject* pObject)
     m_pObject = pObject;
     Fill();
     UpdateData(false);
+    ShowFieldStarts();
 }
 
 void CObjectInfoDlg::OnNextObject()

@@ -5,6 +5,7 @@
 #include "app/ExchangeDialog.h"
 
 class CSceneObject;
+class QLineEdit;
 class QPushButton;
 
 // "Current Object Information": the name, file, counts, normals, bounds and pose of one scene
@@ -37,6 +38,10 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
+    // A value field: read-only, drawn as a label, scrolling a value too long for it.
+    QLineEdit* NewValueField(int nID);
+    // Each field shows the start of its value.
+    void ShowFieldStarts();
     // Shows the object, when there is one.
     void Browse(CSceneObject* pObject);
     void OnNextObject();

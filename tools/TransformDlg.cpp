@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "scene/MeshTransformCheck.h"
+
 namespace
 {
 enum
@@ -16,8 +18,8 @@ enum
 };
 } // namespace
 
-CTransformDlg::CTransformDlg(QWidget* pParent)
-    : CExchangeDialog(IDD_TRANSFORM, QStringLiteral("Enter a Transformation"), pParent)
+CTransformDlg::CTransformDlg(const CMesh* pMesh, QWidget* pParent)
+    : CExchangeDialog(IDD_TRANSFORM, QStringLiteral("Enter a Transformation"), pParent), m_pMesh(pMesh)
 {
     auto* pLayout = new QGridLayout(this);
     auto* pMatrix = new QGroupBox(QStringLiteral("Transformation Matrix"), this);
@@ -43,4 +45,18 @@ CTransformDlg::CTransformDlg(QWidget* pParent)
                        IDC_M00 + 6, IDC_M00 + 7, IDC_TX,      IDC_TX + 1,  IDC_TX + 2,  IDC_M00 + 8};
     for (int i = 0; i < 12; ++i)
         ExchangeDouble(ids[i], *members[i]);
+}
+
+void CTransformDlg::accept()
+{
+    if (!UpdateData(true))
+        return;
+    if (m_pMesh != nullptr &&
+        !TransformKeepsMeshFinite(*m_pMesh, CVector3(m_d00, m_d01, m_d02), CVector3(m_d10, m_d11, m_d12),
+                                  CVector3(m_d20, m_d21, m_d22), CVector3(m_dTx, m_dTy, m_dTz)))
+    {
+        Ui().MessageBox(NOT_FINITE, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    QDialog::accept();
 }

@@ -137,10 +137,11 @@ public:
     // Reading new content for Load Scene, the STL imports and the command line, with the view's
     // context current for the display lists. False after the reader's message: "Error reading
     // scene file." with a second line naming the file that could not be read, or "Error reading
-    // STL file.". nMode is STL_BINARY, STL_ASCII, or STL_BY_CONTENT (the command line); the STL
-    // file is read on a worker thread (pRead, the caller's, when it was started already, else
-    // one started here), see LoadInBackground, and the import shows the wait cursor until after
-    // its message. Neither touches the view.
+    // STL file." (with a second line when the file could not be opened at all). nMode is
+    // STL_BINARY, STL_ASCII, or STL_BY_CONTENT (the command line); the STL file is read on a
+    // worker thread (pRead, the caller's, when it was started already, else one started here),
+    // see LoadInBackground, and the import shows the wait cursor until after its message.
+    // Neither touches the view.
     bool ReadScene(const std::string& strPath);
     bool ReadSTL(const std::string& strPath, int nMode, CMeshPreloader* pRead = nullptr);
     // Waits for a read on the worker thread while the window goes on: it repaints, its timers run
@@ -280,6 +281,9 @@ private:
     void OnExportScene(int nID);
     // The command's file dialog; false when cancelled.
     bool AskForSceneFile(int nID, std::string& strPath);
+    // A reader's message, with a second line "Unable to open NAME: REASON." when the file could
+    // not be opened at all (missing, a folder, a pipe or a device).
+    static std::string ReadFailureMessage(const std::string& strMessage, const std::string& strPath);
 
     void OnViewTextureMap();
     void OnUpdateViewTextureMap(CCmdUI& ui);

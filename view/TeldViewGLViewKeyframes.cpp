@@ -115,7 +115,7 @@ void CTeldViewGLView::OnAnimationLoadKeyframes()
     // The reader takes all of a file or none of it, so a failure changes nothing.
     if (!ReadKeyframeFile(strPath, object))
     {
-        Ui().MessageBox("Error reading keyframe file.", MB_OK);
+        Ui().MessageBox(ReadFailureMessage("Error reading keyframe file.", strPath), MB_OK);
         return;
     }
     HideKeyframeGuide();

@@ -3,6 +3,7 @@
 #include "formats/FileKind.h"
 #include "platform/ArchiveException.h"
 #include "platform/CommandIds.h"
+#include "platform/Document.h"
 #include "platform/UiServices.h"
 #include "scene/Mesh.h"
 #include "scene/MeshPreloader.h"
@@ -163,8 +164,15 @@ bool CTeldViewGLView::ReadSTL(const std::string& strPath, int nMode, CMeshPreloa
                                             return true;
                                         });
     if (!bRead)
-        Ui().MessageBox("Error reading STL file.", MB_OK);
+        Ui().MessageBox(ReadFailureMessage("Error reading STL file.", strPath), MB_OK);
     return bRead;
+}
+
+std::string CTeldViewGLView::ReadFailureMessage(const std::string& strMessage, const std::string& strPath)
+{
+    if (CDocument::OpenProblem(strPath).empty())
+        return strMessage;
+    return strMessage + "\n" + CDocument::ReadFailedMessage(strPath);
 }
 
 void CTeldViewGLView::OnSceneLoaded()

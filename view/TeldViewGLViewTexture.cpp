@@ -88,11 +88,13 @@ void CTeldViewGLView::OnTextureLoad()
     if (pMesh == nullptr)
         return;
     // Every refusal (unreadable, malformed, another depth, too large, or a texture that cannot
-    // be built) gets the one message, and the mesh keeps the texture it had.
+    // be built) gets the one message, and the mesh keeps the texture it had. A bitmap too large
+    // is refused by its header, before its pixels are read.
     CBitmapFile bitmap;
     CMeshTexture texture;
-    if (!bitmap.Read(strPath) || !texture.TakeBitmap(bitmap) || !ApplyTexture(*pMesh, texture))
-        Ui().MessageBox(BITMAP_REFUSED, MB_OK);
+    if (!bitmap.Read(strPath, CMeshTexture::MAX_BITMAP_SIZE) || !texture.TakeBitmap(bitmap) ||
+        !ApplyTexture(*pMesh, texture))
+        Ui().MessageBox(ReadFailureMessage(BITMAP_REFUSED, strPath), MB_OK);
 }
 
 void CTeldViewGLView::OnTextureCheckerboard()

@@ -71,9 +71,11 @@ void CTeldViewGLView::OnUpdateViewObjectInfo(CCmdUI& ui)
 
 void CTeldViewGLView::OnToolsTransformMesh()
 {
-    CTransformDlg dialog(this);
-    dialog.SetUiServices(&Ui());
     CMesh* pMesh = CurrentMesh();
+    // The dialog refuses a transformation that would make the mesh's numbers infinite, so that
+    // what is applied can still be drawn and saved.
+    CTransformDlg dialog(pMesh, this);
+    dialog.SetUiServices(&Ui());
     if (pMesh == nullptr || dialog.exec() != QDialog::Accepted)
         return;
     pMesh->Transform(CVector3(dialog.m_d00, dialog.m_d01, dialog.m_d02),

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "formats/FileKind.h"
+#include "formats/InputFile.h"
 #include "formats/SceneFile.h"
 #include "formats/TokenReader.h"
 #include "platform/ArchiveException.h"
@@ -50,12 +51,18 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
         if (input.nKind == INPUT_NONE)
             strReason = std::strerror(errno != 0 ? errno : EIO);
     }
-    else if (!ReadWholeFile(input.strSource, input.contents))
-        strReason = std::strerror(errno != 0 ? errno : EIO);
     else
     {
-        input.bInMemory = true;
-        input.nKind = InputKindOfContent(input.contents, input.contents.size(), strPath);
+        // Scripts feed inputs through pipes, which are read as pipes; the files a scene names are
+        // never read that way.
+        const CPipeInputPermit pipeAllowed(input.strSource);
+        if (!ReadWholeFile(input.strSource, input.contents))
+            strReason = std::strerror(errno != 0 ? errno : EIO);
+        else
+        {
+            input.bInMemory = true;
+            input.nKind = InputKindOfContent(input.contents, input.contents.size(), strPath);
+        }
     }
     return strReason.empty();
 }

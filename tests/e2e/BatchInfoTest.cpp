@@ -140,3 +140,13 @@ TEST_F(BatchTest, SceneInfoListsTheCameraFirstAndPosesTheScene)
         EXPECT_NE(bad.strErr.find("--time"), std::string::npos) << bad.strErr;
     }
 }
+
+// An input named on the command line may be a pipe, as scripts feed it (the files a scene names
+// never are; see BoundedReadTest).
+TEST_F(BatchTest, APipeNamedOnTheCommandLineIsRead)
+{
+    const SRun piped = RunCommand("/bin/sh", {"-c", "cat \"$1\" | \"$0\" --info /dev/stdin", TELDVIEW_EXE,
+                                              WriteFile("tri.off", TRIANGLE_OFF)});
+    EXPECT_EQ(piped.nStatus, 0) << piped.strErr;
+    EXPECT_NE(piped.strOut.find("Number of Faces: 1\n"), std::string::npos) << piped.strOut;
+}

@@ -5,9 +5,11 @@
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "formats/InputFile.h"
 
 namespace
 {
@@ -34,6 +36,8 @@ TEST(BackgroundLoad, TheWindowGoesOnWhileAFileLoads)
     ASSERT_TRUE(gui.Open(Example("cube.off")));
     const std::string strPipe = ScratchPath(QStringLiteral("slow.stl"));
     ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+    // Only a permit lets a window command read a pipe.
+    std::optional<CPipeInputPermit> permit(std::in_place, strPipe);
     std::promise<void> release;
     std::thread writer(
         [&strPipe, released = release.get_future()]
@@ -79,6 +83,7 @@ TEST(BackgroundLoad, TheWindowGoesOnWhileAFileLoads)
     if (step.isActive())
         release.set_value();
     writer.join();
+    permit.reset();
 
     EXPECT_GT(seen.nFrames, 0);
     EXPECT_EQ(seen.strStates, "----EC");

@@ -1,6 +1,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "ModalDialog.h"
 #include "scene/Camera.h"
 #include "scene/Mesh.h"
+#include "tools/TransformDlg.h"
 #include "view/MaterialDlg.h"
 
 using namespace ModalDialog;
@@ -233,7 +235,7 @@ TEST(Tools, ObjectInformationBrowsesInsideTheDialog)
     {
         std::string str;
         for (const int nID : {1042, 1010, 1017, 1034, 1040, 1041})
-            str += dialog.findChild<QLabel*>(QString::number(nID))->text().toStdString() + "|";
+            str += Text(dialog, nID).toStdString() + "|";
         for (const char* pszID : {"1044", "1043"})
             str += dialog.findChild<QPushButton*>(pszID)->isEnabled() ? "E" : "-";
         return str;
@@ -248,6 +250,16 @@ TEST(Tools, ObjectInformationBrowsesInsideTheDialog)
     };
     RunDialog<QDialog>(gui, ID_VIEW_OBJECT_INFO, browse);
     EXPECT_EQ(gui.Doc().m_pCurrentObject, pColored);
+
+    // A value of over 300 digits scrolls in its field; the dialog stays within the screen.
+    pColored->m_vBoundsMax.x = 1.7e308;
+    RunDialog<QDialog>(gui, ID_VIEW_OBJECT_INFO,
+                       [](QDialog& dialog)
+                       {
+                           EXPECT_GT(Text(dialog, 1035).size(), 300);
+                           EXPECT_LT(dialog.frameGeometry().width(),
+                                     dialog.screen()->availableGeometry().width());
+                       });
 }
 
 TEST(Tools, TransformMesh)
@@ -283,6 +295,21 @@ TEST(Tools, TransformMesh)
     enter({"2", "0", "0", "0", "2", "0", "0", "0", "2", "0", "0", "0"});
     gui.Execute(ID_VIEW_DEFAULT_VIEW);
     EXPECT_DOUBLE_EQ(gui.Doc().m_pCamera->m_vPosition.z, 5.0);
+    // A result that is not finite (here the normals of so large a mesh) is refused with a message
+    // and the dialog stays open; the mesh is left as it was.
+    RunDialog<QDialog>(gui, ID_TOOLS_TRANSFORM_MESH,
+                       [&](QDialog& dialog)
+                       {
+                           SetText(dialog, 1033, "1e200");
+                           SetText(dialog, 1037, "1e200");
+                           Press(dialog, IDOK);
+                           EXPECT_TRUE(dialog.isVisible());
+                           EXPECT_EQ(gui.ui.m_messages.back(), CTransformDlg::NOT_FINITE);
+                           EXPECT_EQ(pCorner[0], -1.0);
+                           SetText(dialog, 1033, "1");
+                           SetText(dialog, 1037, "1");
+                       });
+    EXPECT_EQ(pCorner[0], -1.0);
     enter({"0", "0", "0", "0", "0", "0", "0", "0", "0", "1e-200", "0", "0"});
     EXPECT_EQ(pCorner[0], 1e-200);
 }

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "formats/TokenReader.h"
+#include "formats/TokenStream.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace
@@ -171,7 +171,7 @@ TEST(KeyframeRecord, ExactTextInEveryLocaleAndRoundTrip)
 
     // Read back from one text with any white space between the tokens, as written.
     const std::string strText = "  " + strRounded + "\t\r\n" + strOri;
-    CTokenReader in(strText);
+    CTokenStream in(strText);
     CPositionKeyframe pos;
     COrientationKeyframe ori;
     ASSERT_TRUE(pos.Read(in) && ori.Read(in));
@@ -194,7 +194,7 @@ TEST(KeyframeRecord, MalformedRecordsLeaveTheKeyUnchanged)
     for (const char* pszText : bad)
         for (bool bOrientation : {false, true})
         {
-            CTokenReader in(pszText);
+            CTokenStream in(pszText);
             std::unique_ptr<CKeyframe> pKey(bOrientation
                                                 ? static_cast<CKeyframe*>(OriKey(42, CQuaternion(0, 1, 0, 0)))
                                                 : PosKey(42, CVector3(8, 8, 8)));

@@ -12,6 +12,7 @@
 
 #include "FileTestSupport.h"
 #include "formats/FileKind.h"
+#include "formats/InputFile.h"
 #include "scene/MeshPreloader.h"
 
 using namespace FileTestSupport;
@@ -98,6 +99,7 @@ TEST_F(MeshPreloaderTest, ReadsStlAndTellsOnceWhenDone)
     // A pipe keeps the worker waiting for a writer, so the read cannot end before the cancel.
     const std::string strPipe = Path("pipe.off");
     ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+    const CPipeInputPermit permit(strPipe);
     CMeshPreloader waiting(strPipe);
     waiting.NotifyWhenDone(count);
     EXPECT_FALSE(waiting.IsDone());

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "formats/InputFile.h"
 #include "formats/OffFormat.h"
 #include "scene/Mesh.h"
 #include "tests/unit/FileTestSupport.h"
@@ -240,10 +241,11 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
     EXPECT_FALSE(mesh.ReadOFF("/dev/zero"));    // a device that never ends
     EXPECT_FALSE(mesh.m_bLoaded);
 
-    // A pipe is read to its end, past what one read delivers.
+    // A pipe that may be read is read to its end, past what one read delivers.
     const std::string strFifo = (m_dir / "pipe.off").string();
     ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
     const std::string strPiped = "OFF 3 1 0" + std::string(1 << 20, ' ') + "0 0 0 1 0 0 0 1 0\n3 0 1 2\n";
+    const CPipeInputPermit permit(strFifo);
     std::thread writer([&] { std::ofstream(strFifo) << strPiped; });
     CMesh piped;
     EXPECT_TRUE(piped.ReadOFF(strFifo));

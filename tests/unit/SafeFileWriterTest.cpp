@@ -49,7 +49,8 @@ TEST_F(SafeFileWriterTest, WritesToWhatStandsAtThePath)
     fs::create_symlink("made.off", m_dir / "dangling.off");
     Write("hard.off", "old");
     fs::create_hard_link(m_dir / "hard.off", m_dir / "hard2.off");
-    // No temporary name fits beside this one: it is written in place.
+    // No ".NAME.XXXXXX" fits beside this one: it is replaced through a shorter temporary name, or
+    // written in place where unnamed temporary files are not offered.
     const std::string strLong(250, 'n');
     Write(strLong, "old, and longer than the new text");
     // The written path and the file that must then hold the new text.
@@ -94,16 +95,23 @@ TEST_F(SafeFileWriterTest, KeepsTheOwner)
     EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(nNobody, nNobody, 0604u));
 }
 
-// An interrupt while a file is being written removes its temporary file, then ends the process
-// as the signal would have; the old file stays.
-TEST_F(SafeFileWriterTest, InterruptRemovesTheTemporaryFile)
+// A process ended while it writes leaves the old file and no temporary file: an interrupt removes
+// a named temporary file (as file systems without unnamed ones need), and an unnamed one is gone
+// with the process, even after SIGKILL.
+TEST_F(SafeFileWriterTest, AnEndedWriteLeavesNoTemporaryFile)
 {
     const std::string strPath = Write("target.off", "old");
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
+    const int fdProbe = open(m_dir.c_str(), O_TMPFILE | O_RDWR, 0600);
+    const bool bUnnamed = fdProbe >= 0;
+    close(fdProbe);
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP, SIGKILL})
     {
+        if (nSignal == SIGKILL && !bUnnamed)
+            continue;
         const auto writeAndInterrupt = [&]
         {
             CSafeFileWriter::CleanUpOnInterrupt();
+            CSafeFileWriter::AllowUnnamedTemporaries(nSignal == SIGKILL);
             CSafeFileWriter file(strPath);
             file.Stream() << "partial" << std::flush;
             raise(nSignal);
@@ -112,5 +120,6 @@ TEST_F(SafeFileWriterTest, InterruptRemovesTheTemporaryFile)
         EXPECT_EQ(Temporaries(m_dir), 0) << nSignal;
     }
     EXPECT_EQ(ReadFile(strPath), "old");
+    EXPECT_EQ(FilesInDir(), 1u);
 }
 } // namespace

@@ -15,6 +15,7 @@
 
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
+#include "formats/InputFile.h"
 #include "formats/StlFormat.h"
 #include "platform/ReadProgress.h"
 #include "scene/Camera.h"
@@ -290,6 +291,7 @@ TEST_F(StlTest, AFileReadInBlocksGivesTheWholeFilesMesh)
         const std::string strPipe = Path("many.stl");
         std::filesystem::remove(strPipe);
         ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
+        const CPipeInputPermit permit(strPipe);
         std::thread writer([&] { std::ofstream(strPipe, std::ios::binary) << bytes; });
         CMesh piped;
         const bool bPiped = piped.ReadSTL(strPipe, nMode);
