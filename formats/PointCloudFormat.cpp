@@ -39,7 +39,11 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath, std::string* p
                                  static_cast<float>(m_dSceneBounds[BOUNDS_MAX_Z])};
         // Only a scene without meshes keeps the infinite bounds of an empty box.
         if (nPoints > 0 && !NumberFormat::AllFinite(bounds, 6))
+        {
+            if (pstrProblem != nullptr)
+                *pstrProblem = "the scene's bounds lie beyond the range of 32-bit floats";
             return false;
+        }
         CByteOutput::StoreFloats(header + 4, bounds, 6);
         out.Append(header, sizeof header);
 
@@ -57,7 +61,7 @@ bool CTeldViewGLDoc::ExportPointCloud(const std::string& strPath, std::string* p
                 CVector3(pMesh->m_ppVertices[i] + SLOT_NORMAL).ToFloatArray(values + 3);
                 // A value beyond the float range would be written as infinity.
                 if (!NumberFormat::AllFinite(values, 6))
-                    return false;
+                    return BeyondFloats(*pMesh, pstrProblem);
                 char record[24];
                 CByteOutput::StoreFloats(record, values, 6);
                 out.Append(record, sizeof record);

@@ -143,7 +143,7 @@ bool CTeldViewGLDoc::ExportSTL(const std::string& strPath, int nMode, std::strin
                 // A coordinate beyond the float range would be written as infinity, which no
                 // reader takes back: the export fails and the file is not put in place.
                 if (!NumberFormat::AllFinite(vertices, 9) || !NumberFormat::AllFinite(normal, 3))
-                    return false;
+                    return BeyondFloats(*pMesh, pstrProblem);
                 if (bBinary)
                 {
                     char record[STL_FACET_SIZE];

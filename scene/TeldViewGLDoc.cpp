@@ -282,6 +282,13 @@ bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string&
     return false;
 }
 
+bool CTeldViewGLDoc::BeyondFloats(const CMesh& mesh, std::string* pstrProblem)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = mesh.m_strName + " has a coordinate or normal beyond the range of 32-bit floats";
+    return false;
+}
+
 bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath, std::string* pstrProblem)
 {
     CSafeFileWriter file(strPath);

@@ -146,6 +146,9 @@ private:
     // False, with why the file could not be written ("PATH: REASON") in *pstrProblem when given.
     static bool WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
                             std::string* pstrProblem);
+    // False, with *pstrProblem (when given) naming the mesh whose placed coordinates or normals
+    // a 32-bit float cannot hold.
+    static bool BeyondFloats(const CMesh& mesh, std::string* pstrProblem);
 
     // The end of the scene list, so that appending does not walk it: a scene file of many
     // entries would otherwise load in quadratic time. Every operation that links or unlinks an

@@ -53,6 +53,7 @@ TEST_F(BatchTest, FailuresNameThePathAndTheReason)
     fs::permissions(strLocked, fs::perms::none);
     const std::string strTri = WriteFile("tri.off", TRIANGLE_OFF);
     const std::string strBad = WriteFile("broken.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n");
+    const std::string strHuge = WriteFile("huge.off", "OFF\n3 1 0\n0 0 0\n1e39 0 0\n0 1 0\n3 0 1 2\n");
     const std::string CANNOT = "Cannot open file.", EXPORT = "Error exporting scene to file.";
     const std::tuple<std::vector<std::string>, std::string, std::string> rows[] = {
         {{"--info", Path("nope.off")}, CANNOT, "No such file or directory"},
@@ -65,6 +66,9 @@ TEST_F(BatchTest, FailuresNameThePathAndTheReason)
         {{"--convert", Path("nofolder/x.off"), strTri}, EXPORT, "No such file or directory"},
         {{"--convert", Path("nofolder/x.stl"), strTri, strTri}, EXPORT, "No such file or directory"},
         {{"--convert", Path("loop.stl"), strTri}, EXPORT, "Too many levels of symbolic links"},
+        {{"--convert", Path("huge.stl"), strHuge},
+         EXPORT,
+         "huge.off has a coordinate or normal beyond the range of 32-bit floats"},
     };
     for (const auto& [args, strHead, strReason] : rows)
     {
