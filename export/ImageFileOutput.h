@@ -14,6 +14,11 @@
 bool WriteImageFile(const std::string& strPath, std::initializer_list<std::span<const uint8_t>> parts,
                     std::string& strReason);
 
+// Writes the pieces through WriteImageFile. On failure: "Error writing file.", the file's name
+// and the system's reason.
+CImageWriteResult WriteImageParts(const std::string& strPath,
+                                  std::initializer_list<std::span<const uint8_t>> parts);
+
 // Bitmap files and metafiles: the DIB block between a prefix and a suffix of their own.
 // Stores them in pOut, which holds prefix, block and suffix; nothing for an empty DIB.
 void StoreWrappedDib(std::span<const uint8_t> prefix, const CDib& dib, std::span<const uint8_t> suffix,

@@ -22,7 +22,7 @@ const char* const USAGE =
     "usage: teldviewgl [FILE]\n"
     "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
-    "       teldviewgl --snapshot OUT [--size WxH] FILE...\n"
+    "       teldviewgl --snapshot OUT [--size WxH] [--transparent] FILE...\n"
     "       teldviewgl --help\n"
     "\n"
     "  FILE                 open FILE in the viewer\n"
@@ -36,9 +36,10 @@ const char* const USAGE =
     "  --snapshot OUT FILE...\n"
     "                       load the files and write the picture of the default view to OUT,\n"
     "                       drawn without a display, by its extension: .bmp, .jpg or .jpeg,\n"
-    "                       .emf\n"
+    "                       .emf, .png\n"
     "  --size WxH           with --snapshot: the picture's size in pixels, 1 to 16384 a side\n"
     "                       (default 800x600)\n"
+    "  --transparent        with --snapshot to .png: transparent wherever nothing was drawn\n"
     "  --help               show this text\n"
     "  --version            print the program's version\n"
     "\n"
@@ -55,6 +56,7 @@ struct SOptions
     int32_t nTime = 0;
     bool bSnapshot = false;
     bool bSize = false;
+    bool bTransparent = false;
     int nWidth = 800;
     int nHeight = 600;
     std::string strOut;
@@ -99,6 +101,8 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bInfo = true;
         else if (arg == "--ascii")
             options.bAscii = true;
+        else if (arg == "--transparent")
+            options.bTransparent = true;
         else if (arg == "--time")
         {
             // Times of keyframe files are 32-bit counts of hundredths.
@@ -220,6 +224,8 @@ int RunBatchMode(int argc, char** argv)
         return Usage("--time applies only to --info");
     if (options.bSize && !options.bSnapshot)
         return Usage("--size applies only to --snapshot");
+    if (options.bTransparent && !(options.bSnapshot && SnapshotKind(options.strOut) == SNAPSHOT_PNG))
+        return Usage("--transparent applies only to --snapshot to .png");
     if (nOperations == 0)
         return -1; // no batch operation: the window opens the file
     if (nOperations > 1)
@@ -229,8 +235,9 @@ int RunBatchMode(int argc, char** argv)
     if (options.bSnapshot)
     {
         if (SnapshotKind(options.strOut) == SNAPSHOT_NONE)
-            return Usage("the output must end in .bmp, .jpg, .jpeg or .emf: " + options.strOut);
-        return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files);
+            return Usage("the output must end in .bmp, .jpg, .jpeg, .emf or .png: " + options.strOut);
+        return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files,
+                           options.bTransparent);
     }
 
     // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.
