@@ -9,6 +9,7 @@
 #include "animation/SceneTime.h"
 #include "app/batch/BatchInputs.h"
 #include "app/batch/BatchSnapshot.h"
+#include "app/batch/BatchThumbnail.h"
 #include "formats/FileKind.h"
 #include "platform/DataExchange.h"
 #include "platform/SafeFileWriter.h"
@@ -23,6 +24,7 @@ const char* const USAGE =
     "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
     "       teldviewgl --snapshot OUT [--size WxH] [--transparent] FILE...\n"
+    "       teldviewgl --thumbnail SIZE FILE OUT\n"
     "       teldviewgl --help\n"
     "\n"
     "  FILE                 open FILE in the viewer\n"
@@ -40,6 +42,9 @@ const char* const USAGE =
     "  --size WxH           with --snapshot: the picture's size in pixels, 1 to 16384 a side\n"
     "                       (default 800x600)\n"
     "  --transparent        with --snapshot to .png: transparent wherever nothing was drawn\n"
+    "  --thumbnail SIZE FILE OUT\n"
+    "                       write a PNG picture of FILE to OUT for a file manager: SIZE x SIZE\n"
+    "                       pixels (1 to 1024), the model fitted, the rest transparent\n"
     "  --help               show this text\n"
     "  --version            print the program's version\n"
     "\n"
@@ -57,6 +62,8 @@ struct SOptions
     bool bSnapshot = false;
     bool bSize = false;
     bool bTransparent = false;
+    bool bThumbnail = false;
+    int nThumbnailSize = 0;
     int nWidth = 800;
     int nHeight = 600;
     std::string strOut;
@@ -103,6 +110,22 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bAscii = true;
         else if (arg == "--transparent")
             options.bTransparent = true;
+        else if (arg == "--thumbnail")
+        {
+            // SIZE FILE OUT, as a thumbnailer's Exec line passes them: the names are taken as
+            // they stand.
+            int& n = options.nThumbnailSize;
+            const std::string strSize = i + 1 < args.size() ? args[i + 1] : std::string();
+            const auto [pEnd, ec] = std::from_chars(strSize.data(), strSize.data() + strSize.size(), n);
+            if (i + 3 >= args.size() || ec != std::errc() || pEnd != strSize.data() + strSize.size() ||
+                n < 1 || n > MAX_THUMBNAIL_SIZE)
+                return Usage("--thumbnail needs SIZE (1 to " + std::to_string(MAX_THUMBNAIL_SIZE) +
+                             "), an input file and an output file");
+            options.bThumbnail = true;
+            options.files.push_back(args[i + 2]);
+            options.strOut = args[i + 3];
+            i += 3;
+        }
         else if (arg == "--time")
         {
             // Times of keyframe files are 32-bit counts of hundredths.
@@ -217,7 +240,8 @@ int RunBatchMode(int argc, char** argv)
         std::fputs(USAGE, stdout);
         return 0;
     }
-    const int nOperations = int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot);
+    const int nOperations =
+        int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot) + int(options.bThumbnail);
     if (options.bAscii && !options.bConvert)
         return Usage("--ascii applies only to --convert");
     if (options.bTime && !options.bInfo)
@@ -229,7 +253,13 @@ int RunBatchMode(int argc, char** argv)
     if (nOperations == 0)
         return -1; // no batch operation: the window opens the file
     if (nOperations > 1)
-        return Usage("--info, --convert and --snapshot cannot be combined");
+        return Usage("--info, --convert, --snapshot and --thumbnail cannot be combined");
+    if (options.bThumbnail)
+    {
+        if (options.files.size() > 1)
+            return Usage("--thumbnail takes one input file");
+        return RunThumbnail(options.nThumbnailSize, options.files[0], options.strOut);
+    }
     if (options.files.empty())
         return Usage("no input file");
     if (options.bSnapshot)
