@@ -325,8 +325,9 @@ bool ReadVertex(CTokenReader& in, float* p)
 
 bool SampleAsciiSTLBytes(CByteWindow& bytes, uint64_t nSize, int64_t nMaxFacets, CTriangleSink& sink)
 {
-    while (bytes.Window().find('\n') == std::string_view::npos && bytes.More())
-        ;
+    // The first line as far as the first block holds it: a line of gigabytes is not read whole.
+    if (bytes.Window().empty())
+        bytes.More();
     const std::string_view window = bytes.Window();
     const std::string_view first = window.substr(0, window.find('\n'));
     bool bSolid = false;

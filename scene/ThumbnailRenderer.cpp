@@ -224,6 +224,12 @@ void CThumbnailRenderer::AddTriangle(const float* pPositions, const float* pNorm
 
 void CThumbnailRenderer::Flush()
 {
+    m_nDrawnTriangles += static_cast<int64_t>(m_positions.size() / 9);
+    DrawPending(GL_TRIANGLES);
+}
+
+void CThumbnailRenderer::DrawPending(unsigned int nMode)
+{
     if (m_positions.empty())
         return;
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -235,11 +241,10 @@ void CThumbnailRenderer::Flush()
         glEnableClientState(GL_COLOR_ARRAY);
         glColorPointer(3, GL_FLOAT, 0, m_colors.data());
     }
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(m_positions.size() / 3));
+    glDrawArrays(nMode, 0, static_cast<GLsizei>(m_positions.size() / 3));
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
-    m_nDrawnTriangles += static_cast<int64_t>(m_positions.size() / 9);
     m_positions.clear();
     m_normals.clear();
     m_colors.clear();
@@ -260,26 +265,10 @@ void CThumbnailRenderer::DrawPixels(bool bBack)
         if (m_bColors)
             m_colors.insert(m_colors.end(), pixel.pfColor, pixel.pfColor + 3);
     }
-    if (m_positions.empty())
-        return;
+    // A pixel's normal is the sum of its triangle's three.
     glEnable(GL_NORMALIZE);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, m_positions.data());
-    glNormalPointer(GL_FLOAT, 0, m_normals.data());
-    if (m_bColors)
-    {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, m_colors.data());
-    }
-    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(m_positions.size() / 3));
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    DrawPending(GL_POINTS);
     glDisable(GL_NORMALIZE);
-    m_positions.clear();
-    m_normals.clear();
-    m_colors.clear();
 }
 
 void CThumbnailRenderer::Finish()

@@ -64,7 +64,11 @@ private:
     // Widens the frame to hold the point; ApplyFrame then loads the frustum.
     void FitPoint(double x, double y, double z);
     void ApplyFrame();
+    // Sends the pending triangles to OpenGL.
     void Flush();
+    // Draws the pending vertices (with their normals and colours) as nMode primitives and empties
+    // the lists.
+    void DrawPending(unsigned int nMode);
     void DrawPixels(bool bBack);
     // Window x, y and normalised device z of a model point.
     void Project(const float* p, double pdWindow[3]) const;
@@ -80,7 +84,7 @@ private:
     bool m_bFitPoints = false;
     bool m_bFramed = false;
     double m_pdProjection[16] = {};
-    // The triangles waiting for OpenGL: three vertices each.
+    // The triangles waiting for OpenGL, three vertices each; at the end, the kept pixels' points.
     std::vector<float> m_positions;
     std::vector<float> m_normals;
     std::vector<float> m_colors;
