@@ -154,23 +154,27 @@ void CThumbnailRenderer::Project(const float* p, double pdWindow[3]) const
     // The view transform is a translation; the projection a frustum.
     const double* q = m_pdProjection;
     const double ex = p[0] - m_pdEye[0], ey = p[1] - m_pdEye[1], ez = p[2] - m_pdEye[2];
-    const double w = -ez;
-    pdWindow[0] = ((q[0] * ex + q[8] * ez) / w + 1.0) * 0.5 * m_nSize;
-    pdWindow[1] = ((q[5] * ey + q[9] * ez) / w + 1.0) * 0.5 * m_nSize;
-    pdWindow[2] = (q[10] * ez + q[14]) / w;
+    const double dInverseW = -1.0 / ez;
+    const double dHalf = 0.5 * m_nSize;
+    pdWindow[0] = ((q[0] * ex + q[8] * ez) * dInverseW + 1.0) * dHalf;
+    pdWindow[1] = ((q[5] * ey + q[9] * ez) * dInverseW + 1.0) * dHalf;
+    pdWindow[2] = (q[10] * ez + q[14]) * dInverseW;
 }
 
 void CThumbnailRenderer::AddTriangle(const float* pPositions, const float* pNormals, const float* pColors)
 {
     ApplyFrame();
+    // The face's normal is worked out only for a triangle that is drawn: most small ones are not.
     float pfFaceNormals[9];
-    if (pNormals == nullptr)
+    const auto normals = [&]
     {
+        if (pNormals != nullptr)
+            return pNormals;
         FaceNormal(pPositions, pfFaceNormals);
         std::copy_n(pfFaceNormals, 3, pfFaceNormals + 3);
         std::copy_n(pfFaceNormals, 3, pfFaceNormals + 6);
-        pNormals = pfFaceNormals;
-    }
+        return static_cast<const float*>(pfFaceNormals);
+    };
     double w[3][3];
     for (int k = 0; k < 3; ++k)
         Project(pPositions + 3 * k, w[k]);
@@ -179,7 +183,8 @@ void CThumbnailRenderer::AddTriangle(const float* pPositions, const float* pNorm
     if (dMaxX - dMinX >= SPLAT_LIMIT || dMaxY - dMinY >= SPLAT_LIMIT)
     {
         m_positions.insert(m_positions.end(), pPositions, pPositions + 9);
-        m_normals.insert(m_normals.end(), pNormals, pNormals + 9);
+        const float* pfNormals = normals();
+        m_normals.insert(m_normals.end(), pfNormals, pfNormals + 9);
         if (m_bColors)
             m_colors.insert(m_colors.end(), pColors, pColors + 9);
         if (m_positions.size() >= 9 * BATCH_TRIANGLES)
@@ -215,9 +220,10 @@ void CThumbnailRenderer::AddTriangle(const float* pPositions, const float* pNorm
     pixel.pfPosition[1] =
         static_cast<float>(((2.0 * cy / m_nSize - 1.0) * -ez - q[9] * ez) / q[5] + m_pdEye[1]);
     pixel.pfPosition[2] = static_cast<float>(ez + m_pdEye[2]);
+    const float* pfNormals = normals();
     for (int i = 0; i < 3; ++i)
     {
-        pixel.pfNormal[i] = pNormals[i] + pNormals[3 + i] + pNormals[6 + i];
+        pixel.pfNormal[i] = pfNormals[i] + pfNormals[3 + i] + pfNormals[6 + i];
         pixel.pfColor[i] = m_bColors ? (pColors[i] + pColors[3 + i] + pColors[6 + i]) / 3.0f : 0.0f;
     }
 }
