@@ -1,8 +1,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
-
 #include "bench/GridOff.h"
 #include "formats/ByteWindow.h"
 #include "formats/LittleEndian.h"
@@ -19,10 +17,8 @@ public:
     void Begin(const double pdMin[3], const double pdMax[3], bool bColors, bool bSample) override
     {
         ++m_nBegins;
-        m_box.assign(pdMin, pdMin + 3);
-        m_box.insert(m_box.end(), pdMax, pdMax + 3);
-        m_bColors = bColors;
-        m_bSample = bSample;
+        m_box = {pdMin[0], pdMin[1], pdMin[2], pdMax[0], pdMax[1], pdMax[2]};
+        std::tie(m_bColors, m_bSample) = std::tuple(bColors, bSample);
     }
     void Fit(const float*, size_t nPoints) override { m_nFitPoints += nPoints; }
     void Triangle(const float* pPositions, const float* pColors) override
@@ -57,8 +53,7 @@ protected:
     bool Stream(const std::string& strPath, int nFormat, CRecordingSink& sink, int64_t nMaxFacets = 1 << 20)
     {
         const int fd = open(strPath.c_str(), O_RDONLY);
-        const auto nSize = static_cast<uint64_t>(lseek(fd, 0, SEEK_END));
-        lseek(fd, 0, SEEK_SET);
+        const uint64_t nSize = std::filesystem::file_size(strPath);
         CByteWindow bytes(fd);
         const bool bOk = nFormat == 0   ? StreamOFF(bytes, sink)
                          : nFormat == 1 ? StreamBinarySTL(bytes, nSize, sink)
