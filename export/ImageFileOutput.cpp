@@ -25,6 +25,15 @@ bool WriteImageFile(const std::string& strPath, std::initializer_list<std::span<
     return true;
 }
 
+CImageWriteResult WriteImageParts(const std::string& strPath,
+                                  std::initializer_list<std::span<const uint8_t>> parts)
+{
+    std::string strReason;
+    if (!WriteImageFile(strPath, parts, strReason))
+        return CImageWriteResult::Failure("", "Error writing file.\n" + strPath + ": " + strReason);
+    return CImageWriteResult::Success();
+}
+
 void StoreWrappedDib(std::span<const uint8_t> prefix, const CDib& dib, std::span<const uint8_t> suffix,
                      uint8_t* pOut)
 {
@@ -43,8 +52,5 @@ CImageWriteResult WriteWrappedDib(const std::string& strPath, std::span<const ui
 {
     if (dib.IsEmpty())
         return CImageWriteResult::Failure("", "");
-    std::string strReason;
-    if (!WriteImageFile(strPath, {prefix, {dib.GetBlock(), dib.GetBlockSize()}, suffix}, strReason))
-        return CImageWriteResult::Failure("", "Error writing file.\n" + strPath + ": " + strReason);
-    return CImageWriteResult::Success();
+    return WriteImageParts(strPath, {prefix, {dib.GetBlock(), dib.GetBlockSize()}, suffix});
 }

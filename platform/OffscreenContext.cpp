@@ -216,6 +216,12 @@ bool COffscreenContext::MakeCurrent()
     return true;
 }
 
+void COffscreenContext::Release()
+{
+    if (m_pContext != nullptr && eglGetCurrentContext() == m_pContext)
+        eglMakeCurrent(m_pDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
 bool COffscreenContext::ReadPixels(std::vector<uint8_t>& rgba)
 {
     if (!MakeCurrent())

@@ -30,6 +30,9 @@ public:
     // Makes this context current on the calling thread with its framebuffer bound. False when
     // the context was not created or EGL refuses.
     bool MakeCurrent();
+    // Leaves the calling thread without this context current, so that another thread can make it
+    // current (a context is current on one thread at a time).
+    void Release();
     // Reads the whole framebuffer: width x height pixels of 4 bytes (R, G, B, A), rows
     // bottom-up as OpenGL stores them. Makes the context current first. False when the context
     // was not created.

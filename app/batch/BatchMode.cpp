@@ -9,6 +9,7 @@
 #include "animation/SceneTime.h"
 #include "app/batch/BatchInputs.h"
 #include "app/batch/BatchSnapshot.h"
+#include "app/batch/BatchThumbnail.h"
 #include "formats/FileKind.h"
 #include "platform/DataExchange.h"
 #include "platform/SafeFileWriter.h"
@@ -22,7 +23,8 @@ const char* const USAGE =
     "usage: teldviewgl [FILE...]\n"
     "       teldviewgl --info FILE... [--time SECONDS]\n"
     "       teldviewgl --convert OUT [--ascii] FILE...\n"
-    "       teldviewgl --snapshot OUT [--size WxH] FILE...\n"
+    "       teldviewgl --snapshot OUT [--size WxH] [--transparent] FILE...\n"
+    "       teldviewgl --thumbnail SIZE FILE OUT\n"
     "       teldviewgl --help\n"
     "       teldviewgl --version\n"
     "\n"
@@ -37,9 +39,13 @@ const char* const USAGE =
     "  --snapshot OUT FILE...\n"
     "                       load the files and write the picture of the default view to OUT,\n"
     "                       drawn without a display, by its extension: .bmp, .jpg or .jpeg,\n"
-    "                       .emf\n"
+    "                       .emf, .png\n"
     "  --size WxH           with --snapshot: the picture's size in pixels, 1 to 16384 a side\n"
     "                       (default 800x600)\n"
+    "  --transparent        with --snapshot to .png: transparent wherever nothing was drawn\n"
+    "  --thumbnail SIZE FILE OUT\n"
+    "                       write a PNG picture of FILE to OUT for a file manager: SIZE x SIZE\n"
+    "                       pixels (1 to 1024), the model fitted, the rest transparent\n"
     "  --help               show this text\n"
     "  --version            print the program's version\n"
     "\n"
@@ -57,6 +63,9 @@ struct SOptions
     int32_t nTime = 0;
     bool bSnapshot = false;
     bool bSize = false;
+    bool bTransparent = false;
+    bool bThumbnail = false;
+    int nThumbnailSize = 0;
     int nWidth = 800;
     int nHeight = 600;
     std::string strOut;
@@ -101,6 +110,24 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
             options.bInfo = true;
         else if (arg == "--ascii")
             options.bAscii = true;
+        else if (arg == "--transparent")
+            options.bTransparent = true;
+        else if (arg == "--thumbnail")
+        {
+            // SIZE FILE OUT, as a thumbnailer's Exec line passes them: the names are taken as
+            // they stand.
+            int& n = options.nThumbnailSize;
+            const std::string strSize = i + 1 < args.size() ? args[i + 1] : std::string();
+            const auto [pEnd, ec] = std::from_chars(strSize.data(), strSize.data() + strSize.size(), n);
+            if (i + 3 >= args.size() || ec != std::errc() || pEnd != strSize.data() + strSize.size() ||
+                n < 1 || n > MAX_THUMBNAIL_SIZE)
+                return Usage("--thumbnail needs SIZE (1 to " + std::to_string(MAX_THUMBNAIL_SIZE) +
+                             "), an input file and an output file");
+            options.bThumbnail = true;
+            options.files.push_back(args[i + 2]);
+            options.strOut = args[i + 3];
+            i += 3;
+        }
         else if (arg == "--time")
         {
             // Times of keyframe files are 32-bit counts of hundredths.
@@ -223,24 +250,34 @@ int RunBatchMode(int argc, char** argv)
         std::fputs(USAGE, stdout);
         return 0;
     }
-    const int nOperations = int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot);
+    const int nOperations =
+        int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot) + int(options.bThumbnail);
     if (options.bAscii && !options.bConvert)
         return Usage("--ascii applies only to --convert");
     if (options.bTime && !options.bInfo)
         return Usage("--time applies only to --info");
     if (options.bSize && !options.bSnapshot)
         return Usage("--size applies only to --snapshot");
+    if (options.bTransparent && !(options.bSnapshot && SnapshotKind(options.strOut) == SNAPSHOT_PNG))
+        return Usage("--transparent applies only to --snapshot to .png");
     if (nOperations == 0)
         return -1; // no batch operation: the window opens the file
     if (nOperations > 1)
-        return Usage("--info, --convert and --snapshot cannot be combined");
+        return Usage("--info, --convert, --snapshot and --thumbnail cannot be combined");
+    if (options.bThumbnail)
+    {
+        if (options.files.size() > 1)
+            return Usage("--thumbnail takes one input file");
+        return RunThumbnail(options.nThumbnailSize, options.files[0], options.strOut);
+    }
     if (options.files.empty())
         return Usage("no input file");
     if (options.bSnapshot)
     {
         if (SnapshotKind(options.strOut) == SNAPSHOT_NONE)
-            return Usage("the output must end in .bmp, .jpg, .jpeg or .emf: " + options.strOut);
-        return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files);
+            return Usage("the output must end in .bmp, .jpg, .jpeg, .emf or .png: " + options.strOut);
+        return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files,
+                           options.bTransparent);
     }
 
     // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.

@@ -7,9 +7,11 @@
 
 #include "app/batch/BatchInputs.h"
 #include "export/BitmapExport.h"
+#include "export/CoverageAlpha.h"
 #include "export/FrameCapture.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "export/PngExport.h"
 #include "formats/FileKind.h"
 #include "platform/FileName.h"
 #include "platform/OffscreenContext.h"
@@ -30,6 +32,8 @@ CImageWriteResult WritePicture(int nKind, const std::string& strPath, const CDib
         return WriteBitmapFile(strPath, dib);
     case SNAPSHOT_JPEG:
         return WriteJpegFile(strPath, dib, JPEG_QUALITY);
+    case SNAPSHOT_PNG:
+        return WritePngFile(strPath, dib);
     default:
         return WriteMetafile(strPath, dib);
     }
@@ -51,10 +55,24 @@ int SnapshotKind(const std::string& strPath)
         return SNAPSHOT_JPEG;
     if (strExt == "emf")
         return SNAPSHOT_METAFILE;
+    if (strExt == "png")
+        return SNAPSHOT_PNG;
     return SNAPSHOT_NONE;
 }
 
-int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files)
+bool WriteSnapshotPicture(int nKind, const std::string& strPath, const CDib& dib)
+{
+    const CImageWriteResult result = WritePicture(nKind, strPath, dib);
+    if (result.m_bOk)
+        return true;
+    if (!result.m_strCaption.empty())
+        std::fprintf(stderr, "%s\n", result.m_strCaption.c_str());
+    std::fprintf(stderr, "%s\n", result.m_strText.c_str());
+    return false;
+}
+
+int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files,
+                bool bTransparent)
 {
     // One OFF file is read on a worker while the context starts, as the window reads it while
     // it opens.
@@ -83,18 +101,14 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
     doc.EvaluateScene(0);
     SceneRenderer::SetupView(settings, *doc.m_pCamera, nWidth, nHeight);
     SceneRenderer::DrawFrame(doc);
+    if (bTransparent)
+        WriteCoverageAlpha();
 
     CDib dib;
-    if (!dib.Create(nWidth, nHeight, 24) || !CaptureFramebuffer(dib))
+    if (!dib.Create(nWidth, nHeight, bTransparent ? 32 : 24) || !CaptureFramebuffer(dib))
     {
         std::fprintf(stderr, "The picture of the view could not be captured. %s\n", strOut.c_str());
         return 1;
     }
-    const CImageWriteResult result = WritePicture(SnapshotKind(strOut), strOut, dib);
-    if (result.m_bOk)
-        return 0;
-    if (!result.m_strCaption.empty())
-        std::fprintf(stderr, "%s\n", result.m_strCaption.c_str());
-    std::fprintf(stderr, "%s\n", result.m_strText.c_str());
-    return 1;
+    return WriteSnapshotPicture(SnapshotKind(strOut), strOut, dib) ? 0 : 1;
 }

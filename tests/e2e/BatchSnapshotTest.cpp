@@ -1,5 +1,7 @@
 #include "e2e/BatchTestSupport.h"
 
+#include <png.h>
+
 #include <optional>
 #include <tuple>
 
@@ -36,6 +38,24 @@ protected:
 
     std::optional<std::string> m_display;
 };
+
+// A PNG file as libpng reads it: RGBA rows, top row first; empty when it cannot be read.
+std::vector<uint8_t> ReadPng(const std::string& strPath, int& nWidth, int& nHeight, uint32_t& nFormat)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint8_t> rgba;
+    if (!png_image_begin_read_from_file(&image, strPath.c_str()))
+        return rgba;
+    nWidth = static_cast<int>(image.width);
+    nHeight = static_cast<int>(image.height);
+    nFormat = image.format;
+    image.format = PNG_FORMAT_RGBA;
+    rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr))
+        rgba.clear();
+    return rgba;
+}
 } // namespace
 
 TEST_F(BatchSnapshotTest, TheCubeShowsItsBlueFrontOnBlackInEveryFormat)
@@ -65,6 +85,42 @@ TEST_F(BatchSnapshotTest, TheCubeShowsItsBlueFrontOnBlackInEveryFormat)
     EXPECT_EQ(Slurp(Path("cube.emf")).size(), 108u + 80u + 40u + 800u * 600u * 3u + 20u);
 }
 
+// The PNG holds the bitmap's pixels; with --transparent the same colours, opaque exactly where the
+// cube was drawn.
+TEST_F(BatchSnapshotTest, PngHoldsTheBitmapsPicture)
+{
+    const std::string strCube = EXAMPLES + "/cube.off";
+    ASSERT_EQ(Run({"--snapshot", Path("cube.bmp"), "--size", "64x48", strCube}).nStatus, 0);
+    CBitmapFile bmp;
+    ASSERT_TRUE(bmp.Read(Path("cube.bmp")));
+    for (const bool bClear : {false, true})
+    {
+        SCOPED_TRACE(bClear);
+        const std::string strPng = Path(bClear ? "clear.PNG" : "cube.png");
+        const SRun run = bClear ? Run({"--snapshot", strPng, "--size", "64x48", "--transparent", strCube})
+                                : Run({"--snapshot", strPng, "--size", "64x48", strCube});
+        ASSERT_EQ(run.nStatus, 0) << run.strErr;
+        int nWidth = 0, nHeight = 0;
+        uint32_t nFormat = 0;
+        const std::vector<uint8_t> rgba = ReadPng(strPng, nWidth, nHeight, nFormat);
+        ASSERT_EQ(std::tuple(nWidth, nHeight, rgba.size()), std::tuple(64, 48, size_t(64 * 48 * 4)));
+        EXPECT_EQ(nFormat, bClear ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB);
+        int nWrong = 0, nOpaque = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+            {
+                const auto [b, g, r] = Pixel(bmp, x, y);
+                const uint8_t* p = &rgba[4 * (static_cast<size_t>(y) * 64 + static_cast<size_t>(x))];
+                const bool bDrawn = std::tuple(b, g, r) != std::tuple(0, 0, 0);
+                nOpaque += p[3] == 255;
+                nWrong += std::tuple(int(p[0]), int(p[1]), int(p[2])) != std::tuple(r, g, b) ||
+                          p[3] != (bClear && !bDrawn ? 0 : 255);
+            }
+        EXPECT_EQ(nWrong, 0);
+        EXPECT_GT(nOpaque, 400);
+    }
+}
+
 // Keyframes of the camera at time 0 win over the fitted view: this camera looks past the cube.
 TEST_F(BatchSnapshotTest, AKeyframedCameraWinsOverTheFit)
 {
@@ -89,7 +145,10 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         {{"--snapshot", strOut, "--size", "640", strCube}, 2, "--size needs"},
         {{"--snapshot", strOut, "--size", "64x48x2", strCube}, 2, "--size needs"},
         {{"--info", "--size", "64x48", strCube}, 2, "--size applies only to --snapshot"},
-        {{"--snapshot", Path("out.png"), strCube}, 2, "must end in .bmp, .jpg, .jpeg or .emf"},
+        {{"--snapshot", Path("out.gif"), strCube}, 2, "must end in .bmp, .jpg, .jpeg, .emf or .png"},
+        {{"--snapshot", strOut, "--transparent", strCube},
+         2,
+         "--transparent applies only to --snapshot to .png"},
         {{"--snapshot", strOut, "--convert", Path("x.off"), strCube}, 2, "cannot be combined"},
         {{"--snapshot", strOut}, 2, "no input file"},
         {{"--snapshot", strOut, WriteFile("bad.off", "OFF\n3 1 0\n0 0 0\n")},
@@ -111,7 +170,7 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         EXPECT_NE(run.strErr.find(strMessage), std::string::npos) << run.strErr;
         EXPECT_EQ(Slurp(strOut), "old");
     }
-    EXPECT_FALSE(fs::exists(m_dir / "out.png"));
+    EXPECT_FALSE(fs::exists(m_dir / "out.gif"));
 
     // No OpenGL without a display: here, no EGL vendor library at all.
     setenv("__EGL_VENDOR_LIBRARY_FILENAMES", Path("none.json").c_str(), 1);

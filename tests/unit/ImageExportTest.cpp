@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <png.h>
 #include <turbojpeg.h>
 
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "export/BitmapExport.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "export/PngExport.h"
 #include "formats/BitmapFile.h"
 #include "unit/FileTestSupport.h"
 
@@ -115,7 +117,7 @@ TEST_F(ImageExportTest, NoPictureWithoutSizeOrBeyondFourGiB)
             << sizes[i] << " x " << sizes[i + 1];
     for (const CImageWriteResult& result :
          {WriteBitmapFile(Path("a.bmp"), dib), WriteMetafile(Path("a.emf"), dib),
-          WriteJpegFile(Path("a.jpg"), dib, JPEG_QUALITY)})
+          WriteJpegFile(Path("a.jpg"), dib, JPEG_QUALITY), WritePngFile(Path("a.png"), dib)})
         EXPECT_TRUE(!result.m_bOk && result.m_strText.empty());
     EXPECT_EQ(FilesInDir(), 0u);
 }
@@ -157,6 +159,43 @@ TEST_F(ImageExportTest, JpegIsUprightInItsColours)
     EXPECT_FALSE(std::filesystem::exists(Path("p16.jpg")));
 }
 
+// libpng's own reader gets back every pixel, top row first, with the alpha of a 32-bit picture.
+TEST_F(ImageExportTest, PngHoldsEveryPixelUpright)
+{
+    for (int nBits : {24, 32})
+    {
+        SCOPED_TRACE(nBits);
+        CDib dib = Picture(301, 200, nBits);
+        for (int32_t y = 0; nBits == 32 && y < 200; ++y)
+            for (int32_t x = 0; x < 301; ++x)
+                dib.GetPixels()[static_cast<size_t>(y) * dib.GetStride() + 4 * static_cast<size_t>(x) + 3] =
+                    static_cast<uint8_t>(x + y);
+        ASSERT_TRUE(WritePngFile(Path("p.png"), dib).m_bOk);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, Path("p.png").c_str()));
+        EXPECT_TRUE(image.width == 301 && image.height == 200);
+        EXPECT_EQ(image.format, nBits == 32 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB);
+        image.format = PNG_FORMAT_BGRA;
+        std::vector<uint8_t> bgra(301 * 200 * 4);
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, bgra.data(), 0, nullptr));
+        size_t nWrong = 0;
+        for (size_t y = 0; y < 200; ++y)
+            for (size_t x = 0; x < 301; ++x)
+            {
+                const uint8_t* pDib = dib.GetPixels() + (199 - y) * dib.GetStride() + x * (nBits / 8);
+                const uint8_t* pPng = &bgra[4 * (y * 301 + x)];
+                nWrong += std::memcmp(pDib, pPng, 3) != 0 || pPng[3] != (nBits == 32 ? pDib[3] : 255);
+            }
+        EXPECT_EQ(nWrong, 0u);
+    }
+    CDib dib8;
+    ASSERT_TRUE(dib8.Create(8, 8, 8));
+    const CImageWriteResult result = WritePngFile(Path("p8.png"), dib8);
+    EXPECT_EQ(result.m_strCaption + "|" + result.m_strText, "|Unsupported Color Depth for PNG Export.");
+    EXPECT_FALSE(std::filesystem::exists(Path("p8.png")));
+}
+
 TEST_F(ImageExportTest, FailedWritesKeepTheOldFile)
 {
     // Noise compresses badly, so every file is bigger than the size limit below.
@@ -165,22 +204,23 @@ TEST_F(ImageExportTest, FailedWritesKeepTheOldFile)
     uint32_t nSeed = 1;
     for (size_t i = 0; i < dib.GetStride() * 100; ++i)
         dib.GetPixels()[i] = static_cast<uint8_t>((nSeed = nSeed * 1664525 + 1013904223) >> 24);
-    for (const char* pszName : {"old.bmp", "old.emf", "old.jpg"})
+    for (const char* pszName : {"old.bmp", "old.emf", "old.jpg", "old.png"})
         Write(pszName, "old");
     const FileTestSupport::CFileSizeLimit limit(4096);
     ASSERT_TRUE(limit.m_bActive);
-    const CImageWriteResult results[] = {WriteBitmapFile(Path("old.bmp"), dib),
-                                         WriteMetafile(Path("old.emf"), dib),
-                                         WriteJpegFile(Path("old.jpg"), dib, JPEG_QUALITY)};
+    const CImageWriteResult results[] = {
+        WriteBitmapFile(Path("old.bmp"), dib), WriteMetafile(Path("old.emf"), dib),
+        WriteJpegFile(Path("old.jpg"), dib, JPEG_QUALITY), WritePngFile(Path("old.png"), dib)};
     const std::string strTooLarge = std::strerror(EFBIG);
     // The path as given, with the system's reason.
     EXPECT_EQ(results[0].m_strText, "Error writing file.\n" + Path("old.bmp") + ": " + strTooLarge);
     EXPECT_EQ(results[1].m_strText, "Error writing file.\n" + Path("old.emf") + ": " + strTooLarge);
     EXPECT_EQ(results[2].m_strCaption + "|" + results[2].m_strText,
               "Error writing file in JPEG library|" + Path("old.jpg") + ": " + strTooLarge);
-    for (const char* pszName : {"old.bmp", "old.emf", "old.jpg"})
+    EXPECT_EQ(results[3].m_strText, "Error writing file.\n" + Path("old.png") + ": " + strTooLarge);
+    for (const char* pszName : {"old.bmp", "old.emf", "old.jpg", "old.png"})
         EXPECT_EQ(ReadFile(Path(pszName)), "old") << pszName;
-    EXPECT_EQ(FilesInDir(), 3u);
+    EXPECT_EQ(FilesInDir(), 4u);
     EXPECT_EQ(WriteBitmapFile(Path("gone/new.bmp"), dib).m_strText,
               "Error writing file.\n" + Path("gone/new.bmp") + ": " + std::strerror(ENOENT));
 }
