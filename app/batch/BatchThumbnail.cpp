@@ -1,6 +1,5 @@
 #include "app/batch/BatchThumbnail.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,8 +14,10 @@
 #include "export/FrameCapture.h"
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
+#include "formats/InputFile.h"
 #include "formats/ModelStream.h"
 #include "formats/StlFormat.h"
+#include "platform/Document.h"
 #include "platform/OffscreenContext.h"
 #include "scene/Mesh.h"
 #include "scene/MeshPreloader.h"
@@ -103,12 +104,14 @@ private:
 
 bool StreamModel(const std::string& strPath, int nKind, uint64_t nSize, CTriangleSink& renderer)
 {
-    const int fd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Opened without waiting: a path swapped for a FIFO after the check must not hang the
+    // file manager's thumbnailer.
+    CInputFile file;
+    if (!file.Open(strPath))
         return false;
     bool bRead = false;
     {
-        CByteWindow bytes(fd);
+        CByteWindow bytes(file.Fd());
         if (nKind != INPUT_STL)
             bRead = StreamOFF(bytes, renderer);
         else if (DetectSTLMode(strPath) == STL_ASCII)
@@ -118,7 +121,6 @@ bool StreamModel(const std::string& strPath, int nKind, uint64_t nSize, CTriangl
         else
             bRead = StreamBinarySTL(bytes, nSize, renderer);
     }
-    close(fd);
     return bRead;
 }
 
@@ -141,9 +143,10 @@ int RunThumbnail(int nSize, const std::string& strIn, const std::string& strOut)
 {
     const int nKind = InputKind(strIn);
     struct stat st;
-    if (stat(strIn.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(strIn.c_str(), R_OK) != 0)
+    if (const std::string strProblem = CDocument::OpenProblem(strIn);
+        !strProblem.empty() || stat(strIn.c_str(), &st) != 0)
     {
-        std::fprintf(stderr, "Cannot open file. %s\n", strIn.c_str());
+        std::fprintf(stderr, "Cannot open file. %s: %s\n", strIn.c_str(), strProblem.c_str());
         return 1;
     }
     // A small file is read whole, on a worker while the context starts, for the window's very
