@@ -45,7 +45,7 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
 
     // The entry names the installed program by its absolute path, and stays valid.
     const std::string strEntry = strPrefix + "/share/applications/teldviewgl.desktop";
-    EXPECT_NE(Slurp(strEntry).find("\nExec=" + strPrefix + "/bin/teldviewgl %f\n"), std::string::npos);
+    EXPECT_NE(Slurp(strEntry).find("\nExec=" + strPrefix + "/bin/teldviewgl %F\n"), std::string::npos);
     if (HaveTool("desktop-file-validate"))
     {
         EXPECT_EQ(RunCommand("desktop-file-validate", {strEntry}).nStatus, 0);
