@@ -11,7 +11,7 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
 fi
 
 jobs=$(nproc)
-fuzz_seconds="${FUZZ_SECONDS:-30}"
+fuzz_seconds="${FUZZ_SECONDS:-15}"
 
 echo "== build"
 cmake -S . -B build -G Ninja -DTELDVIEW_GUI=ON -DTELDVIEW_TESTS=ON -DTELDVIEW_BENCH=ON -DTELDVIEW_WERROR=ON >/dev/null

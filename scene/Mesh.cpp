@@ -186,7 +186,8 @@ void CMesh::SetBounds(const CVector3& vMin, const CVector3& vMax)
     if (vMax.z - vMin.z > dExtent)
         dExtent = vMax.z - vMin.z;
     m_dHalfExtent = dExtent * 0.5;
-    m_vCenter = (m_vBoundsMin + m_vBoundsMax) * 0.5;
+    // Halves first: the sum of two bounds near the largest double would overflow.
+    m_vCenter = m_vBoundsMin * 0.5 + m_vBoundsMax * 0.5;
 }
 
 void CMesh::ComputeNormals()

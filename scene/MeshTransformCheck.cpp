@@ -32,7 +32,7 @@ bool TransformKeepsMeshFinite(const CMesh& mesh, const CVector3& r0, const CVect
         MeshMath::WidenBox(vMin, vMax, p);
     }
     const double dExtent = std::max({vMax.x - vMin.x, vMax.y - vMin.y, vMax.z - vMin.z});
-    const CVector3 vCenter = (vMin + vMax) * 0.5;
+    const CVector3 vCenter = vMin * 0.5 + vMax * 0.5;
     // A face normal sums one cross product of two sides per vertex, each component at most
     // 2 x extent squared: below the largest double, no sum overflows.
     const double dNormalBound = 4.0 * std::max(mesh.m_nLargestFace, 1) * dExtent * dExtent;
