@@ -36,13 +36,16 @@ enum
 // colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
 // that draw it. GL objects must be deleted with the view's context current.
 struct SOffData;
+struct SListRecipe;
+struct STriangleRun;
 class CByteWindow;
+class CMeshDrawing;
 class CReadProgress;
 
 class CMesh : public CSceneObject
 {
 public:
-    CMesh() = default;
+    CMesh();
     ~CMesh() override;
     int32_t GetType() const override { return OBJECT_MESH; }
 
@@ -103,6 +106,13 @@ public:
     // Display list for the current settings; needs the view's GL context current.
     uint32_t BuildDisplayList();
     void SetTessCallbacks();
+    // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
+    // drawn from its own vertex records, draws those and calls the list that ends the drawing.
+    // Needs the build's context, or one sharing with it, current.
+    void Draw() const;
+    // What CMeshPreparation made for the next build; the build takes it when the settings are
+    // still those it was made for, and deletes it otherwise (a context must then be current).
+    void SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared);
     // Deletes the display list and texture (context must be current) and zeroes their names.
     void DeleteGLObjects();
 
@@ -155,10 +165,25 @@ private:
     bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress);
     bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress);
     void FinishSTLRead(const std::string& strPath);
+    // The display list and what it calls or relies on.
+    void DeleteDrawing();
+    // What the build for the recipe uses besides its own list: what was prepared for it, or what
+    // is made now (see CMeshPreparation::MakeNow); null for a list of its own alone.
+    std::unique_ptr<CMeshDrawing> DrawingFor(const SListRecipe& recipe);
+    // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
+    // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
+    // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2], or records
+    // that are not consecutive in the vertex pool.
+    bool FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
+                          int32_t& nLastVertex) const;
+    friend class CMeshPreparation;
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
     std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
+
+    std::unique_ptr<CMeshDrawing> m_pDrawing;  // what m_nDisplayList calls or relies on
+    std::unique_ptr<CMeshDrawing> m_pPrepared; // made ahead for the next build
 };
