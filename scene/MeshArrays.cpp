@@ -47,26 +47,21 @@ bool RendersInSystemMemory()
 bool CMesh::FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
                              int32_t& nLastVertex) const
 {
+    // Every record pointer is the pool's record of its index (Allocate and the readers set them so,
+    // and nothing changes them), so the faces alone decide whether the records are in soup order.
     if (!m_pVertexPool || m_ppFaces == nullptr || static_cast<int64_t>(m_nVertices) < 3 * int64_t{m_nFaces})
         return false;
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
         const int32_t* pFace = m_ppFaces[t];
-        if (pFace == nullptr || m_pFaceSizes[t] != 3)
+        if (pFace == nullptr || m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
+            pFace[2] != 3 * t + 2)
             return false;
-        double* ppPoints[3];
-        for (int32_t k = 0; k < 3; ++k)
-        {
-            const int32_t nIndex = 3 * t + k;
-            ppPoints[k] = m_ppVertices[nIndex];
-            if (pFace[k] != nIndex ||
-                ppPoints[k] != m_pVertexPool.get() + static_cast<size_t>(nIndex) * nRecord)
-                return false;
-        }
+        const double* pRecord = m_pVertexPool.get() + 3 * static_cast<size_t>(t) * nRecord;
         // The tessellator's own decision: nothing for a flat triangle, the points turned round for
         // one it finds facing away (a NaN coordinate does that).
-        const int nOrder = TessFanOrder(ppPoints, 3);
+        const int nOrder = TessTriangleOrder(pRecord, pRecord + nRecord, pRecord + 2 * nRecord);
         if (nOrder == TESS_FAN_NONE)
             continue;
         if (nOrder != TESS_FAN_FORWARD && nOrder != TESS_FAN_BACKWARD)
