@@ -166,10 +166,16 @@ bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress)
     std::string contents;
     if (!ReadWholeFile(strPath, contents))
         return false;
-    return ReadOFFBuffer(contents, strPath, pProgress);
+    return ReadOFFBuffer(contents, strPath, pProgress, &contents);
 }
 
 bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress)
+{
+    return ReadOFFBuffer(buffer, strPath, pProgress, nullptr);
+}
+
+bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                          std::string* pText)
 {
     if (m_bLoaded)
         return false;
@@ -181,6 +187,9 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, C
             pProgress->SetTotal(buffer.size());
         if (!ParseOFF(buffer, data, pProgress))
             return false;
+        // A big file's text and its mesh need not be in memory at once.
+        if (pText != nullptr)
+            std::string().swap(*pText);
         AdoptParsedOFF(data, strPath);
         return true;
     }

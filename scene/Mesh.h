@@ -166,6 +166,9 @@ private:
     void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
     void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
     bool OwnsIndexPool(const int32_t* p) const;
+    // ReadOFFBuffer on the text in *pText (when given), which is freed once it is parsed.
+    bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                       std::string* pText);
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);

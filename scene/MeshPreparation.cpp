@@ -15,7 +15,9 @@ namespace
 // Triangles a thread classifies at a time.
 constexpr int32_t TRIANGLES_PER_BLOCK = 1 << 16;
 
-std::atomic<int32_t> s_nRunSize{1 << 16};
+// Long enough that Mesa's own cost per list stays small, short enough to share the work out.
+constexpr int32_t DEFAULT_RUN_SIZE = 1 << 18;
+std::atomic<int32_t> s_nRunSize{DEFAULT_RUN_SIZE};
 
 std::mutex s_mutex; // guards what follows
 std::vector<CSharedGLContext*> s_contexts;
@@ -95,7 +97,7 @@ void CMeshPreparation::SetWorkerContexts(std::vector<CSharedGLContext*> contexts
 
 void CMeshPreparation::SetRunSize(int32_t nItems)
 {
-    s_nRunSize = std::max(nItems, 1);
+    s_nRunSize = nItems > 0 ? nItems : DEFAULT_RUN_SIZE;
 }
 
 void CMeshPreparation::SetWorkHook(std::function<void()> fnHook)

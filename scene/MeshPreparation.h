@@ -54,8 +54,8 @@ public:
     // The contexts that compile lists on other threads. Set by the owner of the drawing context
     // once it has one; cleared, with no preparation running, before it goes.
     static void SetWorkerContexts(std::vector<CSharedGLContext*> contexts);
-    // Items (faces, or vertices for points) in each run list; meshes of fewer than two runs get
-    // one list of their own. Tests make the runs small.
+    // Items (faces, or vertices for points) in each run list, 0 for the usual number; meshes of
+    // fewer than two runs get one list of their own. Tests make the runs small.
     static void SetRunSize(int32_t nItems);
     // Called by each worker before each piece of work; tests hold the workers with it. Null: none.
     static void SetWorkHook(std::function<void()> fnHook);

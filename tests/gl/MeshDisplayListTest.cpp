@@ -422,7 +422,7 @@ struct SSplitBuilds
     ~SSplitBuilds()
     {
         CMeshPreparation::SetWorkerContexts({});
-        CMeshPreparation::SetRunSize(1 << 16);
+        CMeshPreparation::SetRunSize(0);
     }
 };
 
