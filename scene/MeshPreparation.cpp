@@ -241,7 +241,6 @@ bool CMeshPreparation::FindRuns()
                   {
                       for (int32_t b = nNext++; b < nBlocks && !bFailed && !m_bStop; b = nNext++)
                       {
-                          CallHook();
                           const int32_t nFirst = b * TRIANGLES_PER_BLOCK;
                           const int32_t nEnd = std::min(nFaces, nFirst + TRIANGLES_PER_BLOCK);
                           if (!m_mesh.FindTriangleRuns(nFirst, nEnd, blockRuns[static_cast<size_t>(b)],

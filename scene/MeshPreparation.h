@@ -57,7 +57,8 @@ public:
     // Items (faces, or vertices for points) in each run list, 0 for the usual number; meshes of
     // fewer than two runs get one list of their own. Tests make the runs small.
     static void SetRunSize(int32_t nItems);
-    // Called by each worker before each piece of work; tests hold the workers with it. Null: none.
+    // Called by each worker context's thread before it compiles a run; tests hold the compile
+    // with it. Null: none.
     static void SetWorkHook(std::function<void()> fnHook);
 
 private:
