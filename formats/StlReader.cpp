@@ -240,21 +240,28 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress
     return nFacets <= MAX_FACETS && nFacets * 2 * ASCII_TOKENS_PER_FACET <= nBody + 1;
 }
 
-// Runs a job on a thread of its own while the caller reads, and waits for it on every way out. When
-// no thread can start, the job runs at once instead.
+// Below this many facets a helper thread would cost more than it saves.
+constexpr int32_t HELPER_MIN_FACETS = 1 << 16;
+
+// Runs a job on a thread of its own while the caller reads, and waits for it on every way out. For
+// a small job, or when no thread can start, the job runs at once instead.
 class CHelperThread
 {
 public:
-    template <typename Fn> explicit CHelperThread(Fn fn)
+    template <typename Fn> CHelperThread(bool bWorthAThread, Fn fn)
     {
         try
         {
-            m_thread = std::thread(fn);
+            if (bWorthAThread)
+            {
+                m_thread = std::thread(fn);
+                return;
+            }
         }
         catch (const std::exception&)
         {
-            fn();
         }
+        fn();
     }
     ~CHelperThread() { Join(); }
     CHelperThread(const CHelperThread&) = delete;
@@ -308,12 +315,12 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
     // pointer arrays and then faults in the records from the far end, while this one reads,
     // completes each block (normals, box) while it is in the cache, and meets it half way.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(
-        [this, nTriangles, &nReached]
-        {
-            FillTriangleArrays(0, nTriangles);
-            PrefaultTriangles(nTriangles, nReached);
-        });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [this, nTriangles, &nReached]
+                         {
+                             FillTriangleArrays(0, nTriangles);
+                             PrefaultTriangles(nTriangles, nReached);
+                         });
     double* pRecord = m_pVertexPool.get();
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
@@ -357,12 +364,12 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
     AllocateTrianglesUnfilled(nTriangles);
     // As in the binary reader, though text takes longer to parse than memory to fault in.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(
-        [this, nTriangles, &nReached]
-        {
-            FillTriangleArrays(0, nTriangles);
-            PrefaultTriangles(nTriangles, nReached);
-        });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [this, nTriangles, &nReached]
+                         {
+                             FillTriangleArrays(0, nTriangles);
+                             PrefaultTriangles(nTriangles, nReached);
+                         });
     double* pRecord = m_pVertexPool.get();
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)

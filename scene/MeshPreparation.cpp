@@ -18,6 +18,7 @@ constexpr int32_t TRIANGLES_PER_BLOCK = 1 << 16;
 // Long enough that Mesa's own cost per list stays small, short enough to share the work out.
 constexpr int32_t DEFAULT_RUN_SIZE = 1 << 18;
 std::atomic<int32_t> s_nRunSize{DEFAULT_RUN_SIZE};
+std::atomic<bool> s_bArrayDrawing{true};
 
 std::mutex s_mutex; // guards what follows
 std::vector<CSharedGLContext*> s_contexts;
@@ -100,6 +101,11 @@ void CMeshPreparation::SetRunSize(int32_t nItems)
     s_nRunSize = nItems > 0 ? nItems : DEFAULT_RUN_SIZE;
 }
 
+void CMeshPreparation::SetArrayDrawing(bool bAllowed)
+{
+    s_bArrayDrawing = bAllowed;
+}
+
 void CMeshPreparation::SetWorkHook(std::function<void()> fnHook)
 {
     const std::lock_guard<std::mutex> lock(s_mutex);
@@ -111,8 +117,8 @@ CMeshPreparation::CMeshPreparation(const CMesh& mesh, const SListRecipe& recipe,
 {
     m_pDrawing = std::make_unique<CMeshDrawing>();
     m_pDrawing->m_nKey = recipe.Key();
-    m_bSoup = bSystemMemory && recipe.bShortcuts && recipe.nMode == RENDER_SHADED && !recipe.bFlat &&
-              mesh.m_nFaces > 0;
+    m_bSoup = bSystemMemory && s_bArrayDrawing && recipe.bShortcuts && recipe.nMode == RENDER_SHADED &&
+              !recipe.bFlat && mesh.m_nFaces > 0;
     // A small mesh compiles its one list quicker than threads and contexts could help.
     bool bBig = false;
     for (int nPart = 0; nPart < recipe.Parts(); ++nPart)
