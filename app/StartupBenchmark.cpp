@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "app/EventWait.h"
+#include "app/FrameGapWatch.h"
 #include "app/MainFrame.h"
 #include "app/TeldViewGLApp.h"
 #include "platform/ScriptedUiServices.h"
+#include "scene/Camera.h"
 #include "scene/MeshPreloader.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/TeldViewGLView.h"
@@ -14,7 +16,9 @@
 // Start-up timing for one file: exactly the start with the file on the command line (the
 // read ahead on the worker thread included), closing the window once the first frame with the
 // mesh is on screen (after half a second more with --watch-frames, counting frames drawn again).
-// Messages go to stderr instead of boxes, so nothing waits for a user.
+// With --frame-gaps the view is asked for a frame every 10 ms meanwhile, and the longest time
+// between two frames until the first with the mesh is reported. Messages go to stderr instead of
+// boxes, so nothing waits for a user.
 QStringList CTeldViewGLApp::BenchmarkArguments(const char* pszMode)
 {
     QStringList arguments = QCoreApplication::arguments();
@@ -39,9 +43,10 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     trace.Mark(Trace::TRACE_QT);
     QStringList arguments = BenchmarkArguments("--benchmark-startup");
     const bool bWatchFrames = arguments.removeAll(QStringLiteral("--watch-frames")) > 0;
+    const bool bFrameGaps = arguments.removeAll(QStringLiteral("--frame-gaps")) > 0;
     if (arguments.isEmpty())
     {
-        std::fputs("usage: teldviewgl --benchmark-startup FILE [--watch-frames]\n", stderr);
+        std::fputs("usage: teldviewgl --benchmark-startup FILE [--watch-frames] [--frame-gaps]\n", stderr);
         return 2;
     }
 
@@ -50,6 +55,12 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     CTeldViewGLApp app(&ui);
     app.m_pTrace = &trace;
     app.SetCommandLinePreload(std::move(pPreload));
+    CFrameGapWatch gaps(
+        [&app] { return app.GetView(); },
+        [&app] { return app.GetDocument() != nullptr && app.GetDocument()->m_pCamera->m_pNext != nullptr; },
+        [&trace] { return trace.Has(Trace::TRACE_WINDOW); });
+    if (bFrameGaps)
+        gaps.Start();
     if (!app.InitInstance(arguments))
         return 1;
     if (!app.GetView()->IsGLReady() || !app.GetDocument()->m_bHasMesh || !trace.Has(Trace::TRACE_OPENED))
@@ -92,6 +103,11 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     std::printf("first_frame_time_ms %d\n", trace.m_nFirstFrameMs);
     std::printf("frames_before_mesh %d\n", nFramesBeforeMesh);
     std::printf("extra_frames %d\n", trace.m_nMeshFrames - nFramesOnScreen);
+    if (bFrameGaps)
+    {
+        std::printf("frames_during_load %d\n", gaps.Frames());
+        std::printf("frame_gap_max_ms %.1f\n", gaps.LongestGapMs());
+    }
     std::printf("main_to_screen_ms %.1f\n", ms(tStart, trace.m_t[Trace::TRACE_SWAPPED]));
 
     // Then the window is closed as a click on its close button closes it; the parent times the

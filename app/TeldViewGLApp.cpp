@@ -156,6 +156,8 @@ bool CTeldViewGLApp::CreateDocumentFrameAndView()
     { AddToRecentFileList(strPath); };
 
     m_pFrame = std::make_unique<CMainFrame>(m_router);
+    if (m_bEndProcessOnClose)
+        EndProcessOnClose();
     m_pView = new CTeldViewGLView(m_pDocument.get());
     m_pView->SetUiServices(m_pUi);
     if (m_pTrace != nullptr)
@@ -265,9 +267,9 @@ int CTeldViewGLApp::Run(int argc, char** argv)
     arguments.removeFirst();
     CTeldViewGLApp app;
     app.SetCommandLinePreload(std::move(pPreload));
+    app.EndProcessOnClose();
     if (!app.InitInstance(arguments))
         return 1;
-    app.EndProcessOnClose();
     const int nStatus = QApplication::exec();
     app.EndProcess(nStatus);
     return nStatus;
@@ -275,7 +277,9 @@ int CTeldViewGLApp::Run(int argc, char** argv)
 
 void CTeldViewGLApp::EndProcessOnClose()
 {
-    QObject::connect(m_pFrame.get(), &CMainFrame::Closed, m_pFrame.get(), [this] { EndProcess(0); });
+    m_bEndProcessOnClose = true;
+    if (m_pFrame)
+        QObject::connect(m_pFrame.get(), &CMainFrame::Closed, m_pFrame.get(), [this] { EndProcess(0); });
 }
 
 void CTeldViewGLApp::EndProcess(int nStatus)

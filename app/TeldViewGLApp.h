@@ -83,7 +83,8 @@ public:
     // there is none.
     static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
     // Has the closing of the window end the process (EndProcess), for the program itself; tests
-    // keep their process.
+    // keep their process. Called before InitInstance it holds from the window's start, so that
+    // Exit ends the program while the command line's file loads too.
     void EndProcessOnClose();
     // Ends the process with nStatus once the settings are saved and the output is flushed: the
     // memory of a big model and the GL objects of a context that ends with the process go back to
@@ -139,6 +140,7 @@ private:
     // the document's GL objects.
     std::unique_ptr<CTeldViewGLDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pFrame;
+    bool m_bEndProcessOnClose = false;
     CTeldViewGLView* m_pView = nullptr;
     std::unique_ptr<CMeshPreloader> m_pPreload;
     SStartupTrace* m_pTrace = nullptr;

@@ -1,17 +1,20 @@
 // Display-list build and frames of a million-face mesh in the offscreen context, for every
 // render mode and shading.
 //
-//   bench_displaylist [--quads] [--tessellator] [MODE] [columns rows]
+//   bench_displaylist [--quads|--soup] [--tessellator] [--lists] [--workers N] [MODE] [columns rows]
 //
 // The mesh is a gently waved grid: by default 500 x 1000 cells of two triangles each
-// (1,000,000 triangles); with --quads 1000 x 1000 cells of one quad each (1,000,000 quads).
+// (1,000,000 triangles); with --quads 1000 x 1000 cells of one quad each (1,000,000 quads); with
+// --soup the triangles each with three vertices of their own, as an STL import makes them.
 // MODE (points, wireframe, shaded or hidden) limits the run to one mode; both shadings are
 // always measured. --tessellator sends every filled face through the GLU tessellator in its own
-// primitive (the reference the faster paths are checked against). For each it prints the time of
-// BuildDisplayList and of the first and second frame that call the list (glClear, glCallList, glFinish at 800
-// x 600), as wall time and as the processor time of the whole process (which counts the renderer's threads
-// too, and not the time other programs take from us on a busy machine). "change" is build plus first frame:
-// how long a mode change takes to show.
+// primitive (the reference the faster paths are checked against). --lists gives a soup a display
+// list instead of drawing it from its records; --workers N compiles big meshes in runs on N
+// contexts sharing the drawing one. For each it prints the time of BuildDisplayList, the memory it
+// added, and the first and second frame that draw the mesh (glClear, CMesh::Draw, glFinish at 800
+// x 600), as wall time and as the processor time of the whole process (which counts the renderer's
+// and the compile's threads too, and not the time other programs take from us on a busy machine).
+// "change" is build plus first frame: how long a mode change takes to show.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -21,11 +24,14 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/OffscreenContext.h"
+#include "platform/SharedGLContext.h"
 #include "scene/Mesh.h"
+#include "scene/MeshPreparation.h"
 #include "scene/Tessellator.h"
 
 namespace
@@ -131,17 +137,42 @@ void SetupView(int nWidth, int nHeight)
     glTranslated(0.0, 0.0, -2.5);
 }
 
-STimes DrawFrame(uint32_t nList)
+STimes DrawFrame(const CMesh& mesh)
 {
     return Measure(
-        [nList]
+        [&mesh]
         {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             glPushMatrix();
-            glCallList(nList);
+            mesh.Draw();
             glPopMatrix();
             glFinish();
         });
+}
+
+double ResidentMB()
+{
+    long nPages = 0, nResident = 0;
+    if (std::FILE* pFile = std::fopen("/proc/self/statm", "r"))
+    {
+        if (std::fscanf(pFile, "%ld %ld", &nPages, &nResident) != 2)
+            nResident = 0;
+        std::fclose(pFile);
+    }
+    return static_cast<double>(nResident) * 4096.0 / 1e6;
+}
+
+// The grid's triangles as a soup: every triangle with vertices of its own.
+void MakeSoup(CMesh& mesh)
+{
+    std::vector<double> xyz;
+    xyz.reserve(static_cast<size_t>(mesh.m_nFaces) * 9);
+    for (int32_t f = 0; f < mesh.m_nFaces; ++f)
+        for (int k = 0; k < 3; ++k)
+            xyz.insert(xyz.end(), mesh.m_ppVertices[mesh.m_ppFaces[f][k]],
+                       mesh.m_ppVertices[mesh.m_ppFaces[f][k]] + 3);
+    mesh.SetTriangles(xyz.data(), mesh.m_nFaces);
+    mesh.CompleteTriangleSoup();
 }
 
 size_t LitPixels(COffscreenContext& context)
@@ -174,15 +205,22 @@ constexpr SMode MODES[] = {{"points", RENDER_POINTS},
 
 int main(int argc, char** argv)
 {
-    bool bQuads = false;
+    bool bQuads = false, bSoup = false;
+    int nWorkers = 0;
     const char* pszOnly = nullptr;
     std::vector<const char*> counts;
     for (int i = 1; i < argc; ++i)
     {
         if (std::strcmp(argv[i], "--quads") == 0)
             bQuads = true;
+        else if (std::strcmp(argv[i], "--soup") == 0)
+            bSoup = true;
         else if (std::strcmp(argv[i], "--tessellator") == 0)
             SetTessShortcuts(false);
+        else if (std::strcmp(argv[i], "--lists") == 0)
+            CMeshPreparation::SetArrayDrawing(false);
+        else if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc && ParseCount(argv[i + 1], nWorkers))
+            ++i;
         else if (argv[i][0] >= '0' && argv[i][0] <= '9')
             counts.push_back(argv[i]);
         else
@@ -193,11 +231,12 @@ int main(int argc, char** argv)
     bool bKnownMode = pszOnly == nullptr;
     for (const SMode& mode : MODES)
         bKnownMode = bKnownMode || std::strcmp(pszOnly, mode.pszName) == 0;
-    if (!bKnownMode || (counts.size() != 0 && counts.size() != 2) ||
+    if (!bKnownMode || (bQuads && bSoup) || (counts.size() != 0 && counts.size() != 2) ||
         (counts.size() == 2 && (!ParseCount(counts[0], nColumns) || !ParseCount(counts[1], nRows))))
     {
         std::fprintf(stderr,
-                     "usage: %s [--quads] [--tessellator] [points|wireframe|shaded|hidden] [columns rows]\n",
+                     "usage: %s [--quads|--soup] [--tessellator] [--lists] [--workers N] "
+                     "[points|wireframe|shaded|hidden] [columns rows]\n",
                      argv[0]);
         return 2;
     }
@@ -212,13 +251,28 @@ int main(int argc, char** argv)
     std::printf("renderer: %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     SetupView(nWidth, nHeight);
+    std::vector<std::unique_ptr<CSharedGLContext>> workers;
+    std::vector<CSharedGLContext*> workerPointers;
+    for (int i = 0; i < nWorkers; ++i)
+        if (auto pWorker = context.CreateSharedContext())
+        {
+            workerPointers.push_back(pWorker.get());
+            workers.push_back(std::move(pWorker));
+        }
+    CMeshPreparation::SetWorkerContexts(workerPointers);
 
     CMesh mesh;
-    const STimes grid = Measure([&] { BuildGrid(mesh, nColumns, nRows, bQuads); });
+    const STimes grid = Measure(
+        [&]
+        {
+            BuildGrid(mesh, nColumns, nRows, bQuads);
+            if (bSoup)
+                MakeSoup(mesh);
+        });
     mesh.SetFillColor(0x404040);
-    std::printf("%d %s on %d vertices, set up in %.3f s\n", mesh.m_nFaces, bQuads ? "quads" : "triangles",
-                mesh.m_nVertices, grid.dWall);
-    std::printf("%-10s %-8s %19s %19s %19s %8s %9s\n", "mode", "shading", "build s (cpu)",
+    std::printf("%d %s on %d vertices, set up in %.3f s; %zu worker contexts\n", mesh.m_nFaces,
+                bQuads ? "quads" : "triangles", mesh.m_nVertices, grid.dWall, workers.size());
+    std::printf("%-10s %-8s %19s %8s %19s %19s %8s %9s\n", "mode", "shading", "build s (cpu)", "+MB",
                 "first frame (cpu)", "second frame (cpu)", "change", "lit px");
     bool bOk = true;
     for (const SMode& mode : MODES)
@@ -230,16 +284,22 @@ int main(int argc, char** argv)
             mesh.m_nRenderMode = mode.nMode;
             mesh.m_nShading = nShading;
             uint32_t nList = 0;
+            mesh.DeleteGLObjects();
+            const double dBefore = ResidentMB();
             const STimes build = Measure([&] { nList = mesh.BuildDisplayList(); });
-            const STimes first = DrawFrame(nList);
-            const STimes second = DrawFrame(nList);
+            const double dAdded = ResidentMB() - dBefore;
+            const STimes first = DrawFrame(mesh);
+            const STimes second = DrawFrame(mesh);
             const size_t nLit = LitPixels(context);
             bOk = bOk && nList != 0 && nLit > 0;
-            std::printf("%-10s %-8s %8.3f (%8.3f) %8.3f (%8.3f) %8.3f (%8.3f) %8.3f %9zu\n", mode.pszName,
-                        nShading == SHADE_FLAT ? "flat" : "gouraud", build.dWall, build.dCpu, first.dWall,
-                        first.dCpu, second.dWall, second.dCpu, build.dWall + first.dWall, nLit);
+            std::printf("%-10s %-8s %8.3f (%8.3f) %8.0f %8.3f (%8.3f) %8.3f (%8.3f) %8.3f %9zu\n",
+                        mode.pszName, nShading == SHADE_FLAT ? "flat" : "gouraud", build.dWall, build.dCpu,
+                        dAdded, first.dWall, first.dCpu, second.dWall, second.dCpu, build.dWall + first.dWall,
+                        nLit);
             std::fflush(stdout);
         }
     }
+    mesh.DeleteGLObjects();
+    CMeshPreparation::SetWorkerContexts({});
     return bOk ? 0 : 1;
 }

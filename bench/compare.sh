@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # This program against the viewers and loaders a user would pick instead, on the same generated
 # meshes, side by side in one run: each row runs the two programs alternately RUNS times and
-# prints both medians, the ratio (how many times faster, or smaller, this program is) and the aim.
+# prints both medians, the ratio (how many times faster, or smaller, this program is), the aim
+# and whether it is met; a summary of the aims ends the output.
 #
 #   bench/compare.sh [RUNS] [BUILD_DIR]           (default 5 runs, build/)
 #   BASELINE=old/teldviewgl bench/compare.sh      also times the 1M-quad rows against an older build
@@ -9,7 +10,13 @@
 # Needs the build's teldviewgl and make_grid_off, and Xvfb: one X display serves the window,
 # MeshLab's loader and f3d. The other programs are optional; a missing one skips its rows with a
 # note on how to install it. Times are wall times of whole processes; memory is the peak resident
-# size. The meshes (about 600 MB) go to a temporary folder that is removed at the end.
+# size. The meshes (1M, 4M and 16M triangles on grids of 1000 x 500, 2000 x 1000 and 4000 x 2000
+# cells, as OFF and binary STL, about 2.5 GB) are made once in a temporary folder that is removed
+# at the end; a 16M run takes up to 4 GB of memory.
+#
+# Frame gaps: this program alone, asked for a frame every 10 ms while it starts with a 4M or 16M
+# file (--benchmark-startup --frame-gaps); the longest time between two frames, from the window
+# being up to the first frame with the model, as the median and the worst of RUNS starts.
 set -euo pipefail
 
 runs="${1:-5}"
@@ -52,7 +59,10 @@ echo "load before: $(cut -d' ' -f1-3 /proc/loadavg); $runs runs per row, medians
 "$maker" "$work/tri1m.off" 1000 500
 "$maker" "$work/quad1m.off" 1000 1000 quads
 "$maker" "$work/tri4m.off" 2000 1000
-"$viewer" --convert "$work/tri1m.stl" "$work/tri1m.off"
+"$maker" "$work/tri16m.off" 4000 2000
+for size in 1m 4m 16m; do
+  "$viewer" --convert "$work/tri$size.stl" "$work/tri$size.off"
+done
 "$viewer" --convert "$work/tri1m_ascii.stl" --ascii "$work/tri1m.off"
 
 # run NAME COMMAND...: one timed run, its wall seconds and peak kilobytes appended to NAME's
@@ -75,6 +85,8 @@ run() {
     closed=$(awk '/^close_epoch_us /{print $2}' "$work/$name.out")
     echo "$((${end/./} - closed))" >>"$work/$name.close"
   fi
+  # ... and with --frame-gaps the longest gap between two frames.
+  awk '/^frame_gap_max_ms /{print $2}' "$work/$name.out" >>"$work/$name.gaps"
 }
 
 # median FILE COLUMN
@@ -97,17 +109,34 @@ pair() {
   done
 }
 
-# row TITLE OURS THEIRS OTHER_NAME AIM [COLUMN UNIT]: one line, the ratio being theirs / ours;
-# AIM "-" for a row that only informs.
+# verdict ID TEXT MET: one line of the table; MET is "met", "MISSED" or "-" (no aim).
+verdict() {
+  printf "%-12s %s%s\n" "$1" "$2" "$([[ "$3" == "-" ]] && echo "" || echo ": $3")"
+  [[ "$3" == "-" ]] || echo "$1 $3" >>"$work/verdicts"
+}
+
+# row ID TITLE OURS THEIRS OTHER_NAME AIM [COLUMN UNIT]: one line, the ratio being theirs / ours
+# (how many times faster, or smaller); AIM "-" for a row that only informs.
 row() {
-  local title="$1" ours="$2" theirs="$3" other="$4" aim="$5" column="${6:-1}" unit="${7:-s}"
-  awk -v t="$title" -v o="$other" -v aim="$aim" -v u="$unit" \
+  local id="$1" title="$2" ours="$3" theirs="$4" other="$5" aim="$6" column="${7:-1}" unit="${8:-s}"
+  local line
+  line=$(awk -v t="$title" -v o="$other" -v aim="$aim" -v u="$unit" \
     -v a="$(median "$work/$ours.samples" "$column")" -v b="$(median "$work/$theirs.samples" "$column")" \
     'BEGIN {
        if (u == "MiB") { a /= 1024; b /= 1024 }
-       verdict = aim == "-" ? "no aim" : "aim " aim "x: " (b / a >= aim ? "met" : "MISSED")
-       printf "%-42s this %8.2f %-3s  %-16s %8.2f %-3s  ratio %5.2fx  %s\n", t, a, u, o, b, u, b / a, verdict
-     }'
+       met = aim == "-" ? "-" : (b / a >= aim ? "met" : "MISSED")
+       printf "%-40s this %8.2f %-3s  %-14s %8.2f %-3s  ratio %5.2fx  %s|%s\n", t, a, u, o, b, u, b / a,
+              aim == "-" ? "no aim" : "aim " aim "x", met
+     }')
+  verdict "$id" "${line%|*}" "${line##*|}"
+}
+
+# gaprow ID TITLE NAME: the longest gap between frames, median and worst of the runs; aim 100 ms.
+gaprow() {
+  local worst
+  worst=$(sort -g "$work/$3.gaps" | tail -n 1)
+  verdict "$1" "$(printf "%-40s this %8.0f ms median, %6.0f ms worst  aim under 100 ms" "$2" \
+    "$(median "$work/$3.gaps" 1)" "$worst")" "$(awk -v w="$worst" 'BEGIN {print w < 100 ? "met" : "MISSED"}')"
 }
 
 info=("$viewer" --info)
@@ -122,10 +151,16 @@ if ((have_admesh)); then
   pair info_ascii admesh_ascii "${info[@]}" "$work/tri1m_ascii.stl" -- admesh -c "$work/tri1m_ascii.stl"
 fi
 if ((have_f3d)); then
-  pair start_off f3d_off "${startup[@]}" "$work/tri1m.off" -- "${f3d[@]}" "$work/tri1m.off"
-  pair start_stl f3d_stl "${startup[@]}" "$work/tri1m.stl" -- "${f3d[@]}" "$work/tri1m.stl"
-  pair start_4m f3d_4m "${startup[@]}" "$work/tri4m.off" -- "${f3d[@]}" "$work/tri4m.off"
+  for size in 1m 4m 16m; do
+    pair "start_off$size" "f3d_off$size" "${startup[@]}" "$work/tri$size.off" -- "${f3d[@]}" "$work/tri$size.off"
+    pair "start_stl$size" "f3d_stl$size" "${startup[@]}" "$work/tri$size.stl" -- "${f3d[@]}" "$work/tri$size.stl"
+  done
 fi
+for i in $(seq "$runs"); do
+  for file in tri4m.off tri4m.stl tri16m.off tri16m.stl; do
+    run "gaps_${file/./_}" "${startup[@]}" "$work/$file" --frame-gaps
+  done
+done
 if [[ -n "${BASELINE:-}" ]]; then
   pair start_quad base_quad "${startup[@]}" "$work/quad1m.off" -- "$BASELINE" --benchmark-startup "$work/quad1m.off"
   for i in $(seq "$runs"); do
@@ -139,26 +174,42 @@ fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 if ((have_meshlab)); then
-  row "--info 1M-triangle OFF" info_off meshlab_off "meshlabserver -i" 5
-  row "--info 1M-quad OFF" info_quad meshlab_quad "meshlabserver -i" 5
+  row info-off1m "--info 1M-triangle OFF" info_off meshlab_off "meshlabserver" 5
+  row info-quad1m "--info 1M-quad OFF" info_quad meshlab_quad "meshlabserver" 5
 fi
 if ((have_admesh)); then
-  row "--info 1M-triangle binary STL" info_stl admesh_stl "admesh -c" 1
-  row "  its peak memory" info_stl admesh_stl "admesh -c" - 2 MiB
-  row "--info 1M-triangle ASCII STL" info_ascii admesh_ascii "admesh -c" 2
+  row info-stl1m "--info 1M-triangle binary STL" info_stl admesh_stl "admesh -c" 1
+  row mem-info1m "  its peak memory" info_stl admesh_stl "admesh -c" - 2 MiB
+  row info-ascii1m "--info 1M-triangle ASCII STL" info_ascii admesh_ascii "admesh -c" 2
 fi
 if ((have_f3d)); then
-  row "first picture, 1M-triangle OFF" start_off f3d_off "f3d to a PNG" 1.5
-  row "first picture, 1M-triangle binary STL" start_stl f3d_stl "f3d to a PNG" 1.5
-  row "first picture, 4M-triangle OFF" start_4m f3d_4m "f3d to a PNG" 1.5
-  row "peak memory, 1M-triangle OFF" start_off f3d_off "f3d to a PNG" - 2 MiB
-  row "peak memory, 4M-triangle OFF" start_4m f3d_4m "f3d to a PNG" 1 2 MiB
-  awk '{printf "%-42s this %8.0f ms  aim under 300 ms: %s\n", "close after the first picture, 4M OFF", $1 / 1000, $1 < 300000 ? "met" : "MISSED"}' \
-    <<<"$(median "$work/start_4m.close" 1)"
+  for size in 1m 4m 16m; do
+    size_name=${size^^}
+    row "pic-off$size" "first picture, ${size_name}-triangle OFF" "start_off$size" "f3d_off$size" "f3d to a PNG" 1.5
+    row "pic-stl$size" "first picture, ${size_name}-triangle binary STL" "start_stl$size" "f3d_stl$size" \
+      "f3d to a PNG" 1.5
+  done
+  row mem1m "peak memory, 1M-triangle OFF" start_off1m f3d_off1m "f3d to a PNG" - 2 MiB
+  row mem4m "peak memory, 4M-triangle OFF" start_off4m f3d_off4m "f3d to a PNG" 1 2 MiB
+  row mem16m "peak memory, 16M-triangle OFF" start_off16m f3d_off16m "f3d to a PNG" 1 2 MiB
+  row mem16m "peak memory, 16M-triangle binary STL" start_stl16m f3d_stl16m "f3d to a PNG" 0.5 2 MiB
+  close=$(median "$work/start_off4m.close" 1)
+  verdict close4m "$(printf "%-40s this %8.0f ms  aim under 300 ms" "close after the first picture, 4M OFF" \
+    "$((close / 1000))")" "$( ((close < 300000)) && echo met || echo MISSED)"
 fi
+gaprow gap4m "longest frame gap, 4M-triangle OFF" gaps_tri4m_off
+gaprow gap4m "longest frame gap, 4M-triangle binary STL" gaps_tri4m_stl
+gaprow gap16m "longest frame gap, 16M-triangle OFF" gaps_tri16m_off
+gaprow gap16m "longest frame gap, 16M-triangle binary STL" gaps_tri16m_stl
 if [[ -n "${BASELINE:-}" ]]; then
-  row "first picture, 1M-quad OFF" start_quad base_quad "the baseline" 2
+  row base-quad1m "first picture, 1M-quad OFF" start_quad base_quad "the baseline" 2
   echo "$(median "$work/spin_quad.frames" 1) $(median "$work/base_spin.frames" 1)" >"$work/spin.samples"
-  awk '{printf "%-42s this %8.2f ms  %-16s %8.2f ms   ratio %5.2fx  aim 4x: %s\n", "spinning frame, 1M-quad OFF", $1, "the baseline", $2, $2 / $1, ($2 / $1 >= 4 ? "met" : "MISSED")}' \
-    "$work/spin.samples"
+  line=$(awk '{printf "%-40s this %8.2f ms  %-14s %8.2f ms   ratio %5.2fx  aim 4x|%s\n", "spinning frame, 1M-quad OFF", $1, "the baseline", $2, $2 / $1, ($2 / $1 >= 4 ? "met" : "MISSED")}' \
+    "$work/spin.samples")
+  verdict spin-quad1m "${line%|*}" "${line##*|}"
+fi
+echo
+if [[ -s "$work/verdicts" ]]; then
+  echo "aims met: $(grep -c ' met$' "$work/verdicts") of $(wc -l <"$work/verdicts")" \
+    "$(awk '$2 == "MISSED" {m = m " " $1} END {if (m != "") print "(missed:" m ")"}' "$work/verdicts")"
 fi

@@ -298,11 +298,17 @@ bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::s
         SetError(pstrError, std::string());
         return false;
     }
-    return ReadOFFBuffer(contents, strPath, pProgress, pstrError);
+    return ReadOFFText(contents, strPath, pProgress, pstrError, &contents);
 }
 
 bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
                           std::string* pstrError)
+{
+    return ReadOFFText(buffer, strPath, pProgress, pstrError, nullptr);
+}
+
+bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                        std::string* pstrError, std::string* pText)
 {
     if (m_bLoaded)
     {
@@ -321,6 +327,9 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, C
             SetError(pstrError, parser.Failure());
             return false;
         }
+        // A big file's text and its mesh need not be in memory at once.
+        if (pText != nullptr)
+            std::string().swap(*pText);
         AdoptParsedOFF(data, strPath);
         SetError(pstrError, std::string());
         return true;

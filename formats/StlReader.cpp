@@ -3,13 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
@@ -237,6 +240,42 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress
     return nFacets <= MAX_FACETS && nFacets * 2 * ASCII_TOKENS_PER_FACET <= nBody + 1;
 }
 
+// Below this many facets a helper thread would cost more than it saves.
+constexpr int32_t HELPER_MIN_FACETS = 1 << 16;
+
+// Runs a job on a thread of its own while the caller reads, and waits for it on every way out. For
+// a small job, or when no thread can start, the job runs at once instead.
+class CHelperThread
+{
+public:
+    template <typename Fn> CHelperThread(bool bWorthAThread, Fn fn)
+    {
+        try
+        {
+            if (bWorthAThread)
+            {
+                m_thread = std::thread(fn);
+                return;
+            }
+        }
+        catch (const std::exception&)
+        {
+        }
+        fn();
+    }
+    ~CHelperThread() { Join(); }
+    CHelperThread(const CHelperThread&) = delete;
+    CHelperThread& operator=(const CHelperThread&) = delete;
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
+
 // Closes a file descriptor on every way out.
 struct SFileCloser
 {
@@ -257,7 +296,8 @@ int64_t CountAsciiSTLNormalLines(std::string_view buffer)
     return pFirstEnd == pEnd ? 0 : CountNormalLines(pFirstEnd + 1, pEnd);
 }
 
-bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress)
+bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress, CVector3& vMin,
+                          CVector3& vMax)
 {
     constexpr size_t HEADER = STL_HEADER_SIZE + 4;
     while (bytes.Window().size() < HEADER && bytes.More())
@@ -269,7 +309,18 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
         return false;
     bytes.Consume(HEADER);
     m_nRecordSize = 6;
-    AllocateTriangles(static_cast<int32_t>(nFacets));
+    const int32_t nTriangles = static_cast<int32_t>(nFacets);
+    AllocateTrianglesUnfilled(nTriangles);
+    // Most of a big read is the first touch of fresh memory. A second thread fills the face and
+    // pointer arrays and then faults in the records from the far end, while this one reads,
+    // completes each block (normals, box) while it is in the cache, and meets it half way.
+    std::atomic<int32_t> nReached{0};
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [this, nTriangles, &nReached]
+                         {
+                             FillTriangleArrays(0, nTriangles);
+                             PrefaultTriangles(nTriangles, nReached);
+                         });
     double* pRecord = m_pVertexPool.get();
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
@@ -287,14 +338,16 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
             return false;
         bytes.Consume(nWhole * STL_FACET_SIZE);
         pRecord += nWhole * 3 * 6;
+        CompleteTriangles(static_cast<int32_t>(nDone), static_cast<int32_t>(nDone + nWhole), vMin, vMax);
         nDone += nWhole;
+        nReached.store(static_cast<int32_t>(nDone), std::memory_order_relaxed);
         if (pProgress != nullptr)
             pProgress->SetDone(bytes.Offset());
     }
     return true;
 }
 
-bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
+bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax)
 {
     // Two passes: the counting pass decides how many facets are read, whatever follows them.
     // Each pass is half of the progress.
@@ -307,7 +360,16 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
     ExtendToLineEnd(bytes);
     bytes.Consume(bytes.Window().find('\n') + 1);
     m_nRecordSize = 6;
-    AllocateTriangles(static_cast<int32_t>(nFacets));
+    const int32_t nTriangles = static_cast<int32_t>(nFacets);
+    AllocateTrianglesUnfilled(nTriangles);
+    // As in the binary reader, though text takes longer to parse than memory to fault in.
+    std::atomic<int32_t> nReached{0};
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [this, nTriangles, &nReached]
+                         {
+                             FillTriangleArrays(0, nTriangles);
+                             PrefaultTriangles(nTriangles, nReached);
+                         });
     double* pRecord = m_pVertexPool.get();
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)
@@ -320,6 +382,7 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
             --nCut;
         CTokenReader in(window.substr(0, nCut));
         size_t nRead = 0;
+        const int64_t nFirst = k;
         for (; k < nFacets; ++k, pRecord += 3 * 6)
         {
             if (pProgress != nullptr && (static_cast<uint64_t>(k) & (CReadProgress::REPORT_EVERY - 1)) == 0)
@@ -335,6 +398,8 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
             nRead = in.Position();
         }
         bytes.Consume(nRead);
+        CompleteTriangles(static_cast<int32_t>(nFirst), static_cast<int32_t>(k), vMin, vMax);
+        nReached.store(static_cast<int32_t>(k), std::memory_order_relaxed);
         if (k < nFacets && !bytes.More())
         {
             if (bytes.Failed())
@@ -345,9 +410,9 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress)
     return true;
 }
 
-void CMesh::FinishSTLRead(const std::string& strPath)
+void CMesh::FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax)
 {
-    CompleteTriangleSoup();
+    FinishTriangleSoup(vMin, vMax);
     m_vPosition = CVector3();
     m_strPath = strPath;
     m_strName = FileNameOfPath(strPath);
@@ -367,9 +432,12 @@ bool CMesh::ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const st
 {
     const int32_t nRecordSize = m_nRecordSize;
     bool bRead = false;
+    CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
+    CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
     try
     {
-        bRead = nMode == STL_BINARY ? ReadBinarySTL(bytes, nSize, pProgress) : ReadAsciiSTL(bytes, pProgress);
+        bRead = nMode == STL_BINARY ? ReadBinarySTL(bytes, nSize, pProgress, vMin, vMax)
+                                    : ReadAsciiSTL(bytes, pProgress, vMin, vMax);
     }
     catch (const std::bad_alloc&)
     {
@@ -383,7 +451,7 @@ bool CMesh::ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const st
     }
     if (pProgress != nullptr)
         pProgress->Finish();
-    FinishSTLRead(strPath);
+    FinishSTLRead(strPath, vMin, vMax);
     return true;
 }
 

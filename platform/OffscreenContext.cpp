@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+#include "platform/SharedGLContext.h"
+
 // Framebuffer objects are not part of the GL 1.x entry points libGL exports for linking, so
 // they are looked up at run time.
 struct COffscreenContext::SFunctions
@@ -98,7 +100,8 @@ bool HasExtension(EGLDisplay display, const char* pName)
     return false;
 }
 
-EGLContext CreateCompatibilityContext(EGLDisplay display, std::string& strError)
+EGLContext CreateCompatibilityContext(EGLDisplay display, std::string& strError,
+                                      EGLContext shareContext = EGL_NO_CONTEXT)
 {
     EGLConfig config = nullptr; // EGL_NO_CONFIG_KHR
     if (!HasExtension(display, "EGL_KHR_no_config_context"))
@@ -114,11 +117,32 @@ EGLContext CreateCompatibilityContext(EGLDisplay display, std::string& strError)
     }
     const EGLint pAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, pAttribs);
+    EGLContext context = eglCreateContext(display, config, shareContext, pAttribs);
     if (context == EGL_NO_CONTEXT)
         strError = "eglCreateContext failed for an OpenGL compatibility-profile context.";
     return context;
 }
+
+// A context sharing the offscreen context's objects, without a framebuffer of its own: lists are
+// compiled there, never drawn.
+class CEglSharedContext : public CSharedGLContext
+{
+public:
+    CEglSharedContext(EGLDisplay display, EGLContext context) : m_display(display), m_context(context) {}
+    ~CEglSharedContext() override { eglDestroyContext(m_display, m_context); }
+
+    bool MakeCurrent() override
+    {
+        // The client API is the thread's own setting.
+        return eglBindAPI(EGL_OPENGL_API) == EGL_TRUE &&
+               eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, m_context) == EGL_TRUE;
+    }
+    void DoneCurrent() override { eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
+
+private:
+    EGLDisplay m_display;
+    EGLContext m_context;
+};
 } // namespace
 
 COffscreenContext::COffscreenContext() = default;
@@ -203,6 +227,17 @@ bool COffscreenContext::CreateFramebuffer()
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glViewport(0, 0, m_nWidth, m_nHeight);
     return true;
+}
+
+std::unique_ptr<CSharedGLContext> COffscreenContext::CreateSharedContext()
+{
+    if (m_pContext == nullptr)
+        return nullptr;
+    std::string strError;
+    EGLContext context = CreateCompatibilityContext(m_pDisplay, strError, m_pContext);
+    if (context == EGL_NO_CONTEXT)
+        return nullptr;
+    return std::make_unique<CEglSharedContext>(m_pDisplay, context);
 }
 
 bool COffscreenContext::MakeCurrent()

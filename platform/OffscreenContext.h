@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CSharedGLContext;
+
 // An OpenGL compatibility-profile context that needs no window and no display server: an EGL
 // surfaceless Mesa context drawing into a framebuffer object of a fixed size. Used wherever GL
 // must run without a window (tests, batch snapshots, benchmarks).
@@ -33,6 +35,9 @@ public:
     // Leaves the calling thread without this context current, so that another thread can make it
     // current (a context is current on one thread at a time).
     void Release();
+    // A context sharing this one's objects, for compiling display lists on another thread; null
+    // when this context was not created or EGL refuses. It must go before this context does.
+    std::unique_ptr<CSharedGLContext> CreateSharedContext();
     // Reads the whole framebuffer: width x height pixels of 4 bytes (R, G, B, A), rows
     // bottom-up as OpenGL stores them. Makes the context current first. False when the context
     // was not created.

@@ -1,6 +1,7 @@
 #include "scene/Mesh.h"
 
 #include "platform/HugePages.h"
+#include "scene/MeshDrawing.h"
 #include "scene/MeshMath.h"
 
 #include <GL/gl.h>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+CMesh::CMesh() = default;
+
 CMesh::~CMesh()
 {
     DeleteGLObjects();
@@ -19,16 +22,38 @@ CMesh::~CMesh()
 
 void CMesh::DeleteGLObjects()
 {
-    if (m_nDisplayList != 0)
+    DeleteDrawing();
+    if (m_pPrepared)
     {
-        glDeleteLists(m_nDisplayList, 1);
-        m_nDisplayList = 0;
+        m_pPrepared->DeleteLists();
+        m_pPrepared.reset();
     }
     if (m_nTexture != 0)
     {
         glDeleteTextures(1, &m_nTexture);
         m_nTexture = 0;
     }
+}
+
+void CMesh::DeleteDrawing()
+{
+    if (m_nDisplayList != 0)
+    {
+        glDeleteLists(m_nDisplayList, 1);
+        m_nDisplayList = 0;
+    }
+    if (m_pDrawing)
+    {
+        m_pDrawing->DeleteLists();
+        m_pDrawing.reset();
+    }
+}
+
+void CMesh::SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared)
+{
+    if (m_pPrepared)
+        m_pPrepared->DeleteLists();
+    m_pPrepared = std::move(pPrepared);
 }
 
 bool CMesh::OwnsIndexPool(const int32_t* p) const
@@ -47,6 +72,18 @@ void CMesh::FreeFaceNormals()
 
 void CMesh::FreeGeometry()
 {
+    // Whatever was made from the geometry goes with it. Lists need a context to be deleted, so
+    // they wait for the next build or DeleteGLObjects; what reads the records stops now. A list
+    // that ends an array drawing stays, so that a drawing without arrays still ends what its
+    // first list began.
+    for (CMeshDrawing* pDrawing : {m_pDrawing.get(), m_pPrepared.get()})
+        if (pDrawing != nullptr)
+        {
+            pDrawing->m_triangleRuns.clear();
+            pDrawing->m_nLastVertex = -1;
+        }
+    if (m_pPrepared)
+        m_pPrepared->m_nKey = CMeshDrawing::NO_KEY;
     if (m_ppFaces != nullptr)
     {
         for (int32_t f = 0; f < m_nFaces; ++f)
@@ -105,6 +142,8 @@ void CMesh::TakeLoadedGeometry(CMesh& source)
     m_strName = std::move(source.m_strName);
     source.m_strPath.clear();
     source.m_strName.clear();
+    // What was prepared from the geometry travels with it.
+    SetPreparedDrawing(std::move(source.m_pPrepared));
 }
 
 void CMesh::Reset()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -36,13 +37,16 @@ enum
 // colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
 // that draw it. GL objects must be deleted with the view's context current.
 struct SOffData;
+struct SListRecipe;
+struct STriangleRun;
 class CByteWindow;
+class CMeshDrawing;
 class CReadProgress;
 
 class CMesh : public CSceneObject
 {
 public:
-    CMesh() = default;
+    CMesh();
     ~CMesh() override;
     int32_t GetType() const override { return OBJECT_MESH; }
 
@@ -108,6 +112,13 @@ public:
     // Display list for the current settings; needs the view's GL context current.
     uint32_t BuildDisplayList();
     void SetTessCallbacks();
+    // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
+    // drawn from its own vertex records, draws those and calls the list that ends the drawing.
+    // Needs the build's context, or one sharing with it, current.
+    void Draw() const;
+    // What CMeshPreparation made for the next build; the build takes it when the settings are
+    // still those it was made for, and deletes it otherwise (a context must then be current).
+    void SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared);
     // Deletes the display list and texture (context must be current) and zeroes their names.
     void DeleteGLObjects();
 
@@ -148,7 +159,21 @@ private:
     void SetBounds(const CVector3& vMin, const CVector3& vMax);
     // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
     void AllocateTriangles(int32_t nTriangles);
+    // The same in parts that may run on several threads: the arrays, untouched; the face and
+    // pointer arrays of faces [nFirst, nEnd); and the pages of the records and face normals of
+    // triangles below nEnd, faulted in from the top down as long as they stay a step above
+    // nReached (where a reader has come to), so that the reader finds them ready.
+    void AllocateTrianglesUnfilled(int32_t nTriangles);
+    void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
+    void PrefaultTriangles(int32_t nEnd, const std::atomic<int32_t>& nReached) const;
+    // CompleteTriangleSoup for triangles [nFirst, nEnd), widening the box [vMin, vMax]; then, once
+    // every triangle is, the largest face and the bounds from that box.
+    void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
+    void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
     bool OwnsIndexPool(const int32_t* p) const;
+    // ReadOFFBuffer on the text in *pText (when given), which is freed once it is parsed.
+    bool ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                     std::string* pstrError, std::string* pText);
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);
@@ -157,13 +182,29 @@ private:
     // and the end of every successful read: the soup completed, at the origin, named and loaded.
     bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
                       CReadProgress* pProgress);
-    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress);
-    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress);
-    void FinishSTLRead(const std::string& strPath);
+    // The readers complete each facet they read and widen [vMin, vMax] by it.
+    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress, CVector3& vMin,
+                       CVector3& vMax);
+    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax);
+    void FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax);
+    // The display list and what it calls or relies on.
+    void DeleteDrawing();
+    // What the build for the recipe uses besides its own list: what was prepared for it, or what
+    // is made now (see CMeshPreparation::MakeNow); null for a list of its own alone.
+    std::unique_ptr<CMeshDrawing> DrawingFor(const SListRecipe& recipe);
+    // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
+    // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
+    // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
+    bool FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
+                          int32_t& nLastVertex) const;
+    friend class CMeshPreparation;
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
     std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
+
+    std::unique_ptr<CMeshDrawing> m_pDrawing;  // what m_nDisplayList calls or relies on
+    std::unique_ptr<CMeshDrawing> m_pPrepared; // made ahead for the next build
 };

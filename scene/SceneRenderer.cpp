@@ -201,7 +201,7 @@ void DrawFrame(const CTeldViewGLDoc& doc)
         pObject->GetMatrix(m);
         glPushMatrix();
         glMultMatrixd(m);
-        glCallList(static_cast<const CMesh*>(pObject)->m_nDisplayList);
+        static_cast<const CMesh*>(pObject)->Draw();
         glPopMatrix();
     }
     if (doc.m_nGuideList != 0)

@@ -74,3 +74,20 @@ int TessFanOrder(const double* const* ppPoints, int32_t nCount)
     FanPass(points, nCount, norm, false);
     return FanPass(points, nCount, norm, true);
 }
+
+int TessTriangleOrder(const double* a, const double* b, const double* c)
+{
+    const SPoint v0 = Clamped(a), v1 = Clamped(b), v2 = Clamped(c);
+    const double xp = v1.x - v0.x, yp = v1.y - v0.y, zp = v1.z - v0.z;
+    const double xc = v2.x - v0.x, yc = v2.y - v0.y, zc = v2.z - v0.z;
+    const double n[3] = {yp * zc - zp * yc, zp * xc - xp * zc, xp * yc - yp * xc};
+    // FanPass's first pass from a zero normal, then its check against what that pass summed.
+    const double dFirst = n[0] * 0.0 + n[1] * 0.0 + n[2] * 0.0;
+    double norm[3];
+    for (int k = 0; k < 3; ++k)
+        norm[k] = dFirst >= 0 ? 0.0 + n[k] : 0.0 - n[k];
+    const double dDot = n[0] * norm[0] + n[1] * norm[1] + n[2] * norm[2];
+    if (dDot == 0)
+        return TESS_FAN_NONE;
+    return dDot > 0 ? TESS_FAN_FORWARD : TESS_FAN_BACKWARD;
+}

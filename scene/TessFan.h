@@ -23,3 +23,6 @@ constexpr int32_t TESS_FAN_MAX_POINTS = 100;
 // same callback calls without going through the tessellator, for degenerate, huge, tiny and NaN
 // coordinates too.
 int TessFanOrder(const double* const* ppPoints, int32_t nCount);
+// TessFanOrder of the three points a, b, c, with the same operations, without the general loops:
+// it decides for every triangle of a soup drawn from its records.
+int TessTriangleOrder(const double* a, const double* b, const double* c);

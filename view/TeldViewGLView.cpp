@@ -19,6 +19,7 @@
 #include "scene/SceneRenderer.h"
 #include "scene/TeldViewGLDoc.h"
 #include "view/GLContextGuard.h"
+#include "view/ViewWorkerContext.h"
 
 namespace
 {
@@ -150,6 +151,7 @@ void CTeldViewGLView::initializeGL()
 
     SetBaselineState();
     m_bGLReady = true;
+    CreateWorkerContexts();
     // A document update that came before the context existed set the camera but could not
     // reach GL; bring the matrices in line with it.
     SetupView();
@@ -247,6 +249,7 @@ void CTeldViewGLView::OnDestroy()
 {
     m_spinTimer.stop();
     m_animTimer.stop();
+    ReleaseWorkerContexts();
     CGLContextGuard guard(*this);
     if (guard.IsCurrent())
         m_pDocument->ReleaseGLObjects();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "export/Dib.h"
 #include "platform/CmdTarget.h"
@@ -18,6 +20,7 @@ class CImageWriteResult;
 class CMesh;
 class CMeshPreloader;
 class CMeshTexture;
+class CViewWorkerContext;
 class CSceneObject;
 class CTeldViewGLDoc;
 class CUiServices;
@@ -147,9 +150,10 @@ public:
     // Waits for a read on the worker thread while the window goes on: it repaints, its timers run
     // and input arrives, but IsLoading() holds, which makes the application refuse commands that
     // would change the document. Once the wait has taken half a second LoadMessage says
-    // "Loading NAME... 42%". Then fnAdopt gets the mesh (null when the read failed; it releases
-    // what it keeps) with the view's context current. Returns what fnAdopt returns. The caller
-    // shows the wait cursor around it.
+    // "Loading NAME... 42%". Then, still with the window going, what the mesh's display list will
+    // need is made on other threads (see CMeshPreparation; "Preparing NAME... 42%"). Then fnAdopt
+    // gets the mesh (null when the read failed; it releases what it keeps) with the view's context
+    // current. Returns what fnAdopt returns. The caller shows the wait cursor around it.
     bool LoadInBackground(CMeshPreloader& read, const std::function<bool(std::unique_ptr<CMesh>&)>& fnAdopt);
     bool IsLoading() const { return m_nLoading > 0; }
     // What follows every successful load (File > Open, the command line, Load Scene, the
@@ -340,6 +344,16 @@ private:
     void DrawNow();
     // Sets the baseline state the display lists rely on.
     void SetBaselineState();
+    // The contexts sharing the view's, on which display lists are compiled by other threads, and
+    // their end (before the view's own context ends).
+    void CreateWorkerContexts();
+    void ReleaseWorkerContexts();
+    // Runs the event loop until isDone holds (notify arranges for a wake-up then); once the wait
+    // has taken half a second LoadMessage shows strFormat with the name and the percentage.
+    void WaitWithProgress(const std::function<bool()>& isDone,
+                          const std::function<void(std::function<void()>)>& notify,
+                          const std::function<int()>& percent, const QString& strFormat,
+                          const QString& strName, const QElapsedTimer& clock);
 
     CTeldViewGLDoc* m_pDocument;
     CUiServices* m_pUi = nullptr;
@@ -354,6 +368,7 @@ private:
     int m_nLoading = 0;
     // Wheel turns not yet amounting to a click.
     int m_nWheelDelta = 0;
+    std::vector<std::unique_ptr<CViewWorkerContext>> m_workerContexts;
     // Kept between captures so that its memory is touched only once.
     CDib m_dibCapture;
 };

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
 
 #include "GlTestSupport.h"
+#include "platform/SharedGLContext.h"
 #include "scene/Mesh.h"
+#include "scene/MeshPreparation.h"
 #include "scene/TeldViewGLDoc.h"
 #include "scene/Tessellator.h"
 
@@ -83,18 +86,19 @@ std::unique_ptr<CMesh> MeshFromOFF(std::string_view text)
     return pMesh;
 }
 
-// Builds the mesh's list in the mode, clears the frame and calls the list once (it moves the
-// mesh's centre to the origin and leaves that translation in place). Whatever the settings,
-// calling the list must leave the view's baseline state behind.
+// Builds the mesh's list in the mode, clears the frame and draws the mesh once (its list moves the
+// mesh's centre to the origin and leaves that translation in place). Whatever the settings, the
+// drawing must leave the view's baseline state behind.
 uint32_t Draw(CMesh& mesh, int nMode)
 {
     mesh.m_nRenderMode = nMode;
     const uint32_t nList = mesh.BuildDisplayList();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
-    glCallList(nList);
+    mesh.Draw();
     glPopMatrix();
-    for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_POLYGON_OFFSET_FILL})
+    for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_POLYGON_OFFSET_FILL,
+                        GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
         EXPECT_EQ(glIsEnabled(nCap), nCap == GL_LIGHTING ? GL_TRUE : GL_FALSE) << nCap;
     GLint nShadeModel = 0;
     glGetIntegerv(GL_SHADE_MODEL, &nShadeModel);
@@ -368,15 +372,69 @@ std::string MixedSheetOFF()
     return "STCOFF\n" + std::to_string(nVertices) + " " + std::to_string(nFaces) + " 0\n" + vertices + faces;
 }
 
-// Faces sent without the tessellator in long primitives, and the hidden-line fill colour sent
-// once, draw exactly the pixels of the tessellator's own per-face output, for every setting that
-// changes what reaches the faces, lit by the view's point light (flat shading lights each
-// triangle at its last vertex).
-TEST_F(MeshDisplayListTest, ShortcutsDrawTheTessellatorsPixels)
+// The sheet's triangles as a soup, each with vertices of its own, and one of no area among them.
+std::string SoupOFF()
 {
-    std::unique_ptr<CMesh> pMesh = MeshFromOFF(MixedSheetOFF());
+    std::string vertices, faces;
+    int nVertices = 0;
+    const auto corner = [&](double x, double y)
+    {
+        for (double d : {x, y, 0.3 * std::sin(2 * x) * std::cos(3 * y), nVertices % 5 * 0.25,
+                         nVertices % 3 * 0.5, nVertices % 7 / 6.0, x * 0.8, y * 0.6})
+            vertices += std::to_string(d) + " ";
+        vertices += "\n";
+        ++nVertices;
+    };
+    constexpr double CELL_TRIANGLES[2][6] = {{0, 0, .2, 0, .2, .2}, {0, 0, .2, .2, 0, .2}};
+    for (int j = 0; j < 10; ++j)
+        for (int i = 0; i < 10; ++i)
+        {
+            const double x = i * 0.2 - 1.0, y = j * 0.2 - 1.0;
+            for (const auto& p : CELL_TRIANGLES)
+            {
+                for (int k = 0; k < 6; k += 2)
+                    corner(x + p[k], y + p[k + 1]);
+                faces += "3 " + std::to_string(nVertices - 3) + " " + std::to_string(nVertices - 2) + " " +
+                         std::to_string(nVertices - 1) + "\n";
+            }
+            if (i == 5 && j == 5)
+            {
+                for (int k = 0; k < 3; ++k)
+                    corner(x, y);
+                faces += "3 " + std::to_string(nVertices - 3) + " " + std::to_string(nVertices - 2) + " " +
+                         std::to_string(nVertices - 1) + "\n";
+            }
+        }
+    return "STCOFF\n" + std::to_string(nVertices) + " " + std::to_string(nVertices / 3) + " 0\n" + vertices +
+           faces;
+}
+
+// The worker contexts and the small runs that split even small meshes into run lists, for a test.
+struct SSplitBuilds
+{
+    std::unique_ptr<CSharedGLContext> pWorkers[2] = {Context()->CreateSharedContext(),
+                                                     Context()->CreateSharedContext()};
+    SSplitBuilds()
+    {
+        CMeshPreparation::SetWorkerContexts({pWorkers[0].get(), pWorkers[1].get()});
+        CMeshPreparation::SetRunSize(7);
+    }
+    ~SSplitBuilds()
+    {
+        CMeshPreparation::SetWorkerContexts({});
+        CMeshPreparation::SetRunSize(0);
+    }
+};
+
+// Faces sent without the tessellator in long primitives, and the hidden-line fill colour sent
+// once, draw exactly the pixels of the tessellator's own per-face output; so do lists that call
+// lists of runs of faces compiled on two other contexts (prepared ahead or made by the build
+// itself), and a soup drawn from its vertex records. For every setting that changes what reaches
+// the faces, lit by the view's point light (flat shading lights each triangle at its last vertex).
+TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixels)
+{
     const uint8_t texels[12] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
-    pMesh->m_nTexture = GreenTexture();
+    const GLuint nTexture = GreenTexture();
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -388,25 +446,38 @@ TEST_F(MeshDisplayListTest, ShortcutsDrawTheTessellatorsPixels)
     glMatrixMode(GL_MODELVIEW);
     glTranslated(0.0, 0.0, -2.5);
     glRotated(-50.0, 1.0, 0.0, 0.0);
-    for (int nFlags = 0; nFlags < 64; ++nFlags)
+    for (const std::string& off : {MixedSheetOFF(), SoupOFF()})
     {
-        pMesh->m_nShading = (nFlags & 1) != 0 ? FLAT : GOURAUD;
-        pMesh->m_bLighting = (nFlags & 2) == 0;
-        pMesh->m_bHasColors = (nFlags & 4) == 0;
-        pMesh->m_bTextureOn = (nFlags & 8) != 0;
-        pMesh->m_bCulling = (nFlags & 16) != 0;
-        std::vector<uint8_t> pictures[2];
-        for (bool bShortcuts : {false, true})
+        std::unique_ptr<CMesh> pMesh = MeshFromOFF(off);
+        const char* pszMesh = pMesh->m_nFaces == 201 ? "soup" : "sheet";
+        pMesh->m_nTexture = nTexture;
+        for (int nFlags = 0; nFlags < 64; ++nFlags)
         {
-            SetTessShortcuts(bShortcuts);
-            Draw(*pMesh, (nFlags & 32) != 0 ? HIDDEN : SHADED);
-            Context()->ReadPixels(pictures[bShortcuts]);
+            pMesh->m_nShading = (nFlags & 1) != 0 ? FLAT : GOURAUD;
+            pMesh->m_bLighting = (nFlags & 2) == 0;
+            pMesh->m_bHasColors = (nFlags & 4) == 0;
+            pMesh->m_bTextureOn = (nFlags & 8) != 0;
+            pMesh->m_bCulling = (nFlags & 16) != 0;
+            pMesh->m_nRenderMode = (nFlags & 32) != 0 ? HIDDEN : SHADED;
+            std::vector<uint8_t> pictures[3];
+            for (int nWay = 0; nWay < 3; ++nWay)
+            {
+                SetTessShortcuts(nWay > 0);
+                std::optional<SSplitBuilds> split;
+                if (nWay == 2)
+                    split.emplace();
+                if (nWay == 2 && nFlags % 2 == 0)
+                    CMeshPreparation(*pMesh, true).Finish();
+                Draw(*pMesh, pMesh->m_nRenderMode);
+                Context()->ReadPixels(pictures[nWay]);
+            }
+            EXPECT_EQ(pictures[1], pictures[0]) << pszMesh << " flags " << nFlags;
+            EXPECT_EQ(pictures[2], pictures[0]) << pszMesh << " flags " << nFlags;
+            EXPECT_GT(LitPixels(), SIZE * SIZE / 4);
         }
-        EXPECT_EQ(pictures[1], pictures[0]) << "flags " << nFlags;
-        EXPECT_GT(LitPixels(), SIZE * SIZE / 4);
+        pMesh->m_nTexture = 0;
     }
     SetTessShortcuts(true);
-    glDeleteTextures(1, &pMesh->m_nTexture);
-    pMesh->m_nTexture = 0;
+    glDeleteTextures(1, &nTexture);
 }
 } // namespace

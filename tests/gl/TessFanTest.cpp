@@ -89,6 +89,10 @@ TEST(TessFanTest, MatchesTheTessellatorCallForCall)
 
         const int nOrder = TessFanOrder(p.data(), static_cast<int32_t>(p.size()));
         ++nOrders[nOrder + 1];
+        if (p.size() == 3)
+        {
+            EXPECT_EQ(TessTriangleOrder(p[0], p[1], p[2]), nOrder) << testing::PrintToString(polygons[i]);
+        }
         const bool bConvex =
             i >= nFirstConvex && (i - nFirstConvex) % 4 != 0 && p.size() <= TESS_FAN_MAX_POINTS;
         nConvex += bConvex;

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
@@ -10,6 +11,7 @@
 
 #include "GuiTestSupport.h"
 #include "formats/InputFile.h"
+#include "scene/MeshPreparation.h"
 
 namespace
 {
@@ -100,4 +102,78 @@ TEST(BackgroundLoad, TheWindowGoesOnWhileAFileLoads)
     EXPECT_FALSE(gui.Open(strPipe));
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Unable to open slow.stl: not a regular file."});
     EXPECT_EQ(gui.ui.m_nWaitCursorDepth, 0);
+}
+
+// Exit is answered while the display list of a loaded file is compiled on the worker contexts:
+// the compile is held at its first run until the window has drawn, offered Exit and closed.
+TEST(BackgroundLoad, ExitClosesTheWindowWhileTheListCompiles)
+{
+    SGuiApp gui;
+    ASSERT_TRUE(gui.bStarted);
+    CTeldViewGLView& view = gui.View();
+    QByteArray off = "OFF\n441 800 0\n";
+    for (int j = 0; j <= 20; ++j)
+        for (int i = 0; i <= 20; ++i)
+            off += QByteArray::number(i) + " " + QByteArray::number(j) + " 0\n";
+    for (int j = 0; j < 20; ++j)
+        for (int i = 0; i < 20; ++i)
+        {
+            const QByteArray a = QByteArray::number(j * 21 + i), b = QByteArray::number(j * 21 + i + 1),
+                             c = QByteArray::number(j * 21 + i + 22), d = QByteArray::number(j * 21 + i + 21);
+            off += "3 " + a + " " + b + " " + c + "\n3 " + a + " " + c + " " + d + "\n";
+        }
+    const std::string strPath = WriteScratch(QStringLiteral("sheet.off"), off);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> bCompiling{false};
+    struct SHold
+    {
+        SHold(std::atomic<bool>& bFlag, std::shared_future<void> done)
+        {
+            CMeshPreparation::SetRunSize(100);
+            // A window that cannot answer would hold the compile for good: one wait in all.
+            CMeshPreparation::SetWorkHook(
+                [&bFlag, done]
+                {
+                    if (!bFlag.exchange(true))
+                        done.wait_for(std::chrono::seconds(30));
+                });
+        }
+        ~SHold()
+        {
+            CMeshPreparation::SetWorkHook(nullptr);
+            CMeshPreparation::SetRunSize(0);
+        }
+    } hold(bCompiling, released);
+
+    int nFrames = 0;
+    std::string strStates;
+    bool bClosedWhileCompiling = false;
+    QObject::connect(&view, &CTeldViewGLView::FrameDrawn, &view, [&] { nFrames += bCompiling ? 1 : 0; });
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, &view,
+                     [&]
+                     {
+                         if (!bCompiling)
+                             return;
+                         if (nFrames == 0)
+                         {
+                             view.update();
+                             return;
+                         }
+                         strStates = gui.States({ID_APP_EXIT, ID_FILE_OPEN});
+                         gui.Execute(ID_APP_EXIT);
+                         bClosedWhileCompiling = !gui.Frame().isVisible();
+                         step.stop();
+                         release.set_value();
+                     });
+    step.start(10);
+    EXPECT_TRUE(gui.Open(strPath));
+    if (step.isActive())
+        release.set_value();
+
+    EXPECT_GT(nFrames, 0);
+    EXPECT_EQ(strStates, "E-");
+    EXPECT_TRUE(bClosedWhileCompiling);
+    EXPECT_TRUE(gui.ui.m_messages.empty());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -306,6 +307,9 @@ TEST_F(StlTest, AFileReadInBlocksGivesTheWholeFilesMesh)
 // the import failed cleanly.
 bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, bool bScene)
 {
+    // Threads share the one heap: an arena of a thread's own reserves 64 MB of address space at
+    // once, which an allocation of the main thread may fall back on when the limit stops it.
+    mallopt(M_ARENA_MAX, 1);
     CTeldViewGLDoc doc;
     doc.m_bCompileLists = false;
     doc.m_bScene = bScene;
