@@ -11,6 +11,7 @@
 
 #include "formats/ByteWindow.h"
 #include "formats/LittleEndian.h"
+#include "formats/OffFormat.h"
 #include "formats/StlFormat.h"
 #include "formats/TokenReader.h"
 #include "formats/TriangleSink.h"
@@ -93,19 +94,17 @@ bool ReadOFFHeader(CTokenReader& in, SOffHeader& header)
     std::string_view keyword;
     if (!in.NextToken(keyword))
         return false;
-    // [ST][C][N]OFF, in that order.
-    std::string_view rest = keyword;
-    header.bTexCoords = rest.starts_with("ST");
-    if (header.bTexCoords)
-        rest.remove_prefix(2);
-    header.bColors = rest.starts_with("C");
-    if (header.bColors)
-        rest.remove_prefix(1);
-    header.bNormals = rest.starts_with("N");
-    if (header.bNormals)
-        rest.remove_prefix(1);
+    const SOffKeyword* pFound = nullptr;
+    for (const SOffKeyword& k : OFF_KEYWORDS)
+        if (keyword == k.pszText)
+            pFound = &k;
+    if (pFound == nullptr)
+        return false;
+    header.bTexCoords = pFound->bTexCoords;
+    header.bColors = pFound->bColors;
+    header.bNormals = pFound->bNormals;
     int32_t nEdges = 0;
-    return rest == "OFF" && in.NextInt(header.nVertices) && in.NextInt(header.nFaces) && in.NextInt(nEdges) &&
+    return in.NextInt(header.nVertices) && in.NextInt(header.nFaces) && in.NextInt(nEdges) &&
            header.nVertices >= 1 && header.nFaces >= 1;
 }
 

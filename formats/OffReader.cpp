@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "formats/OffFormat.h"
 #include "formats/TokenReader.h"
 #include "platform/FileName.h"
 #include "platform/HugePages.h"
@@ -33,18 +34,6 @@ struct SOffData
 
 namespace
 {
-struct SKeyword
-{
-    const char* pszText;
-    bool bNormals, bColors, bTexCoords;
-};
-
-constexpr SKeyword KEYWORDS[] = {
-    {"OFF", false, false, false},  {"STOFF", false, false, true}, {"COFF", false, true, false},
-    {"NOFF", true, false, false},  {"STCOFF", false, true, true}, {"STNOFF", true, false, true},
-    {"STCNOFF", true, true, true},
-};
-
 // Tells pProgress (when given) how far the reader is, once every REPORT_EVERY items.
 void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
 {
@@ -121,8 +110,8 @@ private:
         std::string_view keyword;
         if (!m_in.NextToken(keyword))
             return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
-        const SKeyword* pFound = nullptr;
-        for (const SKeyword& k : KEYWORDS)
+        const SOffKeyword* pFound = nullptr;
+        for (const SOffKeyword& k : OFF_KEYWORDS)
         {
             const std::string_view text = k.pszText;
             if (keyword == text)
