@@ -103,6 +103,8 @@ CTeldViewGLApp::~CTeldViewGLApp()
     }
     m_pFrame.reset();
     m_pView = nullptr;
+    if (m_recentFilesWrite.valid())
+        m_recentFilesWrite.wait();
 }
 
 void CTeldViewGLApp::RegisterCommands()

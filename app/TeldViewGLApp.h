@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,7 +117,12 @@ private:
     // Files dropped onto the window open as File > Open opens them, once the drop is over.
     void OnFilesDropped(const QStringList& files);
     void LoadStdProfileSettings();
-    void SaveStdProfileSettings() const;
+    // Writes the recent files now, after any write still on its way.
+    void SaveStdProfileSettings();
+    // The same on a worker: the settings file is synced to disk, which may take long while the
+    // system writes much else, and the window must not wait for it (an open would stall).
+    void SaveRecentFilesInBackground();
+    static void WriteRecentFiles(const std::vector<std::string>& files);
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
     // An OFF (PRELOAD_OFF) or STL (STL_BY_CONTENT) file read on the worker thread, with the read
@@ -136,6 +142,7 @@ private:
     CUiServices* m_pUi;
     CCommandRouter m_router;
     std::vector<std::string> m_recentFiles;
+    std::future<void> m_recentFilesWrite;
     // The frame (with the view) goes before the document, while the context can still release
     // the document's GL objects.
     std::unique_ptr<CTeldViewGLDoc> m_pDocument;

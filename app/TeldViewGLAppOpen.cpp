@@ -178,7 +178,7 @@ void CTeldViewGLApp::OnOpenRecentFile(int nID)
         const auto it = std::find(m_recentFiles.begin(), m_recentFiles.end(), strPath);
         if (it != m_recentFiles.end())
             m_recentFiles.erase(it);
-        SaveStdProfileSettings();
+        SaveRecentFilesInBackground();
     }
 }
 
@@ -214,7 +214,7 @@ void CTeldViewGLApp::AddToRecentFileList(const std::string& strPath)
     m_recentFiles.insert(m_recentFiles.begin(), strFull);
     if (m_recentFiles.size() > RECENT_FILE_COUNT)
         m_recentFiles.resize(RECENT_FILE_COUNT);
-    SaveStdProfileSettings();
+    SaveRecentFilesInBackground();
 }
 
 void CTeldViewGLApp::LoadStdProfileSettings()
@@ -230,17 +230,32 @@ void CTeldViewGLApp::LoadStdProfileSettings()
     }
 }
 
-void CTeldViewGLApp::SaveStdProfileSettings() const
+void CTeldViewGLApp::WriteRecentFiles(const std::vector<std::string>& files)
 {
     QSettings settings(QString::fromUtf8(SETTINGS_ORGANIZATION), QString::fromUtf8(SETTINGS_APPLICATION));
     settings.beginGroup(QString::fromUtf8(RECENT_FILE_GROUP));
     for (int i = 1; i <= RECENT_FILE_COUNT; ++i)
     {
         const QString strKey = QStringLiteral("File%1").arg(i);
-        if (static_cast<size_t>(i) <= m_recentFiles.size())
-            settings.setValue(strKey, QString::fromStdString(m_recentFiles[i - 1]));
+        if (static_cast<size_t>(i) <= files.size())
+            settings.setValue(strKey, QString::fromStdString(files[i - 1]));
         else
             settings.remove(strKey);
     }
     settings.sync();
+}
+
+void CTeldViewGLApp::SaveStdProfileSettings()
+{
+    if (m_recentFilesWrite.valid())
+        m_recentFilesWrite.wait();
+    WriteRecentFiles(m_recentFiles);
+}
+
+void CTeldViewGLApp::SaveRecentFilesInBackground()
+{
+    // One write at a time, in order: the last list is the one that stays.
+    if (m_recentFilesWrite.valid())
+        m_recentFilesWrite.wait();
+    m_recentFilesWrite = std::async(std::launch::async, WriteRecentFiles, m_recentFiles);
 }
