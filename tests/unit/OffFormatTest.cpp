@@ -126,7 +126,7 @@ TEST(OffFormat, ReaderLayoutFreedomsAndWrittenLayout)
                                  "\n3 0 1 2\n3 1 3 2\n4 0 1 3 2\n");
 }
 
-TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheSpecReadingWins)
+TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
 {
     // {text, {vertex, slot, value} checks}; the last two read as the keyword says, three byte
     // colours and a first vertex line of seven numbers alike.
