@@ -10,15 +10,14 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/BenchRuns.h"
 #include "bench/GridOff.h"
 #include "export/BitmapExport.h"
 #include "export/FrameCapture.h"
@@ -142,14 +141,9 @@ bool Measure(const std::string& strMesh, int nRuns, const std::string& strDir, b
 
 int main(int argc, char** argv)
 {
-    int nRuns = 20;
-    if (argc > 2 ||
-        (argc == 2 && (std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), nRuns).ec != std::errc() ||
-                       nRuns < 1 || nRuns > 1000)))
-    {
-        std::fprintf(stderr, "usage: %s [runs]\n", argv[0]);
+    const int nRuns = RunsFromArguments(argc, argv, 20);
+    if (nRuns == 0)
         return 2;
-    }
     COffscreenContext context;
     if (!context.Create(WIDTH, HEIGHT))
     {

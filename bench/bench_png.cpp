@@ -7,15 +7,14 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/BenchRuns.h"
 #include "bench/GridOff.h"
 #include "export/BitmapExport.h"
 #include "export/CoverageAlpha.h"
@@ -51,14 +50,9 @@ double Median(int nRuns, const std::function<void()>& fn)
 
 int main(int argc, char** argv)
 {
-    int nRuns = 10;
-    if (argc > 2 ||
-        (argc == 2 && (std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), nRuns).ec != std::errc() ||
-                       nRuns < 1 || nRuns > 1000)))
-    {
-        std::fprintf(stderr, "usage: %s [runs]\n", argv[0]);
+    const int nRuns = RunsFromArguments(argc, argv, 10);
+    if (nRuns == 0)
         return 2;
-    }
     COffscreenContext context;
     if (!context.Create(WIDTH, HEIGHT))
     {

@@ -23,7 +23,7 @@ CMeshPreloader::CMeshPreloader(const std::string& strPath, int nFormat)
         else
         {
             m_pMesh.reset();
-            m_bDone = true;
+            m_done.SetDone();
         }
     }
 }
@@ -51,24 +51,12 @@ void CMeshPreloader::Read()
     else
         m_pMesh.reset();
     m_tEnd = std::chrono::steady_clock::now();
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_bDone.store(true, std::memory_order_release);
-    if (m_fnDone)
-        m_fnDone();
+    m_done.SetDone();
 }
 
 void CMeshPreloader::NotifyWhenDone(std::function<void()> fnDone)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!IsDone())
-    {
-        m_fnDone = std::move(fnDone);
-        return;
-    }
-    m_fnDone = nullptr;
-    lock.unlock();
-    if (fnDone)
-        fnDone();
+    m_done.NotifyWhenDone(std::move(fnDone));
 }
 
 void CMeshPreloader::Join()

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "platform/ReadProgress.h"
+#include "scene/WorkDone.h"
 
 class CMesh;
 
@@ -36,7 +35,7 @@ public:
 
     const std::string& Path() const { return m_strPath; }
     int Format() const { return m_nFormat; }
-    bool IsDone() const { return m_bDone.load(std::memory_order_acquire); }
+    bool IsDone() const { return m_done.IsDone(); }
     // How far the read has come through the file, 0 to 100.
     int Percent() const { return m_progress.Percent(); }
     // Has fnDone called once the read has ended: at once, on the calling thread, when it has
@@ -64,8 +63,6 @@ private:
     CReadProgress m_progress;
     std::chrono::steady_clock::time_point m_tStart;
     std::chrono::steady_clock::time_point m_tEnd;
-    std::atomic<bool> m_bDone{false};
-    std::mutex m_mutex; // guards m_fnDone and its call
-    std::function<void()> m_fnDone;
+    CWorkDone m_done;
     std::thread m_thread;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 
 #include "platform/SharedGLContext.h"
 #include "scene/Mesh.h"
@@ -134,7 +135,7 @@ CMeshPreparation::CMeshPreparation(CMesh& mesh, bool bSystemMemory)
     m_pTarget = &mesh;
     if (!m_bSoup && !m_bLists)
     {
-        m_bDone = true;
+        m_done.SetDone();
         return;
     }
     try
@@ -179,16 +180,7 @@ int CMeshPreparation::Percent() const
 
 void CMeshPreparation::NotifyWhenDone(std::function<void()> fnDone)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!IsDone())
-    {
-        m_fnDone = std::move(fnDone);
-        return;
-    }
-    m_fnDone = nullptr;
-    lock.unlock();
-    if (fnDone)
-        fnDone();
+    m_done.NotifyWhenDone(std::move(fnDone));
 }
 
 void CMeshPreparation::Finish()
@@ -224,10 +216,7 @@ void CMeshPreparation::Run()
             m_pDrawing.reset();
     }
     ReturnContexts(m_contexts);
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_bDone.store(true, std::memory_order_release);
-    if (m_fnDone)
-        m_fnDone();
+    m_done.SetDone();
 }
 
 bool CMeshPreparation::FindRuns()

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "scene/MeshListRecipe.h"
+#include "scene/WorkDone.h"
 
 class CMesh;
 class CMeshDrawing;
@@ -37,7 +37,7 @@ public:
     CMeshPreparation(const CMeshPreparation&) = delete;
     CMeshPreparation& operator=(const CMeshPreparation&) = delete;
 
-    bool IsDone() const { return m_bDone.load(std::memory_order_acquire); }
+    bool IsDone() const { return m_done.IsDone(); }
     // How far the work has come, 0 to 100.
     int Percent() const;
     // As CMeshPreloader::NotifyWhenDone: fnDone runs once the work has ended, at once when it has
@@ -80,8 +80,6 @@ private:
     std::atomic<int64_t> m_nWorkDone{0};
     std::atomic<int64_t> m_nWorkTotal{1};
     std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bDone{false};
-    std::mutex m_mutex; // guards m_fnDone and its call
-    std::function<void()> m_fnDone;
+    CWorkDone m_done;
     std::thread m_thread;
 };
