@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <system_error>
 
 #include "app/MainFrame.h"
 #include "app/Resources.h"
@@ -257,5 +258,13 @@ void CTeldViewGLApp::SaveRecentFilesInBackground()
     // One write at a time, in order: the last list is the one that stays.
     if (m_recentFilesWrite.valid())
         m_recentFilesWrite.wait();
-    m_recentFilesWrite = std::async(std::launch::async, WriteRecentFiles, m_recentFiles);
+    try
+    {
+        m_recentFilesWrite = std::async(std::launch::async, WriteRecentFiles, m_recentFiles);
+    }
+    catch (const std::system_error&)
+    {
+        // No thread to be had: written here, as before.
+        WriteRecentFiles(m_recentFiles);
+    }
 }

@@ -292,6 +292,14 @@ TEST(OffFormat, SceneWritersUseWorldPositionsAndOffsets)
               "12.000000 3.000000 3.000000 0.250000 0.500000 0.750000");
     EXPECT_TRUE(mesh.WriteOFFFaces(faces, 2147483000));
     EXPECT_EQ(faces.str(), "2 2147483000 2147483001\n");
+
+    // Bounds near the largest double: the centre, and with it every world position, stays finite.
+    CMesh far;
+    ASSERT_TRUE(far.ReadOFFBuffer("OFF 2 1 0\n1e308 0 0\n1.5e308 0 0\n2 0 1\n", "far.off"));
+    std::ostringstream farOut;
+    far.WriteOFFVertices(farOut, false, false, false);
+    EXPECT_TRUE(farOut.good());
+    EXPECT_EQ(far.m_vCenter.x, 1.25e308);
     EXPECT_EQ(ComposeOFFKeyword(true, false, true), "STNOFF");
     EXPECT_EQ(ComposeOFFKeyword(false, true, true), "CNOFF");
 }
