@@ -14,7 +14,7 @@ endif()
 set(program "${bindir}/teldviewgl")
 set(exec "${program}")
 if(exec MATCHES "[^A-Za-z0-9/._+-]")
-  # Quoted as the desktop entry specification asks: inside double quotes a backslash, a double
+  # Quoted as desktop entries quote an Exec program: inside double quotes a backslash, a double
   # quote, a backtick and a dollar sign take a backslash, and the entry's own string escapes then
   # double every backslash; a percent sign is doubled.
   string(REPLACE "\\" "\\\\\\\\" exec "${exec}")
