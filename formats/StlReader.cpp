@@ -316,11 +316,7 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
     // completes each block (normals, box) while it is in the cache, and meets it half way.
     std::atomic<int32_t> nReached{0};
     CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [this, nTriangles, &nReached]
-                         {
-                             FillTriangleArrays(0, nTriangles);
-                             PrefaultTriangles(nTriangles, nReached);
-                         });
+                         [this, &nReached] { PrepareTriangleArrays(nReached); });
     double* pRecord = m_pVertexPool.get();
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
@@ -365,11 +361,7 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
     // As in the binary reader, though text takes longer to parse than memory to fault in.
     std::atomic<int32_t> nReached{0};
     CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [this, nTriangles, &nReached]
-                         {
-                             FillTriangleArrays(0, nTriangles);
-                             PrefaultTriangles(nTriangles, nReached);
-                         });
+                         [this, &nReached] { PrepareTriangleArrays(nReached); });
     double* pRecord = m_pVertexPool.get();
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)

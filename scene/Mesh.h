@@ -159,13 +159,13 @@ private:
     void SetBounds(const CVector3& vMin, const CVector3& vMax);
     // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
     void AllocateTriangles(int32_t nTriangles);
-    // The same in parts that may run on several threads: the arrays, untouched; the face and
-    // pointer arrays of faces [nFirst, nEnd); and the pages of the records and face normals of
-    // triangles below nEnd, faulted in from the top down as long as they stay a step above
-    // nReached (where a reader has come to), so that the reader finds them ready.
+    // The same in parts, the second on a thread of its own while a reader fills the records: the
+    // arrays, untouched; then the face and pointer arrays, and the pages of the records and face
+    // normals faulted in from the top down as long as they stay a step above nReached (where the
+    // reader has come to), so that the reader finds them ready.
     void AllocateTrianglesUnfilled(int32_t nTriangles);
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
-    void PrefaultTriangles(int32_t nEnd, const std::atomic<int32_t>& nReached) const;
+    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached);
     // CompleteTriangleSoup for triangles [nFirst, nEnd), widening the box [vMin, vMax]; then, once
     // every triangle is, the largest face and the bounds from that box.
     void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);

@@ -175,18 +175,21 @@ private:
     bool m_bOpen = false;
 };
 
+// A vertex record's position, after its normal and colour where they are asked for.
+void SendVertex(const double* p, bool bNormal, bool bColor)
+{
+    if (bNormal)
+        glNormal3dv(p + SLOT_NORMAL);
+    if (bColor)
+        glColor3dv(p + SLOT_COLOR);
+    glVertex3dv(p + SLOT_POSITION);
+}
+
 void EmitPoints(const CMesh& mesh, const SListRecipe& recipe, int32_t nFirst, int32_t nEnd)
 {
     glBegin(GL_POINTS);
     for (int32_t i = nFirst; i < nEnd; ++i)
-    {
-        const double* p = mesh.m_ppVertices[i];
-        if (recipe.bLighting)
-            glNormal3dv(p + SLOT_NORMAL);
-        if (recipe.bColors)
-            glColor3dv(p + SLOT_COLOR);
-        glVertex3dv(p + SLOT_POSITION);
-    }
+        SendVertex(mesh.m_ppVertices[i], recipe.bLighting, recipe.bColors);
     glEnd();
 }
 
@@ -204,17 +207,7 @@ void EmitLines(const CMesh& mesh, const SListRecipe& recipe, int32_t nFirst, int
         if (bFaceNormal)
             glNormal3dv(mesh.m_ppFaceNormals[f]);
         for (int32_t k = 0; k < mesh.m_pFaceSizes[f]; ++k)
-        {
-            const double* p = mesh.m_ppVertices[pFace[k]];
-            if (bGouraud)
-            {
-                if (recipe.bLighting)
-                    glNormal3dv(p + SLOT_NORMAL);
-                if (recipe.bColors)
-                    glColor3dv(p + SLOT_COLOR);
-            }
-            glVertex3dv(p + SLOT_POSITION);
-        }
+            SendVertex(mesh.m_ppVertices[pFace[k]], bGouraud && recipe.bLighting, bGouraud && recipe.bColors);
         glEnd();
     }
 }

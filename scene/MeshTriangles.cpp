@@ -71,10 +71,11 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
     }
 }
 
-void CMesh::PrefaultTriangles(int32_t nEnd, const std::atomic<int32_t>& nReached) const
+void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached)
 {
+    FillTriangleArrays(0, m_nFaces);
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
-    for (int32_t nTop = nEnd; nTop > 0;)
+    for (int32_t nTop = m_nFaces; nTop > 0;)
     {
         const int32_t nBottom = std::max(nTop - PREFAULT_TRIANGLES, 0);
         // Leave a step's room to the reader, which faults its own pages anyway.
