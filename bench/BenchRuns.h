@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/OffscreenContext.h"
+
 // The one optional argument of the offscreen benchmarks, the number of runs (1 to 1000):
 // nDefault when it is missing, 0 after a usage line on a wrong command line.
 inline int RunsFromArguments(int argc, char** argv, int nDefault)
@@ -17,4 +19,13 @@ inline int RunsFromArguments(int argc, char** argv, int nDefault)
         return 0;
     }
     return nRuns;
+}
+
+// The offscreen context the benchmarks draw in, made current; false after the reason on stderr.
+inline bool CreateBenchContext(COffscreenContext& context, int nWidth, int nHeight)
+{
+    if (context.Create(nWidth, nHeight))
+        return true;
+    std::fprintf(stderr, "%s\n", context.GetError().c_str());
+    return false;
 }

@@ -145,11 +145,8 @@ int main(int argc, char** argv)
     if (nRuns == 0)
         return 2;
     COffscreenContext context;
-    if (!context.Create(WIDTH, HEIGHT))
-    {
-        std::fprintf(stderr, "%s\n", context.GetError().c_str());
+    if (!CreateBenchContext(context, WIDTH, HEIGHT))
         return 1;
-    }
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     SceneRenderer::SetBaselineState(CViewSettings(), WIDTH, HEIGHT);
     std::string strTemplate = (std::filesystem::temp_directory_path() / "bench_capture.XXXXXX").string();

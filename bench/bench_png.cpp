@@ -54,11 +54,8 @@ int main(int argc, char** argv)
     if (nRuns == 0)
         return 2;
     COffscreenContext context;
-    if (!context.Create(WIDTH, HEIGHT))
-    {
-        std::fprintf(stderr, "%s\n", context.GetError().c_str());
+    if (!CreateBenchContext(context, WIDTH, HEIGHT))
         return 1;
-    }
     CViewSettings settings;
     SceneRenderer::SetBaselineState(settings, WIDTH, HEIGHT);
     std::string strDir = (std::filesystem::temp_directory_path() / "bench_png.XXXXXX").string();
