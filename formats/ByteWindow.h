@@ -29,6 +29,10 @@ public:
     bool Failed() const { return m_bFailed; }
     // Back to the start of the data (a file seeks to its start); false when a file cannot seek.
     bool Rewind();
+    // Text from here on: the data ends at its first NUL byte, which no text holds, so that a file
+    // of zeros is judged by its first block. HitNul() then says so.
+    void StopAtNul();
+    bool HitNul() const { return m_bHitNul; }
 
 private:
     std::string_view Data() const { return m_fd >= 0 ? std::string_view(m_data) : m_buffer; }
@@ -39,4 +43,6 @@ private:
     size_t m_nStart = 0;
     uint64_t m_nOffset = 0;
     bool m_bFailed = false;
+    bool m_bStopAtNul = false;
+    bool m_bHitNul = false;
 };

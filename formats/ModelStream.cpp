@@ -14,6 +14,7 @@
 #include "formats/OffFormat.h"
 #include "formats/StlFormat.h"
 #include "formats/TokenReader.h"
+#include "formats/TokenStream.h"
 #include "formats/TriangleSink.h"
 
 namespace
@@ -34,9 +35,10 @@ template <typename F> bool ReadRecords(CByteWindow& bytes, int64_t nCount, F&& f
     for (int64_t i = 0; i < nCount;)
     {
         const std::string_view window = bytes.Window();
-        size_t nCut = window.size();
-        while (!bAll && nCut > 0 && !CTokenReader::IsSpace(window[nCut - 1]))
-            --nCut;
+        const size_t nCut =
+            bAll ? window.size() : CTokenReader::WholeTokensEnd(window, CTokenReader::MAX_NUMBER_LENGTH);
+        if (nCut == std::string_view::npos)
+            return false;
         CTokenReader in(window.substr(0, nCut));
         size_t nDone = 0;
         for (; i < nCount; ++i)
@@ -86,103 +88,166 @@ bool ToFloat(double d, float& f)
 struct SOffHeader
 {
     bool bNormals = false, bColors = false, bTexCoords = false;
+    int nFields = 3;
     int32_t nVertices = 0, nFaces = 0;
 };
 
-bool ReadOFFHeader(CTokenReader& in, SOffHeader& header)
+// The header as the full reader takes it, keyword joined to the vertex count included.
+bool ReadOFFHeader(CTokenStream& in, SOffHeader& header)
 {
-    std::string_view keyword;
+    std::string_view keyword, joined;
     if (!in.NextToken(keyword))
         return false;
-    const SOffKeyword* pFound = nullptr;
-    for (const SOffKeyword& k : OFF_KEYWORDS)
-        if (keyword == k.pszText)
-            pFound = &k;
+    const SOffKeyword* pFound = MatchOFFKeyword(keyword, joined);
     if (pFound == nullptr)
         return false;
     header.bTexCoords = pFound->bTexCoords;
     header.bColors = pFound->bColors;
     header.bNormals = pFound->bNormals;
+    header.nFields = OFFVertexFieldCount(*pFound);
+    bool bCount = false;
+    if (!joined.empty())
+    {
+        CTokenReader count(joined);
+        bCount = count.NextInt(header.nVertices) && count.AtEnd();
+    }
+    else
+        bCount = in.NextInt(header.nVertices);
     int32_t nEdges = 0;
-    return in.NextInt(header.nVertices) && in.NextInt(header.nFaces) && in.NextInt(nEdges) &&
-           header.nVertices >= 1 && header.nFaces >= 1;
+    return bCount && in.NextInt(header.nFaces) && in.NextInt(nEdges) && header.nVertices >= 1 &&
+           header.nFaces >= 1;
 }
 
-bool StreamOFFBytes(CByteWindow& bytes, CTriangleSink& sink)
+// The vertices, as floats, with their colours (when the file has them) as the full reader takes
+// them: nColorFields numbers each, RGBA bytes scaled.
+struct SOffVertices
 {
-    SOffHeader header;
-    if (!ReadRecords(bytes, 1,
-                     [&](CTokenReader& in, std::string_view, bool) { return ReadOFFHeader(in, header); }))
-        return false;
-
-    // Validate, then allocate: the memory grows with the vertices actually read, not with the
-    // count the header claims.
     std::vector<float> positions, colors;
     SBox box;
-    const int nSkipped = (header.bNormals ? 3 : 0);
-    const auto readVertex = [&](CTokenReader& in, std::string_view, bool)
+    bool bBeyondFloats = false; // a coordinate too large for a float: no picture, whatever the layout
+};
+
+bool ReadOFFVertices(CTokenStream& in, const SOffHeader& header, int nColorFields, SOffVertices& vertices)
+{
+    // Validate, then allocate: the memory grows with the vertices actually read, not with the
+    // count the header claims.
+    bool bByteColors = true;
+    double dLargestColor = 0.0;
+    for (int32_t v = 0; v < header.nVertices; ++v)
     {
-        double d[8];
-        float f[6];
-        for (int i = 0; i < 3 + nSkipped; ++i)
+        double d[12];
+        const int nNumbers = header.nFields + (header.bColors ? nColorFields - 3 : 0);
+        for (int i = 0; i < nNumbers; ++i)
             if (!in.NextDouble(d[i]))
                 return false;
-        for (int i = 0; i < (header.bColors ? 3 : 0); ++i)
-            if (!in.NextDouble(d[3 + i]))
-                return false;
-        for (int i = 0; i < (header.bTexCoords ? 2 : 0); ++i)
-            if (!in.NextDouble(d[6 + i]))
-                return false;
+        float f[3];
         for (int i = 0; i < 3; ++i)
             if (!ToFloat(d[i], f[i]))
-                return false;
-        positions.insert(positions.end(), f, f + 3);
-        box.Widen(f);
-        if (header.bColors)
-            for (int i = 0; i < 3; ++i)
-                colors.push_back(static_cast<float>(d[3 + i]));
-        return true;
-    };
-    if (!ReadRecords(bytes, header.nVertices, readVertex))
-        return false;
-    sink.Begin(box.pdMin, box.pdMax, header.bColors, false);
-    sink.Fit(positions.data(), positions.size() / 3);
+            {
+                vertices.bBeyondFloats = true;
+                f[i] = 0.0f;
+            }
+        vertices.positions.insert(vertices.positions.end(), f, f + 3);
+        vertices.box.Widen(f);
+        if (!header.bColors)
+            continue;
+        const double* pColor = d + (header.bNormals ? 6 : 3);
+        for (int i = 0; i < 3; ++i)
+            vertices.colors.push_back(static_cast<float>(pColor[i]));
+        if (nColorFields == 4)
+            for (int i = 0; i < 4; ++i)
+            {
+                bByteColors = bByteColors && pColor[i] == std::floor(pColor[i]) && pColor[i] >= 0.0 &&
+                              pColor[i] <= 255.0;
+                dLargestColor = std::max(dLargestColor, pColor[i]);
+            }
+    }
+    if (nColorFields == 4 && bByteColors && dLargestColor > 1.0)
+        for (float& f : vertices.colors)
+            f /= 255.0f;
+    return true;
+}
 
-    std::vector<int32_t> face;
-    float pfPositions[9], pfColors[9];
-    const auto readFace = [&](CTokenReader& in, std::string_view text, bool bAll)
+// Every face goes to pSink (when given) as a fan from its first vertex while it is read, so that a
+// face of any length costs no memory.
+bool ReadOFFFaces(CTokenStream& in, const SOffHeader& header, const SOffVertices& vertices,
+                  CTriangleSink* pSink)
+{
+    float pfPositions[9] = {}, pfColors[9] = {};
+    const auto corner = [&](int v, int32_t nIndex)
+    {
+        const size_t nAt = 3 * static_cast<size_t>(nIndex);
+        std::copy_n(vertices.positions.data() + nAt, 3, pfPositions + 3 * v);
+        if (header.bColors)
+            std::copy_n(vertices.colors.data() + nAt, 3, pfColors + 3 * v);
+    };
+    for (int32_t f = 0; f < header.nFaces; ++f)
     {
         int32_t n = 0;
         if (!in.NextInt(n) || n < 1)
             return false;
-        face.clear();
         for (int32_t k = 0; k < n; ++k)
         {
             int32_t nIndex = 0;
             if (!in.NextInt(nIndex) || nIndex < 0 || nIndex >= header.nVertices)
                 return false;
-            face.push_back(nIndex);
-        }
-        // Trailing text (a face colour, say) is skipped: it must end inside the window, or the
-        // rest of the line would be read as the next face.
-        in.SkipRestOfLine();
-        if (!bAll && (in.Position() == 0 || text[in.Position() - 1] != '\n'))
-            return false;
-        for (int32_t k = 1; k + 1 < n; ++k)
-        {
-            const int32_t abc[3] = {face[0], face[static_cast<size_t>(k)], face[static_cast<size_t>(k) + 1]};
-            for (int v = 0; v < 3; ++v)
+            if (pSink == nullptr)
+                continue;
+            if (k == 0)
+                corner(0, nIndex);
+            else
             {
-                const size_t nAt = 3 * static_cast<size_t>(abc[v]);
-                std::copy_n(positions.data() + nAt, 3, pfPositions + 3 * v);
-                if (header.bColors)
-                    std::copy_n(colors.data() + nAt, 3, pfColors + 3 * v);
+                // The last corner moves up: the fan's triangles share it.
+                std::copy_n(pfPositions + 6, 3, pfPositions + 3);
+                std::copy_n(pfColors + 6, 3, pfColors + 3);
+                corner(2, nIndex);
+                if (k >= 2)
+                    pSink->Triangle(pfPositions, header.bColors ? pfColors : nullptr);
             }
-            sink.Triangle(pfPositions, header.bColors ? pfColors : nullptr);
         }
-        return true;
-    };
-    return ReadRecords(bytes, header.nFaces, readFace);
+        // Trailing text (a face colour, say) is skipped.
+        in.SkipRestOfLine();
+    }
+    return true;
+}
+
+bool StreamOFFBytes(CByteWindow& bytes, CTriangleSink& sink)
+{
+    bytes.StopAtNul();
+    CTokenStream in(bytes, '#');
+    SOffHeader header;
+    if (!ReadOFFHeader(in, header))
+        return false;
+    // The layout of the vertex lines decides between three colour components and four, as in
+    // the full reader; a first pass looks at them, then the file is read again. Lines broken
+    // anyhow are read token by token, the keyword's own reading first, and alpha where the first
+    // line shows it and that reading fails.
+    int nColorFields = 3;
+    bool bAlphaNext = false;
+    if (header.bColors)
+    {
+        const int nLines = ClassifyOFFVertexLines(in, header.nVertices, header.nFields);
+        if (!in.Rewind() || !ReadOFFHeader(in, header))
+            return false;
+        nColorFields = nLines == OFF_LINES_WITH_ALPHA ? 4 : 3;
+        bAlphaNext = nLines == OFF_LINES_MIXED && in.CountTokensOnLine() == header.nFields + 1;
+    }
+    if (bAlphaNext)
+    {
+        // The keyword's reading is tried whole first, drawing nothing.
+        SOffVertices vertices;
+        const bool bKeywordReads =
+            ReadOFFVertices(in, header, 3, vertices) && ReadOFFFaces(in, header, vertices, nullptr);
+        if (!in.Rewind() || !ReadOFFHeader(in, header))
+            return false;
+        nColorFields = bKeywordReads ? 3 : 4;
+    }
+    SOffVertices vertices;
+    if (!ReadOFFVertices(in, header, nColorFields, vertices) || vertices.bBeyondFloats)
+        return false;
+    sink.Begin(vertices.box.pdMin, vertices.box.pdMax, header.bColors, false);
+    sink.Fit(vertices.positions.data(), vertices.positions.size() / 3);
+    return ReadOFFFaces(in, header, vertices, &sink);
 }
 
 // Sends fnFacet(const float* pPositions) -> bool the nine vertex coordinates of each facet.

@@ -11,9 +11,11 @@ class CTriangleSink;
 // file that cannot be opened in the window gives no picture either; the sink may then have been
 // given part of the model. Running out of memory is a failure too.
 
-// OFF: the vertices are kept (as floats, with their colours); every face is read and sent,
-// polygons as fans from their first vertex. Texture coordinates and the file's normals are read
-// and dropped. A vertex coordinate too large for a float is a failure.
+// OFF, in the full reader's dialects: the vertices are kept (as floats, with their colours); every
+// face is read and sent, polygons as fans from their first vertex. Texture coordinates and the
+// file's normals are read and dropped. A vertex coordinate too large for a float is a failure, and
+// so is a token longer than CTokenStream allows. The text ends at a NUL byte. A file with colours
+// is read twice (once for the layout of its vertex lines), so its bytes must rewind.
 bool StreamOFF(CByteWindow& bytes, CTriangleSink& sink);
 
 // Binary STL of nSize bytes: one pass for the box, one for the vertices to fit, one sending every

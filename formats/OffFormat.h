@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 // The keywords an OFF file may begin with, and the optional vertex fields each announces.
 struct SOffKeyword
@@ -17,3 +19,42 @@ inline constexpr SOffKeyword OFF_KEYWORDS[] = {
 
 // The OFF keyword for a set of optional vertex fields: "ST", then "C", then "N", then "OFF".
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals);
+
+// The keyword a header's first token names, or null. A keyword joined to the vertex count
+// ("OFF1234") matches too; joined then holds the rest of the token ("1234"), else it is empty.
+const SOffKeyword* MatchOFFKeyword(std::string_view token, std::string_view& joined);
+
+// The numbers a vertex line of the keyword holds: the position, then the normal, the colour and
+// the texture coordinates it announces.
+inline int OFFVertexFieldCount(const SOffKeyword& keyword)
+{
+    return 3 + (keyword.bNormals ? 3 : 0) + (keyword.bColors ? 3 : 0) + (keyword.bTexCoords ? 2 : 0);
+}
+
+// How the vertex lines of a file with colours are laid out, which tells three colour components
+// from four (RGBA).
+enum
+{
+    OFF_LINES_AS_KEYWORD = 0, // every vertex line holds the numbers the keyword asks for
+    OFF_LINES_WITH_ALPHA = 1, // every one holds one number more
+    OFF_LINES_MIXED = 2       // neither: lines broken or joined, read token by token
+};
+
+// Looks at the lines of the nVertices vertices from the reader's position on (a CTokenReader or a
+// CTokenStream: CountTokensOnLine, NextToken, SkipRestOfLine), nFields numbers a vertex as the
+// keyword says; blank and comment lines do not count. Moves the reader.
+template <typename TReader> int ClassifyOFFVertexLines(TReader& in, int32_t nVertices, int nFields)
+{
+    bool bAsKeyword = true, bWithAlpha = true;
+    for (int32_t i = 0; i < nVertices && (bAsKeyword || bWithAlpha); ++i)
+    {
+        const int nTokens = in.CountTokensOnLine();
+        bAsKeyword = bAsKeyword && nTokens == nFields;
+        bWithAlpha = bWithAlpha && nTokens == nFields + 1;
+        std::string_view token;
+        if (nTokens <= 0 || !in.NextToken(token))
+            return OFF_LINES_MIXED;
+        in.SkipRestOfLine();
+    }
+    return bAsKeyword ? OFF_LINES_AS_KEYWORD : bWithAlpha ? OFF_LINES_WITH_ALPHA : OFF_LINES_MIXED;
+}

@@ -1,7 +1,7 @@
 // Reading OFF files: CMesh::ReadOFF. Besides the program's own format it reads what other tools
 // and data sets write, as long as no file of the own format changes meaning: '#' comments, a
 // keyword joined to the vertex count ("OFF1234 5678 0"), and COFF colours with a fourth (alpha)
-// component, as floats or as bytes 0-255.
+// component, as floats or as bytes 0-255. The text ends at a NUL byte, which no text holds.
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -41,17 +41,13 @@ void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
         pProgress->SetDone(in.Position());
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // Parses a whole OFF file into SOffData. On failure Failure() says where and why.
 class COffParser
 {
 public:
-    COffParser(std::string_view buffer, CReadProgress* pProgress)
-        : m_buffer(buffer), m_in(buffer, '#'), m_pProgress(pProgress)
+    // bCutAtNul: the text is what came before a NUL byte in the file.
+    COffParser(std::string_view buffer, CReadProgress* pProgress, bool bCutAtNul)
+        : m_buffer(buffer), m_in(buffer, '#'), m_pProgress(pProgress), m_bCutAtNul(bCutAtNul)
     {
     }
 
@@ -60,18 +56,25 @@ public:
         if (!ReadHeader(data))
             return false;
         const size_t nVertexStart = m_in.Position();
+        // A colour of four components (RGBA) shows as one number more than the keyword asks for
+        // on every vertex line; where the lines hold just what the keyword asks for, or are
+        // broken and joined anyhow, the keyword's own reading comes first.
+        int nLines = OFF_LINES_MIXED;
+        if (data.bColors)
+        {
+            nLines = ClassifyOFFVertexLines(m_in, data.nVertices, FieldCount(data));
+            m_in.Seek(nVertexStart);
+        }
+        if (nLines == OFF_LINES_WITH_ALPHA)
+            return ReadBody(data, 4) && ScaleByteColors(data);
         if (ReadBody(data, 3))
             return true;
-        // A colour of four components (RGBA) shows on the first vertex line as one number
-        // more than the keyword asks for. Only a file that the reading above refused is read
-        // so: that reading wins wherever it succeeds.
+        // Tokens read one by one: a file of the keyword's own layout that this reading refused
+        // may still read with alpha, which its first vertex line shows.
         m_in.Seek(nVertexStart);
-        if (!data.bColors || m_in.CountTokensOnLine() != FieldCount(data) + 1)
+        if (nLines != OFF_LINES_MIXED || !data.bColors || m_in.CountTokensOnLine() != FieldCount(data) + 1)
             return false;
-        if (!ReadBody(data, 4))
-            return false;
-        ScaleByteColors(data);
-        return true;
+        return ReadBody(data, 4) && ScaleByteColors(data);
     }
 
     // "line 12: expected a vertex index", from the position where the parse stopped.
@@ -82,11 +85,18 @@ public:
         if (m_bFailedAtEnd)
             while (nPos > 0 && CTokenReader::IsSpace(m_buffer[nPos - 1]))
                 --nPos;
+        // Where the text stops at a NUL byte and the reading needed more, the NUL is to blame.
+        const bool bNul = m_bCutAtNul && (m_bFailedAtEnd || m_bFailedOnSize);
+        if (bNul)
+            nPos = m_buffer.size();
         const auto nLine =
             1 + std::count(m_buffer.begin(), m_buffer.begin() + static_cast<ptrdiff_t>(nPos), '\n');
         // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "text" + string.
         std::string strText("line ");
-        strText.append(std::to_string(nLine)).append(": ").append(m_strFailure);
+        strText.append(std::to_string(nLine)).append(": ");
+        if (bNul)
+            return strText.append("a NUL byte, which no OFF text holds");
+        strText.append(m_strFailure);
         return strText.append(m_bFailedAtEnd ? ", but the file ends" : "");
     }
 
@@ -96,11 +106,13 @@ private:
         return 3 + (data.bNormals ? 3 : 0) + (data.bColors ? 3 : 0) + (data.bTexCoords ? 2 : 0);
     }
 
-    // Records why the parse stops here; returns false for the caller to pass on.
-    bool Fail(std::string strWhat)
+    // Records why the parse stops here; returns false for the caller to pass on. bOnSize: the
+    // text is too short for what the file announces.
+    bool Fail(std::string strWhat, bool bOnSize = false)
     {
         m_strFailure = std::move(strWhat);
         m_bFailedAtEnd = m_in.HitEnd();
+        m_bFailedOnSize = bOnSize;
         m_nFailurePos = m_in.Position();
         return false;
     }
@@ -110,22 +122,11 @@ private:
         std::string_view keyword;
         if (!m_in.NextToken(keyword))
             return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
-        const SOffKeyword* pFound = nullptr;
-        for (const SOffKeyword& k : OFF_KEYWORDS)
-        {
-            const std::string_view text = k.pszText;
-            if (keyword == text)
-                pFound = &k;
-            // Joined to the vertex count: the count is read from where the keyword ends.
-            else if (keyword.size() > text.size() && keyword.substr(0, text.size()) == text &&
-                     IsDigit(keyword[text.size()]))
-            {
-                pFound = &k;
-                m_in.Seek(static_cast<size_t>(keyword.data() - m_buffer.data()) + text.size());
-            }
-            if (pFound != nullptr)
-                break;
-        }
+        std::string_view joined;
+        const SOffKeyword* pFound = MatchOFFKeyword(keyword, joined);
+        // Joined to the vertex count: the count is read from where the keyword ends.
+        if (!joined.empty())
+            m_in.Seek(static_cast<size_t>(joined.data() - m_buffer.data()));
         if (pFound == nullptr)
             return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
         data.bNormals = pFound->bNormals;
@@ -152,7 +153,7 @@ private:
             static_cast<uint64_t>(data.nVertices) * static_cast<uint64_t>(FieldCount(data)) * 2;
         const uint64_t nFaceBytes = static_cast<uint64_t>(data.nFaces) * 4;
         if (nVertexBytes + nFaceBytes > nRemaining)
-            return Fail("the counts ask for more than the file holds");
+            return Fail("the counts ask for more than the file holds", true);
         data.pRecords.reset(NewHugeArray<double>(static_cast<size_t>(data.nVertices) *
                                                  static_cast<size_t>(data.nRecordSize)));
         data.pFaceSizes.reset(NewHugeArray<int32_t>(static_cast<size_t>(data.nFaces)));
@@ -205,16 +206,17 @@ private:
     }
 
     // RGBA colours that are all whole numbers from 0 to 255, some above 1, are bytes; the alpha
-    // component has no place in a vertex record and is dropped.
-    void ScaleByteColors(SOffData& data) const
+    // component has no place in a vertex record and is dropped. Returns true.
+    bool ScaleByteColors(SOffData& data) const
     {
         if (!m_bByteColors || m_dLargestColor <= 1.0)
-            return;
+            return true;
         const size_t nRecord = static_cast<size_t>(data.nRecordSize);
         for (int32_t i = 0; i < data.nVertices; ++i)
             for (int c = 0; c < 3; ++c)
                 data.pRecords[static_cast<size_t>(i) * nRecord + SLOT_COLOR + static_cast<size_t>(c)] /=
                     255.0;
+        return true;
     }
 
     bool ReadFaces(SOffData& data)
@@ -233,7 +235,7 @@ private:
                 return Fail("expected a face size of at least 1");
             // Each index needs two bytes too; this also bounds the edge count below.
             if (static_cast<uint64_t>(n) * 2 > m_in.Remaining() + 1)
-                return Fail("the face size asks for more than the file holds");
+                return Fail("the face size asks for more than the file holds", true);
             data.pFaceSizes[static_cast<size_t>(f)] = n;
             for (int32_t k = 0; k < n; ++k)
             {
@@ -260,8 +262,10 @@ private:
     CTokenReader m_in;
     CReadProgress* m_pProgress;
     std::string m_strFailure;
+    bool m_bCutAtNul;
     size_t m_nFailurePos = 0;
     bool m_bFailedAtEnd = false;
+    bool m_bFailedOnSize = false;
     bool m_bByteColors = true;
     double m_dLargestColor = 0.0;
 };
@@ -281,23 +285,27 @@ bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::s
         return false;
     }
     std::string contents;
-    if (!ReadWholeFile(strPath, contents))
+    SReadLimits limits;
+    limits.bStopAtNul = true;
+    if (!ReadWholeFile(strPath, contents, &limits))
     {
         // The caller names the system's reason for a file that cannot be read at all.
         SetError(pstrError, std::string());
         return false;
     }
-    return ReadOFFText(contents, strPath, pProgress, pstrError, &contents);
+    return ReadOFFText(contents, strPath, pProgress, pstrError, &contents, limits.bStoppedAtNul);
 }
 
 bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
                           std::string* pstrError)
 {
-    return ReadOFFText(buffer, strPath, pProgress, pstrError, nullptr);
+    const size_t nNul = buffer.find('\0');
+    return ReadOFFText(buffer.substr(0, nNul), strPath, pProgress, pstrError, nullptr,
+                       nNul != std::string_view::npos);
 }
 
 bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
-                        std::string* pstrError, std::string* pText)
+                        std::string* pstrError, std::string* pText, bool bCutAtNul)
 {
     if (m_bLoaded)
     {
@@ -310,7 +318,7 @@ bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CRe
         SOffData data;
         if (pProgress != nullptr)
             pProgress->SetTotal(buffer.size());
-        COffParser parser(buffer, pProgress);
+        COffParser parser(buffer, pProgress, bCutAtNul);
         if (!parser.Parse(data))
         {
             SetError(pstrError, parser.Failure());

@@ -195,8 +195,13 @@ bool ReadAsciiFacet(CTokenReader& in, double* pRecord)
 // Extends the window until it holds a line feed, or all the data.
 void ExtendToLineEnd(CByteWindow& bytes)
 {
-    while (bytes.Window().find('\n') == std::string_view::npos && bytes.More())
-        ;
+    // Each block is searched once: a first line of any length costs its length.
+    for (size_t nSearched = 0; bytes.Window().find('\n', nSearched) == std::string_view::npos;)
+    {
+        nSearched = bytes.Window().size();
+        if (!bytes.More())
+            return;
+    }
 }
 
 // The checks of an ASCII file before anything is allocated for it: its first line contains
@@ -215,18 +220,42 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress
     // The body starts after the first line's line feed.
     const size_t nHeader = std::min(nFirstEnd + 1, window.size());
     size_t nSkip = nHeader;
+    // What is left in the window after each block is a line not yet ended, already searched for
+    // NUL bytes and line feeds: only the bytes that come after it are searched, so that a line of
+    // any length costs its length once.
+    size_t nSearched = 0;
+    // A line that runs on for more than a block is searched for the word as it comes and let go
+    // of, but for its last bytes, which may start the word; bLineCounted: it has the word.
+    constexpr size_t LONG_LINE = size_t(1) << 16;
+    bool bLineCounted = false;
     nFacets = 0;
     do
     {
         // Whole lines only: the rest of a line waits for the next block.
         window = bytes.Window();
-        if (std::memchr(window.data(), '\0', window.size()) != nullptr)
+        const std::string_view fresh = window.substr(std::min(nSearched, window.size()));
+        if (std::memchr(fresh.data(), '\0', fresh.size()) != nullptr)
             return false;
-        const size_t nLastFeed = window.rfind('\n');
-        const size_t nLinesEnd = nLastFeed == std::string_view::npos ? 0 : nLastFeed + 1;
+        const size_t nLastFeed = fresh.rfind('\n');
+        const size_t nLinesEnd =
+            nLastFeed == std::string_view::npos ? 0 : window.size() - fresh.size() + nLastFeed + 1;
+        const char* const pEnd = window.data() + window.size();
         if (nLinesEnd > nSkip)
-            nFacets += CountNormalLines(window.data() + nSkip, window.data() + nLinesEnd);
-        bytes.Consume(std::max(nLinesEnd, nSkip));
+        {
+            const char* pLines = window.data() + nSkip;
+            if (bLineCounted)
+                pLines = LineEnd(pLines, pEnd) + 1;
+            bLineCounted = false;
+            nFacets += CountNormalLines(pLines, window.data() + nLinesEnd);
+        }
+        size_t nConsumed = std::max(nLinesEnd, nSkip);
+        if (window.size() - nConsumed > LONG_LINE)
+        {
+            bLineCounted = bLineCounted || ContainsLower(window.data() + nConsumed, pEnd, "normal");
+            nConsumed = window.size() - 5;
+        }
+        bytes.Consume(nConsumed);
+        nSearched = window.size() - nConsumed;
         nSkip = 0;
         if (pProgress != nullptr)
             pProgress->SetDone(bytes.Offset() / 2);
@@ -235,7 +264,8 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress
         return false;
     // The last line, without a line feed.
     window = bytes.Window();
-    nFacets += CountNormalLines(window.data(), window.data() + window.size());
+    if (!bLineCounted)
+        nFacets += CountNormalLines(window.data(), window.data() + window.size());
     const int64_t nBody = static_cast<int64_t>(bytes.Offset() + window.size() - nHeader);
     return nFacets <= MAX_FACETS && nFacets * 2 * ASCII_TOKENS_PER_FACET <= nBody + 1;
 }
@@ -369,9 +399,10 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
         // Tokens are read only up to the window's last white space, so none is cut at the end of
         // a block; a facet that runs out of tokens there is read again once more bytes are in.
         const std::string_view window = bytes.Window();
-        size_t nCut = window.size();
-        while (!bAll && nCut > 0 && !CTokenReader::IsSpace(window[nCut - 1]))
-            --nCut;
+        const size_t nCut =
+            bAll ? window.size() : CTokenReader::WholeTokensEnd(window, CTokenReader::MAX_NUMBER_LENGTH);
+        if (nCut == std::string_view::npos)
+            return false;
         CTokenReader in(window.substr(0, nCut));
         size_t nRead = 0;
         const int64_t nFirst = k;

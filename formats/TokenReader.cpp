@@ -5,8 +5,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 bool CTokenReader::IsUnderflow(const char* pBegin, const char* pEnd)
 {
@@ -74,7 +76,7 @@ std::string_view CTokenReader::NextLine()
     return m_buffer.substr(nStart, nEnd - nStart);
 }
 
-int CTokenReader::CountTokensOnLine()
+int CTokenReader::CountTokensOnLine(bool* pbLineEnds)
 {
     const size_t nSaved = m_nPos;
     SkipSpace();
@@ -90,6 +92,8 @@ int CTokenReader::CountTokensOnLine()
         while (m_nPos < m_buffer.size() && !EndsTokenAt(m_buffer[m_nPos]))
             ++m_nPos;
     }
+    if (pbLineEnds != nullptr)
+        *pbLineEnds = m_nPos < m_buffer.size();
     m_nPos = nSaved;
     return nTokens;
 }
@@ -102,16 +106,21 @@ bool CTokenReader::AtEnd()
 
 namespace
 {
-bool ReadOpenFile(const CInputFile& file, std::string& contents)
+// A file that must be checked as it comes is read in pieces of this size.
+constexpr size_t CHECKED_PIECE = size_t(4) << 20;
+
+bool ReadOpenFile(const CInputFile& file, std::string& contents, SReadLimits& limits)
 {
-    // One read straight into the string for a regular file; a pipe is read in pieces until its
-    // end.
-    size_t nSize = 0;
-    contents.clear();
+    // A regular file goes straight into the string, in one read where nothing need be checked on
+    // the way; a pipe is read in pieces until its end.
+    size_t nSize = contents.size();
+    const size_t nStart = nSize;
     if (file.IsRegular() && file.Size() > 0)
     {
-        ReserveHuge(contents, static_cast<size_t>(file.Size()));
-        contents.resize(static_cast<size_t>(file.Size()));
+        const uint64_t nWanted = std::min<uint64_t>(file.Size(), limits.nMaxBytes);
+        ReserveHuge(contents, nStart + static_cast<size_t>(nWanted));
+        if (!limits.bStopAtNul)
+            contents.resize(nStart + static_cast<size_t>(nWanted));
     }
     bool bOk = true;
     for (;;)
@@ -120,7 +129,14 @@ bool ReadOpenFile(const CInputFile& file, std::string& contents)
         char probe[65536];
         const bool bInPlace = nSize < contents.size();
         char* pDest = bInPlace ? contents.data() + nSize : probe;
-        const size_t nRoom = bInPlace ? contents.size() - nSize : sizeof probe;
+        size_t nRoom = bInPlace ? contents.size() - nSize : sizeof probe;
+        if (limits.bStopAtNul && !bInPlace && contents.capacity() - nSize >= CHECKED_PIECE)
+        {
+            // Reserved room is used a piece at a time, each checked before the next is read.
+            contents.resize(nSize + CHECKED_PIECE);
+            pDest = contents.data() + nSize;
+            nRoom = CHECKED_PIECE;
+        }
         const ssize_t nRead = ::read(file.Fd(), pDest, nRoom);
         if (nRead < 0 && errno == EINTR)
             continue;
@@ -128,23 +144,36 @@ bool ReadOpenFile(const CInputFile& file, std::string& contents)
             bOk = false;
         if (nRead <= 0)
             break;
-        if (!bInPlace)
+        if (pDest == probe)
             contents.append(probe, static_cast<size_t>(nRead));
+        const size_t nBefore = nSize;
         nSize += static_cast<size_t>(nRead);
+        if (limits.bStopAtNul)
+            if (const void* pNul = std::memchr(contents.data() + nBefore, '\0', nSize - nBefore))
+            {
+                nSize = static_cast<size_t>(static_cast<const char*>(pNul) - contents.data());
+                limits.bStoppedAtNul = true;
+                break;
+            }
+        if (nSize - nStart > limits.nMaxBytes)
+        {
+            limits.bOverLimit = true;
+            bOk = false;
+            break;
+        }
     }
     contents.resize(nSize);
     return bOk;
 }
 } // namespace
 
-bool ReadWholeFile(const std::string& strPath, std::string& contents)
+bool ReadRestOfFile(const CInputFile& file, std::string& contents, SReadLimits* pLimits)
 {
-    CInputFile file;
-    if (!file.Open(strPath))
-        return false;
+    SReadLimits limits;
+    SReadLimits& used = pLimits != nullptr ? *pLimits : limits;
     try
     {
-        return ReadOpenFile(file, contents);
+        return ReadOpenFile(file, contents, used);
     }
     catch (const std::exception&)
     {
@@ -152,4 +181,13 @@ bool ReadWholeFile(const std::string& strPath, std::string& contents)
         contents.clear();
         return false;
     }
+}
+
+bool ReadWholeFile(const std::string& strPath, std::string& contents, SReadLimits* pLimits)
+{
+    contents.clear();
+    CInputFile file;
+    if (!file.Open(strPath))
+        return false;
+    return ReadRestOfFile(file, contents, pLimits);
 }

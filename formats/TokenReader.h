@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -19,6 +20,9 @@ class CTokenReader
 {
 public:
     static constexpr int NO_COMMENT = -1;
+    // No number is written with more characters than this: a longer token is refused as a
+    // number without being parsed.
+    static constexpr size_t MAX_NUMBER_LENGTH = 4096;
 
     explicit CTokenReader(std::string_view buffer, int nComment = NO_COMMENT)
         : m_buffer(buffer), m_nComment(nComment)
@@ -53,6 +57,8 @@ public:
             dValue = dParsed;
             return true;
         }
+        if (IsOverlong(p))
+            return false;
         const auto res = std::from_chars(p, m_buffer.data() + m_buffer.size(), dParsed);
         if (!EndsToken(res.ptr) || res.ptr == p)
             return false;
@@ -75,11 +81,24 @@ public:
     // True when the last token read found the end of the buffer instead.
     bool HitEnd() const { return m_bHitEnd; }
     // How many tokens the line of the next token holds from there on, comments left out; the
-    // position does not move.
-    int CountTokensOnLine();
+    // position does not move. *pbLineEnds (when given) says whether the line ends inside the
+    // buffer, at a line feed or a comment, rather than at the buffer's end.
+    int CountTokensOnLine(bool* pbLineEnds = nullptr);
 
     // The C locale's white space.
     static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    // Where the whole tokens of a window of data that goes on end: after its last blank, looked
+    // for no further back than nMaxToken + 1 bytes, so that a window of one long token is not
+    // searched again each time it grows. 0 when the window holds no blank, npos when it ends in a
+    // token longer than nMaxToken.
+    static size_t WholeTokensEnd(std::string_view window, size_t nMaxToken)
+    {
+        const size_t nFloor = window.size() - std::min(window.size(), nMaxToken + 1);
+        for (size_t n = window.size(); n > nFloor; --n)
+            if (IsSpace(window[n - 1]))
+                return n;
+        return window.size() > nMaxToken ? std::string_view::npos : 0;
+    }
 
 private:
     // For a number from_chars found out of range: true when it is too small rather than too large.
@@ -100,14 +119,16 @@ private:
             ++p;
         const char* pStart = p;
         uint64_t nMantissa = 0;
-        for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+        // Past 19 digits the number is not of this form: the scan stops there, so that a run of
+        // digits is not read twice.
+        for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10 && p - pStart < 20; ++p)
             nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
         int64_t nDigits = p - pStart;
         int64_t nExponent = 0;
         if (p != pEnd && *p == '.')
         {
             const char* pFraction = ++p;
-            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10; ++p)
+            for (; p != pEnd && static_cast<unsigned>(*p - '0') < 10 && p - pFraction < 20; ++p)
                 nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
             nDigits += p - pFraction;
             nExponent = -(p - pFraction);
@@ -137,6 +158,20 @@ private:
         return p;
     }
 
+    // True, with the token skipped, when the token at p is longer than any number.
+    bool IsOverlong(const char* p)
+    {
+        const char* pEnd = m_buffer.data() + m_buffer.size();
+        const char* pLimit =
+            pEnd - p > static_cast<ptrdiff_t>(MAX_NUMBER_LENGTH) ? p + MAX_NUMBER_LENGTH : pEnd;
+        while (p != pLimit && !EndsTokenAt(*p))
+            ++p;
+        if (p == pEnd || EndsTokenAt(*p))
+            return false;
+        m_nPos = static_cast<size_t>(p - m_buffer.data());
+        SkipToken();
+        return true;
+    }
     bool IsComment(char c) const { return static_cast<unsigned char>(c) == m_nComment; }
     bool EndsTokenAt(char c) const { return IsSpace(c) || IsComment(c); }
     void SkipSpace()
@@ -213,7 +248,23 @@ private:
     bool m_bHitEnd = false;
 };
 
+class CInputFile;
+
+// Limits on what ReadWholeFile reads, and what it met.
+struct SReadLimits
+{
+    // Text: the data ends at its first NUL byte, which no text holds; nothing after it is read.
+    bool bStopAtNul = false;
+    // The most bytes taken (a pipe may deliver without end); more is a failure.
+    uint64_t nMaxBytes = UINT64_MAX;
+    // Set by the read.
+    bool bStoppedAtNul = false;
+    bool bOverLimit = false;
+};
+
 // Reads a whole file in binary mode, opened as CInputFile opens it: false at once for a folder, a
 // device or a pipe (unless a CPipeInputPermit names it), and when the file cannot be opened or
-// read or holds more than memory does.
-bool ReadWholeFile(const std::string& strPath, std::string& contents);
+// read or holds more than memory does, or than pLimits allows (then pLimits->bOverLimit is set).
+bool ReadWholeFile(const std::string& strPath, std::string& contents, SReadLimits* pLimits = nullptr);
+// The same for a file already open, appending what remains of it to contents.
+bool ReadRestOfFile(const CInputFile& file, std::string& contents, SReadLimits* pLimits = nullptr);

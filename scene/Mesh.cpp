@@ -347,3 +347,13 @@ void CMesh::SetFillColor(int32_t nColor)
     m_fFillColor[1] = static_cast<float>((nColor >> 8) & 0xFF) * fScale;
     m_fFillColor[2] = static_cast<float>((nColor >> 16) & 0xFF) * fScale;
 }
+
+uint64_t CMesh::GeometryBytes() const
+{
+    const auto nVertices = static_cast<uint64_t>(m_nVertices);
+    const auto nFaces = static_cast<uint64_t>(m_nFaces);
+    // A vertex: its record and its pointer; a face: its size, its pointers, its normal (three
+    // doubles); a corner: its index.
+    return nVertices * (static_cast<uint64_t>(m_nRecordSize) * 8 + 8) + nFaces * (4 + 8 + 8 + 24) +
+           static_cast<uint64_t>(m_nEdges) * 4;
+}

@@ -83,7 +83,8 @@ public:
     // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
     // pProgress, when given, follows the bytes parsed (for a read on a worker thread).
     // pstrError, when given, says why the text was refused ("line 12: expected a vertex index");
-    // it is left empty by a read that succeeds and by a file that cannot be read at all.
+    // it is left empty by a read that succeeds and by a file that cannot be read at all. The text
+    // ends at a NUL byte: nothing after one is read.
     bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr,
                  std::string* pstrError = nullptr);
     bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath,
@@ -124,6 +125,8 @@ public:
 
     // Recomputes m_vBoundsMin/Max, m_dHalfExtent and m_vCenter from the positions.
     void ComputeBounds();
+    // About how much memory the geometry takes: records, faces, normals and their pointers.
+    uint64_t GeometryBytes() const;
 
     int32_t m_nVertices = 0;
     int32_t m_nFaces = 0;
@@ -172,8 +175,9 @@ private:
     void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
     bool OwnsIndexPool(const int32_t* p) const;
     // ReadOFFBuffer on the text in *pText (when given), which is freed once it is parsed.
+    // bCutAtNul: the file goes on after the text with a NUL byte.
     bool ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
-                     std::string* pstrError, std::string* pText);
+                     std::string* pstrError, std::string* pText, bool bCutAtNul);
     void AdoptParsedOFF(SOffData& data, const std::string& strPath);
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);

@@ -1,6 +1,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+#include <thread>
+
 #include "bench/GridOff.h"
 #include "formats/ByteWindow.h"
 #include "formats/LittleEndian.h"
@@ -72,6 +76,12 @@ TEST_F(ModelStreamTest, StreamedFilesGiveWhatTheFullReadersGive)
     // A face colour after every face, which the reader skips.
     for (size_t n = strGrid.find("\n3 "); n != std::string::npos; n = strGrid.find("\n3 ", n + 1))
         strGrid.insert(strGrid.find('\n', n + 1), " 0.5 0.5 0.5");
+    // Comments as tools write them, some across a block's end: a first line, one after numbers,
+    // one longer than a block, and the keyword joined to the vertex count.
+    strGrid = "# made by a tool\n" + strGrid.replace(0, 4, "OFF");
+    strGrid.insert(strGrid.find('\n', CByteWindow::BLOCK_SIZE - 20), " # a tip 1 2 3");
+    strGrid.insert(strGrid.find('\n', CByteWindow::BLOCK_SIZE + 50) + 1,
+                   "# " + std::string(1500000, 'c') + "\n");
     ASSERT_GT(strGrid.size(), 2 * CByteWindow::BLOCK_SIZE);
     m_doc.LoadMeshFile(Write("grid.off", strGrid), false);
     const CMesh& grid = FileTestSupport::MeshAt(m_doc, 1);
@@ -139,6 +149,78 @@ TEST_F(ModelStreamTest, AsciiSamplesSpreadThroughTheFile)
                 std::adjacent_find(xs.begin(), xs.end()) == xs.end())
         << testing::PrintToString(xs);
     EXPECT_TRUE(sink.m_bSample);
+}
+
+// The stream takes every layout the full reader takes, and reads it the same way.
+TEST_F(ModelStreamTest, TheStreamReadsWhatTheFullReaderReads)
+{
+    const std::string rows[] = {
+        "# by a tool\r\nOFF # keyword\r\n\r\n3 1 0\r\n# vertices\r\n0 0 0 # first\r\n1 0 0\r\n0 1 0#x\r\n3 0 "
+        "1 2\n",
+        "NOFF3 1 0\n0 0 0 0 0 1\n1 0 0 0 0 1\n0 1 0 0 0 1\n3 0 1 2\n",
+        "COFF\n3 1 0\n0 0 3 1 1 255 255\n0 1 3 255 255 0 255\n2 1 1 255 1 0 255\n3 1 0 2\n",
+        "COFF\n3 1 0\n0 0 0 0.5 0 1 0.5\n1 0 0 0 1 0 1\n0 1 0 1 1 1 1\n3 0 1 2\n",
+        "COFF\n3 1 0\n0 0 0 255 0 51 255\n1 0 0\n0 255 0 128\n0 1 0 9 9 9 255\n3 0 1 2\n",
+        "COFF\n3 1 0\n0 0 0\n1 0 0\n1 0 0 0 1 0\n0 1\n0 0 0 1\n3 0 1 2\n",
+        "STCOFF\n3 1 0\n0 0 0 1 0 0.5 1 0.25 0.75\n1 0 0 0 1 0 0 1 0.5\n0 1 0 1 1 1 1 0 0\n3 0 1 2 1 1 1\n",
+    };
+    for (const std::string& text : rows)
+    {
+        SCOPED_TRACE(text);
+        CMesh mesh;
+        ASSERT_TRUE(mesh.ReadOFFBuffer(text, "d.off"));
+        CRecordingSink sink;
+        CByteWindow bytes(text);
+        ASSERT_TRUE(StreamOFF(bytes, sink));
+        EXPECT_EQ(sink.m_positions, Triangles(mesh));
+        std::vector<float> colors;
+        for (int32_t v = 0; v < mesh.m_nVertices && mesh.m_bHasColors; ++v)
+            for (int c = 0; c < 3; ++c)
+                colors.push_back(static_cast<float>(mesh.m_ppVertices[mesh.m_ppFaces[0][v]][SLOT_COLOR + c]));
+        EXPECT_EQ(sink.m_colors, colors);
+    }
+}
+
+// Data that goes on without end in one token, as a pipe may deliver it, is refused once the token
+// is longer than any the file may hold, after a bounded read; a file of zeros at its first NUL.
+TEST_F(ModelStreamTest, EndlessTokensAndZerosEndTheReadEarly)
+{
+    const auto streamFromPipe = [](const std::string& strHead, char cFill, int nFormat)
+    {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        std::atomic<size_t> nWritten{0};
+        std::thread writer(
+            [&]
+            {
+                std::string strPiece = strHead + std::string(65536 - strHead.size(), cFill);
+                for (int i = 0; i < 1024; ++i, strPiece.assign(65536, cFill))
+                {
+                    if (write(fds[1], strPiece.data(), strPiece.size()) !=
+                        static_cast<ssize_t>(strPiece.size()))
+                        break;
+                    nWritten += strPiece.size();
+                }
+                close(fds[1]);
+            });
+        CRecordingSink sink;
+        CByteWindow bytes(fds[0]);
+        const bool bRead =
+            nFormat == 0 ? StreamOFF(bytes, sink) : SampleAsciiSTL(bytes, uint64_t(1) << 40, 4, sink);
+        close(fds[0]);
+        writer.join();
+        EXPECT_FALSE(bRead);
+        return nWritten.load();
+    };
+    signal(SIGPIPE, SIG_IGN);
+    EXPECT_LT(streamFromPipe("OFF\n3 1 0\n", 'x', 0), size_t(8) << 20);
+    EXPECT_LT(streamFromPipe("solid s\nfacet normal 0 0 1\nouter loop\nvertex ", '1', 2), size_t(8) << 20);
+    EXPECT_LT(streamFromPipe("OFF\n3 1 0\n", '\0', 0), size_t(8) << 20);
+
+    const std::string strSparse = Write("sparse.off", "OFF\n1000000 1000000 0\n" + std::string(300, ' '));
+    std::filesystem::resize_file(strSparse, uint64_t(2) << 30);
+    CRecordingSink sink;
+    EXPECT_FALSE(Stream(strSparse, 0, sink));
 }
 
 TEST_F(ModelStreamTest, MalformedFilesFail)

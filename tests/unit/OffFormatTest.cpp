@@ -141,6 +141,13 @@ TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
          {{0, 8, 1.0}, {0, 10, 0.5}, {0, 6, 0.25}, {1, 9, 1.0}, {1, 7, 0.5}}},
         {"COFF\n1 1 0\n0 0 0 255 0 128\n1 0\n", {{0, 8, 255.0}, {0, 10, 128.0}}},
         {"COFF\n2 1 0\n0 0 0 1 0 0 0\n1 0 0 1 0\n2 0 1\n", {{1, 1, 1.0}, {1, 9, 1.0}}},
+        // Every vertex line one number longer: RGBA, though the keyword's reading would parse too.
+        {"COFF\n3 1 0\n0 0 3 1 1 255 255\n0 1 3 255 255 0 255\n2 1 1 255 1 0 255\n3 1 0 2\n",
+         {{0, 2, 3.0}, {0, 8, 1 / 255.0}, {1, 8, 1.0}, {2, 0, 2.0}, {2, 9, 1 / 255.0}}},
+        // Lines broken: token by token, alpha only where the keyword's reading fails.
+        {"COFF\n2 1 0\n0 0 0 255 0 51 255\n1 0 0\n0 255 0 128\n2 0 1\n", {{0, 10, 0.2}, {1, 9, 1.0}}},
+        // The text ends at a NUL byte.
+        {"OFF 3 1 0 0 0 0 1 0 0 0 1 0\n3 0 1 2\n" + std::string(3, '\0') + "junk", {{1, 0, 1.0}}},
     };
     for (const auto& [text, values] : rows)
     {
@@ -158,6 +165,10 @@ TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
         {"OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1\n", "line 6: expected a vertex index, but the file ends"},
         {"COFF 1 1 0\n0 0 0\n1 1 x 1\n1 0\n", "line 3: expected a vertex colour"},
         {"OFF\n2 1 0\n0 0 0\n1 1 1\n# face\n2 0 2\n", "line 6: vertex index 2 is not in 0 to 1"},
+        {"OFF\n3 1 0\n0 0 0\n1 0" + std::string(1, '\0') + " 0\n0 1 0\n3 0 1 2\n",
+         "line 4: a NUL byte, which no OFF text holds"},
+        {"OFF\n3 1 0\n0." + std::string(5000, '0') + "1 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+         "line 3: expected a vertex coordinate"},
     };
     for (const auto& [text, strMessage] : refusals)
     {
@@ -264,6 +275,15 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
     EXPECT_FALSE(mesh.ReadOFF(Write("b.off", strQuad)));
     EXPECT_FALSE(mesh.ReadOFFBuffer(strQuad, "b.off"));
     EXPECT_TRUE(mesh.m_nVertices == 3 && mesh.m_strName == "a.off");
+
+    // A file of zeros after its header (4 KB on disk) is judged at its first NUL byte, its text
+    // never read whole.
+    const std::string strSparse = Write("sparse.off", "OFF\n1000000 1000000 0\n" + std::string(300, ' '));
+    std::filesystem::resize_file(strSparse, uint64_t(2) << 30);
+    std::string strError;
+    CMesh sparse;
+    EXPECT_FALSE(sparse.ReadOFF(strSparse, nullptr, &strError));
+    EXPECT_EQ(strError, "line 3: a NUL byte, which no OFF text holds");
 
     // A stream that is not usable is the writers' one failure.
     std::ofstream closed;
