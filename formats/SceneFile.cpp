@@ -1,6 +1,7 @@
 // Scene files: a list of OFF files with a keyframe file for each and one for the camera.
 #include "formats/SceneFile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <new>
@@ -12,8 +13,10 @@
 #include "formats/InputFile.h"
 #include "formats/TokenStream.h"
 #include "platform/ArchiveException.h"
+#include "platform/AvailableMemory.h"
 #include "platform/Document.h"
 #include "scene/Camera.h"
+#include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
 
 namespace
@@ -38,7 +41,7 @@ bool ParseScene(CTokenStream& in, SSceneNames& names)
     if (!in.NextToken(token) || token != "SCENE")
         return false;
     int32_t nEntries = 0;
-    if (!in.NextInt(nEntries) || !in.NextToken(token))
+    if (!in.NextInt(nEntries) || nEntries < 0 || !in.NextToken(token))
         return false;
     names.strCameraKeyframes = token;
     // Growth follows the names actually found, so a huge count costs nothing until proven.
@@ -54,6 +57,13 @@ bool ParseScene(CTokenStream& in, SSceneNames& names)
         names.entries.push_back(std::move(entry));
     }
     return true;
+}
+
+CArchiveException OutOfMemory()
+{
+    CArchiveException failure(CArchiveException::badSchema);
+    failure.m_strDetail = "not enough memory";
+    return failure;
 }
 
 // The working directory's file first, so that scene files written for it keep their meaning.
@@ -89,13 +99,26 @@ bool LoadScene(const SSceneNames& names, CTeldViewGLDoc& doc, const std::string&
     doc.ClearScene();
     // The camera may stay without keyframes; the load goes on.
     ReadKeyframeFile(Resolve(names.strCameraKeyframes, strFolder), *doc.m_pCamera);
+    // A scene may name one big file many times: its meshes stop before the machine runs out of
+    // memory. Each file's text is in memory while it is read; a mesh takes its geometry, and as
+    // much again for its display list where one is compiled.
+    const uint64_t nBudget = doc.m_nSceneMemoryBudget != 0 ? doc.m_nSceneMemoryBudget : AvailableMemory() / 2;
+    const uint64_t nShare = doc.m_bCompileLists ? 2 : 1;
+    uint64_t nUsed = 0;
     for (const SSceneEntry& entry : names.entries)
     {
         const std::string strMesh = Resolve(entry.strMeshFile, strFolder);
         try
         {
+            struct stat st;
+            const uint64_t nText = stat(strMesh.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+            if (nUsed + nText > nBudget)
+                throw OutOfMemory();
             // Throws for a file that cannot be read; the meshes loaded before stay.
             doc.LoadMeshFile(strMesh, true);
+            nUsed += static_cast<const CMesh*>(doc.m_pCurrentObject)->GeometryBytes() * nShare;
+            if (nUsed > nBudget)
+                throw OutOfMemory();
         }
         catch (const CArchiveException& e)
         {

@@ -15,7 +15,9 @@ class CTeldViewGLDoc;
 // names than announced) gives false and leaves the document unchanged. Otherwise the document
 // enters scene mode, loses every mesh and loads the listed ones: a camera keyframe file that cannot
 // be read is ignored; an OFF file that cannot be read throws CArchiveException from LoadMeshFile;
-// an object keyframe file that cannot be read gives false. Either failure keeps the meshes loaded
+// an object keyframe file that cannot be read gives false; a mesh that would take the scene's
+// meshes past the document's memory budget (m_nSceneMemoryBudget) throws as an OFF file that cannot
+// be read, "not enough memory". Either failure keeps the meshes loaded
 // so far, the last one current, and puts why that file could not be read (naming it) into
 // *pstrProblem when given.
 bool ReadSceneBuffer(std::string_view buffer, CTeldViewGLDoc& doc,

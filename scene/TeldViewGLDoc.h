@@ -126,6 +126,9 @@ public:
     double m_dSceneBounds[6];
     // False in batch mode, where nothing is drawn: loads then compile no display lists.
     bool m_bCompileLists = true;
+    // The memory a scene file's meshes may take, in bytes; 0: half of what the machine has
+    // available when the load starts.
+    uint64_t m_nSceneMemoryBudget = 0;
     // The fill colour (0x00BBGGRR) of hidden-line faces that every mesh gets as it enters the
     // scene: the view's background, which the background command keeps here, so that a mesh
     // loaded later does not fill its faces black on a coloured background.

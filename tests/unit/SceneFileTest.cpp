@@ -63,14 +63,11 @@ protected:
 
 TEST_F(SceneFileTest, LoadsMeshesWithTheirKeyframes)
 {
-    // SCENE 0 (or less): the camera alone, with its keyframes; text after the last entry is not read.
-    for (const char* pszCount : {"0", "-4"})
-    {
-        ASSERT_EQ(Load(pszCount, "one.kff", {"a.off", "none.kff"}), 1) << pszCount;
-        EXPECT_EQ(ObjectNames(), (Names{"Camera"}));
-        EXPECT_EQ(m_doc.m_pCurrentObject, m_doc.m_pCamera);
-        EXPECT_EQ(m_doc.m_pCamera->CountPositionKeys(), 1);
-    }
+    // SCENE 0: the camera alone, with its keyframes; text after the last entry is not read.
+    ASSERT_EQ(Load("0", "one.kff", {"a.off", "none.kff"}), 1);
+    EXPECT_EQ(ObjectNames(), (Names{"Camera"}));
+    EXPECT_EQ(m_doc.m_pCurrentObject, m_doc.m_pCamera);
+    EXPECT_EQ(m_doc.m_pCamera->CountPositionKeys(), 1);
 
     ASSERT_EQ(Load("2", "two.kff", {"a.off", "one.kff", "b.off", "two.kff"}), 1);
     EXPECT_TRUE(m_doc.m_bScene);
@@ -123,6 +120,7 @@ TEST_F(SceneFileTest, RefusedFilesLeaveTheDocumentUnchanged)
         "SCENE 2 " + strNone + strTwo,              // fewer entries than announced
         "SCENE 1 " + strNone + " " + Path("a.off"), // entry without keyframe file
         "SCENE 2147483647 " + strNone + strTwo,
+        "SCENE -5 " + strNone + strTwo, // a count below 0
     };
     for (const std::string& strText : cases)
     {
@@ -172,5 +170,20 @@ TEST_F(SceneFileTest, FailuresAfterTheSceneWasCleared)
         EXPECT_EQ(m_strProblem.size() > 15 ? m_strProblem.substr(15, m_strProblem.find(':') - 15) : "",
                   c.pszBlamed);
     }
+}
+
+// A scene that names one file many times stops before the machine runs out of memory.
+TEST_F(SceneFileTest, MeshesStopAtTheMemoryBudget)
+{
+    std::vector<std::string> entries;
+    for (int i = 0; i < 100; ++i)
+        entries.insert(entries.end(), {"a.off", "none.kff"});
+    m_doc.m_nSceneMemoryBudget = 1000;
+    EXPECT_EQ(Load("100", "none.kff", entries), -1);
+    EXPECT_LT(ObjectNames().size(), 20u);
+    EXPECT_EQ(m_strProblem, "Unable to read a.off: unexpected file format.\na.off: not enough memory");
+    m_doc.m_nSceneMemoryBudget = 0;
+    EXPECT_EQ(Load("100", "none.kff", entries), 1);
+    EXPECT_EQ(ObjectNames().size(), 101u);
 }
 } // namespace
