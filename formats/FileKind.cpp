@@ -51,20 +51,31 @@ bool FirstLineHasSolid(std::string_view head)
     return strLine.find("solid") != std::string::npos;
 }
 
-// The letters that start the first word, past white space and whole '#' comment lines.
-std::string_view FirstWordLetters(std::string_view head)
+// Where the first word starts, past white space and whole '#' comment lines; npos when head
+// ends first.
+size_t FirstWordStart(std::string_view head)
 {
     size_t n = 0;
     for (;;)
     {
         while (n < head.size() && std::isspace(static_cast<unsigned char>(head[n])))
             ++n;
-        if (n >= head.size() || head[n] != '#')
-            break;
+        if (n >= head.size())
+            return std::string_view::npos;
+        if (head[n] != '#')
+            return n;
         n = head.find('\n', n);
         if (n == std::string_view::npos)
-            return std::string_view();
+            return n;
     }
+}
+
+// The letters that start the first word.
+std::string_view FirstWordLetters(std::string_view head)
+{
+    const size_t n = FirstWordStart(head);
+    if (n == std::string_view::npos)
+        return std::string_view();
     size_t nEnd = n;
     while (nEnd < head.size() && std::isalpha(static_cast<unsigned char>(head[nEnd])))
         ++nEnd;
@@ -79,6 +90,16 @@ bool IsOFFKeyword(std::string_view word)
     return false;
 }
 } // namespace
+
+bool StartsWithOFFKeyword(std::string_view head)
+{
+    return IsOFFKeyword(FirstWordLetters(head));
+}
+
+bool HeadShowsFirstWord(std::string_view head)
+{
+    return FirstWordStart(head) != std::string_view::npos;
+}
 
 int InputKindOfContent(std::string_view head, uint64_t nSize, const std::string& strName)
 {

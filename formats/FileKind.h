@@ -29,6 +29,12 @@ constexpr size_t INPUT_HEAD_SIZE = 4096;
 // anything else OFF, whose reader then refuses it.
 int InputKindOfContent(std::string_view head, uint64_t nSize, const std::string& strName);
 
+// Whether head, past blank and whole '#' comment lines, reaches the first word, which decides
+// whether the data can be OFF or a scene file.
+bool HeadShowsFirstWord(std::string_view head);
+// Whether that first word begins with one of the seven OFF keywords, no letter following.
+bool StartsWithOFFKeyword(std::string_view head);
+
 // InputKindOfContent for the file at strPath, its first bytes read without waiting: a FIFO or a
 // device is never read here (INPUT_NONE), as a pipe can be read only once.
 int InputKind(const std::string& strPath);

@@ -172,6 +172,14 @@ CSafeFileWriter::CSafeFileWriter(const std::string& strPath) : m_strTarget(strPa
 
 void CSafeFileWriter::Open()
 {
+    // A device or a pipe is written where it stands, whatever links lead there: /dev/stdout and
+    // /proc/self/fd/N lead to a pipe through a link whose text names no file.
+    struct stat st;
+    if (stat(m_strTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+    {
+        OpenDirect();
+        return;
+    }
     if (!FollowLinks(m_strTarget))
         return;
     if (m_strTarget.empty() || m_strTarget.back() == '/')
@@ -179,7 +187,6 @@ void CSafeFileWriter::Open()
         errno = m_strTarget.empty() ? ENOENT : EISDIR;
         return;
     }
-    struct stat st;
     const bool bExists = stat(m_strTarget.c_str(), &st) == 0;
     if (bExists && !S_ISREG(st.st_mode))
     {

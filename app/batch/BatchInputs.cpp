@@ -9,9 +9,10 @@
 
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
+#include "formats/PipeInput.h"
 #include "formats/SceneFile.h"
-#include "formats/TokenReader.h"
 #include "platform/ArchiveException.h"
+#include "platform/AvailableMemory.h"
 #include "scene/Mesh.h"
 #include "scene/TeldViewGLDoc.h"
 
@@ -24,18 +25,20 @@ void Fail(const char* pszMessage, const std::string& strPath, const std::string&
                  strWhy.c_str());
 }
 
-// An input as it is found: what it holds, and its bytes when it had to be read whole.
+// An input as it is found: what it holds, and its bytes when it had to be read here.
 struct SInput
 {
     std::string strSource; // the path read; "-" is the standard input
     int nKind = INPUT_OFF;
     bool bInMemory = false;
     std::string contents;
+    std::string strReadProblem; // why a pipe could not be read as far as its content needs
 };
 
 // False with the system's reason when strPath cannot be read. A regular file is only judged by
-// its first bytes, so that the readers keep their own faster paths; anything else (a pipe, the
-// standard input) can be read only once, so it is read whole here.
+// its first bytes, so that the readers keep their own faster paths; a pipe (the standard input,
+// a FIFO) can be read only once, so it is read here, as far as its content needs; a device is
+// refused.
 bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason)
 {
     input.strSource = strPath == "-" ? "/dev/stdin" : strPath;
@@ -51,19 +54,25 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
         if (input.nKind == INPUT_NONE)
             strReason = std::strerror(errno != 0 ? errno : EIO);
     }
-    else
+    else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
     {
         // Scripts feed inputs through pipes, which are read as pipes; the files a scene names are
         // never read that way.
         const CPipeInputPermit pipeAllowed(input.strSource);
-        if (!ReadWholeFile(input.strSource, input.contents))
+        CInputFile file;
+        SPipeInput piped;
+        if (!file.Open(input.strSource))
             strReason = std::strerror(errno != 0 ? errno : EIO);
         else
         {
+            ReadPipeInput(file, AvailableMemory() / 2, piped, input.strReadProblem);
             input.bInMemory = true;
-            input.nKind = InputKindOfContent(input.contents, input.contents.size(), strPath);
+            input.nKind = piped.nKind;
+            input.contents = std::move(piped.contents);
         }
     }
+    else
+        strReason = "not a regular file";
     return strReason.empty();
 }
 
@@ -71,6 +80,11 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
 // there. strDetail: why an OFF text was refused.
 bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
 {
+    if (!input.strReadProblem.empty())
+    {
+        strDetail = input.strReadProblem;
+        return false;
+    }
     auto pMesh = std::make_unique<CMesh>();
     bool bAdopted = false;
     if (input.nKind == INPUT_STL)
@@ -107,8 +121,11 @@ bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strP
     bool bRead = false;
     try
     {
-        bRead = input.bInMemory ? ReadSceneBuffer(input.contents, doc, std::string(), &strProblem)
-                                : doc.ReadSceneFile(input.strSource, &strProblem);
+        if (!input.strReadProblem.empty())
+            strProblem = input.strReadProblem;
+        else
+            bRead = input.bInMemory ? ReadSceneBuffer(input.contents, doc, std::string(), &strProblem)
+                                    : doc.ReadSceneFile(input.strSource, &strProblem);
     }
     catch (const CArchiveException&)
     {
@@ -162,4 +179,26 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files,
             return false;
     }
     return true;
+}
+
+std::string InputAtOutput(const std::string& strOut, const std::vector<std::string>& files,
+                          const CTeldViewGLDoc* pDoc)
+{
+    struct stat out;
+    if (::stat(strOut.c_str(), &out) != 0)
+        return std::string();
+    const auto same = [&](const std::string& strPath)
+    {
+        struct stat in;
+        return ::stat(strPath == "-" ? "/dev/stdin" : strPath.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+               in.st_ino == out.st_ino;
+    };
+    for (const std::string& strPath : files)
+        if (same(strPath))
+            return strPath;
+    for (const CSceneObject* pObject = pDoc != nullptr ? pDoc->m_pObjectList : nullptr; pObject != nullptr;
+         pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH && same(static_cast<const CMesh*>(pObject)->m_strPath))
+            return static_cast<const CMesh*>(pObject)->m_strPath;
+    return std::string();
 }

@@ -12,3 +12,9 @@ class CTeldViewGLDoc;
 // when the system or the scene file says so, to stderr and returns false at the first input that
 // fails. *pnFirstKind (when given) receives the first input's kind.
 bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files, int* pnFirstKind = nullptr);
+
+// The input that is the very file strOut names (the same device and inode, whichever links lead
+// there), as given, or empty: an output must never replace what was read. The mesh files a loaded
+// document holds count too (pDoc, when given), so that the files a scene names are kept as well.
+std::string InputAtOutput(const std::string& strOut, const std::vector<std::string>& files,
+                          const CTeldViewGLDoc* pDoc = nullptr);

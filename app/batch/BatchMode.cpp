@@ -1,8 +1,10 @@
 #include "app/batch/BatchMode.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,10 @@ int ParseOptions(const std::vector<std::string>& args, SOptions& options)
                 n < 1 || n > MAX_THUMBNAIL_SIZE)
                 return Usage("--thumbnail needs SIZE (1 to " + std::to_string(MAX_THUMBNAIL_SIZE) +
                              "), an input file and an output file");
+            // A file manager names files; a pipe could be read only once, and not in the time
+            // a thumbnailer has.
+            if (args[i + 2] == "-")
+                return Usage("--thumbnail reads a file, not the standard input");
             options.bThumbnail = true;
             options.files.push_back(args[i + 2]);
             options.strOut = args[i + 3];
@@ -173,6 +179,16 @@ void PrintObject(const CSceneObject& object)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// 1 with the reason when what went to the standard output did not all arrive (a full disk, a
+// closed pipe), else 0.
+int CheckStandardOutput()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fprintf(stderr, "Error writing the standard output: %s\n", std::strerror(errno != 0 ? errno : EIO));
+    return 1;
+}
+
 // One block per mesh; a scene shows its camera first, as the dialog's list does.
 int RunInfo(const CTeldViewGLDoc& doc, bool bWithCamera)
 {
@@ -186,7 +202,7 @@ int RunInfo(const CTeldViewGLDoc& doc, bool bWithCamera)
         bFirst = false;
         PrintObject(*pObject);
     }
-    return 0;
+    return CheckStandardOutput();
 }
 
 // nFirstKind: what the first input held (InputKindOfContent).
@@ -208,6 +224,12 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options, int nFirstKind)
 
     bool bWritten = false;
     std::string strProblem;
+    if (const std::string strInput = InputAtOutput(strOut, options.files, &doc); !strInput.empty())
+    {
+        std::fprintf(stderr, "Error exporting scene to file. %s: the same file as the input %s\n",
+                     strOut.c_str(), strInput.c_str());
+        return 1;
+    }
     const bool bOneMesh = options.files.size() == 1 && nFirstKind != INPUT_SCENE;
     if (is(".off") && bOneMesh)
     {
@@ -248,7 +270,7 @@ int RunBatchMode(int argc, char** argv)
     if (options.bHelp)
     {
         std::fputs(USAGE, stdout);
-        return 0;
+        return CheckStandardOutput();
     }
     const int nOperations =
         int(options.bInfo) + int(options.bConvert) + int(options.bSnapshot) + int(options.bThumbnail);

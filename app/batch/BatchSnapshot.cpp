@@ -71,9 +71,25 @@ bool WriteSnapshotPicture(int nKind, const std::string& strPath, const CDib& dib
     return false;
 }
 
+namespace
+{
+// True, after the message, when strOut is a file that was read.
+bool OutputIsAnInput(const std::string& strOut, const std::vector<std::string>& files,
+                     const CTeldViewGLDoc* pDoc)
+{
+    const std::string strInput = InputAtOutput(strOut, files, pDoc);
+    if (!strInput.empty())
+        std::fprintf(stderr, "Error writing file.\n%s: the same file as the input %s\n", strOut.c_str(),
+                     strInput.c_str());
+    return !strInput.empty();
+}
+} // namespace
+
 int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files,
                 bool bTransparent)
 {
+    if (OutputIsAnInput(strOut, files, nullptr))
+        return 1;
     // One OFF file is read on a worker while the context starts, as the window reads it while
     // it opens.
     std::unique_ptr<CMeshPreloader> pPreload;
@@ -95,6 +111,8 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
         pMesh.release();
     // A file the worker could not read is read again here, which reports it.
     else if (!LoadBatchInputs(doc, files))
+        return 1;
+    if (OutputIsAnInput(strOut, files, &doc))
         return 1;
     // As the window does after loading a scene: the fit first, then the pose at time 0.
     SceneRenderer::FitDefaultView(settings, doc);

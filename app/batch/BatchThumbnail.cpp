@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/batch/BatchInputs.h"
 #include "app/batch/BatchSnapshot.h"
 #include "export/CoverageAlpha.h"
 #include "export/Dib.h"
@@ -147,6 +148,12 @@ int RunThumbnail(int nSize, const std::string& strIn, const std::string& strOut)
         !strProblem.empty() || stat(strIn.c_str(), &st) != 0)
     {
         std::fprintf(stderr, "Cannot open file. %s: %s\n", strIn.c_str(), strProblem.c_str());
+        return 1;
+    }
+    if (const std::string strInput = InputAtOutput(strOut, {strIn}); !strInput.empty())
+    {
+        std::fprintf(stderr, "Error writing file.\n%s: the same file as the input %s\n", strOut.c_str(),
+                     strInput.c_str());
         return 1;
     }
     // A small file is read whole, on a worker while the context starts, for the window's very

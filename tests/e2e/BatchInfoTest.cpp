@@ -154,3 +154,61 @@ TEST_F(BatchTest, APipeNamedOnTheCommandLineIsRead)
     EXPECT_EQ(piped.nStatus, 0) << piped.strErr;
     EXPECT_NE(piped.strOut.find("Number of Faces: 1\n"), std::string::npos) << piped.strOut;
 }
+
+// What an attacker or an unlucky user feeds the batch mode: endless pipes, devices, an output that
+// cannot take the text, an output that is an input.
+TEST_F(BatchTest, HostileInputsAndOutputsAreRefused)
+{
+    const std::string strTri = WriteFile("tri.off", TRIANGLE_OFF);
+    const auto failure = [&](const std::string& strShell)
+    {
+        const SRun run = RunCommand("/bin/sh", {"-c", strShell, TELDVIEW_EXE, strTri});
+        return std::pair(run.nStatus, run.strErr);
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {"\"$0\" --info \"$1\" >/dev/full", "Error writing the standard output: No space left on device\n"},
+        {"\"$0\" --info - </dev/null", "Cannot open file. -: not a regular file\n"},
+        {"\"$0\" --info /dev/zero", "Cannot open file. /dev/zero: not a regular file\n"},
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer's shadow memory needs more address space
+        // Endless pipes are judged by their first bytes, within a small address space.
+        {"cat /dev/zero | (ulimit -v 1000000; exec \"$0\" --info -)", "Error reading STL file. -\n"},
+        {"yes | (ulimit -v 1000000; exec \"$0\" --info -)",
+         "Error reading OFF file. -: line 1: expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF\n"},
+#endif
+    };
+    for (const auto& [strShell, strMessage] : rows)
+        EXPECT_EQ(failure(strShell), std::pair(1, strMessage)) << strShell;
+    EXPECT_EQ(failure("\"$0\" --thumbnail 64 - t.png <\"$1\"").first, 2);
+
+    // An output that is an input, by its name, through a link or named by a scene, is refused and
+    // the input kept.
+    const std::string strKeys = WriteFile("none.kff", "KFF 0 0\n");
+    const std::string strScene =
+        WriteFile("s.scn", "SCENE 1 " + strKeys + " " + strTri + " " + strKeys + "\n");
+    fs::create_symlink(strTri, Path("link.off"));
+    const std::string strPng = WriteFile("p.png", "not a picture");
+    const std::tuple<std::vector<std::string>, std::string, std::string> same[] = {
+        {{"--thumbnail", "64", strTri, strTri}, "Error writing file.\n" + strTri, strTri},
+        {{"--convert", Path("link.off"), strTri},
+         "Error exporting scene to file. " + Path("link.off"),
+         strTri},
+        {{"--convert", strTri, strScene}, "Error exporting scene to file. " + strTri, strTri},
+        {{"--snapshot", strPng, strPng}, "Error writing file.\n" + strPng, strPng},
+    };
+    for (const auto& [args, strHead, strInput] : same)
+    {
+        const SRun run = Run(args);
+        EXPECT_EQ(run.nStatus, 1) << args[0];
+        EXPECT_EQ(run.strErr, strHead + ": the same file as the input " + strInput + "\n");
+    }
+    EXPECT_EQ(Slurp(strTri), TRIANGLE_OFF);
+    EXPECT_EQ(Slurp(strPng), "not a picture");
+
+    // A link to the standard output writes to the pipe there.
+    fs::create_symlink("/dev/stdout", Path("out.off"));
+    const SRun piped = RunCommand(
+        "/bin/sh", {"-c", "\"$0\" --convert \"$1\" \"$2\" | cat", TELDVIEW_EXE, Path("out.off"), strTri});
+    EXPECT_EQ(piped.nStatus, 0) << piped.strErr;
+    EXPECT_EQ(piped.strOut, "OFF\n3 1 3\n0.000000 0.000000 0.000000\n1.000000 0.000000 0.000000\n"
+                            "0.000000 1.000000 0.000000\n3 0 1 2\n");
+}

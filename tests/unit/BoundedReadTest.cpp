@@ -7,13 +7,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <functional>
+#include <thread>
 
 #include "FifoWatchdog.h"
 #include "animation/KeyframeFile.h"
 #include "formats/BitmapFile.h"
 #include "formats/ByteWindow.h"
+#include "formats/FileKind.h"
 #include "formats/InputFile.h"
+#include "formats/PipeInput.h"
 #include "platform/ArchiveException.h"
 #include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
@@ -80,6 +85,54 @@ TEST_F(BoundedReadTest, StreamsReadTokensAcrossBlocks)
     CSceneObject object;
     EXPECT_TRUE(ReadKeyframeFile(Write("blank.kff", "KFF 0" + std::string(3 << 20, ' ') + "0"), object));
     EXPECT_FALSE(ReadKeyframeFile(Write("long.kff", "KFF 1 0 POS_FRAME " + std::string(70000, '1')), object));
+}
+
+// A pipe is read as far as its first bytes say it must be, and never past its budget.
+TEST_F(BoundedReadTest, PipesAreReadAsFarAsTheirContentNeeds)
+{
+    signal(SIGPIPE, SIG_IGN);
+    const struct
+    {
+        const char* pszHead;
+        char cFill;
+        bool bRead;
+        size_t nRead; // the bytes read, or 0 for a refusal
+    } rows[] = {
+        {"y\n", 'y', true, INPUT_HEAD_SIZE},               // no OFF: the reader refuses its first bytes
+        {"", '\0', true, INPUT_HEAD_SIZE},                 // binary STL of 0 facets, and more: its head
+        {"OFF 3 1 0\n", ' ', false, 0},                    // more than the budget
+        {"# a comment\nOFF", '\0', true, INPUT_HEAD_SIZE}, // text ends at a NUL
+    };
+    for (const auto& row : rows)
+    {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        std::thread writer(
+            [&]
+            {
+                std::string strPiece = row.pszHead + std::string(65536 - std::strlen(row.pszHead), row.cFill);
+                for (int i = 0; i < 256 && write(fds[1], strPiece.data(), strPiece.size()) > 0; ++i)
+                    strPiece.assign(65536, row.cFill);
+                close(fds[1]);
+            });
+        SPipeInput input;
+        std::string strProblem;
+        bool bRead = false;
+        {
+            const std::string strPipe = "/proc/self/fd/" + std::to_string(fds[0]);
+            const CPipeInputPermit permit(strPipe);
+            CInputFile file;
+            ASSERT_TRUE(file.Open(strPipe));
+            bRead = ReadPipeInput(file, 1 << 20, input, strProblem);
+        }
+        close(fds[0]);
+        writer.join();
+        EXPECT_EQ(bRead, row.bRead) << row.pszHead;
+        if (row.bRead)
+            EXPECT_EQ(input.contents.size(), row.nRead) << row.pszHead;
+        else
+            EXPECT_EQ(strProblem, "the input needs more than the 1 MiB of memory available for it");
+    }
 }
 
 // Files of 1 GiB that cost no disk (sparse) are refused holding a few MiB at most, measured as
