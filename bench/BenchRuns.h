@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/OffscreenContext.h"
+#include "drawing/OffscreenContext.h"
 
 // The one optional argument of the offscreen benchmarks, the number of runs (1 to 1000):
 // nDefault when it is missing, 0 after a usage line on a wrong command line.

@@ -19,17 +19,17 @@
 
 #include "bench/BenchRuns.h"
 #include "bench/GridOff.h"
+#include "drawing/FrameCapture.h"
+#include "drawing/OffscreenContext.h"
+#include "drawing/SceneRenderer.h"
+#include "drawing/ViewSettings.h"
 #include "export/BitmapExport.h"
-#include "export/FrameCapture.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
-#include "platform/OffscreenContext.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/SceneRenderer.h"
-#include "scene/TeldViewGLDoc.h"
-#include "scene/ViewSettings.h"
 
 namespace
 {

@@ -28,11 +28,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/OffscreenContext.h"
-#include "platform/SharedGLContext.h"
-#include "scene/Mesh.h"
-#include "scene/MeshPreparation.h"
-#include "scene/Tessellator.h"
+#include "drawing/MeshPreparation.h"
+#include "drawing/OffscreenContext.h"
+#include "drawing/SharedGLContext.h"
+#include "drawing/Tessellator.h"
+#include "model/Mesh.h"
 
 namespace
 {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "animation/KeyframeFile.h"
-#include "animation/PositionKeyframe.h"
-#include "scene/SceneObject.h"
+#include "formats/kff/KeyframeFile.h"
+#include "model/PositionKeyframe.h"
+#include "model/SceneObject.h"
 
 namespace
 {

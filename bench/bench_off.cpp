@@ -14,7 +14,7 @@
 
 #include "bench/GridOff.h"
 #include "formats/TokenReader.h"
-#include "scene/Mesh.h"
+#include "model/Mesh.h"
 
 namespace
 {

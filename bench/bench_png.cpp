@@ -16,17 +16,17 @@
 
 #include "bench/BenchRuns.h"
 #include "bench/GridOff.h"
+#include "drawing/CoverageAlpha.h"
+#include "drawing/FrameCapture.h"
+#include "drawing/OffscreenContext.h"
+#include "drawing/SceneRenderer.h"
+#include "drawing/ViewSettings.h"
 #include "export/BitmapExport.h"
-#include "export/CoverageAlpha.h"
-#include "export/FrameCapture.h"
 #include "export/JpegExport.h"
 #include "export/PngExport.h"
+#include "model/Camera.h"
+#include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
-#include "platform/OffscreenContext.h"
-#include "scene/Camera.h"
-#include "scene/SceneRenderer.h"
-#include "scene/TeldViewGLDoc.h"
-#include "scene/ViewSettings.h"
 
 namespace
 {

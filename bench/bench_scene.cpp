@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "scene/TeldViewGLDoc.h"
+#include "model/TeldViewGLDoc.h"
 
 int main(int argc, char** argv)
 {

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "formats/StlFormat.h"
 #include "formats/TokenReader.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "formats/stl/StlFormat.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {

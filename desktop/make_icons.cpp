@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "app/ProgramIcon.h"
+#include "gui/ProgramIcon.h"
 
 int main(int argc, char** argv)
 {

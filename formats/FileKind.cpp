@@ -8,8 +8,8 @@
 #include <cctype>
 #include <cerrno>
 
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {

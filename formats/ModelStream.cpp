@@ -11,11 +11,11 @@
 
 #include "formats/ByteWindow.h"
 #include "formats/LittleEndian.h"
-#include "formats/OffFormat.h"
-#include "formats/StlFormat.h"
 #include "formats/TokenReader.h"
 #include "formats/TokenStream.h"
 #include "formats/TriangleSink.h"
+#include "formats/off/OffFormat.h"
+#include "formats/stl/StlFormat.h"
 
 namespace
 {

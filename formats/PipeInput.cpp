@@ -7,8 +7,8 @@
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
 #include "formats/LittleEndian.h"
-#include "formats/StlFormat.h"
-#include "scene/TeldViewGLDoc.h"
+#include "formats/stl/StlFormat.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {

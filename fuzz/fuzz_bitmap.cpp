@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "formats/BitmapFile.h"
+#include "formats/bmp/BitmapFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {

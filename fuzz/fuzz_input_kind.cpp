@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "formats/FileKind.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {

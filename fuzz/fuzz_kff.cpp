@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "animation/KeyframeFile.h"
-#include "animation/OrientationKeyframe.h"
-#include "animation/PositionKeyframe.h"
-#include "scene/SceneObject.h"
+#include "formats/kff/KeyframeFile.h"
+#include "model/OrientationKeyframe.h"
+#include "model/PositionKeyframe.h"
+#include "model/SceneObject.h"
 
 namespace
 {

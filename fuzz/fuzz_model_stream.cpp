@@ -13,8 +13,8 @@
 #include "formats/ByteWindow.h"
 #include "formats/ModelStream.h"
 #include "formats/TriangleSink.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {
@@ -70,7 +70,8 @@ std::vector<float> Fans(const CMesh& mesh, bool& bFloats)
             bFloats = bFloats && std::fabs(mesh.m_ppVertices[i][k]) <= FLT_MAX;
     for (int32_t f = 0; f < mesh.m_nFaces; ++f)
         for (int32_t k = 1; k + 1 < mesh.m_pFaceSizes[f]; ++k)
-            for (const int32_t nIndex : {mesh.m_ppFaces[f][0], mesh.m_ppFaces[f][k], mesh.m_ppFaces[f][k + 1]})
+            for (const int32_t nIndex :
+                 {mesh.m_ppFaces[f][0], mesh.m_ppFaces[f][k], mesh.m_ppFaces[f][k + 1]})
                 for (int i = 0; i < 3; ++i)
                     positions.push_back(static_cast<float>(mesh.m_ppVertices[nIndex][i]));
     return positions;

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "scene/Mesh.h"
+#include "model/Mesh.h"
 
 namespace
 {

@@ -12,7 +12,7 @@
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
 #include "formats/PipeInput.h"
-#include "scene/Mesh.h"
+#include "model/Mesh.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {

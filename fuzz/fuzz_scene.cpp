@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "formats/SceneFile.h"
+#include "formats/scn/SceneFile.h"
+#include "model/Camera.h"
+#include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
-#include "scene/Camera.h"
-#include "scene/TeldViewGLDoc.h"
 
 namespace
 {

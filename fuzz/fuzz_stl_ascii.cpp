@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "formats/StlFormat.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "formats/stl/StlFormat.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {

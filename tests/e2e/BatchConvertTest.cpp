@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "scene/Mesh.h"
+#include "model/Mesh.h"
 
 namespace
 {

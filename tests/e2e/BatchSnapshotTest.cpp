@@ -5,7 +5,7 @@
 #include <optional>
 #include <tuple>
 
-#include "formats/BitmapFile.h"
+#include "formats/bmp/BitmapFile.h"
 
 namespace
 {

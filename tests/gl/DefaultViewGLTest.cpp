@@ -4,12 +4,12 @@
 #include <cmath>
 #include <tuple>
 
+#include "drawing/SceneRenderer.h"
+#include "drawing/ViewSettings.h"
 #include "gl/GlTestSupport.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/SceneRenderer.h"
-#include "scene/TeldViewGLDoc.h"
-#include "scene/ViewSettings.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace
 {

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "gl/GlTestSupport.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 // Loads compile each mesh's list in the current context; replacing or clearing deletes the old
 // lists, and ReleaseGLObjects leaves nothing for a later destruction without a context.

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "GlTestSupport.h"
-#include "export/FrameCapture.h"
+#include "drawing/FrameCapture.h"
 
 // The frame lands in the DIB's own layout: bottom-up rows, blue-green-red order, zero padding;
 // the caller's pack state survives.

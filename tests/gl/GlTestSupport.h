@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/OffscreenContext.h"
+#include "drawing/OffscreenContext.h"
 
 namespace GlTest
 {

@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "GlTestSupport.h"
-#include "scene/Camera.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Camera.h"
+#include "model/TeldViewGLDoc.h"
 
 TEST(KeyframeGuideGLTest, DrawsItsLinesAndLeavesColourAndLighting)
 {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "GlTestSupport.h"
-#include "platform/SharedGLContext.h"
-#include "scene/Mesh.h"
-#include "scene/MeshPreparation.h"
-#include "scene/TeldViewGLDoc.h"
-#include "scene/Tessellator.h"
+#include "drawing/MeshPreparation.h"
+#include "drawing/SharedGLContext.h"
+#include "drawing/Tessellator.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 using namespace GlTest;
 

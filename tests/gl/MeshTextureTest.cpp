@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "GlTestSupport.h"
-#include "formats/BitmapFile.h"
-#include "scene/Mesh.h"
-#include "scene/MeshTexture.h"
+#include "drawing/MeshTexture.h"
+#include "formats/bmp/BitmapFile.h"
+#include "model/Mesh.h"
 
 namespace
 {

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "scene/TessFan.h"
+#include "drawing/TessFan.h"
 
 namespace
 {

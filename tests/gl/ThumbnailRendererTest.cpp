@@ -1,8 +1,8 @@
 #include <vector>
 
-#include "export/CoverageAlpha.h"
+#include "drawing/CoverageAlpha.h"
+#include "drawing/ThumbnailRenderer.h"
 #include "gl/GlTestSupport.h"
-#include "scene/ThumbnailRenderer.h"
 
 namespace
 {

@@ -5,11 +5,11 @@
 #include <tuple>
 
 #include "GuiTestSupport.h"
+#include "gui/view/GLContextGuard.h"
+#include "gui/view/TimerPause.h"
+#include "model/Camera.h"
 #include "platform/FakeClock.h"
-#include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
-#include "view/GLContextGuard.h"
-#include "view/TimerPause.h"
 
 namespace
 {

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "drawing/MeshPreparation.h"
 #include "formats/InputFile.h"
-#include "scene/MeshPreparation.h"
 
 namespace
 {

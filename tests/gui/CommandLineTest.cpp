@@ -10,9 +10,9 @@
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
 #include "formats/FileKind.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/MeshPreloader.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/MeshPreloader.h"
 
 namespace
 {

@@ -8,9 +8,9 @@
 #include <system_error>
 
 #include "GuiTestSupport.h"
-#include "app/QtUiServices.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
+#include "gui/QtUiServices.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
 
 TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
 {

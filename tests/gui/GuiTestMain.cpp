@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
-#include "app/TeldViewGLApp.h"
+#include "gui/TeldViewGLApp.h"
 
 namespace
 {

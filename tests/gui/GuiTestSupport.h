@@ -11,13 +11,13 @@
 #include <memory>
 #include <string>
 
-#include "app/MainFrame.h"
-#include "app/TeldViewGLApp.h"
+#include "gui/MainFrame.h"
+#include "gui/TeldViewGLApp.h"
+#include "gui/view/TeldViewGLView.h"
+#include "model/SceneObject.h"
+#include "model/TeldViewGLDoc.h"
 #include "platform/CommandIds.h"
 #include "platform/ScriptedUiServices.h"
-#include "scene/SceneObject.h"
-#include "scene/TeldViewGLDoc.h"
-#include "view/TeldViewGLView.h"
 
 inline void PrintTo(const QString& str, std::ostream* pOut)
 {

@@ -3,7 +3,7 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDialog.h"
-#include "scene/Camera.h"
+#include "model/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
 using namespace ModalDialog;

@@ -6,7 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
-#include "scene/Camera.h"
+#include "model/Camera.h"
 
 namespace
 {

@@ -7,7 +7,7 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDialog.h"
-#include "scene/Camera.h"
+#include "model/Camera.h"
 
 namespace
 {

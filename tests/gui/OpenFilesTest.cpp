@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "GuiTestSupport.h"
-#include "app/QtUiServices.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
+#include "gui/QtUiServices.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
 
 namespace
 {

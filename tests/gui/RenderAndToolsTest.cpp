@@ -12,10 +12,10 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDialog.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "tools/TransformDlg.h"
-#include "view/MaterialDlg.h"
+#include "gui/dialogs/MaterialDlg.h"
+#include "gui/dialogs/TransformDlg.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
 
 using namespace ModalDialog;
 

@@ -7,9 +7,9 @@
 
 #include "GuiTestSupport.h"
 #include "export/BitmapExport.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "view/GLContextGuard.h"
+#include "gui/view/GLContextGuard.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
 
 namespace
 {

@@ -6,10 +6,10 @@
 #include <tuple>
 
 #include "GuiTestSupport.h"
+#include "gui/view/GLContextGuard.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
 #include "platform/FakeClock.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "view/GLContextGuard.h"
 
 TEST(View, TheSampleDrawsBlueOnBlackAndLeavesTheBaselineState)
 {

@@ -4,8 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "formats/BitmapFile.h"
 #include "formats/LittleEndian.h"
+#include "formats/bmp/BitmapFile.h"
 
 namespace
 {

@@ -13,14 +13,14 @@
 #include <thread>
 
 #include "FifoWatchdog.h"
-#include "animation/KeyframeFile.h"
-#include "formats/BitmapFile.h"
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
 #include "formats/PipeInput.h"
+#include "formats/bmp/BitmapFile.h"
+#include "formats/kff/KeyframeFile.h"
+#include "model/Camera.h"
 #include "platform/ArchiveException.h"
-#include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

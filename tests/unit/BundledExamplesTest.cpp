@@ -2,9 +2,9 @@
 
 #include <tuple>
 
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
 
 TEST(BundledExamples, EachMeshCarriesTheFieldsItShowsOff)
 {

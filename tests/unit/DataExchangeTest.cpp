@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "animation/SceneTime.h"
+#include "model/SceneTime.h"
 #include "platform/DataExchange.h"
 #include "platform/PackedColor.h"
 #include "unit/FileTestSupport.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FileTestSupport.h"
+#include "model/Camera.h"
 #include "platform/ArchiveException.h"
 #include "platform/ScriptedUiServices.h"
-#include "scene/Camera.h"
 
 using namespace FileTestSupport;
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "animation/OrientationKeyframe.h"
-#include "animation/PositionKeyframe.h"
-#include "scene/Mesh.h"
-#include "scene/TeldViewGLDoc.h"
+#include "model/Mesh.h"
+#include "model/OrientationKeyframe.h"
+#include "model/PositionKeyframe.h"
+#include "model/TeldViewGLDoc.h"
 
 namespace FileTestSupport
 {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "animation/KeyframeFile.h"
-#include "scene/Camera.h"
+#include "formats/kff/KeyframeFile.h"
+#include "model/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

@@ -9,7 +9,7 @@
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
 #include "export/PngExport.h"
-#include "formats/BitmapFile.h"
+#include "formats/bmp/BitmapFile.h"
 #include "unit/FileTestSupport.h"
 
 namespace

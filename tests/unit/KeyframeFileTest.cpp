@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "animation/KeyframeFile.h"
+#include "formats/kff/KeyframeFile.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

@@ -13,7 +13,7 @@
 #include "FileTestSupport.h"
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
-#include "scene/MeshPreloader.h"
+#include "model/MeshPreloader.h"
 
 using namespace FileTestSupport;
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/Mesh.h"
+#include "model/Mesh.h"
 
 namespace
 {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "formats/InputFile.h"
-#include "formats/OffFormat.h"
-#include "scene/Mesh.h"
+#include "formats/off/OffFormat.h"
+#include "model/Mesh.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

@@ -3,9 +3,9 @@
 
 #include <tuple>
 
-#include "formats/SceneFile.h"
+#include "formats/scn/SceneFile.h"
+#include "model/Camera.h"
 #include "platform/ArchiveException.h"
-#include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "animation/OrientationKeyframe.h"
-#include "animation/PositionKeyframe.h"
-#include "scene/Camera.h"
-#include "scene/Mesh.h"
-#include "scene/SceneObject.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/OrientationKeyframe.h"
+#include "model/PositionKeyframe.h"
+#include "model/SceneObject.h"
 
 namespace
 {

@@ -17,9 +17,9 @@
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
-#include "formats/StlFormat.h"
+#include "formats/stl/StlFormat.h"
+#include "model/Camera.h"
 #include "platform/ReadProgress.h"
-#include "scene/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

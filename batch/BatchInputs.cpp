@@ -1,0 +1,204 @@
+#include "batch/BatchInputs.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "formats/FileKind.h"
+#include "formats/InputFile.h"
+#include "formats/PipeInput.h"
+#include "formats/scn/SceneFile.h"
+#include "model/Mesh.h"
+#include "model/TeldViewGLDoc.h"
+#include "platform/ArchiveException.h"
+#include "platform/AvailableMemory.h"
+
+namespace
+{
+// One line: the message, the path as given, and why when there is a reason to give.
+void Fail(const char* pszMessage, const std::string& strPath, const std::string& strWhy = std::string())
+{
+    std::fprintf(stderr, "%s %s%s%s\n", pszMessage, strPath.c_str(), strWhy.empty() ? "" : ": ",
+                 strWhy.c_str());
+}
+
+// An input as it is found: what it holds, and its bytes when it had to be read here.
+struct SInput
+{
+    std::string strSource; // the path read; "-" is the standard input
+    int nKind = INPUT_OFF;
+    bool bInMemory = false;
+    std::string contents;
+    std::string strReadProblem; // why a pipe could not be read as far as its content needs
+};
+
+// False with the system's reason when strPath cannot be read. A regular file is only judged by
+// its first bytes, so that the readers keep their own faster paths; a pipe (the standard input,
+// a FIFO) can be read only once, so it is read here, as far as its content needs; a device is
+// refused.
+bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason)
+{
+    input.strSource = strPath == "-" ? "/dev/stdin" : strPath;
+    struct stat st;
+    errno = 0;
+    if (::stat(input.strSource.c_str(), &st) != 0)
+        strReason = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        strReason = std::strerror(EISDIR);
+    else if (S_ISREG(st.st_mode))
+    {
+        input.nKind = InputKind(input.strSource);
+        if (input.nKind == INPUT_NONE)
+            strReason = std::strerror(errno != 0 ? errno : EIO);
+    }
+    else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+    {
+        // Scripts feed inputs through pipes, which are read as pipes; the files a scene names are
+        // never read that way.
+        const CPipeInputPermit pipeAllowed(input.strSource);
+        CInputFile file;
+        SPipeInput piped;
+        if (!file.Open(input.strSource))
+            strReason = std::strerror(errno != 0 ? errno : EIO);
+        else
+        {
+            ReadPipeInput(file, AvailableMemory() / 2, piped, input.strReadProblem);
+            input.bInMemory = true;
+            input.nKind = piped.nKind;
+            input.contents = std::move(piped.contents);
+        }
+    }
+    else
+        strReason = "not a regular file";
+    return strReason.empty();
+}
+
+// An OFF or STL input already in memory into the scene, as LoadMeshFile and ImportSTL put it
+// there. strDetail: why an OFF text was refused.
+bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
+{
+    if (!input.strReadProblem.empty())
+    {
+        strDetail = input.strReadProblem;
+        return false;
+    }
+    auto pMesh = std::make_unique<CMesh>();
+    bool bAdopted = false;
+    if (input.nKind == INPUT_STL)
+        bAdopted = ReadSTLBufferByContent(*pMesh, input.contents, input.strSource) &&
+                   doc.AdoptImportedMesh(pMesh.get());
+    else
+        bAdopted = pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) &&
+                   doc.AdoptMesh(pMesh.get(), doc.m_bScene);
+    if (bAdopted)
+        pMesh.release(); // the document's now
+    return bAdopted;
+}
+
+bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
+{
+    if (input.bInMemory)
+        return AdoptMeshFromMemory(doc, input, strDetail);
+    if (input.nKind == INPUT_STL)
+        return ImportSTLFile(doc, input.strSource);
+    try
+    {
+        return doc.LoadMeshFile(input.strSource, doc.m_bScene);
+    }
+    catch (const CArchiveException& e)
+    {
+        strDetail = e.m_strDetail;
+        return false;
+    }
+}
+
+bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strPath)
+{
+    std::string strProblem;
+    bool bRead = false;
+    try
+    {
+        if (!input.strReadProblem.empty())
+            strProblem = input.strReadProblem;
+        else
+            bRead = input.bInMemory ? ReadSceneBuffer(input.contents, doc, std::string(), &strProblem)
+                                    : doc.ReadSceneFile(input.strSource, &strProblem);
+    }
+    catch (const CArchiveException&)
+    {
+        bRead = false;
+    }
+    if (!bRead)
+    {
+        // The detail names a file the scene names; the scene file itself is named already.
+        const bool bOwnFile = strProblem == CDocument::OpenFailedMessage(input.strSource);
+        Fail("Error reading scene file.", strPath, bOwnFile ? std::string() : strProblem);
+        return false;
+    }
+    // As after Load Scene: every object posed at time 0.
+    doc.EvaluateScene(0);
+    return true;
+}
+} // namespace
+
+bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files, int* pnFirstKind)
+{
+    doc.m_bScene = files.size() > 1;
+    for (size_t i = 0; i < files.size(); ++i)
+    {
+        const std::string& strPath = files[i];
+        SInput input;
+        std::string strReason;
+        if (!OpenInput(strPath, input, strReason))
+        {
+            Fail("Cannot open file.", strPath, strReason);
+            return false;
+        }
+        if (i == 0 && pnFirstKind != nullptr)
+            *pnFirstKind = input.nKind;
+        if (input.nKind != INPUT_SCENE)
+        {
+            std::string strDetail;
+            if (!LoadMesh(doc, input, strDetail))
+            {
+                Fail(input.nKind == INPUT_STL ? "Error reading STL file." : "Error reading OFF file.",
+                     strPath, strDetail);
+                return false;
+            }
+        }
+        // Loading a scene replaces what was loaded before it.
+        else if (i > 0)
+        {
+            std::fprintf(stderr, "A scene file must be the first input: %s\n", strPath.c_str());
+            return false;
+        }
+        else if (!LoadScene(doc, input, strPath))
+            return false;
+    }
+    return true;
+}
+
+std::string InputAtOutput(const std::string& strOut, const std::vector<std::string>& files,
+                          const CTeldViewGLDoc* pDoc)
+{
+    struct stat out;
+    if (::stat(strOut.c_str(), &out) != 0)
+        return std::string();
+    const auto same = [&](const std::string& strPath)
+    {
+        struct stat in;
+        return ::stat(strPath == "-" ? "/dev/stdin" : strPath.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+               in.st_ino == out.st_ino;
+    };
+    for (const std::string& strPath : files)
+        if (same(strPath))
+            return strPath;
+    for (const CSceneObject* pObject = pDoc != nullptr ? pDoc->m_pObjectList : nullptr; pObject != nullptr;
+         pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH && same(static_cast<const CMesh*>(pObject)->m_strPath))
+            return static_cast<const CMesh*>(pObject)->m_strPath;
+    return std::string();
+}

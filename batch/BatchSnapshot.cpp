@@ -1,0 +1,132 @@
+#include "batch/BatchSnapshot.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "batch/BatchInputs.h"
+#include "drawing/CoverageAlpha.h"
+#include "drawing/FrameCapture.h"
+#include "drawing/OffscreenContext.h"
+#include "drawing/SceneRenderer.h"
+#include "drawing/ViewSettings.h"
+#include "export/BitmapExport.h"
+#include "export/JpegExport.h"
+#include "export/MetafileExport.h"
+#include "export/PngExport.h"
+#include "formats/FileKind.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "model/MeshPreloader.h"
+#include "model/TeldViewGLDoc.h"
+#include "platform/FileName.h"
+
+namespace
+{
+CImageWriteResult WritePicture(int nKind, const std::string& strPath, const CDib& dib)
+{
+    switch (nKind)
+    {
+    case SNAPSHOT_BITMAP:
+        return WriteBitmapFile(strPath, dib);
+    case SNAPSHOT_JPEG:
+        return WriteJpegFile(strPath, dib, JPEG_QUALITY);
+    case SNAPSHOT_PNG:
+        return WritePngFile(strPath, dib);
+    default:
+        return WriteMetafile(strPath, dib);
+    }
+}
+} // namespace
+
+int SnapshotKind(const std::string& strPath)
+{
+    const std::string strName = FileNameOfPath(strPath);
+    const size_t nDot = strName.rfind('.');
+    if (nDot == std::string::npos)
+        return SNAPSHOT_NONE;
+    std::string strExt = strName.substr(nDot + 1);
+    std::transform(strExt.begin(), strExt.end(), strExt.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (strExt == "bmp")
+        return SNAPSHOT_BITMAP;
+    if (strExt == "jpg" || strExt == "jpeg")
+        return SNAPSHOT_JPEG;
+    if (strExt == "emf")
+        return SNAPSHOT_METAFILE;
+    if (strExt == "png")
+        return SNAPSHOT_PNG;
+    return SNAPSHOT_NONE;
+}
+
+bool WriteSnapshotPicture(int nKind, const std::string& strPath, const CDib& dib)
+{
+    const CImageWriteResult result = WritePicture(nKind, strPath, dib);
+    if (result.m_bOk)
+        return true;
+    if (!result.m_strCaption.empty())
+        std::fprintf(stderr, "%s\n", result.m_strCaption.c_str());
+    std::fprintf(stderr, "%s\n", result.m_strText.c_str());
+    return false;
+}
+
+namespace
+{
+// True, after the message, when strOut is a file that was read.
+bool OutputIsAnInput(const std::string& strOut, const std::vector<std::string>& files,
+                     const CTeldViewGLDoc* pDoc)
+{
+    const std::string strInput = InputAtOutput(strOut, files, pDoc);
+    if (!strInput.empty())
+        std::fprintf(stderr, "Error writing file.\n%s: the same file as the input %s\n", strOut.c_str(),
+                     strInput.c_str());
+    return !strInput.empty();
+}
+} // namespace
+
+int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files,
+                bool bTransparent)
+{
+    if (OutputIsAnInput(strOut, files, nullptr))
+        return 1;
+    // One OFF file is read on a worker while the context starts, as the window reads it while
+    // it opens.
+    std::unique_ptr<CMeshPreloader> pPreload;
+    if (files.size() == 1 && InputKind(files[0]) == INPUT_OFF)
+        pPreload = std::make_unique<CMeshPreloader>(files[0]);
+    // The context comes before the document: loading compiles each mesh's display list into it.
+    COffscreenContext context;
+    if (!context.Create(nWidth, nHeight))
+    {
+        std::fprintf(stderr, "Cannot draw the picture: %s\n", context.GetError().c_str());
+        return 1;
+    }
+    CViewSettings settings;
+    SceneRenderer::SetBaselineState(settings, nWidth, nHeight);
+    // Declared after the context, so that it deletes its lists while the context still lives.
+    CTeldViewGLDoc doc;
+    std::unique_ptr<CMesh> pMesh = pPreload ? pPreload->Take() : nullptr;
+    if (pMesh && doc.AdoptMesh(pMesh.get(), false))
+        pMesh.release();
+    // A file the worker could not read is read again here, which reports it.
+    else if (!LoadBatchInputs(doc, files))
+        return 1;
+    if (OutputIsAnInput(strOut, files, &doc))
+        return 1;
+    // As the window does after loading a scene: the fit first, then the pose at time 0.
+    SceneRenderer::FitDefaultView(settings, doc);
+    doc.EvaluateScene(0);
+    SceneRenderer::SetupView(settings, *doc.m_pCamera, nWidth, nHeight);
+    SceneRenderer::DrawFrame(doc);
+    if (bTransparent)
+        WriteCoverageAlpha();
+
+    CDib dib;
+    if (!dib.Create(nWidth, nHeight, bTransparent ? 32 : 24) || !CaptureFramebuffer(dib))
+    {
+        std::fprintf(stderr, "The picture of the view could not be captured. %s\n", strOut.c_str());
+        return 1;
+    }
+    return WriteSnapshotPicture(SnapshotKind(strOut), strOut, dib) ? 0 : 1;
+}

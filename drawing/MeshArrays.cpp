@@ -1,0 +1,135 @@
+// Drawing a mesh: its display list, and the faces of a triangle soup straight from the mesh's own
+// vertex records. A display list of a soup holds a copy of every vertex (as many vertices as the
+// soup, each normal per face) and takes Mesa long to compile, as it hashes every vertex to share
+// it; on a renderer that works in system memory the arrays draw the same triangles, in the same
+// order and from the same values, with no copy and nothing to compile.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "drawing/MeshDrawing.h"
+#include "drawing/MeshListRecipe.h"
+#include "drawing/MeshPreparation.h"
+#include "drawing/TessFan.h"
+#include "model/Mesh.h"
+
+namespace
+{
+// Triangles per draw call: Mesa's vertex fetch counts bytes from the array's start in 32 bits, so
+// one call must stay well below 2 GB of records.
+constexpr int32_t TRIANGLES_PER_DRAW = 1 << 17;
+
+void PointArraysAt(const double* pRecord, GLsizei nStride, const CMeshDrawing& drawing)
+{
+    glVertexPointer(3, GL_DOUBLE, nStride, pRecord + SLOT_POSITION);
+    glNormalPointer(GL_DOUBLE, nStride, pRecord + SLOT_NORMAL);
+    if (drawing.m_bColors)
+        glColorPointer(3, GL_DOUBLE, nStride, pRecord + SLOT_COLOR);
+    if (drawing.m_bTexCoords)
+        glTexCoordPointer(2, GL_DOUBLE, nStride, pRecord + SLOT_TEXCOORD);
+}
+} // namespace
+
+bool RendersInSystemMemory()
+{
+    const GLubyte* pRenderer = glGetString(GL_RENDERER);
+    if (pRenderer == nullptr)
+        return false;
+    const char* psz = reinterpret_cast<const char*>(pRenderer);
+    for (const char* pszSoftware : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (std::strstr(psz, pszSoftware) != nullptr)
+            return true;
+    return false;
+}
+
+bool CMesh::FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
+                             int32_t& nLastVertex) const
+{
+    // Every record pointer is the pool's record of its index (Allocate and the readers set them so,
+    // and nothing changes them), so the faces alone decide whether the records are in soup order.
+    if (!m_pVertexPool || m_ppFaces == nullptr || static_cast<int64_t>(m_nVertices) < 3 * int64_t{m_nFaces})
+        return false;
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (int32_t t = nFirst; t < nEnd; ++t)
+    {
+        const int32_t* pFace = m_ppFaces[t];
+        if (pFace == nullptr || m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
+            pFace[2] != 3 * t + 2)
+            return false;
+        const double* pRecord = m_pVertexPool.get() + 3 * static_cast<size_t>(t) * nRecord;
+        // The tessellator's own decision: nothing for a flat triangle, the points turned round for
+        // one it finds facing away (a NaN coordinate does that).
+        const int nOrder = TessTriangleOrder(pRecord, pRecord + nRecord, pRecord + 2 * nRecord);
+        if (nOrder == TESS_FAN_NONE)
+            continue;
+        if (nOrder != TESS_FAN_FORWARD && nOrder != TESS_FAN_BACKWARD)
+            return false;
+        const bool bReversed = nOrder == TESS_FAN_BACKWARD;
+        if (!bReversed && !runs.empty() && !runs.back().bReversed &&
+            runs.back().nFirst + runs.back().nCount == t)
+            ++runs.back().nCount;
+        else
+            runs.push_back({t, 1, bReversed});
+        nLastVertex = 3 * t + (bReversed ? 1 : 2);
+    }
+    return true;
+}
+
+std::unique_ptr<CMeshDrawing> CMesh::DrawingFor(const SListRecipe& recipe)
+{
+    std::unique_ptr<CMeshDrawing> pPrepared = std::move(m_pPrepared);
+    if (pPrepared && pPrepared->m_nKey == recipe.Key())
+        return pPrepared;
+    if (pPrepared)
+        pPrepared->DeleteLists();
+    return CMeshPreparation::MakeNow(*this, recipe, RendersInSystemMemory());
+}
+
+void CMesh::Draw() const
+{
+    if (m_nDisplayList == 0)
+        return;
+    glCallList(m_nDisplayList);
+    if (!m_pDrawing || !m_pDrawing->m_bArrays)
+        return;
+    const CMeshDrawing& drawing = *m_pDrawing;
+    if (!drawing.m_triangleRuns.empty())
+    {
+        const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+        const GLsizei nStride = static_cast<GLsizei>(nRecord * sizeof(double));
+        const double* pPool = m_pVertexPool.get();
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        if (drawing.m_bColors)
+            glEnableClientState(GL_COLOR_ARRAY);
+        if (drawing.m_bTexCoords)
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        static const GLuint REVERSED[3] = {0, 2, 1};
+        for (const STriangleRun& run : drawing.m_triangleRuns)
+        {
+            const int32_t nEnd = run.nFirst + run.nCount;
+            const int32_t nStep = run.bReversed ? 1 : TRIANGLES_PER_DRAW;
+            for (int32_t t = run.nFirst; t < nEnd; t += nStep)
+            {
+                PointArraysAt(pPool + 3 * static_cast<size_t>(t) * nRecord, nStride, drawing);
+                if (run.bReversed)
+                    glDrawElements(GL_TRIANGLES, 3, GL_UNSIGNED_INT, REVERSED);
+                else
+                    glDrawArrays(GL_TRIANGLES, 0, 3 * std::min(nStep, nEnd - t));
+            }
+        }
+        glPopClientAttrib();
+        // What stays current after the list's own drawing: the last vertex's values (with colour
+        // material still on, so that the material follows as it did).
+        const double* pLast = pPool + static_cast<size_t>(drawing.m_nLastVertex) * nRecord;
+        glNormal3dv(pLast + SLOT_NORMAL);
+        if (drawing.m_bTexCoords)
+            glTexCoord2dv(pLast + SLOT_TEXCOORD);
+        if (drawing.m_bColors)
+            glColor3dv(pLast + SLOT_COLOR);
+    }
+    glCallList(drawing.m_nEndList);
+}

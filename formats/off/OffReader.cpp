@@ -1,0 +1,380 @@
+// Reading OFF files: CMesh::ReadOFF. Besides the program's own format it reads what other tools
+// and data sets write, as long as no file of the own format changes meaning: '#' comments, a
+// keyword joined to the vertex count ("OFF1234 5678 0"), and COFF colours with a fourth (alpha)
+// component, as floats or as bytes 0-255. The text ends at a NUL byte, which no text holds.
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "formats/TokenReader.h"
+#include "formats/off/OffFormat.h"
+#include "model/Mesh.h"
+#include "platform/FileName.h"
+#include "platform/HugePages.h"
+#include "platform/ReadProgress.h"
+
+// What a successful parse hands to the mesh; nothing reaches the mesh before the whole file
+// has been read and checked.
+struct SOffData
+{
+    bool bNormals = false;
+    bool bColors = false;
+    bool bTexCoords = false;
+    int32_t nRecordSize = 6;
+    int32_t nVertices = 0;
+    int32_t nFaces = 0;
+    int64_t nEdges = 0;
+    std::unique_ptr<double[]> pRecords;
+    std::unique_ptr<int32_t[]> pFaceSizes;
+    std::vector<int32_t> indices;
+};
+
+namespace
+{
+// Tells pProgress (when given) how far the reader is, once every REPORT_EVERY items.
+void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
+{
+    if (pProgress != nullptr && (static_cast<uint32_t>(nItem) & (CReadProgress::REPORT_EVERY - 1)) == 0)
+        pProgress->SetDone(in.Position());
+}
+
+// Parses a whole OFF file into SOffData. On failure Failure() says where and why.
+class COffParser
+{
+public:
+    // bCutAtNul: the text is what came before a NUL byte in the file.
+    COffParser(std::string_view buffer, CReadProgress* pProgress, bool bCutAtNul)
+        : m_buffer(buffer), m_in(buffer, '#'), m_pProgress(pProgress), m_bCutAtNul(bCutAtNul)
+    {
+    }
+
+    bool Parse(SOffData& data)
+    {
+        if (!ReadHeader(data))
+            return false;
+        const size_t nVertexStart = m_in.Position();
+        // A colour of four components (RGBA) shows as one number more than the keyword asks for
+        // on every vertex line; where the lines hold just what the keyword asks for, or are
+        // broken and joined anyhow, the keyword's own reading comes first.
+        int nLines = OFF_LINES_MIXED;
+        if (data.bColors)
+        {
+            nLines = ClassifyOFFVertexLines(m_in, data.nVertices, FieldCount(data));
+            m_in.Seek(nVertexStart);
+        }
+        if (nLines == OFF_LINES_WITH_ALPHA)
+            return ReadBody(data, 4) && ScaleByteColors(data);
+        if (ReadBody(data, 3))
+            return true;
+        // Tokens read one by one: a file of the keyword's own layout that this reading refused
+        // may still read with alpha, which its first vertex line shows.
+        m_in.Seek(nVertexStart);
+        if (nLines != OFF_LINES_MIXED || !data.bColors || m_in.CountTokensOnLine() != FieldCount(data) + 1)
+            return false;
+        return ReadBody(data, 4) && ScaleByteColors(data);
+    }
+
+    // "line 12: expected a vertex index", from the position where the parse stopped.
+    std::string Failure() const
+    {
+        size_t nPos = std::min(m_nFailurePos, m_buffer.size());
+        // At the end of the file, the last line with text on it.
+        if (m_bFailedAtEnd)
+            while (nPos > 0 && CTokenReader::IsSpace(m_buffer[nPos - 1]))
+                --nPos;
+        // Where the text stops at a NUL byte and the reading needed more, the NUL is to blame.
+        const bool bNul = m_bCutAtNul && (m_bFailedAtEnd || m_bFailedOnSize);
+        if (bNul)
+            nPos = m_buffer.size();
+        const auto nLine =
+            1 + std::count(m_buffer.begin(), m_buffer.begin() + static_cast<ptrdiff_t>(nPos), '\n');
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "text" + string.
+        std::string strText("line ");
+        strText.append(std::to_string(nLine)).append(": ");
+        if (bNul)
+            return strText.append("a NUL byte, which no OFF text holds");
+        strText.append(m_strFailure);
+        return strText.append(m_bFailedAtEnd ? ", but the file ends" : "");
+    }
+
+private:
+    static int FieldCount(const SOffData& data)
+    {
+        return 3 + (data.bNormals ? 3 : 0) + (data.bColors ? 3 : 0) + (data.bTexCoords ? 2 : 0);
+    }
+
+    // Records why the parse stops here; returns false for the caller to pass on. bOnSize: the
+    // text is too short for what the file announces.
+    bool Fail(std::string strWhat, bool bOnSize = false)
+    {
+        m_strFailure = std::move(strWhat);
+        m_bFailedAtEnd = m_in.HitEnd();
+        m_bFailedOnSize = bOnSize;
+        m_nFailurePos = m_in.Position();
+        return false;
+    }
+
+    bool ReadKeyword(SOffData& data)
+    {
+        std::string_view keyword;
+        if (!m_in.NextToken(keyword))
+            return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
+        std::string_view joined;
+        const SOffKeyword* pFound = MatchOFFKeyword(keyword, joined);
+        // Joined to the vertex count: the count is read from where the keyword ends.
+        if (!joined.empty())
+            m_in.Seek(static_cast<size_t>(joined.data() - m_buffer.data()));
+        if (pFound == nullptr)
+            return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
+        data.bNormals = pFound->bNormals;
+        data.bColors = pFound->bColors;
+        data.bTexCoords = pFound->bTexCoords;
+        data.nRecordSize = data.bColors ? 11 : (data.bTexCoords ? 8 : 6);
+        return true;
+    }
+
+    bool ReadHeader(SOffData& data)
+    {
+        if (!ReadKeyword(data))
+            return false;
+        int32_t nFileEdges = 0;
+        if (!m_in.NextInt(data.nVertices) || !m_in.NextInt(data.nFaces) || !m_in.NextInt(nFileEdges))
+            return Fail("expected the vertex, face and edge counts");
+        if (data.nVertices < 1 || data.nFaces < 1)
+            return Fail("expected at least one vertex and one face");
+
+        // Every number takes at least two bytes (a digit and a separator), so a header that asks
+        // for more than the file can hold is refused before anything is allocated for it.
+        const uint64_t nRemaining = m_in.Remaining() + 1;
+        const uint64_t nVertexBytes =
+            static_cast<uint64_t>(data.nVertices) * static_cast<uint64_t>(FieldCount(data)) * 2;
+        const uint64_t nFaceBytes = static_cast<uint64_t>(data.nFaces) * 4;
+        if (nVertexBytes + nFaceBytes > nRemaining)
+            return Fail("the counts ask for more than the file holds", true);
+        data.pRecords.reset(NewHugeArray<double>(static_cast<size_t>(data.nVertices) *
+                                                 static_cast<size_t>(data.nRecordSize)));
+        data.pFaceSizes.reset(NewHugeArray<int32_t>(static_cast<size_t>(data.nFaces)));
+        return true;
+    }
+
+    bool ReadValues(double* p, int nCount, const char* pszWhat)
+    {
+        for (int i = 0; i < nCount; ++i)
+            if (!m_in.NextDouble(p[i]))
+                return Fail(pszWhat);
+        return true;
+    }
+
+    // The vertices and faces, with nColorFields (3, or 4 with alpha) numbers per colour.
+    bool ReadBody(SOffData& data, int nColorFields)
+    {
+        const size_t nRecord = static_cast<size_t>(data.nRecordSize);
+        m_bByteColors = true;
+        m_dLargestColor = 0.0;
+        for (int32_t i = 0; i < data.nVertices; ++i)
+        {
+            Report(m_pProgress, i, m_in);
+            double* p = data.pRecords.get() + static_cast<size_t>(i) * nRecord;
+            if (!ReadValues(p, 3, "expected a vertex coordinate"))
+                return false;
+            if (data.bNormals && !ReadValues(p + SLOT_NORMAL, 3, "expected a vertex normal"))
+                return false;
+            if (data.bColors && !ReadColor(p + SLOT_COLOR, nColorFields))
+                return false;
+            if (data.bTexCoords && !ReadValues(p + SLOT_TEXCOORD, 2, "expected a texture coordinate"))
+                return false;
+        }
+        return ReadFaces(data);
+    }
+
+    bool ReadColor(double* p, int nColorFields)
+    {
+        double rgba[4];
+        if (!ReadValues(rgba, nColorFields, "expected a vertex colour"))
+            return false;
+        std::copy_n(rgba, 3, p);
+        if (nColorFields == 4)
+            for (const double d : rgba)
+            {
+                m_bByteColors = m_bByteColors && d == std::floor(d) && d >= 0.0 && d <= 255.0;
+                m_dLargestColor = std::max(m_dLargestColor, d);
+            }
+        return true;
+    }
+
+    // RGBA colours that are all whole numbers from 0 to 255, some above 1, are bytes; the alpha
+    // component has no place in a vertex record and is dropped. Returns true.
+    bool ScaleByteColors(SOffData& data) const
+    {
+        if (!m_bByteColors || m_dLargestColor <= 1.0)
+            return true;
+        const size_t nRecord = static_cast<size_t>(data.nRecordSize);
+        for (int32_t i = 0; i < data.nVertices; ++i)
+            for (int c = 0; c < 3; ++c)
+                data.pRecords[static_cast<size_t>(i) * nRecord + SLOT_COLOR + static_cast<size_t>(c)] /=
+                    255.0;
+        return true;
+    }
+
+    bool ReadFaces(SOffData& data)
+    {
+        data.indices.clear();
+        data.nEdges = 0;
+        ReserveHuge(data.indices,
+                    std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, m_in.Remaining() / 2 + 1));
+        for (int32_t f = 0; f < data.nFaces; ++f)
+        {
+            Report(m_pProgress, f, m_in);
+            int32_t n = 0;
+            if (!m_in.NextInt(n))
+                return Fail("expected a face size");
+            if (n < 1)
+                return Fail("expected a face size of at least 1");
+            // Each index needs two bytes too; this also bounds the edge count below.
+            if (static_cast<uint64_t>(n) * 2 > m_in.Remaining() + 1)
+                return Fail("the face size asks for more than the file holds", true);
+            data.pFaceSizes[static_cast<size_t>(f)] = n;
+            for (int32_t k = 0; k < n; ++k)
+            {
+                int32_t nIndex = 0;
+                if (!m_in.NextInt(nIndex))
+                    return Fail("expected a vertex index");
+                if (nIndex < 0 || nIndex >= data.nVertices)
+                    return Fail(std::string("vertex index ")
+                                    .append(std::to_string(nIndex))
+                                    .append(" is not in 0 to ")
+                                    .append(std::to_string(data.nVertices - 1)));
+                data.indices.push_back(nIndex);
+            }
+            // Trailing text (a face colour, say) is skipped whatever its length.
+            m_in.SkipRestOfLine();
+            data.nEdges += n;
+            if (data.nEdges > std::numeric_limits<int32_t>::max())
+                return Fail("more face corners than a mesh holds");
+        }
+        return true;
+    }
+
+    std::string_view m_buffer;
+    CTokenReader m_in;
+    CReadProgress* m_pProgress;
+    std::string m_strFailure;
+    bool m_bCutAtNul;
+    size_t m_nFailurePos = 0;
+    bool m_bFailedAtEnd = false;
+    bool m_bFailedOnSize = false;
+    bool m_bByteColors = true;
+    double m_dLargestColor = 0.0;
+};
+
+void SetError(std::string* pstrError, std::string strText)
+{
+    if (pstrError != nullptr)
+        *pstrError = std::move(strText);
+}
+} // namespace
+
+bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::string* pstrError)
+{
+    if (m_bLoaded)
+    {
+        SetError(pstrError, "a mesh is loaded already");
+        return false;
+    }
+    std::string contents;
+    SReadLimits limits;
+    limits.bStopAtNul = true;
+    if (!ReadWholeFile(strPath, contents, &limits))
+    {
+        // The caller names the system's reason for a file that cannot be read at all.
+        SetError(pstrError, std::string());
+        return false;
+    }
+    return ReadOFFText(contents, strPath, pProgress, pstrError, &contents, limits.bStoppedAtNul);
+}
+
+bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                          std::string* pstrError)
+{
+    const size_t nNul = buffer.find('\0');
+    return ReadOFFText(buffer.substr(0, nNul), strPath, pProgress, pstrError, nullptr,
+                       nNul != std::string_view::npos);
+}
+
+bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                        std::string* pstrError, std::string* pText, bool bCutAtNul)
+{
+    if (m_bLoaded)
+    {
+        SetError(pstrError, "a mesh is loaded already");
+        return false;
+    }
+    const int32_t nRecordSize = m_nRecordSize;
+    try
+    {
+        SOffData data;
+        if (pProgress != nullptr)
+            pProgress->SetTotal(buffer.size());
+        COffParser parser(buffer, pProgress, bCutAtNul);
+        if (!parser.Parse(data))
+        {
+            SetError(pstrError, parser.Failure());
+            return false;
+        }
+        // A big file's text and its mesh need not be in memory at once.
+        if (pText != nullptr)
+            std::string().swap(*pText);
+        AdoptParsedOFF(data, strPath);
+        SetError(pstrError, std::string());
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        // A file whose counts are plausible for its size may still need more memory than there
+        // is; that is a failed load like any other, with the mesh left empty.
+        DiscardRead(nRecordSize);
+        SetError(pstrError, "not enough memory");
+        return false;
+    }
+}
+
+void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
+{
+    FreeGeometry();
+    m_bHasNormals = data.bNormals;
+    m_bHasColors = data.bColors;
+    m_bHasTexCoords = data.bTexCoords;
+    m_nRecordSize = data.nRecordSize;
+    m_nVertices = data.nVertices;
+    m_nFaces = data.nFaces;
+    m_nEdges = static_cast<int32_t>(data.nEdges);
+
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    m_pVertexPool = std::move(data.pRecords);
+    m_ppVertices = NewHugeArray<double*>(static_cast<size_t>(m_nVertices));
+    for (int32_t i = 0; i < m_nVertices; ++i)
+        m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
+
+    m_indexPool = std::move(data.indices);
+    m_pFaceSizes = data.pFaceSizes.release();
+    m_ppFaces = NewHugeArray<int32_t*>(static_cast<size_t>(m_nFaces));
+    size_t nOffset = 0;
+    for (int32_t f = 0; f < m_nFaces; ++f)
+    {
+        m_ppFaces[f] = m_indexPool.data() + nOffset;
+        nOffset += static_cast<size_t>(m_pFaceSizes[f]);
+    }
+
+    ComputeBounds();
+    m_vPosition = CVector3();
+    m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
+    std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
+    ComputeNormals();
+
+    m_bLoaded = true;
+    m_strPath = strPath;
+    m_strName = FileNameOfPath(strPath);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// STL files. CMesh::ReadSTL and ReadSTLBuffer (model/Mesh.h) read them; they check the whole file
+// before they report success, keep three vertices per facet and drop the facet normals.
+//
+// Binary STL: an STL_HEADER_SIZE-byte header, little-endian 32-bit facet count N, N facets of
+// STL_FACET_SIZE bytes. Refused when the file is shorter than 84 + 50N bytes, 3N vertices would
+// not fit a 32-bit count, a vertex coordinate is not finite, or N is 0 while whole facets follow
+// (a damaged count). Bytes after the last facet are ignored; so are the facet normals, whatever
+// their values.
+//
+// ASCII STL: the first line must contain "solid" in any case; N is the number of later lines
+// that contain "normal" in any case; then N facets of 21 white-space separated tokens follow
+// (words are not compared). Refused when a facet is cut short, a number does not parse, or the
+// file holds a NUL byte anywhere (binary data, not text). Vertex coordinates must be finite; the
+// facet normal, which is dropped, may be any number. Anything after the N-th facet is ignored.
+constexpr size_t STL_HEADER_SIZE = 80;
+constexpr size_t STL_FACET_SIZE = 50;
+
+// The count of the ASCII counting pass: lines after the first whose lower-case copy contains
+// "normal".
+int64_t CountAsciiSTLNormalLines(std::string_view buffer);

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QStringList>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/StartupTrace.h"
+#include "platform/CmdTarget.h"
+#include "platform/CommandRouter.h"
+
+class CMainFrame;
+class CMesh;
+class CMeshPreloader;
+class CQtUiServices;
+class CTeldViewGLDoc;
+class CTeldViewGLView;
+class CUiServices;
+
+// The application: settings and the five recent files, the document, the frame and the view,
+// the command line, dropped files, and the commands Open, the recent files, Exit and About.
+// Commands reach the view first, then the document, the frame and this object. Its member
+// definitions are split by concern: start-up and exit here, opening files in
+// TeldViewGLAppOpen.cpp.
+class CTeldViewGLApp : public CCmdTarget
+{
+public:
+    static constexpr int RECENT_FILE_COUNT = 5;
+
+    // What must be set before the QApplication exists: the compatibility-profile default
+    // surface format (no multisampling, which would break reading pixels back) and shared
+    // contexts, so that moving the view between windows keeps its display lists.
+    static void PrepareQt();
+    // Allocator settings for the window's process: the GL driver's large per-frame buffers
+    // stay in the heap between frames instead of going back to the kernel after each one.
+    static void PrepareAllocator();
+    // Whether the platform can make an OpenGL context at all (it cannot, for one, with
+    // QT_XCB_GL_INTEGRATION=none).
+    static bool CanCreateGLContext();
+    // The whole GUI run: QApplication, start-up, event loop. The exit status.
+    static int Run(int argc, char** argv);
+    // As Run, but quits after the first frame of FILE is on screen and prints where the time
+    // went. tStart is when main began.
+    static int RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart);
+    // Opens FILE, spins it for some seconds (4 unless given after FILE) and prints the spin
+    // period, the frame times, the ticks per drawn frame, pane 102 and the idle update's cost.
+    static int RunSpinBenchmark(int argc, char** argv);
+    // Starts empty, runs Import from Binary STL on FILE and prints how long the command and the
+    // first frame with the mesh took.
+    static int RunImportBenchmark(int argc, char** argv);
+    // A benchmark's own arguments: the command line without the program and pszMode.
+    static QStringList BenchmarkArguments(const char* pszMode);
+
+    // pUi: the services for messages and dialogs; null means the Qt ones.
+    explicit CTeldViewGLApp(CUiServices* pUi = nullptr);
+    ~CTeldViewGLApp() override;
+
+    // Start-up: settings, document, frame and view, the window shown, then the command line
+    // (the arguments after the program name). False when the file named there cannot be
+    // opened, or when there is no OpenGL at all: the program then ends.
+    bool InitInstance(const QStringList& arguments);
+
+    // Opens a file as File > Open does, with the view's context current: what it holds decides
+    // (InputKind), not its name. An OFF file becomes the document's file; an STL file (binary or
+    // ASCII) is taken in as the imports take it, so Save asks for a name; a scene file loads as
+    // Load Scene loads it. False, after one message naming the file, when it cannot be read;
+    // then the document, the picture, the title and the recent files stay as they were (a scene
+    // file keeps the meshes read before the one that failed, as Load Scene does).
+    bool OpenDocumentFile(const std::string& strPath);
+    // Several files open as one scene, in order: the first as OpenDocumentFile, then scene mode
+    // (as Make Scene) and every other file added to it. A scene file may only come first. Stops
+    // at the first file that fails, after its message. One file is OpenDocumentFile.
+    bool OpenDocumentFiles(const std::vector<std::string>& paths);
+    // A read of the command line's file started before the QApplication (see
+    // PreloadCommandLineFile). The open of that very path takes its mesh instead of reading the
+    // file again; any other path leaves it unused. InitInstance is done with it either way.
+    void SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload);
+    // Starts reading the file the command line names, guessed from the raw arguments from
+    // argv[nFirst] on (before Qt takes its own options out): the first non-empty one, when it
+    // names a regular OFF or STL file (by content) and does not look like an option. Null when
+    // there is none.
+    static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
+    // Has the closing of the window end the process (EndProcess), for the program itself; tests
+    // keep their process. Called before InitInstance it holds from the window's start, so that
+    // Exit ends the program while the command line's file loads too.
+    void EndProcessOnClose();
+    // Ends the process with nStatus once the settings are saved and the output is flushed: the
+    // memory of a big model and the GL objects of a context that ends with the process go back to
+    // the system as a whole instead of being freed one by one. Returns only while the program
+    // holds the clipboard, so that the usual shut-down can hand a copied picture to the desktop's
+    // clipboard manager.
+    void EndProcess(int nStatus);
+    void AddToRecentFileList(const std::string& strPath);
+    const std::vector<std::string>& RecentFiles() const { return m_recentFiles; }
+
+    CTeldViewGLDoc* GetDocument() const { return m_pDocument.get(); }
+    CMainFrame* GetMainFrame() const { return m_pFrame.get(); }
+    CTeldViewGLView* GetView() const { return m_pView; }
+    CCommandRouter& Router() { return m_router; }
+    CUiServices& Ui() const { return *m_pUi; }
+
+private:
+    // The steps of InitInstance, in order.
+    bool CreateDocumentFrameAndView();
+    void ConnectCommands();
+    bool ProcessCommandLine(const QStringList& arguments);
+    void RegisterCommands();
+    void RegisterOpenCommands();
+    void OnFileOpen();
+    void OnOpenRecentFile(int nID);
+    void OnUpdateRecentFile(CCmdUI& ui);
+    void OnAppExit();
+    void OnAppAbout();
+    // Files dropped onto the window open as File > Open opens them, once the drop is over.
+    void OnFilesDropped(const QStringList& files);
+    void LoadStdProfileSettings();
+    // Writes the recent files now, after any write still on its way.
+    void SaveStdProfileSettings();
+    // The same on a worker: the settings file is synced to disk, which may take long while the
+    // system writes much else, and the window must not wait for it (an open would stall).
+    void SaveRecentFilesInBackground();
+    static void WriteRecentFiles(const std::vector<std::string>& files);
+    // Lets the shown window create the view's context and run initializeGL.
+    void WaitForContext();
+    // An OFF (PRELOAD_OFF) or STL (STL_BY_CONTENT) file read on the worker thread, with the read
+    // started before the window when there is one, and taken into the document.
+    bool OpenMesh(const std::string& strPath, int nFormat);
+    bool OpenScene(const std::string& strPath);
+    // The view after a read: what follows a load, or what a failure left. Returns bOpened.
+    bool ShowOpened(bool bOpened);
+    // What a mesh file of the kind InputKind found is read as on the worker: PRELOAD_OFF, or
+    // STL_BY_CONTENT for STL.
+    static int ReadFormat(int nKind);
+    // The read started before the window when it reads strPath as nFormat, else null; the
+    // start-up's read is used up either way.
+    std::unique_ptr<CMeshPreloader> TakePreload(const std::string& strPath, int nFormat);
+
+    std::unique_ptr<CQtUiServices> m_pQtUi;
+    CUiServices* m_pUi;
+    CCommandRouter m_router;
+    std::vector<std::string> m_recentFiles;
+    std::future<void> m_recentFilesWrite;
+    // The frame (with the view) goes before the document, while the context can still release
+    // the document's GL objects.
+    std::unique_ptr<CTeldViewGLDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    bool m_bEndProcessOnClose = false;
+    CTeldViewGLView* m_pView = nullptr;
+    std::unique_ptr<CMeshPreloader> m_pPreload;
+    SStartupTrace* m_pTrace = nullptr;
+};

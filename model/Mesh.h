@@ -1,0 +1,214 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/SceneObject.h"
+
+enum
+{
+    RENDER_POINTS = 0,
+    RENDER_WIREFRAME = 1,
+    RENDER_SHADED = 2,
+    RENDER_HIDDEN_LINE = 4 // there is no mode 3
+};
+
+enum
+{
+    SHADE_FLAT = 0,
+    SHADE_GOURAUD = 1
+};
+
+// Slots of a vertex record.
+enum
+{
+    SLOT_POSITION = 0,
+    SLOT_NORMAL = 3,
+    SLOT_TEXCOORD = 6,
+    SLOT_COLOR = 8
+};
+
+// A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
+// colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
+// that draw it. GL objects must be deleted with the view's context current.
+struct SOffData;
+struct SListRecipe;
+struct STriangleRun;
+class CByteWindow;
+class CMeshDrawing;
+class CReadProgress;
+
+class CMesh : public CSceneObject
+{
+public:
+    CMesh();
+    ~CMesh() override;
+    int32_t GetType() const override { return OBJECT_MESH; }
+
+    // Back to the empty, unloaded state (name "Invalid", path "None"); keeps the render mode,
+    // culling, record size, position, centre, axes and keyframes.
+    void Reset();
+    // Frees the old geometry; record contents and face sizes are undefined afterwards, face
+    // index entries are null.
+    void Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges);
+    void SetVertex(int32_t nIndex, CVector3 vPosition);
+    void SetFace(int32_t nFace, int32_t nCount, const int32_t* pIndices);
+    // A triangle soup in one step, as Allocate(3n, n, 3n) followed by SetVertex and SetFace for
+    // every triangle k (vertices 3k, 3k+1, 3k+2 from pXyz[9k..9k+8], face [3k, 3k+1, 3k+2]) would
+    // leave it, without a heap block per face. T is float or double.
+    template <typename T> void SetTriangles(const T* pXyz, int32_t nTriangles);
+    // After SetTriangles: exactly what Transform with the identity rows computes (positions,
+    // bounds, centre, half extent, face normals, largest face, generated vertex normals), in one
+    // pass, which the soup's layout allows: every vertex belongs to exactly one face.
+    void CompleteTriangleSoup();
+    // Face normals, m_nLargestFace and, unless they came from the file, vertex normals.
+    void ComputeNormals();
+    // Turns the mesh inside out: normals negated, every face's vertex order reversed.
+    void Invert();
+    // New positions (r0.p, r1.p, r2.p); bounds and all normals are recomputed. A matrix with a
+    // negative determinant (a mirror) also reverses every face, so the outside stays outside.
+    void Transform(CVector3 r0, CVector3 r1, CVector3 r2);
+    void Translate(CVector3 vOffset);
+    void UpdateAxes();
+    // Vertex in scene coordinates; UpdateAxes must have run since the orientation changed.
+    CVector3 GetWorldVertex(int32_t nIndex) const;
+    // Packed 0x00BBGGRR colour.
+    void SetFillColor(int32_t nColor);
+
+    // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
+    // pProgress, when given, follows the bytes parsed (for a read on a worker thread).
+    // pstrError, when given, says why the text was refused ("line 12: expected a vertex index");
+    // it is left empty by a read that succeeds and by a file that cannot be read at all. The text
+    // ends at a NUL byte: nothing after one is read.
+    bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr,
+                 std::string* pstrError = nullptr);
+    bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath,
+                       CReadProgress* pProgress = nullptr, std::string* pstrError = nullptr);
+    // STL files, filled as the import fills the scene's mesh: 3N vertices and N triangles in
+    // records of 6 doubles, normals generated, bounds, name and path set, loaded, at the origin.
+    // nMode is STL_BINARY, STL_ASCII or STL_BY_CONTENT (the content decides, and a file taken for
+    // ASCII that fails is tried as binary). ReadSTL refuses a loaded mesh and leaves the mesh
+    // untouched on any failure, memory running out included. pProgress, when given, follows the
+    // bytes read; a regular binary file is read a block at a time, never as a whole.
+    bool ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress = nullptr);
+    bool ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath);
+    // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
+    // path, position and the loaded state; source is left empty and unloaded. The display
+    // settings, GL objects, orientation, links and keyframes stay this mesh's own, so a mesh
+    // after Reset ends up as if the reader had filled it.
+    void TakeLoadedGeometry(CMesh& source);
+
+    // False when the stream is not usable (a file stream that is not open) or a write failed.
+    // A value that is not finite is not written: it fails the stream (and WriteOFF), so that no
+    // file is made that the reader would refuse.
+    bool WriteOFF(std::ostream& out) const;
+    void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
+    bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
+
+    // Display list for the current settings; needs the view's GL context current.
+    uint32_t BuildDisplayList();
+    void SetTessCallbacks();
+    // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
+    // drawn from its own vertex records, draws those and calls the list that ends the drawing.
+    // Needs the build's context, or one sharing with it, current.
+    void Draw() const;
+    // What CMeshPreparation made for the next build; the build takes it when the settings are
+    // still those it was made for, and deletes it otherwise (a context must then be current).
+    void SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared);
+    // Deletes the display list and texture (context must be current) and zeroes their names.
+    void DeleteGLObjects();
+
+    // Recomputes m_vBoundsMin/Max, m_dHalfExtent and m_vCenter from the positions.
+    void ComputeBounds();
+    // About how much memory the geometry takes: records, faces, normals and their pointers.
+    uint64_t GeometryBytes() const;
+
+    int32_t m_nVertices = 0;
+    int32_t m_nFaces = 0;
+    int32_t m_nEdges = 0;
+    int32_t m_nLargestFace = 0;
+    int32_t m_nRecordSize = 6;
+    double** m_ppVertices = nullptr;
+    bool m_bHasNormals = false;
+    bool m_bHasColors = false;
+    bool m_bHasTexCoords = false;
+    bool m_bTextureOn = false;
+    bool m_bLighting = true;
+    bool m_bCulling = false;
+    int32_t m_nShading = SHADE_GOURAUD;
+    int32_t m_nRenderMode = RENDER_SHADED;
+    float m_fFillColor[3] = {0.0f, 0.0f, 0.0f};
+    double** m_ppFaceNormals = nullptr;
+    int32_t** m_ppFaces = nullptr;
+    int32_t* m_pFaceSizes = nullptr;
+    uint32_t m_nDisplayList = 0;
+    uint32_t m_nTexture = 0;
+    bool m_bLoaded = false;
+    std::string m_strPath;
+    CVector3 m_vAxisX;
+    CVector3 m_vAxisY;
+    CVector3 m_vAxisZ;
+
+private:
+    void FreeGeometry();
+    void FreeFaceNormals();
+    void ReverseFaces();
+    // The bounding box, and the half extent and centre that follow from it.
+    void SetBounds(const CVector3& vMin, const CVector3& vMax);
+    // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
+    void AllocateTriangles(int32_t nTriangles);
+    // The same in parts, the second on a thread of its own while a reader fills the records: the
+    // arrays, untouched; then the face and pointer arrays, and the pages of the records and face
+    // normals faulted in from the top down as long as they stay a step above nReached (where the
+    // reader has come to), so that the reader finds them ready.
+    void AllocateTrianglesUnfilled(int32_t nTriangles);
+    void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
+    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached);
+    // CompleteTriangleSoup for triangles [nFirst, nEnd), widening the box [vMin, vMax]; then, once
+    // every triangle is, the largest face and the bounds from that box.
+    void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
+    void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
+    bool OwnsIndexPool(const int32_t* p) const;
+    // ReadOFFBuffer on the text in *pText (when given), which is freed once it is parsed.
+    // bCutAtNul: the file goes on after the text with a NUL byte.
+    bool ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                     std::string* pstrError, std::string* pText, bool bCutAtNul);
+    void AdoptParsedOFF(SOffData& data, const std::string& strPath);
+    // What a failed read leaves: no geometry, no flags, the record size it found.
+    void DiscardRead(int32_t nRecordSize);
+    // The STL readers' parts: a whole read from bytes of nSize (false, with the mesh as it was,
+    // on a malformed file or when memory runs out), the facets into a soup of AllocateTriangles,
+    // and the end of every successful read: the soup completed, at the origin, named and loaded.
+    bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
+                      CReadProgress* pProgress);
+    // The readers complete each facet they read and widen [vMin, vMax] by it.
+    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress, CVector3& vMin,
+                       CVector3& vMax);
+    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax);
+    void FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax);
+    // The display list and what it calls or relies on.
+    void DeleteDrawing();
+    // What the build for the recipe uses besides its own list: what was prepared for it, or what
+    // is made now (see CMeshPreparation::MakeNow); null for a list of its own alone.
+    std::unique_ptr<CMeshDrawing> DrawingFor(const SListRecipe& recipe);
+    // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
+    // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
+    // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
+    bool FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
+                          int32_t& nLastVertex) const;
+    friend class CMeshPreparation;
+
+    // Records, face indices and face normals live in contiguous pools; the pointer arrays point
+    // into them. SetFace may give a face an array of its own, outside the index pool.
+    std::unique_ptr<double[]> m_pVertexPool;
+    std::vector<int32_t> m_indexPool;
+    std::unique_ptr<double[]> m_pNormalPool;
+
+    std::unique_ptr<CMeshDrawing> m_pDrawing;  // what m_nDisplayList calls or relies on
+    std::unique_ptr<CMeshDrawing> m_pPrepared; // made ahead for the next build
+};

@@ -1,0 +1,163 @@
+// Triangle soups, as the STL import builds them: every face has three vertices of its own.
+#include <algorithm>
+#include <cfloat>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include "model/Mesh.h"
+#include "model/MeshMath.h"
+#include "platform/HugePages.h"
+
+namespace
+{
+// Prefaulting works in steps of this many triangles (about 8 MB of records).
+constexpr int32_t PREFAULT_TRIANGLES = 1 << 16;
+
+// Faults in the whole pages inside [p, p + nBytes) as a write would, without changing what they
+// hold. False where the system cannot.
+bool PrefaultForWrite(const void* p, size_t nBytes)
+{
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    constexpr uintptr_t PAGE = 4096;
+    const uintptr_t nStart = (reinterpret_cast<uintptr_t>(p) + PAGE - 1) & ~(PAGE - 1);
+    const uintptr_t nEnd = (reinterpret_cast<uintptr_t>(p) + nBytes) & ~(PAGE - 1);
+    return nEnd <= nStart ||
+           madvise(reinterpret_cast<void*>(nStart), nEnd - nStart, MADV_POPULATE_WRITE) == 0;
+#else
+    (void)p;
+    (void)nBytes;
+    return false;
+#endif
+}
+} // namespace
+
+void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
+{
+    FreeGeometry();
+    const int32_t n = std::max(nTriangles, 0);
+    m_nVertices = 3 * n;
+    m_nFaces = n;
+    m_nEdges = 3 * n;
+    const size_t nVertices = static_cast<size_t>(m_nVertices), nFaces = static_cast<size_t>(n);
+    m_pVertexPool.reset(NewHugeArray<double>(nVertices * static_cast<size_t>(m_nRecordSize)));
+    m_ppVertices = NewHugeArray<double*>(nVertices);
+    // The faces share one index block instead of one allocation each.
+    ReserveHuge(m_indexPool, nVertices);
+    m_indexPool.resize(nVertices);
+    m_ppFaces = NewHugeArray<int32_t*>(nFaces);
+    m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
+    m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
+    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+}
+
+void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
+{
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (int32_t f = nFirst; f < nEnd; ++f)
+    {
+        const size_t nVertex = 3 * static_cast<size_t>(f);
+        int32_t* pIndex = m_indexPool.data() + nVertex;
+        for (int k = 0; k < 3; ++k)
+        {
+            pIndex[k] = 3 * f + k;
+            m_ppVertices[nVertex + static_cast<size_t>(k)] =
+                m_pVertexPool.get() + (nVertex + static_cast<size_t>(k)) * nRecord;
+        }
+        m_ppFaces[f] = pIndex;
+        m_pFaceSizes[f] = 3;
+        m_ppFaceNormals[f] = m_pNormalPool.get() + nVertex;
+    }
+}
+
+void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached)
+{
+    FillTriangleArrays(0, m_nFaces);
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (int32_t nTop = m_nFaces; nTop > 0;)
+    {
+        const int32_t nBottom = std::max(nTop - PREFAULT_TRIANGLES, 0);
+        // Leave a step's room to the reader, which faults its own pages anyway.
+        if (nBottom < nReached.load(std::memory_order_relaxed) + PREFAULT_TRIANGLES)
+            return;
+        const size_t nFirst = static_cast<size_t>(nBottom), nCount = static_cast<size_t>(nTop - nBottom);
+        if (!PrefaultForWrite(m_pVertexPool.get() + 3 * nFirst * nRecord,
+                              3 * nCount * nRecord * sizeof(double)) ||
+            !PrefaultForWrite(m_pNormalPool.get() + 3 * nFirst, 3 * nCount * sizeof(double)))
+            return;
+        nTop = nBottom;
+    }
+}
+
+void CMesh::AllocateTriangles(int32_t nTriangles)
+{
+    AllocateTrianglesUnfilled(nTriangles);
+    FillTriangleArrays(0, m_nFaces);
+}
+
+template <typename T> void CMesh::SetTriangles(const T* pXyz, int32_t nTriangles)
+{
+    AllocateTriangles(nTriangles);
+    const size_t nVertices = static_cast<size_t>(m_nVertices);
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    double* pRecord = m_pVertexPool.get();
+    for (size_t i = 0; i < nVertices; ++i, pRecord += nRecord, pXyz += 3)
+    {
+        pRecord[0] = static_cast<double>(pXyz[0]);
+        pRecord[1] = static_cast<double>(pXyz[1]);
+        pRecord[2] = static_cast<double>(pXyz[2]);
+    }
+}
+
+template void CMesh::SetTriangles<float>(const float*, int32_t);
+template void CMesh::SetTriangles<double>(const double*, int32_t);
+
+void CMesh::CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
+{
+    // The steps of Transform and ComputeNormals with the same arithmetic in the same order, so
+    // the same bits: the rows' products (which turn some negative zeros positive), the box over
+    // the vertices in index order, each face's normal, and each vertex normal as the normalised
+    // sum of the one face normal it gets. The records are reached by the soup's layout, so the
+    // pointer arrays may still be on their way.
+    const CVector3 r0(1.0, 0.0, 0.0), r1(0.0, 1.0, 0.0), r2(0.0, 0.0, 1.0);
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (int32_t f = nFirst; f < nEnd; ++f)
+    {
+        double* ppRecords[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            double* p = m_pVertexPool.get() + (3 * static_cast<size_t>(f) + static_cast<size_t>(k)) * nRecord;
+            ppRecords[k] = p;
+            const CVector3 vOld(p);
+            p[0] = r0.Dot(vOld);
+            p[1] = r1.Dot(vOld);
+            p[2] = r2.Dot(vOld);
+            MeshMath::WidenBox(vMin, vMax, p);
+        }
+        static const int32_t CORNERS[3] = {0, 1, 2};
+        const CVector3 vNormal = MeshMath::FaceNormal(ppRecords, CORNERS, 3);
+        vNormal.ToArray(m_pNormalPool.get() + 3 * static_cast<size_t>(f));
+        // The three vertex normals are the same sum of the same one normal: computed once.
+        CVector3 vVertexNormal;
+        vVertexNormal += vNormal;
+        vVertexNormal.Normalize();
+        for (double* p : ppRecords)
+            vVertexNormal.ToArray(p + SLOT_NORMAL);
+    }
+}
+
+void CMesh::CompleteTriangleSoup()
+{
+    CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
+    CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
+    CompleteTriangles(0, m_nFaces, vMin, vMax);
+    FinishTriangleSoup(vMin, vMax);
+}
+
+void CMesh::FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax)
+{
+    m_bHasNormals = false;
+    m_nLargestFace = m_nFaces > 0 ? 3 : 0;
+    SetBounds(vMin, vMax);
+}

@@ -1,0 +1,335 @@
+#include "model/TeldViewGLDoc.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cfloat>
+#include <memory>
+
+#include "drawing/Tessellator.h"
+#include "formats/NumberFormat.h"
+#include "formats/off/OffFormat.h"
+#include "model/Camera.h"
+#include "model/Mesh.h"
+#include "platform/ArchiveException.h"
+#include "platform/FileName.h"
+#include "platform/SafeFileWriter.h"
+
+namespace
+{
+// The tessellator lives while any document does (tests may hold more than one).
+int s_nDocuments = 0;
+
+void CreateTessellator()
+{
+    if (s_nDocuments++ == 0)
+    {
+        g_pTessellator = gluNewTess();
+        gluTessCallback(g_pTessellator, GLU_TESS_END, reinterpret_cast<_GLUfuncptr>(&glEnd));
+    }
+}
+
+void DeleteTessellator()
+{
+    if (--s_nDocuments == 0 && g_pTessellator != nullptr)
+    {
+        gluDeleteTess(g_pTessellator);
+        g_pTessellator = nullptr;
+    }
+}
+} // namespace
+
+CTeldViewGLDoc::CTeldViewGLDoc()
+{
+    m_pCamera = new CCamera;
+    m_pObjectList = m_pCamera;
+    m_pCurrentObject = m_pCamera;
+    m_pLastObject = m_pCamera;
+    ResetSceneBounds();
+    CreateTessellator();
+}
+
+CTeldViewGLDoc::~CTeldViewGLDoc()
+{
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr;)
+    {
+        CSceneObject* pNext = pObject->m_pNext;
+        delete pObject;
+        pObject = pNext;
+    }
+    DeleteGuideList();
+    DeleteTessellator();
+}
+
+void CTeldViewGLDoc::ResetSceneBounds()
+{
+    for (int i = 0; i < 6; i += 2)
+    {
+        m_dSceneBounds[i] = DBL_MAX;
+        m_dSceneBounds[i + 1] = -DBL_MAX;
+    }
+}
+
+void CTeldViewGLDoc::WidenSceneBounds(const CSceneObject& object)
+{
+    const double pMin[3] = {object.m_vBoundsMin.x, object.m_vBoundsMin.y, object.m_vBoundsMin.z};
+    const double pMax[3] = {object.m_vBoundsMax.x, object.m_vBoundsMax.y, object.m_vBoundsMax.z};
+    for (int a = 0; a < 3; ++a)
+    {
+        if (pMin[a] < m_dSceneBounds[2 * a])
+            m_dSceneBounds[2 * a] = pMin[a];
+        if (pMax[a] > m_dSceneBounds[2 * a + 1])
+            m_dSceneBounds[2 * a + 1] = pMax[a];
+    }
+}
+
+void CTeldViewGLDoc::LinkMesh(CMesh* pMesh, bool bAppend)
+{
+    CSceneObject* pPrev = bAppend ? m_pLastObject : m_pCamera;
+    pPrev->m_pNext = pMesh;
+    pMesh->m_pPrev = pPrev;
+    // A mesh reused in replace mode keeps whatever follows it.
+    if (pMesh->m_pNext == nullptr)
+        m_pLastObject = pMesh;
+    m_pCurrentObject = pMesh;
+}
+
+void CTeldViewGLDoc::Serialize(CArchive& ar)
+{
+    if (!ar.IsLoading())
+        return;
+    ar.Flush();
+    LoadMeshFile(ar.GetFilePath(), m_bScene);
+}
+
+bool CTeldViewGLDoc::LoadMeshFile(const std::string& strPath, bool bAppend)
+{
+    // Read into a mesh of its own first, so that a file that cannot be read leaves the scene as
+    // it was (replace mode's mesh included).
+    std::unique_ptr<CMesh> pMesh = std::make_unique<CMesh>();
+    CArchiveException failure(CArchiveException::badSchema);
+    if (!pMesh->ReadOFF(strPath, nullptr, &failure.m_strDetail) || !AdoptMesh(pMesh.get(), bAppend))
+        throw failure;
+    pMesh.release(); // the document's now
+    return true;
+}
+
+void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
+{
+    m_bHasMesh = true;
+    if (!bAppend)
+        ResetSceneBounds();
+    WidenSceneBounds(*pMesh);
+    pMesh->SetFillColor(static_cast<int32_t>(m_crMeshFill));
+    if (m_bCompileLists)
+        pMesh->BuildDisplayList();
+    LinkMesh(pMesh, bAppend);
+}
+
+bool CTeldViewGLDoc::IsUnlinkedLoadedMesh(const CMesh* pMesh)
+{
+    return pMesh != nullptr && pMesh->m_bLoaded && pMesh->m_pPrev == nullptr && pMesh->m_pNext == nullptr;
+}
+
+CMesh* CTeldViewGLDoc::TakeIntoScene(CMesh* pRead, bool bAppend)
+{
+    if (bAppend || m_pCamera->m_pNext == nullptr)
+        return pRead;
+    CMesh* pReused = static_cast<CMesh*>(m_pCamera->m_pNext);
+    pReused->Reset();
+    pReused->TakeLoadedGeometry(*pRead);
+    delete pRead;
+    return pReused;
+}
+
+bool CTeldViewGLDoc::AdoptMesh(CMesh* pMesh, bool bAppend)
+{
+    if (!IsUnlinkedLoadedMesh(pMesh))
+        return false;
+    LinkLoadedMesh(TakeIntoScene(pMesh, bAppend), bAppend);
+    return true;
+}
+
+bool CTeldViewGLDoc::OnOpenDocumentWithMesh(const std::string& strPath, CMesh* pMesh,
+                                            const std::string& strDetail)
+{
+    if (pMesh == nullptr)
+    {
+        // The message of a failed OnOpenDocument; the document stays as it was.
+        Ui().MessageBox(ReadFailedMessage(strPath) + DetailLine(strPath, strDetail), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (!IsUnlinkedLoadedMesh(pMesh))
+        return false;
+    // The steps of OnOpenDocument, with the read already done.
+    DeleteContents();
+    AdoptMesh(pMesh, m_bScene);
+    SetPathName(strPath);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CTeldViewGLDoc::OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh)
+{
+    if (pMesh == nullptr)
+        return OnOpenDocumentWithMesh(strPath, nullptr);
+    if (!AdoptImportedMesh(pMesh))
+        return false;
+    if (m_fnAddToRecentFileList)
+        m_fnAddToRecentFileList(strPath);
+    return true;
+}
+
+std::string CTeldViewGLDoc::DetailLine(const std::string& strPath, const std::string& strDetail)
+{
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "\n" + string.
+    std::string strLine;
+    if (!strDetail.empty())
+        strLine.append("\n").append(FileNameOfPath(strPath)).append(": ").append(strDetail);
+    return strLine;
+}
+
+CMesh* CTeldViewGLDoc::PrepareImportMesh(bool bAppend)
+{
+    CMesh* pMesh = nullptr;
+    if (!bAppend && m_pCamera->m_pNext != nullptr)
+    {
+        pMesh = static_cast<CMesh*>(m_pCamera->m_pNext);
+        pMesh->Reset();
+    }
+    else
+        pMesh = new CMesh;
+    pMesh->SetFillColor(static_cast<int32_t>(m_crMeshFill));
+    LinkMesh(pMesh, bAppend);
+    return pMesh;
+}
+
+void CTeldViewGLDoc::ClearScene()
+{
+    for (CSceneObject* pObject = m_pCamera->m_pNext; pObject != nullptr;)
+    {
+        CSceneObject* pNext = pObject->m_pNext;
+        delete pObject;
+        pObject = pNext;
+    }
+    m_pCamera->m_pNext = nullptr;
+    m_pCurrentObject = m_pCamera;
+    m_pLastObject = m_pCamera;
+    ResetSceneBounds();
+}
+
+void CTeldViewGLDoc::UpdateSceneBounds()
+{
+    ResetSceneBounds();
+    for (CSceneObject* pObject = m_pCamera->m_pNext; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            WidenSceneBounds(*pObject);
+}
+
+void CTeldViewGLDoc::DeleteGuideList()
+{
+    if (m_nGuideList != 0)
+    {
+        glDeleteLists(m_nGuideList, 1);
+        m_nGuideList = 0;
+    }
+}
+
+void CTeldViewGLDoc::ReleaseGLObjects()
+{
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            static_cast<CMesh*>(pObject)->DeleteGLObjects();
+    DeleteGuideList();
+}
+
+bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)
+{
+    if (m_bScene)
+    {
+        Ui().MessageBox("To save a scene, Export it as an OFF file.", MB_OK);
+        return true;
+    }
+    if (m_pCurrentObject == nullptr || m_pCurrentObject->GetType() != OBJECT_MESH)
+    {
+        Ui().MessageBox("No object selected to save.", MB_OK);
+        return true;
+    }
+    const CMesh* pMesh = static_cast<const CMesh*>(m_pCurrentObject);
+    if (!pMesh->m_bLoaded)
+        return false;
+
+    CWaitCursor wait(Ui());
+    CSafeFileWriter file(strPath);
+    // A write error (a full disk, say) is a failed save, and the old file stays as it was. A file
+    // that cannot be created says so too, so that no failed save passes unnoticed.
+    if (!file.IsOpen() || !pMesh->WriteOFF(file.Stream()) || !file.Commit())
+    {
+        std::string strProblem;
+        WriteFailed(file, strPath, &strProblem);
+        Ui().MessageBox("Error trying to save file\n" + strProblem, MB_OK);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
+                                 std::string* pstrProblem)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = strPath + ": " + file.ErrorText();
+    return false;
+}
+
+bool CTeldViewGLDoc::BeyondFloats(const CMesh& mesh, std::string* pstrProblem)
+{
+    if (pstrProblem != nullptr)
+        *pstrProblem = mesh.m_strName + " has a coordinate or normal beyond the range of 32-bit floats";
+    return false;
+}
+
+bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath, std::string* pstrProblem)
+{
+    CSafeFileWriter file(strPath);
+    if (!file.IsOpen())
+        return WriteFailed(file, strPath, pstrProblem);
+    std::ostream& out = file.Stream();
+
+    int64_t nVertices = 0, nFaces = 0, nEdges = 0;
+    bool bTexCoords = true, bColors = true, bNormals = true;
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH)
+            continue;
+        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
+        nVertices += pMesh->m_nVertices;
+        nFaces += pMesh->m_nFaces;
+        nEdges += pMesh->m_nEdges;
+        bTexCoords = bTexCoords && pMesh->m_bHasTexCoords;
+        bColors = bColors && pMesh->m_bHasColors;
+        bNormals = bNormals && pMesh->m_bHasNormals;
+    }
+    std::string strHeader = ComposeOFFKeyword(bTexCoords, bColors, bNormals) + "\n";
+    NumberFormat::AppendInt(strHeader, nVertices);
+    strHeader += ' ';
+    NumberFormat::AppendInt(strHeader, nFaces);
+    strHeader += ' ';
+    NumberFormat::AppendInt(strHeader, nEdges);
+    strHeader += '\n';
+    out << strHeader;
+
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            static_cast<CMesh*>(pObject)->WriteOFFVertices(out, bTexCoords, bColors, bNormals);
+    int64_t nOffset = 0;
+    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH)
+            continue;
+        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
+        pMesh->WriteOFFFaces(out, static_cast<int32_t>(nOffset));
+        nOffset += pMesh->m_nVertices;
+    }
+    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
+}
