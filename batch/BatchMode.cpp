@@ -302,9 +302,9 @@ int RunBatchMode(int argc, char** argv)
                            options.bTransparent);
     }
 
-    // Nothing is drawn in batch mode, so no display lists are compiled and no GL is needed.
+    // Nothing is drawn here: the document has no drawing, so no display lists are compiled and no
+    // GL is needed.
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     int nFirstKind = INPUT_OFF;
     if (!LoadBatchInputs(doc, options.files, &nFirstKind))
         return 1;

@@ -8,6 +8,7 @@
 #include "batch/BatchInputs.h"
 #include "drawing/CoverageAlpha.h"
 #include "drawing/FrameCapture.h"
+#include "drawing/ListCompiler.h"
 #include "drawing/OffscreenContext.h"
 #include "drawing/SceneRenderer.h"
 #include "drawing/ViewSettings.h"
@@ -105,7 +106,9 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
     CViewSettings settings;
     SceneRenderer::SetBaselineState(settings, nWidth, nHeight);
     // Declared after the context, so that it deletes its lists while the context still lives.
+    CListCompiler compiler;
     CTeldViewGLDoc doc;
+    doc.m_pGraphics = &compiler;
     std::unique_ptr<CMesh> pMesh = pPreload ? pPreload->Take() : nullptr;
     if (pMesh && doc.AdoptMesh(pMesh.get(), false))
         pMesh.release();

@@ -10,7 +10,7 @@
 // always measured. --tessellator sends every filled face through the GLU tessellator in its own
 // primitive (the reference the faster paths are checked against). --lists gives a soup a display
 // list instead of drawing it from its records; --workers N compiles big meshes in runs on N
-// contexts sharing the drawing one. For each it prints the time of BuildDisplayList, the memory it
+// contexts sharing the drawing one. For each it prints the time of CMeshGL::Build, the memory it
 // added, and the first and second frame that draw the mesh (glClear, CMesh::Draw, glFinish at 800
 // x 600), as wall time and as the processor time of the whole process (which counts the renderer's
 // and the compile's threads too, and not the time other programs take from us on a busy machine).
@@ -32,6 +32,7 @@
 #include "drawing/OffscreenContext.h"
 #include "drawing/SharedGLContext.h"
 #include "drawing/Tessellator.h"
+#include "drawing/MeshGL.h"
 #include "model/Mesh.h"
 
 namespace
@@ -144,7 +145,7 @@ STimes DrawFrame(const CMesh& mesh)
         {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             glPushMatrix();
-            mesh.Draw();
+            CMeshGL::Draw(mesh);
             glPopMatrix();
             glFinish();
         });
@@ -284,9 +285,9 @@ int main(int argc, char** argv)
             mesh.m_nRenderMode = mode.nMode;
             mesh.m_nShading = nShading;
             uint32_t nList = 0;
-            mesh.DeleteGLObjects();
+            mesh.ReleaseGraphics();
             const double dBefore = ResidentMB();
-            const STimes build = Measure([&] { nList = mesh.BuildDisplayList(); });
+            const STimes build = Measure([&] { nList = CMeshGL::Build(mesh); });
             const double dAdded = ResidentMB() - dBefore;
             const STimes first = DrawFrame(mesh);
             const STimes second = DrawFrame(mesh);
@@ -299,7 +300,7 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
-    mesh.DeleteGLObjects();
+    mesh.ReleaseGraphics();
     CMeshPreparation::SetWorkerContexts({});
     return bOk ? 0 : 1;
 }

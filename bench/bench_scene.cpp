@@ -40,7 +40,6 @@ int main(int argc, char** argv)
                 out << strEntry;
         }
         CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
         const auto t0 = std::chrono::steady_clock::now();
         const bool bLoaded = doc.ReadSceneFile(strScene);
         const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -87,7 +87,6 @@ void Fail(const char* pszWhat)
 double TimeImport(const char* pszPath, int nMode)
 {
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     bool bOk = false;
     const double dSeconds = Seconds([&] { bOk = doc.ImportSTL(pszPath, nMode); });
     if (!bOk)
@@ -130,7 +129,6 @@ int main(int argc, char** argv)
 
     {
         CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
         FillScene(doc, 1000, 500);
         const double dBinary = Best(nRuns,
                                     [&]
@@ -156,7 +154,6 @@ int main(int argc, char** argv)
     }
     {
         CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
         FillScene(doc, 500, 100);
         if (!doc.ExportScene(ASCII_PATH, 1))
             Fail("ASCII export");

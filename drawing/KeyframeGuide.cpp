@@ -1,5 +1,7 @@
 // The keyframe guide overlay: what the document offers Add Keyframe as tangents, drawn at the
 // current object.
+#include "drawing/KeyframeGuide.h"
+
 #include <GL/gl.h>
 
 #include "model/SceneObject.h"
@@ -16,17 +18,26 @@ void Vertex(const CVector3& v)
 }
 } // namespace
 
-uint32_t CTeldViewGLDoc::BuildGuideList()
+void CKeyframeGuide::Delete()
 {
-    DeleteGuideList();
+    if (m_nList != 0)
+    {
+        glDeleteLists(m_nList, 1);
+        m_nList = 0;
+    }
+}
+
+uint32_t CKeyframeGuide::Build(const CTeldViewGLDoc& doc)
+{
+    Delete();
     const GLuint nList = glGenLists(1);
     if (nList == 0)
         return 0;
-    m_nGuideList = nList;
-    const CSceneObject& object = *m_pCurrentObject;
+    m_nList = nList;
+    const CSceneObject& object = *doc.m_pCurrentObject;
     const CVector3 p = object.m_vPosition;
-    const CVector3 d = m_vKeyDirection;
-    const CQuaternion r = m_qKeyRotation;
+    const CVector3 d = doc.m_vKeyDirection;
+    const CQuaternion r = doc.m_qKeyRotation;
     const double dLength = 1.5 * object.m_dHalfExtent;
 
     glNewList(nList, GL_COMPILE);

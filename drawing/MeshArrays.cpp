@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "drawing/MeshDrawing.h"
+#include "drawing/MeshGL.h"
 #include "drawing/MeshListRecipe.h"
 #include "drawing/MeshPreparation.h"
 #include "drawing/TessFan.h"
@@ -44,21 +45,23 @@ bool RendersInSystemMemory()
     return false;
 }
 
-bool CMesh::FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
-                             int32_t& nLastVertex) const
+bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
+                               int32_t& nLastVertex)
 {
     // Every record pointer is the pool's record of its index (Allocate and the readers set them so,
     // and nothing changes them), so the faces alone decide whether the records are in soup order.
-    if (!m_pVertexPool || m_ppFaces == nullptr || static_cast<int64_t>(m_nVertices) < 3 * int64_t{m_nFaces})
+    const double* pPool = mesh.VertexPool();
+    if (pPool == nullptr || mesh.m_ppFaces == nullptr ||
+        static_cast<int64_t>(mesh.m_nVertices) < 3 * int64_t{mesh.m_nFaces})
         return false;
-    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
-        const int32_t* pFace = m_ppFaces[t];
-        if (pFace == nullptr || m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
+        const int32_t* pFace = mesh.m_ppFaces[t];
+        if (pFace == nullptr || mesh.m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
             pFace[2] != 3 * t + 2)
             return false;
-        const double* pRecord = m_pVertexPool.get() + 3 * static_cast<size_t>(t) * nRecord;
+        const double* pRecord = pPool + 3 * static_cast<size_t>(t) * nRecord;
         // The tessellator's own decision: nothing for a flat triangle, the points turned round for
         // one it finds facing away (a NaN coordinate does that).
         const int nOrder = TessTriangleOrder(pRecord, pRecord + nRecord, pRecord + 2 * nRecord);
@@ -77,29 +80,30 @@ bool CMesh::FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangle
     return true;
 }
 
-std::unique_ptr<CMeshDrawing> CMesh::DrawingFor(const SListRecipe& recipe)
+std::unique_ptr<CMeshDrawing> CMeshGL::DrawingFor(const CMesh& mesh, const SListRecipe& recipe)
 {
     std::unique_ptr<CMeshDrawing> pPrepared = std::move(m_pPrepared);
     if (pPrepared && pPrepared->m_nKey == recipe.Key())
         return pPrepared;
     if (pPrepared)
         pPrepared->DeleteLists();
-    return CMeshPreparation::MakeNow(*this, recipe, RendersInSystemMemory());
+    return CMeshPreparation::MakeNow(mesh, recipe, RendersInSystemMemory());
 }
 
-void CMesh::Draw() const
+void CMeshGL::Draw(const CMesh& mesh)
 {
-    if (m_nDisplayList == 0)
+    const CMeshGL* pGL = Find(mesh);
+    if (pGL == nullptr || pGL->m_nDisplayList == 0)
         return;
-    glCallList(m_nDisplayList);
-    if (!m_pDrawing || !m_pDrawing->m_bArrays)
+    glCallList(pGL->m_nDisplayList);
+    if (!pGL->m_pDrawing || !pGL->m_pDrawing->m_bArrays)
         return;
-    const CMeshDrawing& drawing = *m_pDrawing;
+    const CMeshDrawing& drawing = *pGL->m_pDrawing;
     if (!drawing.m_triangleRuns.empty())
     {
-        const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+        const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
         const GLsizei nStride = static_cast<GLsizei>(nRecord * sizeof(double));
-        const double* pPool = m_pVertexPool.get();
+        const double* pPool = mesh.VertexPool();
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_NORMAL_ARRAY);

@@ -8,36 +8,13 @@
 #include <memory>
 
 #include "drawing/MeshDrawing.h"
+#include "drawing/MeshGL.h"
 #include "drawing/MeshListRecipe.h"
 #include "drawing/Tessellator.h"
 #include "model/Mesh.h"
 
-GLUtesselator* g_pTessellator = nullptr;
-
 namespace
 {
-// Owns a tessellator for builds made while no document exists (tests, tools); the document's
-// own tessellator is used whenever there is one.
-struct SFallbackTessellator
-{
-    GLUtesselator* pTess = nullptr;
-    ~SFallbackTessellator()
-    {
-        if (pTess != nullptr)
-            gluDeleteTess(pTess);
-    }
-};
-
-GLUtesselator* CurrentTessellator()
-{
-    if (g_pTessellator != nullptr)
-        return g_pTessellator;
-    static SFallbackTessellator fallback;
-    if (fallback.pTess == nullptr)
-        fallback.pTess = NewRunTessellator();
-    return fallback.pTess;
-}
-
 void ColorMaterialOn()
 {
     glEnable(GL_COLOR_MATERIAL);
@@ -46,47 +23,51 @@ void ColorMaterialOn()
 
 } // namespace
 
-void CMesh::SetTessCallbacks()
+void CMeshGL::SetTessCallbacks(const CMesh& mesh)
 {
-    RegisterTessCallbacks(CurrentTessellator(),
-                          TessCallbacksFor(m_nShading == SHADE_FLAT, m_bTextureOn, m_bHasColors));
+    RegisterTessCallbacks(SharedTessellator(),
+                          TessCallbacksFor(mesh.m_nShading == SHADE_FLAT, mesh.m_bTextureOn, mesh.m_bHasColors));
 }
 
-uint32_t CMesh::BuildDisplayList()
+uint32_t CMeshGL::Build(CMesh& mesh)
 {
-    SetTessCallbacks();
-    GLUtesselator* pTess = CurrentTessellator();
+    SetTessCallbacks(mesh);
+    GLUtesselator* pTess = SharedTessellator();
     GLfloat fSavedColor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glGetFloatv(GL_CURRENT_COLOR, fSavedColor);
 
-    DeleteDrawing();
-    const SListRecipe recipe = SListRecipe::Of(*this);
-    std::unique_ptr<CMeshDrawing> pDrawing = DrawingFor(recipe);
+    CMeshGL& gl = Of(mesh);
+    gl.DeleteDrawing();
+    const SListRecipe recipe = SListRecipe::Of(mesh);
+    std::unique_ptr<CMeshDrawing> pDrawing = gl.DrawingFor(mesh, recipe);
     const bool bArrays = pDrawing && pDrawing->m_bArrays;
     // Array drawing needs a second list, after the arrays, that ends what the first began.
-    m_nDisplayList = glGenLists(bArrays ? 2 : 1);
+    const GLuint nList = glGenLists(bArrays ? 2 : 1);
+    gl.m_nDisplayList = nList;
     // No list name means no current context (or none left): compiling into list 0 would
     // execute every call below at once instead.
-    if (m_nDisplayList == 0)
+    if (nList == 0)
     {
         if (pDrawing)
             pDrawing->DeleteLists();
         return 0;
     }
-    glNewList(m_nDisplayList, GL_COMPILE);
+    glNewList(nList, GL_COMPILE);
 
-    glTranslated(-m_vCenter.x, -m_vCenter.y, -m_vCenter.z);
+    const CVector3& vCenter = mesh.m_vCenter;
+    glTranslated(-vCenter.x, -vCenter.y, -vCenter.z);
+    const bool bLighting = mesh.m_bLighting, bColors = mesh.m_bHasColors, bCulling = mesh.m_bCulling;
 
     const bool bFlat = recipe.bFlat;
-    const bool bGouraudColors = !bFlat && m_bHasColors;
-    const bool bTexture = m_nTexture != 0 && m_bTextureOn;
+    const bool bGouraudColors = !bFlat && bColors;
+    const bool bTexture = gl.m_nTexture != 0 && mesh.m_bTextureOn;
     if (bFlat)
         glShadeModel(GL_FLAT);
-    if (!m_bLighting)
+    if (!bLighting)
         glDisable(GL_LIGHTING);
-    if (m_bHasColors)
+    if (bColors)
         glPushAttrib(GL_LIGHTING_BIT);
-    if (m_bCulling)
+    if (bCulling)
         glEnable(GL_CULL_FACE);
 
     const auto drawPart = [&](int nPart)
@@ -97,16 +78,16 @@ uint32_t CMesh::BuildDisplayList()
                 glCallList(nList);
         }
         else
-            EmitRun(*this, recipe, nPart, 0, recipe.Items(*this, nPart), pTess);
+            EmitRun(mesh, recipe, nPart, 0, recipe.Items(mesh, nPart), pTess);
     };
 
-    switch (m_nRenderMode)
+    switch (mesh.m_nRenderMode)
     {
     case RENDER_POINTS:
-        if (m_bHasColors)
+        if (bColors)
             ColorMaterialOn();
         drawPart(0);
-        if (m_bHasColors)
+        if (bColors)
         {
             glColor3fv(fSavedColor);
             glDisable(GL_COLOR_MATERIAL);
@@ -127,7 +108,7 @@ uint32_t CMesh::BuildDisplayList()
     case RENDER_SHADED:
         if (bTexture)
         {
-            glBindTexture(GL_TEXTURE_2D, m_nTexture);
+            glBindTexture(GL_TEXTURE_2D, gl.m_nTexture);
             glEnable(GL_TEXTURE_2D);
         }
         if (bGouraudColors)
@@ -136,7 +117,7 @@ uint32_t CMesh::BuildDisplayList()
         {
             // The faces go in between, from the vertex records; the rest ends the drawing.
             glEndList();
-            pDrawing->m_nEndList = m_nDisplayList + 1;
+            pDrawing->m_nEndList = nList + 1;
             glNewList(pDrawing->m_nEndList, GL_COMPILE);
         }
         else
@@ -163,15 +144,15 @@ uint32_t CMesh::BuildDisplayList()
         // front lines stay visible and the faces hide every line behind them.
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glEnable(GL_POLYGON_OFFSET_FILL);
-        if (m_bLighting)
+        if (bLighting)
             glDisable(GL_LIGHTING);
         // Nothing on the way of the faces sends a colour, so one glColor serves them all; a
         // colour between two primitives would also split the list into a draw per face.
         if (recipe.bShortcuts)
-            glColor3fv(m_fFillColor);
+            glColor3fv(mesh.m_fFillColor);
         drawPart(1);
         glColor3fv(fSavedColor);
-        if (m_bLighting)
+        if (bLighting)
             glEnable(GL_LIGHTING);
         glDisable(GL_POLYGON_OFFSET_FILL);
         if (bGouraudColors)
@@ -185,16 +166,16 @@ uint32_t CMesh::BuildDisplayList()
 
     // Undo by fixed assumption: the list is called with lighting on, culling off and smooth
     // shading, the view's baseline.
-    if (m_bCulling)
+    if (bCulling)
         glDisable(GL_CULL_FACE);
-    if (m_bHasColors)
+    if (bColors)
         glPopAttrib();
-    if (!m_bLighting)
+    if (!bLighting)
         glEnable(GL_LIGHTING);
     if (bFlat)
         glShadeModel(GL_SMOOTH);
 
     glEndList();
-    m_pDrawing = std::move(pDrawing);
-    return m_nDisplayList;
+    gl.m_pDrawing = std::move(pDrawing);
+    return nList;
 }

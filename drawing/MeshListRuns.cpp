@@ -267,6 +267,27 @@ GLUtesselator* NewRunTessellator()
     return pTess;
 }
 
+namespace
+{
+// The display-list builds' tessellator, for the process's life: GLU's tessellator holds no GL
+// objects, only memory.
+struct SSharedTessellator
+{
+    GLUtesselator* pTess = NewRunTessellator();
+    ~SSharedTessellator()
+    {
+        if (pTess != nullptr)
+            gluDeleteTess(pTess);
+    }
+};
+} // namespace
+
+GLUtesselator* SharedTessellator()
+{
+    static SSharedTessellator s_shared;
+    return s_shared.pTess;
+}
+
 SListRecipe SListRecipe::Of(const CMesh& mesh)
 {
     SListRecipe recipe;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "drawing/MeshDrawing.h"
+#include "drawing/MeshGL.h"
 #include "drawing/SharedGLContext.h"
 #include "model/Mesh.h"
 
@@ -188,7 +189,7 @@ void CMeshPreparation::Finish()
     if (m_thread.joinable())
         m_thread.join();
     if (m_pTarget != nullptr && m_pDrawing)
-        m_pTarget->SetPreparedDrawing(std::move(m_pDrawing));
+        CMeshGL::Of(*m_pTarget).SetPrepared(std::move(m_pDrawing));
     m_pDrawing.reset();
 }
 
@@ -238,7 +239,7 @@ bool CMeshPreparation::FindRuns()
                       {
                           const int32_t nFirst = b * TRIANGLES_PER_BLOCK;
                           const int32_t nEnd = std::min(nFaces, nFirst + TRIANGLES_PER_BLOCK);
-                          if (!m_mesh.FindTriangleRuns(nFirst, nEnd, blockRuns[static_cast<size_t>(b)],
+                          if (!CMeshGL::FindTriangleRuns(m_mesh, nFirst, nEnd, blockRuns[static_cast<size_t>(b)],
                                                        blockLast[static_cast<size_t>(b)]))
                               bFailed = true;
                           ++m_nWorkDone;

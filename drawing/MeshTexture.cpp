@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "formats/bmp/BitmapFile.h"
+#include "drawing/MeshGL.h"
 #include "model/Mesh.h"
 
 namespace
@@ -84,8 +85,6 @@ bool CMeshTexture::ApplyTo(CMesh& mesh) const
         glDeleteTextures(1, &nTexture);
         return false;
     }
-    if (mesh.m_nTexture != 0)
-        glDeleteTextures(1, &mesh.m_nTexture);
-    mesh.m_nTexture = nTexture;
+    CMeshGL::Of(mesh).SetTexture(nTexture);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "drawing/ViewSettings.h"
+#include "drawing/MeshGL.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
@@ -189,7 +190,7 @@ void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc)
     camera.m_vPosition = CVector3(0.0, 0.0, doc.m_bHasMesh && bUsable ? 2.5 * dExtent : 0.0);
 }
 
-void DrawFrame(const CTeldViewGLDoc& doc)
+void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (const CSceneObject* pObject = doc.m_pObjectList->m_pNext; pObject != nullptr;
@@ -201,13 +202,13 @@ void DrawFrame(const CTeldViewGLDoc& doc)
         pObject->GetMatrix(m);
         glPushMatrix();
         glMultMatrixd(m);
-        static_cast<const CMesh*>(pObject)->Draw();
+        CMeshGL::Draw(*static_cast<const CMesh*>(pObject));
         glPopMatrix();
     }
-    if (doc.m_nGuideList != 0)
+    if (nGuideList != 0)
     {
         glPushMatrix();
-        glCallList(doc.m_nGuideList);
+        glCallList(nGuideList);
         glPopMatrix();
     }
     // Waiting here makes a frame's measured time that of the whole drawing, not of queuing the

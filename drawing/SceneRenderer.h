@@ -65,7 +65,7 @@ void LoadViewTransform(const CViewSettings& settings, const CCamera& camera);
 void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc);
 
 // One frame: clears colour and depth, calls every mesh's display list under its own matrix,
-// then the keyframe guide list if there is one, and waits for OpenGL to finish. Relies on the
-// modelview matrix holding the camera transform, and leaves it so.
-void DrawFrame(const CTeldViewGLDoc& doc);
+// then the keyframe guide list if there is one (not 0), and waits for OpenGL to finish. Relies on
+// the modelview matrix holding the camera transform, and leaves it so.
+void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList = 0);
 } // namespace SceneRenderer

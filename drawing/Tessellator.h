@@ -2,9 +2,9 @@
 
 #include <GL/glu.h>
 
-// The one GLU tessellator, shared by every mesh's display-list build. It exists while at least
-// one document exists.
-extern GLUtesselator* g_pTessellator;
+// The one GLU tessellator of the drawing thread, shared by every mesh's display-list build (worker
+// threads have their own, see NewRunTessellator); null when GLU gives none.
+GLUtesselator* SharedTessellator();
 
 // Tessellator callbacks. Vertex callbacks receive a vertex record; TessBeginNormal receives the
 // face normal passed as polygon data.

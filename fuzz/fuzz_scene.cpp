@@ -50,7 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     const std::string_view buffer(reinterpret_cast<const char*>(pData), nSize);
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     // A refused file must leave replace mode untouched.
     bool bRefusedUnchanged = true;
     try

@@ -1,10 +1,7 @@
 #include "model/Mesh.h"
 
-#include "drawing/MeshDrawing.h"
 #include "model/MeshMath.h"
 #include "platform/HugePages.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -16,44 +13,7 @@ CMesh::CMesh() = default;
 
 CMesh::~CMesh()
 {
-    DeleteGLObjects();
     FreeGeometry();
-}
-
-void CMesh::DeleteGLObjects()
-{
-    DeleteDrawing();
-    if (m_pPrepared)
-    {
-        m_pPrepared->DeleteLists();
-        m_pPrepared.reset();
-    }
-    if (m_nTexture != 0)
-    {
-        glDeleteTextures(1, &m_nTexture);
-        m_nTexture = 0;
-    }
-}
-
-void CMesh::DeleteDrawing()
-{
-    if (m_nDisplayList != 0)
-    {
-        glDeleteLists(m_nDisplayList, 1);
-        m_nDisplayList = 0;
-    }
-    if (m_pDrawing)
-    {
-        m_pDrawing->DeleteLists();
-        m_pDrawing.reset();
-    }
-}
-
-void CMesh::SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared)
-{
-    if (m_pPrepared)
-        m_pPrepared->DeleteLists();
-    m_pPrepared = std::move(pPrepared);
 }
 
 bool CMesh::OwnsIndexPool(const int32_t* p) const
@@ -72,18 +32,9 @@ void CMesh::FreeFaceNormals()
 
 void CMesh::FreeGeometry()
 {
-    // Whatever was made from the geometry goes with it. Lists need a context to be deleted, so
-    // they wait for the next build or DeleteGLObjects; what reads the records stops now. A list
-    // that ends an array drawing stays, so that a drawing without arrays still ends what its
-    // first list began.
-    for (CMeshDrawing* pDrawing : {m_pDrawing.get(), m_pPrepared.get()})
-        if (pDrawing != nullptr)
-        {
-            pDrawing->m_triangleRuns.clear();
-            pDrawing->m_nLastVertex = -1;
-        }
-    if (m_pPrepared)
-        m_pPrepared->m_nKey = CMeshDrawing::NO_KEY;
+    // Whatever reads the records stops now; what else was made from them waits for a context.
+    if (m_pGraphics)
+        m_pGraphics->GeometryGone();
     if (m_ppFaces != nullptr)
     {
         for (int32_t f = 0; f < m_nFaces; ++f)
@@ -142,13 +93,14 @@ void CMesh::TakeLoadedGeometry(CMesh& source)
     m_strName = std::move(source.m_strName);
     source.m_strPath.clear();
     source.m_strName.clear();
-    // What was prepared from the geometry travels with it.
-    SetPreparedDrawing(std::move(source.m_pPrepared));
+    // What was made ahead from the geometry travels with it.
+    if (source.m_pGraphics)
+        source.m_pGraphics->MoveAheadInto(m_pGraphics);
 }
 
 void CMesh::Reset()
 {
-    DeleteGLObjects();
+    ReleaseGraphics();
     FreeGeometry();
     m_bLoaded = false;
     m_bLighting = true;

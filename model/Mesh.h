@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/MeshGraphics.h"
 #include "model/SceneObject.h"
 
 enum
@@ -34,13 +35,10 @@ enum
 };
 
 // A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
-// colour), polygonal faces of vertex indices, the per-mesh display settings and the GL objects
-// that draw it. GL objects must be deleted with the view's context current.
+// colour), polygonal faces of vertex indices and the per-mesh display settings. What draws it is
+// the drawing layer's (m_pGraphics), which the mesh only keeps.
 struct SOffData;
-struct SListRecipe;
-struct STriangleRun;
 class CByteWindow;
-class CMeshDrawing;
 class CReadProgress;
 
 class CMesh : public CSceneObject
@@ -99,8 +97,8 @@ public:
     bool ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath);
     // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
     // path, position and the loaded state; source is left empty and unloaded. The display
-    // settings, GL objects, orientation, links and keyframes stay this mesh's own, so a mesh
-    // after Reset ends up as if the reader had filled it.
+    // settings, graphics (but what was made ahead from source's geometry), orientation, links and
+    // keyframes stay this mesh's own, so a mesh after Reset ends up as if the reader had filled it.
     void TakeLoadedGeometry(CMesh& source);
 
     // False when the stream is not usable (a file stream that is not open) or a write failed.
@@ -110,18 +108,10 @@ public:
     void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
     bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
 
-    // Display list for the current settings; needs the view's GL context current.
-    uint32_t BuildDisplayList();
-    void SetTessCallbacks();
-    // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
-    // drawn from its own vertex records, draws those and calls the list that ends the drawing.
-    // Needs the build's context, or one sharing with it, current.
-    void Draw() const;
-    // What CMeshPreparation made for the next build; the build takes it when the settings are
-    // still those it was made for, and deletes it otherwise (a context must then be current).
-    void SetPreparedDrawing(std::unique_ptr<CMeshDrawing> pPrepared);
-    // Deletes the display list and texture (context must be current) and zeroes their names.
-    void DeleteGLObjects();
+    // Lets what draws the mesh go (the drawing context must be current when there is any).
+    void ReleaseGraphics() { m_pGraphics.reset(); }
+    // The records in one block, record i at i * m_nRecordSize; null without geometry.
+    const double* VertexPool() const { return m_pVertexPool.get(); }
 
     // Recomputes m_vBoundsMin/Max, m_dHalfExtent and m_vCenter from the positions.
     void ComputeBounds();
@@ -146,13 +136,13 @@ public:
     double** m_ppFaceNormals = nullptr;
     int32_t** m_ppFaces = nullptr;
     int32_t* m_pFaceSizes = nullptr;
-    uint32_t m_nDisplayList = 0;
-    uint32_t m_nTexture = 0;
     bool m_bLoaded = false;
     std::string m_strPath;
     CVector3 m_vAxisX;
     CVector3 m_vAxisY;
     CVector3 m_vAxisZ;
+    // The drawing layer's display lists and texture for this mesh; null until it draws the mesh.
+    std::unique_ptr<CMeshGraphics> m_pGraphics;
 
 private:
     void FreeGeometry();
@@ -191,24 +181,10 @@ private:
                        CVector3& vMax);
     bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax);
     void FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax);
-    // The display list and what it calls or relies on.
-    void DeleteDrawing();
-    // What the build for the recipe uses besides its own list: what was prepared for it, or what
-    // is made now (see CMeshPreparation::MakeNow); null for a list of its own alone.
-    std::unique_ptr<CMeshDrawing> DrawingFor(const SListRecipe& recipe);
-    // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
-    // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
-    // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
-    bool FindTriangleRuns(int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
-                          int32_t& nLastVertex) const;
-    friend class CMeshPreparation;
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
     std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
-
-    std::unique_ptr<CMeshDrawing> m_pDrawing;  // what m_nDisplayList calls or relies on
-    std::unique_ptr<CMeshDrawing> m_pPrepared; // made ahead for the next build
 };

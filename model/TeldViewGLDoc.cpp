@@ -1,43 +1,16 @@
 #include "model/TeldViewGLDoc.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <cfloat>
 #include <memory>
 
-#include "drawing/Tessellator.h"
 #include "formats/NumberFormat.h"
 #include "formats/off/OffFormat.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
+#include "model/SceneGraphics.h"
 #include "platform/ArchiveException.h"
 #include "platform/FileName.h"
 #include "platform/SafeFileWriter.h"
-
-namespace
-{
-// The tessellator lives while any document does (tests may hold more than one).
-int s_nDocuments = 0;
-
-void CreateTessellator()
-{
-    if (s_nDocuments++ == 0)
-    {
-        g_pTessellator = gluNewTess();
-        gluTessCallback(g_pTessellator, GLU_TESS_END, reinterpret_cast<_GLUfuncptr>(&glEnd));
-    }
-}
-
-void DeleteTessellator()
-{
-    if (--s_nDocuments == 0 && g_pTessellator != nullptr)
-    {
-        gluDeleteTess(g_pTessellator);
-        g_pTessellator = nullptr;
-    }
-}
-} // namespace
 
 CTeldViewGLDoc::CTeldViewGLDoc()
 {
@@ -46,7 +19,6 @@ CTeldViewGLDoc::CTeldViewGLDoc()
     m_pCurrentObject = m_pCamera;
     m_pLastObject = m_pCamera;
     ResetSceneBounds();
-    CreateTessellator();
 }
 
 CTeldViewGLDoc::~CTeldViewGLDoc()
@@ -57,8 +29,6 @@ CTeldViewGLDoc::~CTeldViewGLDoc()
         delete pObject;
         pObject = pNext;
     }
-    DeleteGuideList();
-    DeleteTessellator();
 }
 
 void CTeldViewGLDoc::ResetSceneBounds()
@@ -121,8 +91,8 @@ void CTeldViewGLDoc::LinkLoadedMesh(CMesh* pMesh, bool bAppend)
         ResetSceneBounds();
     WidenSceneBounds(*pMesh);
     pMesh->SetFillColor(static_cast<int32_t>(m_crMeshFill));
-    if (m_bCompileLists)
-        pMesh->BuildDisplayList();
+    if (m_pGraphics != nullptr)
+        m_pGraphics->MeshEntered(*pMesh);
     LinkMesh(pMesh, bAppend);
 }
 
@@ -226,21 +196,11 @@ void CTeldViewGLDoc::UpdateSceneBounds()
             WidenSceneBounds(*pObject);
 }
 
-void CTeldViewGLDoc::DeleteGuideList()
-{
-    if (m_nGuideList != 0)
-    {
-        glDeleteLists(m_nGuideList, 1);
-        m_nGuideList = 0;
-    }
-}
-
-void CTeldViewGLDoc::ReleaseGLObjects()
+void CTeldViewGLDoc::ReleaseGraphics()
 {
     for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
         if (pObject->GetType() == OBJECT_MESH)
-            static_cast<CMesh*>(pObject)->DeleteGLObjects();
-    DeleteGuideList();
+            static_cast<CMesh*>(pObject)->ReleaseGraphics();
 }
 
 bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)

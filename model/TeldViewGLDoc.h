@@ -11,6 +11,7 @@ class CSceneObject;
 class CCamera;
 class CMesh;
 class CSafeFileWriter;
+class CSceneGraphics;
 
 enum
 {
@@ -37,9 +38,9 @@ enum
 };
 
 // The one document: the scene list (camera first, then meshes in load order), the current
-// object, replace and scene modes, scene bounds and time, and the shared tessellator.
-// Every operation that builds or deletes display lists needs the view's GL context current;
-// the caller guarantees it.
+// object, replace and scene modes, scene bounds and time. Every operation that adds or deletes
+// meshes while a drawing is attached (m_pGraphics) needs the drawing context current; the caller
+// guarantees it.
 class CTeldViewGLDoc : public CDocument
 {
 public:
@@ -86,13 +87,6 @@ public:
     void ClearScene();
     void UpdateSceneBounds();
     int32_t GetSceneTime() const { return m_nSceneTime; }
-    void DeleteGuideList();
-    // Compiles the keyframe guide at the current object: the key direction as a white line
-    // ahead and a grey one behind, the key rotation's axis as a red line and its sweep as an arc
-    // from dark to full red. Replaces the previous guide; returns the list name (0 when GL gave
-    // none). Needs the view's context current; the list leaves lighting and colour as it found
-    // them.
-    uint32_t BuildGuideList();
     // The whole scene as one OFF file. False when the file cannot be created or written; then
     // *pstrProblem (when given) says why, naming the path as given ("PATH: REASON").
     bool ExportSceneOFF(const std::string& strPath, std::string* pstrProblem = nullptr);
@@ -110,22 +104,23 @@ public:
     // Poses every object at time t; true while any list is still in progress.
     bool EvaluateScene(int32_t nTime);
 
-    // Deletes every display list and texture of the scene (the context must be current), so
+    // Lets go of what draws every mesh of the scene (the drawing context must be current), so
     // that nothing is left to delete once the context is gone.
-    void ReleaseGLObjects();
+    void ReleaseGraphics();
 
     CSceneObject* m_pObjectList = nullptr;
     CSceneObject* m_pCurrentObject = nullptr;
     CCamera* m_pCamera = nullptr;
     bool m_bScene = false;
     bool m_bHasMesh = false;
-    uint32_t m_nGuideList = 0;
+    // What Add Keyframe offers as tangents, shown by the keyframe guide.
     CVector3 m_vKeyDirection{0.0, 1.0, 0.0};
     CQuaternion m_qKeyRotation{-1.0, 0.0, 0.0, 0.0};
     int32_t m_nSceneTime = 0;
     double m_dSceneBounds[6];
-    // False in batch mode, where nothing is drawn: loads then compile no display lists.
-    bool m_bCompileLists = true;
+    // What draws the meshes, told of each that enters the scene; null where nothing is drawn
+    // (batch information and conversion), so that loads compile no display lists.
+    CSceneGraphics* m_pGraphics = nullptr;
     // The memory a scene file's meshes may take, in bytes; 0: half of what the machine has
     // available when the load starts.
     uint64_t m_nSceneMemoryBudget = 0;

@@ -14,6 +14,7 @@
 #include "formats/kff/KeyframeFile.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
+#include "model/SceneGraphics.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
 #include "platform/AvailableMemory.h"
@@ -103,7 +104,7 @@ bool LoadScene(const SSceneNames& names, CTeldViewGLDoc& doc, const std::string&
     // memory. Each file's text is in memory while it is read; a mesh takes its geometry, and as
     // much again for its display list where one is compiled.
     const uint64_t nBudget = doc.m_nSceneMemoryBudget != 0 ? doc.m_nSceneMemoryBudget : AvailableMemory() / 2;
-    const uint64_t nShare = doc.m_bCompileLists ? 2 : 1;
+    const uint64_t nShare = doc.m_pGraphics != nullptr ? 2 : 1;
     uint64_t nUsed = 0;
     for (const SSceneEntry& entry : names.entries)
     {

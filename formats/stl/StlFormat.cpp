@@ -10,6 +10,7 @@
 #include "formats/FileKind.h"
 #include "formats/NumberFormat.h"
 #include "model/Mesh.h"
+#include "model/SceneGraphics.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/FileName.h"
 #include "platform/SafeFileWriter.h"
@@ -37,8 +38,8 @@ bool CTeldViewGLDoc::AdoptImportedMesh(CMesh* pMesh)
     LinkMesh(pTarget, m_bScene);
     m_bHasMesh = true;
     UpdateSceneBounds();
-    if (m_bCompileLists)
-        pTarget->BuildDisplayList();
+    if (m_pGraphics != nullptr)
+        m_pGraphics->MeshEntered(*pTarget);
     // The mesh shown is no longer the document's file: Save must ask for a name rather than
     // write an OFF file over the one opened before.
     if (!m_bScene)

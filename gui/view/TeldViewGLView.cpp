@@ -44,6 +44,8 @@ CTeldViewGLView::CTeldViewGLView(CTeldViewGLDoc* pDocument, QWidget* pParent)
     connect(&m_spinTimer, &QTimer::timeout, this, [this] { OnTimer(SPIN_TIMER_ID); });
     connect(&m_animTimer, &QTimer::timeout, this, [this] { OnTimer(ANIM_TIMER_ID); });
     RegisterCommands();
+    // Every mesh that enters the scene gets its display list at once.
+    m_pDocument->m_pGraphics = &m_listCompiler;
 }
 
 CTeldViewGLView::~CTeldViewGLView()
@@ -51,6 +53,8 @@ CTeldViewGLView::~CTeldViewGLView()
     // The context dies in the base destructor, after this object is gone: release the GL
     // objects now and drop the connection that would call back into a destroyed view.
     OnDestroy();
+    if (m_pDocument->m_pGraphics == &m_listCompiler)
+        m_pDocument->m_pGraphics = nullptr;
     if (QOpenGLContext* pContext = context())
         disconnect(pContext, nullptr, this, nullptr);
 }
@@ -202,7 +206,7 @@ void CTeldViewGLView::OnDraw()
     if (!guard.IsCurrent() || !m_bGLReady)
         return;
     const uint32_t dwStart = m_pClock->GetTickCount();
-    SceneRenderer::DrawFrame(*m_pDocument);
+    SceneRenderer::DrawFrame(*m_pDocument, m_guide.List());
     m_nFrameTime = static_cast<int32_t>(m_pClock->GetTickCount() - dwStart);
 
     if (m_bSpinning)
@@ -252,7 +256,10 @@ void CTeldViewGLView::OnDestroy()
     ReleaseWorkerContexts();
     CGLContextGuard guard(*this);
     if (guard.IsCurrent())
-        m_pDocument->ReleaseGLObjects();
+    {
+        m_pDocument->ReleaseGraphics();
+        m_guide.Delete();
+    }
 }
 
 void CTeldViewGLView::SetupView()

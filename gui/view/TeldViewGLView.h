@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "drawing/KeyframeGuide.h"
+#include "drawing/ListCompiler.h"
 #include "drawing/ViewSettings.h"
 #include "export/Dib.h"
 #include "platform/CmdTarget.h"
@@ -118,6 +120,8 @@ public:
     // under it (play, new keyframes, loads).
     void ShowKeyframeGuide();
     void HideKeyframeGuide();
+    // The guide's display list; 0 while the guide is hidden.
+    uint32_t GuideList() const { return m_guide.List(); }
     void RotateKeyDirection(double dAboutX, double dAboutY);
     void RotateKeyRotation(double dAboutX, double dAboutY);
     // nDelta > 0 (dragging down) lengthens the direction and shrinks the rotation; 0 does nothing.
@@ -356,6 +360,8 @@ private:
                           const QString& strName, const QElapsedTimer& clock);
 
     CTeldViewGLDoc* m_pDocument;
+    CListCompiler m_listCompiler;
+    CKeyframeGuide m_guide;
     CUiServices* m_pUi = nullptr;
     std::unique_ptr<CUiServices> m_pOwnUi;
     const CClock* m_pClock;

@@ -255,7 +255,7 @@ void CTeldViewGLView::HideKeyframeGuide()
     {
         CGLContextGuard guard(*this);
         if (guard.IsCurrent())
-            m_pDocument->DeleteGuideList();
+            m_guide.Delete();
     }
     m_nDragMode = DRAG_OBJECT;
 }
@@ -264,7 +264,7 @@ void CTeldViewGLView::RebuildGuideList()
 {
     CGLContextGuard guard(*this);
     if (guard.IsCurrent())
-        m_pDocument->BuildGuideList();
+        m_guide.Build(*m_pDocument);
 }
 
 void CTeldViewGLView::RotateKeyDirection(double dAboutX, double dAboutY)

@@ -8,6 +8,7 @@
 #include "gui/view/GLContextGuard.h"
 #include "gui/view/TeldViewGLView.h"
 #include "gui/view/TimerPause.h"
+#include "drawing/MeshGL.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/CommandIds.h"
@@ -55,7 +56,7 @@ void CTeldViewGLView::BuildMeshList(CMesh& mesh)
 {
     CGLContextGuard guard(*this);
     if (guard.IsCurrent())
-        mesh.BuildDisplayList();
+        CMeshGL::Build(mesh);
 }
 
 void CTeldViewGLView::RebuildMesh(CMesh& mesh)
@@ -165,7 +166,7 @@ void CTeldViewGLView::OnToolsBackgroundColor()
         auto* pMesh = static_cast<CMesh*>(pObject);
         pMesh->SetFillColor(static_cast<int32_t>(crColor));
         if (pMesh->m_nRenderMode == RENDER_HIDDEN_LINE && guard.IsCurrent())
-            pMesh->BuildDisplayList();
+            CMeshGL::Build(*pMesh);
     }
     update();
 }

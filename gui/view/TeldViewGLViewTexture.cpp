@@ -4,6 +4,7 @@
 #include "formats/bmp/BitmapFile.h"
 #include "gui/view/GLContextGuard.h"
 #include "gui/view/TeldViewGLView.h"
+#include "drawing/MeshGL.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/CommandIds.h"
@@ -44,7 +45,7 @@ void CTeldViewGLView::OnUpdateTextureCommand(CCmdUI& ui)
 void CTeldViewGLView::OnUpdateViewTextureMap(CCmdUI& ui)
 {
     const CMesh* pMesh = CurrentTexturableMesh();
-    const bool bEnabled = pMesh != nullptr && pMesh->m_nTexture != 0;
+    const bool bEnabled = pMesh != nullptr && CMeshGL::TextureOf(*pMesh) != 0;
     ui.Enable(bEnabled);
     ui.SetCheck(bEnabled && pMesh->m_bTextureOn);
 }
@@ -52,13 +53,13 @@ void CTeldViewGLView::OnUpdateViewTextureMap(CCmdUI& ui)
 void CTeldViewGLView::OnViewTextureMap()
 {
     CMesh* pMesh = CurrentTexturableMesh();
-    if (pMesh == nullptr || pMesh->m_nTexture == 0)
+    if (pMesh == nullptr || CMeshGL::TextureOf(*pMesh) == 0)
         return;
     pMesh->m_bTextureOn = !pMesh->m_bTextureOn;
     {
         CGLContextGuard guard(*this);
         if (guard.IsCurrent())
-            pMesh->BuildDisplayList();
+            CMeshGL::Build(*pMesh);
     }
     update();
 }
@@ -72,7 +73,7 @@ bool CTeldViewGLView::ApplyTexture(CMesh& mesh, const CMeshTexture& texture)
         // Otherwise the texture waits until Texture Map turns it on.
         if (!mesh.m_bTextureOn)
             return true;
-        mesh.BuildDisplayList();
+        CMeshGL::Build(mesh);
     }
     update();
     return true;

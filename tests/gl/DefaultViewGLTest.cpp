@@ -4,6 +4,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "drawing/ListCompiler.h"
 #include "drawing/SceneRenderer.h"
 #include "drawing/ViewSettings.h"
 #include "gl/GlTestSupport.h"
@@ -18,7 +19,9 @@ namespace
 // depth buffer cannot tell them from the front ones, and those lit beyond the ambient light.
 std::tuple<int, int, int> DrawCube(double dSide)
 {
+    CListCompiler compiler;
     CTeldViewGLDoc doc;
+    doc.m_pGraphics = &compiler;
     auto* pMesh = new CMesh;
     EXPECT_TRUE(pMesh->ReadOFF(TELDVIEW_EXAMPLES_DIR "/cube.off"));
     pMesh->Transform(CVector3(dSide, 0, 0), CVector3(0, dSide, 0), CVector3(0, 0, dSide));
@@ -66,7 +69,6 @@ TEST(DefaultViewGLTest, EverySizeShowsWholeWithoutZFighting)
 TEST(DefaultViewGLTest, ClipPlanesFollowTheCamera)
 {
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     auto* pMesh = new CMesh;
     ASSERT_TRUE(pMesh->ReadOFFBuffer("OFF 4 1 0 0 0 0 2 0 0 0 2 0 0 0 2\n3 0 1 2\n", "t.off"));
     ASSERT_TRUE(doc.AdoptMesh(pMesh, false));

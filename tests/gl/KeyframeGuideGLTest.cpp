@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "GlTestSupport.h"
+#include "drawing/KeyframeGuide.h"
 #include "model/Camera.h"
 #include "model/TeldViewGLDoc.h"
 
@@ -17,9 +18,10 @@ TEST(KeyframeGuideGLTest, DrawsItsLinesAndLeavesColourAndLighting)
     doc.m_pCamera->m_vPosition = CVector3(-0.51, -0.51, 0.0);
     doc.m_vKeyDirection = CVector3(0.0, 0.8, 0.0);
     doc.m_qKeyRotation = CQuaternion(std::sqrt(0.5), std::sqrt(0.5), 0.0, 0.0); // a quarter about x
-    const GLuint nList = doc.BuildGuideList();
+    CKeyframeGuide guide;
+    const GLuint nList = guide.Build(doc);
     ASSERT_NE(nList, 0u);
-    EXPECT_EQ(doc.m_nGuideList, nList);
+    EXPECT_EQ(guide.List(), nList);
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -50,6 +52,6 @@ TEST(KeyframeGuideGLTest, DrawsItsLinesAndLeavesColourAndLighting)
         for (int c = 0; c < 3; ++c)
             EXPECT_NEAR(rgba[c], row[2 + c], 1) << "pixel " << row[0] << "," << row[1] << " channel " << c;
     }
-    doc.DeleteGuideList();
+    guide.Delete();
     EXPECT_FALSE(glIsList(nList));
 }

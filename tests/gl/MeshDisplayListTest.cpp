@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
+#include "drawing/MeshGL.h"
 #include "drawing/MeshPreparation.h"
 #include "drawing/SharedGLContext.h"
 #include "drawing/Tessellator.h"
@@ -92,10 +93,10 @@ std::unique_ptr<CMesh> MeshFromOFF(std::string_view text)
 uint32_t Draw(CMesh& mesh, int nMode)
 {
     mesh.m_nRenderMode = nMode;
-    const uint32_t nList = mesh.BuildDisplayList();
+    const uint32_t nList = CMeshGL::Build(mesh);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
-    mesh.Draw();
+    CMeshGL::Draw(mesh);
     glPopMatrix();
     for (GLenum nCap : {GL_LIGHTING, GL_CULL_FACE, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_POLYGON_OFFSET_FILL,
                         GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
@@ -152,32 +153,26 @@ protected:
     }
 };
 
-// The concave face fills its arms and leaves its notch in every mode, with the document's
-// tessellator and without; flat and Gouraud builds alternate, so that a begin callback left
-// registered by the previous build would show.
+// The concave face fills its arms and leaves its notch in every mode; flat and Gouraud builds
+// alternate, so that a begin callback left registered by the previous build would show.
 TEST_F(MeshDisplayListTest, ConcaveFaceFillsItsArmsAndLeavesItsNotch)
 {
     std::unique_ptr<CMesh> pMesh = MeshFromOFF(L_SHAPE);
     const double arms[][2] = {{1.5, 0.5}, {0.5, 1.5}, {0.5, 0.5}}, notch[][2] = {{1.5, 1.5}, {1.15, 1.4}};
     const int modes[3] = {SHADED, HIDDEN, WIRE};
-    for (int nStep = 0; nStep < 3; ++nStep)
-    {
-        auto pDocument = nStep == 1 ? std::make_unique<CTeldViewGLDoc>() : nullptr;
-        ASSERT_EQ(g_pTessellator != nullptr, nStep == 1);
-        for (int m = 0; m < 3; ++m)
-            for (int nShading : {FLAT, GOURAUD, FLAT})
-            {
-                SCOPED_TRACE(testing::Message() << nStep << " " << modes[m] << " " << nShading);
-                pMesh->m_nShading = nShading;
-                Draw(*pMesh, modes[m]);
-                // Wireframe draws the outline only, no tessellation edges.
-                for (const auto& p : arms)
-                    EXPECT_TRUE(Shows(*pMesh, p[0], p[1], "byk"[m]));
-                for (const auto& p : notch)
-                    EXPECT_TRUE(Shows(*pMesh, p[0], p[1], 'k'));
-                EXPECT_TRUE(Shows(*pMesh, 1.5, 1.0, 'b', NEAR));
-            }
-    }
+    for (int m = 0; m < 3; ++m)
+        for (int nShading : {FLAT, GOURAUD, FLAT})
+        {
+            SCOPED_TRACE(testing::Message() << modes[m] << " " << nShading);
+            pMesh->m_nShading = nShading;
+            Draw(*pMesh, modes[m]);
+            // Wireframe draws the outline only, no tessellation edges.
+            for (const auto& p : arms)
+                EXPECT_TRUE(Shows(*pMesh, p[0], p[1], "byk"[m]));
+            for (const auto& p : notch)
+                EXPECT_TRUE(Shows(*pMesh, p[0], p[1], 'k'));
+            EXPECT_TRUE(Shows(*pMesh, 1.5, 1.0, 'b', NEAR));
+        }
 }
 
 // Settings: 'f'lat shading, 'u'nlit, 'c'ulled, a 't'exture, the texture switched 'o'n.
@@ -215,7 +210,7 @@ TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
         pMesh->m_nShading = Has(settings, 'f') ? FLAT : GOURAUD;
         pMesh->m_bLighting = !Has(settings, 'u');
         pMesh->m_bCulling = Has(settings, 'c');
-        pMesh->m_nTexture = Has(settings, 't') ? GreenTexture() : 0;
+        CMeshGL::Of(*pMesh).m_nTexture = Has(settings, 't') ? GreenTexture() : 0;
         pMesh->m_bTextureOn = Has(settings, 'o');
         for (int i = 0; i < 5; ++i)
             if (expected[i] != '.')
@@ -296,9 +291,9 @@ TEST_F(MeshDisplayListTest, RestoresBaselineStateForEverySetting)
                 pMesh->m_bCulling = (nFlags & 2) != 0;
                 pMesh->m_nShading = (nFlags & 4) != 0 ? FLAT : GOURAUD;
                 pMesh->m_bTextureOn = (nFlags & 8) != 0 && pMesh->m_bHasTexCoords;
-                pMesh->m_nTexture = pMesh->m_bTextureOn ? nTexture : 0;
+                CMeshGL::Of(*pMesh).m_nTexture = pMesh->m_bTextureOn ? nTexture : 0;
                 Draw(*pMesh, nMode);
-                pMesh->m_nTexture = 0; // shared by every mesh of the loop
+                CMeshGL::Of(*pMesh).m_nTexture = 0; // shared by every mesh of the loop
                 EXPECT_EQ(nMode == 3 || nMode == 5 || nMode == -1 ? LitPixels() : 0, 0);
             }
     glDeleteTextures(1, &nTexture);
@@ -320,11 +315,11 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
     {
         const uint32_t nList = Draw(*pMesh, nMode);
         EXPECT_EQ(glIsList(nList), GL_TRUE);
-        EXPECT_EQ(pMesh->m_nDisplayList, nList);
+        EXPECT_EQ(CMeshGL::ListOf(*pMesh), nList);
         EXPECT_TRUE(nOld == 0 || nOld == nList || glIsList(nOld) == GL_FALSE) << nMode;
         EXPECT_EQ(LitPixels(), nMode == POINTS ? 3 : 0) << nMode;
         EXPECT_EQ(static_cast<bool>(Shows(*pMesh, 0.0, 0.5, 'b', NEAR)), nMode == POINTS) << nMode;
-        pOther->BuildDisplayList(); // keeps the allocator from handing back the same name
+        CMeshGL::Build(*pOther); // keeps the allocator from handing back the same name
         nOld = nList;
     }
     pMesh.reset();
@@ -450,7 +445,7 @@ TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixel
     {
         std::unique_ptr<CMesh> pMesh = MeshFromOFF(off);
         const char* pszMesh = pMesh->m_nFaces == 201 ? "soup" : "sheet";
-        pMesh->m_nTexture = nTexture;
+        CMeshGL::Of(*pMesh).m_nTexture = nTexture;
         for (int nFlags = 0; nFlags < 64; ++nFlags)
         {
             pMesh->m_nShading = (nFlags & 1) != 0 ? FLAT : GOURAUD;
@@ -475,7 +470,7 @@ TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixel
             EXPECT_EQ(pictures[2], pictures[0]) << pszMesh << " flags " << nFlags;
             EXPECT_GT(LitPixels(), SIZE * SIZE / 4);
         }
-        pMesh->m_nTexture = 0;
+        CMeshGL::Of(*pMesh).m_nTexture = 0;
     }
     SetTessShortcuts(true);
     glDeleteTextures(1, &nTexture);

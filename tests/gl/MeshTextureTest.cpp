@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
+#include "drawing/MeshGL.h"
 #include "drawing/MeshTexture.h"
 #include "formats/bmp/BitmapFile.h"
 #include "model/Mesh.h"
@@ -43,7 +44,7 @@ TEST(MeshTextureTest, PackedRowsReachTheTextureUnsheared)
         CMesh mesh;
         ASSERT_TRUE(texture.TakeBitmap(bitmap) && texture.ApplyTo(mesh));
         GLint nWidth = 0;
-        const std::vector<uint8_t> texels = Level0(mesh.m_nTexture, GL_BGR, nWidth);
+        const std::vector<uint8_t> texels = Level0(CMeshGL::TextureOf(mesh), GL_BGR, nWidth);
         if (nSize == 2)
         {
             EXPECT_EQ(texels, packed);
@@ -67,7 +68,7 @@ TEST(MeshTextureTest, CheckerboardReplacesTheOldTextureOnlyOnSuccess)
     checkerboard.MakeCheckerboard();
     CMesh mesh;
     ASSERT_TRUE(checkerboard.ApplyTo(mesh));
-    const GLuint nFirst = mesh.m_nTexture;
+    const GLuint nFirst = CMeshGL::TextureOf(mesh);
     GLint nWidth = 0;
     const std::vector<uint8_t> texels = Level0(nFirst, GL_RGB, nWidth);
     ASSERT_EQ(nWidth, 64);
@@ -77,10 +78,10 @@ TEST(MeshTextureTest, CheckerboardReplacesTheOldTextureOnlyOnSuccess)
     EXPECT_EQ(nWrong, 0);
 
     ASSERT_TRUE(checkerboard.ApplyTo(mesh));
-    EXPECT_NE(mesh.m_nTexture, nFirst);
+    EXPECT_NE(CMeshGL::TextureOf(mesh), nFirst);
     EXPECT_FALSE(glIsTexture(nFirst));
-    const GLuint nSecond = mesh.m_nTexture;
+    const GLuint nSecond = CMeshGL::TextureOf(mesh);
     EXPECT_FALSE(CMeshTexture().ApplyTo(mesh));
-    EXPECT_EQ(mesh.m_nTexture, nSecond);
+    EXPECT_EQ(CMeshGL::TextureOf(mesh), nSecond);
     EXPECT_TRUE(glIsTexture(nSecond));
 }

@@ -103,7 +103,7 @@ TEST(Animation, PlaybackAdvancesOneUnitPerTickWhateverTheClock)
     view.ShowKeyframeGuide();
     gui.Execute(ID_ANIMATION_PLAY);
     EXPECT_TRUE(view.m_bPlaying && !view.m_bSpinning && view.IsTimerActive(ANIM_TIMER_ID));
-    EXPECT_EQ(doc.m_nGuideList, 0u);
+    EXPECT_EQ(view.GuideList(), 0u);
     EXPECT_EQ(states(), "--EE-");
 
     for (int i = 0; i < 50; ++i)

@@ -9,6 +9,7 @@
 
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
+#include "drawing/MeshGL.h"
 #include "formats/FileKind.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
@@ -88,7 +89,7 @@ SStartResult Start(const std::string& strArgument, const std::string& strPreload
     result.dCameraZ = doc.m_pCamera->m_vPosition.z;
     result.bounds = std::to_array(doc.m_dSceneBounds);
     const CSceneObject* pMesh = doc.m_pCamera->m_pNext;
-    result.bListCompiled = pMesh != nullptr && static_cast<const CMesh*>(pMesh)->m_nDisplayList != 0;
+    result.bListCompiled = pMesh != nullptr && CMeshGL::ListOf(*static_cast<const CMesh*>(pMesh)) != 0;
     return result;
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "GuiTestSupport.h"
+#include "drawing/MeshGL.h"
 #include "gui/QtUiServices.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
@@ -54,7 +55,7 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
     // A file that fails to parse is named in the message and leaves all as it was: the mesh with
     // its display list, the picture, the title and the recent files.
     const CMesh* pMesh = static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
-    const unsigned nList = pMesh->m_nDisplayList;
+    const unsigned nList = CMeshGL::ListOf(*pMesh);
     const QImage before = gui.View().grabFramebuffer();
     const std::vector<std::string> recent = gui.app->RecentFiles();
     gui.ui.m_fileAnswers.push_back(WriteScratch(QStringLiteral("broken.off"), "OFF\n3 1 0\n0 0 0\n"));
@@ -65,7 +66,7 @@ TEST(DocumentCommands, SaveSaveAsAndAFailedOpen)
               std::vector<std::string>{"Unable to read broken.off: unexpected file format.\n"
                                        "broken.off: line 2: the counts ask for more "
                                        "than the file holds"});
-    EXPECT_EQ(std::tuple(gui.Doc().m_pCamera->m_pNext, pMesh->m_nVertices, pMesh->m_nDisplayList),
+    EXPECT_EQ(std::tuple(gui.Doc().m_pCamera->m_pNext, pMesh->m_nVertices, CMeshGL::ListOf(*pMesh)),
               std::tuple(static_cast<CSceneObject*>(const_cast<CMesh*>(pMesh)), 8, nList));
     EXPECT_EQ(gui.View().grabFramebuffer(), before);
     EXPECT_EQ(gui.Doc().GetTitle(), "copy.off");
@@ -136,7 +137,7 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     // and the mesh on screen stays as it was: its data, its display list, the title, the picture.
     ASSERT_TRUE(gui.Open(strCube));
     const CMesh* pMesh = static_cast<const CMesh*>(gui.Doc().m_pCurrentObject);
-    const unsigned nList = pMesh->m_nDisplayList;
+    const unsigned nList = CMeshGL::ListOf(*pMesh);
     const QImage before = gui.View().grabFramebuffer();
     QFile::remove(QString::fromStdString(strColored));
     gui.Execute(ID_FILE_MRU_FILE1 + 1);
@@ -145,7 +146,7 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     EXPECT_EQ(gui.app->RecentFiles(), std::vector<std::string>{strCube});
     EXPECT_EQ(gui.Doc().m_pCamera->m_pNext, pMesh);
     EXPECT_EQ(pMesh->m_nVertices, 8);
-    EXPECT_EQ(pMesh->m_nDisplayList, nList);
+    EXPECT_EQ(CMeshGL::ListOf(*pMesh), nList);
     EXPECT_EQ(gui.Doc().GetTitle(), "cube.off");
     EXPECT_EQ(gui.View().grabFramebuffer(), before);
 

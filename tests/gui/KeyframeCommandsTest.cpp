@@ -40,7 +40,7 @@ TEST(KeyframeCommands, AddKeyframeAndMoveToTime)
     EXPECT_EQ(mesh.m_pOriKeys->m_nTime, 29);
     EXPECT_EQ(mesh.m_pOriKeys->m_qRotation.w, -1.0);
     EXPECT_EQ(doc.GetSceneTime(), 29);
-    EXPECT_EQ(doc.m_nGuideList, 0u);
+    EXPECT_EQ(gui.View().GuideList(), 0u);
 
     // The same time again replaces the position key, stored as entered; a cleared box adds none.
     CModalAnswer second(
@@ -100,7 +100,7 @@ TEST(KeyframeCommands, KeyframeFilesThroughTheCommands)
     EXPECT_EQ(doc.m_pCamera->CountPositionKeys() + doc.m_pCamera->CountOrientationKeys(), 2);
     EXPECT_EQ(doc.GetSceneTime(), 0);
     EXPECT_EQ(doc.m_pCamera->m_vPosition.x, 5.0);
-    EXPECT_EQ(doc.m_nGuideList, 0u);
+    EXPECT_EQ(gui.View().GuideList(), 0u);
 
     // A file that is not a whole keyframe file: one message, and nothing changes.
     doc.EvaluateScene(50);
@@ -110,5 +110,5 @@ TEST(KeyframeCommands, KeyframeFilesThroughTheCommands)
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading keyframe file."});
     EXPECT_EQ(doc.m_pCamera->CountPositionKeys(), 1);
     EXPECT_EQ(doc.GetSceneTime(), 50);
-    EXPECT_NE(doc.m_nGuideList, 0u);
+    EXPECT_NE(gui.View().GuideList(), 0u);
 }

@@ -107,7 +107,7 @@ TEST(Navigation, DragsAndKeysFollowTheCameraAxes)
     EXPECT_TRUE(Near(gui.mesh->m_qOrientation, Turn(0, 0, -1, 2)));
     // Space shows and hides the guide, but not while playing, when the arrows still turn.
     Key(view, Qt::Key_Space);
-    EXPECT_NE(gui.Doc().m_nGuideList, 0u);
+    EXPECT_NE(gui.View().GuideList(), 0u);
     view.m_bPlaying = true;
     Key(view, Qt::Key_Space);
     Key(view, Qt::Key_Down);
@@ -116,7 +116,7 @@ TEST(Navigation, DragsAndKeysFollowTheCameraAxes)
     EXPECT_TRUE(Near(gui.mesh->m_qOrientation, CQuaternion()));
     Key(view, Qt::Key_Space);
     EXPECT_EQ(view.m_nDragMode, DRAG_OBJECT);
-    EXPECT_EQ(gui.Doc().m_nGuideList, 0u);
+    EXPECT_EQ(gui.View().GuideList(), 0u);
 }
 
 TEST(Navigation, TheDragTable)

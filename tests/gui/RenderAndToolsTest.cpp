@@ -12,6 +12,7 @@
 
 #include "GuiTestSupport.h"
 #include "ModalDialog.h"
+#include "drawing/MeshGL.h"
 #include "gui/dialogs/MaterialDlg.h"
 #include "gui/dialogs/TransformDlg.h"
 #include "model/Camera.h"
@@ -88,10 +89,10 @@ TEST(Render, CommandsInTheTableAndInPixels)
         EXPECT_TRUE(gui.app->Router().Update(nID).m_bEnabled) << nID;
     gui.Execute(ID_VIEW_SELECT_NEXT);
     // A value the mesh already has: no rebuild, which would name a new list.
-    const uint32_t nList = std::exchange(gui.Mesh().m_nDisplayList, 0u);
+    const uint32_t nList = std::exchange(CMeshGL::Of(gui.Mesh()).m_nDisplayList, 0u);
     gui.Execute(ID_VIEW_SHADED);
     gui.Execute(ID_VIEW_GOURAUD_SHADING);
-    EXPECT_EQ(std::exchange(gui.Mesh().m_nDisplayList, nList), 0u);
+    EXPECT_EQ(std::exchange(CMeshGL::Of(gui.Mesh()).m_nDisplayList, nList), 0u);
 
     // Unlit, a mesh takes GL's white before any Flat Shading or Lighting command, then the outer
     // diffuse colour (0.7 blue).

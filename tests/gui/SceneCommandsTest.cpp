@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "GuiTestSupport.h"
+#include "drawing/MeshGL.h"
 #include "export/BitmapExport.h"
 #include "gui/view/GLContextGuard.h"
 #include "model/Camera.h"
@@ -71,7 +72,7 @@ TEST(SceneCommands, FileDialogsAndTextures)
     EXPECT_EQ(gui.States(textureIds), "EEC");
     EXPECT_NE(gui.View().grabFramebuffer(), plain);
 
-    const uint32_t nChecker = mesh.m_nTexture;
+    const uint32_t nChecker = CMeshGL::TextureOf(mesh);
     gui.ui.m_fileAnswers = {WriteScratch("gray.bmp", BitmapFile(4, 8)),
                             WriteScratch("wide.bmp", BitmapFile(1025, 24)),
                             WriteScratch("odd.bmp", BitmapFile(3, 24))};
@@ -80,7 +81,7 @@ TEST(SceneCommands, FileDialogsAndTextures)
     EXPECT_EQ(gui.ui.m_messages,
               std::vector<std::string>(2, "Unable to load bitmap.\nMake sure your bitmap is a "
                                           "24-bpp bitmap no larger than 1024 x 1024"));
-    EXPECT_TRUE(mesh.m_nTexture != nChecker && mesh.m_bTextureOn);
+    EXPECT_TRUE(CMeshGL::TextureOf(mesh) != nChecker && mesh.m_bTextureOn);
     gui.Doc().m_pCurrentObject = gui.Doc().m_pCamera; // no mesh: Texture Map unchecked too
     EXPECT_EQ(gui.States(textureIds), "---");
 }
@@ -115,14 +116,14 @@ TEST(SceneCommands, ScenesAreMadeFilledByImportsAndCleared)
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error reading STL file."});
     EXPECT_EQ(std::pair(gui.ui.m_nWaitCursorShown - nCursorsBefore, gui.ui.m_nWaitCursorDepth),
               std::pair(1, 0));
-    EXPECT_TRUE(view.m_bSpinning && doc.m_nGuideList != 0);
+    EXPECT_TRUE(view.m_bSpinning && view.GuideList() != 0);
     EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(3.0, 50));
 
     gui.Execute(ID_IMPORT_ASCII_STL);
     gui.Execute(ID_IMPORT_ASCII_STL);
     EXPECT_EQ(ObjectNames(doc), "Camera cube.off small.stl large.stl");
     EXPECT_EQ(gui.PaneText(ID_SELECTED_MESH), "large.stl");
-    EXPECT_FALSE(view.m_bSpinning || doc.m_nGuideList != 0);
+    EXPECT_FALSE(view.m_bSpinning || view.GuideList() != 0);
     EXPECT_EQ(std::pair(doc.m_pCamera->m_vPosition.z, doc.GetSceneTime()), std::pair(2.5 * 8.5, 0));
 
     gui.Execute(ID_FILE_CLEAR_SCENE);

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "GuiTestSupport.h"
+#include "drawing/MeshGL.h"
 #include "gui/view/GLContextGuard.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
@@ -17,7 +18,7 @@ TEST(View, TheSampleDrawsBlueOnBlackAndLeavesTheBaselineState)
     ASSERT_TRUE(gui.bStarted);
     CTeldViewGLView& view = gui.View();
     ASSERT_TRUE(view.IsGLReady());
-    ASSERT_NE(static_cast<CMesh*>(gui.Doc().m_pCurrentObject)->m_nDisplayList, 0u);
+    ASSERT_NE(CMeshGL::ListOf(*static_cast<CMesh*>(gui.Doc().m_pCurrentObject)), 0u);
     EXPECT_EQ(view.ReportContextProblem(), CONTEXT_OK);
     EXPECT_TRUE(gui.ui.m_messages.empty());
     EXPECT_EQ(view.focusPolicy(), Qt::StrongFocus);

@@ -25,7 +25,6 @@ TEST(BundledExamples, TheSceneLoadsFromAnyFolderWithItsKeyframes)
 {
     // The scene names the files beside it, which are found from any working folder.
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     ASSERT_TRUE(doc.ReadSceneFile(std::string(TELDVIEW_EXAMPLES_DIR) + "/scene.scn"));
     CSceneObject* pCube = doc.m_pCamera->m_pNext;
     ASSERT_TRUE(pCube != nullptr && pCube->m_pNext != nullptr);

@@ -200,7 +200,6 @@ TEST_F(DocumentTest, AnAdoptedMeshEndsUpAsALoadedOne)
             CTeldViewGLDoc loaded, adopted;
             for (CTeldViewGLDoc* pDoc : {&loaded, &adopted})
             {
-                pDoc->m_bCompileLists = false;
                 if (bWithMesh)
                 {
                     ASSERT_TRUE(pDoc->LoadMeshFile(strTri, false));
@@ -234,7 +233,6 @@ TEST_F(DocumentTest, AnOpenWithAMeshReadElsewhereIsAnOpen)
 {
     const std::string strBox = Write("box.off", BOX_OFF), strBad = Write("bad.off", "OFF\n3 1 0\n");
     std::vector<std::string> recent;
-    m_doc.m_bCompileLists = false;
     m_doc.m_fnAddToRecentFileList = [&recent](const std::string& strPath) { recent.push_back(strPath); };
     m_doc.SetModifiedFlag(true);
     CMesh* pMesh = new CMesh;
@@ -249,7 +247,6 @@ TEST_F(DocumentTest, AnOpenWithAMeshReadElsewhereIsAnOpen)
     CTeldViewGLDoc opened;
     CScriptedUiServices openedUi;
     opened.SetUiServices(&openedUi);
-    opened.m_bCompileLists = false;
     ASSERT_TRUE(opened.OnOpenDocument(strBox));
     EXPECT_FALSE(opened.OnOpenDocument(strBad));
     EXPECT_FALSE(m_doc.OnOpenDocumentWithMesh(strBad, nullptr));

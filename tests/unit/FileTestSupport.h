@@ -150,7 +150,6 @@ protected:
             fs::path(::testing::TempDir()) / (std::string(pInfo->test_suite_name()) + "_" + pInfo->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        m_doc.m_bCompileLists = false;
     }
     void TearDown() override { fs::remove_all(m_dir); }
 

@@ -55,7 +55,7 @@ TEST_F(MeshPreloaderTest, TakesWhatReadOffWouldGiveOrNothing)
         EXPECT_TRUE(pMesh->m_bLoaded);
         EXPECT_EQ(pMesh->m_strName, c.pszName);
         EXPECT_EQ(pMesh->m_strPath, strPath);
-        EXPECT_EQ(pMesh->m_nDisplayList, 0u) << "no GL on the worker";
+        EXPECT_FALSE(pMesh->m_pGraphics) << "no GL on the worker";
         ASSERT_EQ(pMesh->m_nVertices, direct.m_nVertices);
         ASSERT_EQ(pMesh->m_nFaces, direct.m_nFaces);
         EXPECT_EQ(pMesh->m_vCenter.x, direct.m_vCenter.x);

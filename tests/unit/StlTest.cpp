@@ -139,7 +139,6 @@ TEST_F(StlTest, AsciiFirstLineAndCountingPass)
     for (const auto& [text, nFaces] : cases)
     {
         CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
         ASSERT_EQ(doc.ImportSTL(Write("a.stl", text), STL_ASCII), nFaces >= 0) << text;
         ASSERT_EQ(ObjectList(doc).size(), nFaces >= 0 ? 2u : 1u) << text;
         if (nFaces >= 0)
@@ -200,7 +199,6 @@ TEST_F(StlTest, MalformedFilesLeaveTheSceneUntouched)
         {
             SCOPED_TRACE("case " + std::to_string(i) + (bScene ? " in scene mode" : " in replace mode"));
             CTeldViewGLDoc doc;
-            doc.m_bCompileLists = false;
             doc.m_bScene = bScene;
             ASSERT_TRUE(doc.ImportSTL(strKept, STL_ASCII));
             const std::vector<CSceneObject*> listBefore = ObjectList(doc);
@@ -232,7 +230,6 @@ TEST_F(StlTest, WithoutAModeTheContentDecides)
     for (const auto& [bytes, nFaces] : cases)
     {
         CTeldViewGLDoc doc;
-        doc.m_bCompileLists = false;
         const bool bImported = ImportSTLFile(doc, Write("in.stl", bytes));
         EXPECT_EQ(bImported ? MeshAt(doc, 1).m_nFaces : -1, nFaces) << bytes.size() << " bytes";
     }
@@ -311,7 +308,6 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
     // once, which an allocation of the main thread may fall back on when the limit stops it.
     mallopt(M_ARENA_MAX, 1);
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     doc.m_bScene = bScene;
     if (!doc.ImportSTL(strSmall, STL_BINARY))
         return false;
@@ -363,7 +359,6 @@ TEST_F(StlTest, ExportRefusesFacesThatAreNotTriangles)
             SCOPED_TRACE(std::to_string(bad.size()) +
                          (bBadFirst ? " vertices, first mesh" : " vertices, last"));
             CTeldViewGLDoc doc;
-            doc.m_bCompileLists = false;
             if (!bBadFirst)
                 AddTriangles(doc, {TRI_A, TRI_B});
             AddMesh(doc, square, {{0, 1, 2}, bad})->m_strName = "square.off";
@@ -442,7 +437,6 @@ TEST_F(StlTest, AsciiExportTextIsExactInEveryLocale)
                                            "  endfacet\n"
                                            "endsolid scene.stl\n");
     CTeldViewGLDoc doc;
-    doc.m_bCompileLists = false;
     ASSERT_TRUE(doc.ImportSTL(Path("scene.stl"), STL_ASCII));
     EXPECT_EQ(MeshAt(doc, 1).m_ppVertices[2][1], 0.5);
 
