@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "model/PositionKeyframe.h"
 #include "model/SceneObject.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "model/OrientationKeyframe.h"
 #include "model/PositionKeyframe.h"
 #include "model/SceneObject.h"

@@ -8,9 +8,6 @@
 class COrientationKeyframe : public CKeyframe
 {
 public:
-    void Write(std::ostream& out) const override;
-    bool Read(CTokenStream& in) override;
-
     COrientationKeyframe* m_pPrev = nullptr;
     COrientationKeyframe* m_pNext = nullptr;
     CQuaternion m_qOrientation;

@@ -8,9 +8,6 @@
 class CPositionKeyframe : public CKeyframe
 {
 public:
-    void Write(std::ostream& out) const override;
-    bool Read(CTokenStream& in) override;
-
     CPositionKeyframe* m_pPrev = nullptr;
     CPositionKeyframe* m_pNext = nullptr;
     CVector3 m_vPosition;

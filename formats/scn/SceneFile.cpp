@@ -11,7 +11,7 @@
 
 #include "formats/InputFile.h"
 #include "formats/TokenStream.h"
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/SceneGraphics.h"

@@ -1,6 +1,6 @@
 // Keyframe commands: add a keyframe to the current object, move to a time, and write and load
 // the current object's keyframes as a keyframe file.
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "gui/dialogs/AddKeyframeDlg.h"
 #include "gui/dialogs/MoveToTimeDlg.h"
 #include "gui/view/TeldViewGLView.h"

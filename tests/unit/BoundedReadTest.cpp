@@ -18,7 +18,7 @@
 #include "formats/InputFile.h"
 #include "formats/PipeInput.h"
 #include "formats/bmp/BitmapFile.h"
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "model/Camera.h"
 #include "platform/ArchiveException.h"
 #include "tests/unit/FileTestSupport.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <sstream>
 
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "model/Camera.h"
 #include "tests/unit/FileTestSupport.h"
 

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace

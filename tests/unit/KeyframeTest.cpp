@@ -9,6 +9,8 @@
 #include <tuple>
 
 #include "formats/TokenStream.h"
+#include "formats/kff/KeyframeFile.h"
+#include "model/ObjectKeyframes.h"
 #include "tests/unit/FileTestSupport.h"
 
 namespace
@@ -33,11 +35,18 @@ double Gap(const CQuaternion& a, const CQuaternion& b)
         {std::fabs(a.w - b.w), std::fabs(a.v.x - b.v.x), std::fabs(a.v.y - b.v.y), std::fabs(a.v.z - b.v.z)});
 }
 
-std::string WriteRecord(const CKeyframe& key)
+// The record an object of one key writes for it: the file's text without its two header lines.
+std::string WriteRecord(CPositionKeyframe* pKey, COrientationKeyframe* pOri = nullptr)
 {
+    CSceneObject object;
+    if (pKey != nullptr)
+        object.AddPositionKey(pKey);
+    if (pOri != nullptr)
+        object.AddOrientationKey(pOri);
     std::ostringstream out;
-    key.Write(out);
-    return out.str();
+    WriteKeyframeStream(out, object);
+    const std::string strText = out.str();
+    return strText.substr(strText.find('\n', strText.find('\n') + 1) + 1);
 }
 } // namespace
 
@@ -155,31 +164,27 @@ TEST(KeyframeRecord, ExactTextInEveryLocaleAndRoundTrip)
     const CGermanLocale german; // the record streams take the global locale
     if (!german.m_bActive)
         GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps.sh --test adds it)";
-    std::unique_ptr<CPositionKeyframe> pPos(PosKey(1234567, CVector3(1, 2.5, -3)));
-    const std::string strPos = WriteRecord(*pPos);
+    const std::string strPos = WriteRecord(PosKey(1234567, CVector3(1, 2.5, -3)));
     EXPECT_EQ(strPos, "POS_FRAME\n1234567\n1 2.5 -3\n0 0 0\n");
     // Quaternions: vector part first, scalar part last.
-    std::unique_ptr<COrientationKeyframe> pOri(
-        OriKey(-7, CQuaternion(0.5, 0.1, 0.2, 0.3), CQuaternion(-1, 0, 0, 0)));
-    const std::string strOri = WriteRecord(*pOri);
+    const std::string strOri =
+        WriteRecord(nullptr, OriKey(-7, CQuaternion(0.5, 0.1, 0.2, 0.3), CQuaternion(-1, 0, 0, 0)));
     EXPECT_EQ(strOri, "ORI_FRAME\n-7\n0.1 0.2 0.3 0.5\n0 0 0 -1\n");
     // Six significant digits; the largest double stays finite.
-    pPos->m_vPosition = CVector3(0.1234567, 100000, 1234567.0);
-    pPos->m_vDirection = CVector3(1e-7, -0.0, 1.7976931348623157e308);
-    const std::string strRounded = WriteRecord(*pPos);
+    const std::string strRounded = WriteRecord(PosKey(1234567, CVector3(0.1234567, 100000, 1234567.0),
+                                                      CVector3(1e-7, -0.0, 1.7976931348623157e308)));
     EXPECT_EQ(strRounded, "POS_FRAME\n1234567\n0.123457 100000 1.23457e+06\n1e-07 -0 1.79769e+308\n");
 
     // Read back from one text with any white space between the tokens, as written.
-    const std::string strText = "  " + strRounded + "\t\r\n" + strOri;
-    CTokenStream in(strText);
-    CPositionKeyframe pos;
-    COrientationKeyframe ori;
-    ASSERT_TRUE(pos.Read(in) && ori.Read(in));
-    EXPECT_EQ(WriteRecord(pos) + WriteRecord(ori), strRounded + strOri);
-    EXPECT_EQ(pos.m_vPosition.x, 0.123457);
+    CSceneObject object;
+    ASSERT_TRUE(ReadKeyframeBuffer("KFF 1 1  " + strRounded + "\t\r\n" + strOri, object));
+    std::ostringstream out;
+    WriteKeyframeStream(out, object);
+    EXPECT_EQ(out.str(), "KFF\n1 1\n" + strRounded + strOri);
+    EXPECT_EQ(object.m_pPosKeys->m_vPosition.x, 0.123457);
 }
 
-TEST(KeyframeRecord, MalformedRecordsLeaveTheKeyUnchanged)
+TEST(KeyframeRecord, MalformedRecordsLeaveTheRecordUnchanged)
 {
     const char* const bad[] = {
         "ORI_FRAME 0 1 2 3 4 5 6",   // the other kind, or a value missing
@@ -192,14 +197,17 @@ TEST(KeyframeRecord, MalformedRecordsLeaveTheKeyUnchanged)
         "POS_FRAME 0 1 nan 3 4 5 6", "POS_FRAME 0 1 2 3 4 5 1e999", "POS_FRAME 99999999999 1 2 3 4 5 6", "",
     };
     for (const char* pszText : bad)
-        for (bool bOrientation : {false, true})
-        {
-            CTokenStream in(pszText);
-            std::unique_ptr<CKeyframe> pKey(bOrientation
-                                                ? static_cast<CKeyframe*>(OriKey(42, CQuaternion(0, 1, 0, 0)))
-                                                : PosKey(42, CVector3(8, 8, 8)));
-            const std::string strBefore = WriteRecord(*pKey);
-            EXPECT_FALSE(pKey->Read(in)) << pszText;
-            EXPECT_EQ(WriteRecord(*pKey), strBefore) << pszText;
-        }
+    {
+        CTokenStream posIn(pszText), oriIn(pszText);
+        SKeyframeRecords::SPosition pos;
+        pos.nTime = 42;
+        pos.pdPosition[0] = 8;
+        SKeyframeRecords::SOrientation ori;
+        ori.nTime = 42;
+        ori.pdOrientation[1] = 1;
+        EXPECT_FALSE(ReadPositionRecord(posIn, pos)) << pszText;
+        EXPECT_FALSE(ReadOrientationRecord(oriIn, ori)) << pszText;
+        EXPECT_TRUE(pos.nTime == 42 && pos.pdPosition[0] == 8 && ori.nTime == 42 && ori.pdOrientation[1] == 1)
+            << pszText;
+    }
 }
