@@ -10,7 +10,6 @@
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
 #include "formats/PipeInput.h"
-#include "formats/scn/SceneFile.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
@@ -124,7 +123,7 @@ bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strP
         if (!input.strReadProblem.empty())
             strProblem = input.strReadProblem;
         else
-            bRead = input.bInMemory ? ReadSceneBuffer(input.contents, doc, std::string(), &strProblem)
+            bRead = input.bInMemory ? doc.ReadSceneBuffer(input.contents, std::string(), &strProblem)
                                     : doc.ReadSceneFile(input.strSource, &strProblem);
     }
     catch (const CArchiveException&)

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "formats/scn/SceneFile.h"
 #include "model/Camera.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/ArchiveException.h"
@@ -54,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     bool bRefusedUnchanged = true;
     try
     {
-        const bool bRead = ReadSceneBuffer(buffer, doc);
+        const bool bRead = doc.ReadSceneBuffer(buffer);
         bRefusedUnchanged = bRead || doc.m_bScene ||
                             (doc.m_pCamera->m_pNext == nullptr && doc.m_pCamera->CountPositionKeys() == 0);
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "geometry/Quaternion.h"
 #include "geometry/Vector3.h"
@@ -90,11 +91,24 @@ public:
     // The whole scene as one OFF file. False when the file cannot be created or written; then
     // *pstrProblem (when given) says why, naming the path as given ("PATH: REASON").
     bool ExportSceneOFF(const std::string& strPath, std::string* pstrProblem = nullptr);
-    // Scene files: false on a file that cannot be read; an object's OFF file that cannot be
-    // read throws like LoadMeshFile. Names are resolved as ReadSceneBuffer says, with the scene
-    // file's folder. On either failure *pstrProblem (when given) says which file could not be
-    // read and why.
+    // Scene files (see formats/scn/SceneFile.h): false on a file that cannot be read; an object's
+    // OFF file that cannot be read throws like LoadMeshFile. Names are resolved as
+    // ReadSceneBuffer says, with the scene file's folder. On either failure *pstrProblem (when
+    // given) says which file could not be read and why.
     bool ReadSceneFile(const std::string& strPath, std::string* pstrProblem = nullptr);
+    // Loads a scene file's text as ReadSceneFile loads a file. A relative name is taken from the
+    // working directory; when no such file exists there and strFolder is given (the scene file's
+    // folder), from strFolder, so that a scene opened from elsewhere still finds the files beside
+    // it. A text that is not a complete scene file gives false and leaves the document
+    // unchanged. Otherwise the document enters scene mode, loses every mesh and loads the listed
+    // ones: a camera keyframe file that cannot be read is ignored; an OFF file that cannot be
+    // read throws CArchiveException from LoadMeshFile; an object keyframe file that cannot be
+    // read gives false; a mesh that would take the scene's meshes past m_nSceneMemoryBudget
+    // throws as an OFF file that cannot be read, "not enough memory". Either failure keeps the
+    // meshes loaded so far, the last one current, and puts why that file could not be read
+    // (naming it) into *pstrProblem when given.
+    bool ReadSceneBuffer(std::string_view buffer, const std::string& strFolder = std::string(),
+                         std::string* pstrProblem = nullptr);
     // False as ExportSceneOFF; also when STL meets a face that is not a triangle, which
     // *pstrProblem then names with its object.
     bool ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem = nullptr);

@@ -3,7 +3,6 @@
 
 #include <tuple>
 
-#include "formats/scn/SceneFile.h"
 #include "model/Camera.h"
 #include "platform/ArchiveException.h"
 #include "tests/unit/FileTestSupport.h"
