@@ -12,6 +12,7 @@
 #include "batch/BatchSnapshot.h"
 #include "batch/BatchThumbnail.h"
 #include "formats/FileKind.h"
+#include "formats/off/OffWriter.h"
 #include "model/Mesh.h"
 #include "model/ObjectInfo.h"
 #include "model/SceneTime.h"
@@ -235,7 +236,7 @@ int RunConvert(CTeldViewGLDoc& doc, const SOptions& options, int nFirstKind)
     {
         const CMesh& mesh = *static_cast<const CMesh*>(doc.m_pCurrentObject);
         CSafeFileWriter file(strOut);
-        bWritten = file.IsOpen() && mesh.WriteOFF(file.Stream()) && file.Commit();
+        bWritten = file.IsOpen() && WriteOFF(file.Stream(), mesh.View()) && file.Commit();
         if (!bWritten)
             strProblem = strOut + ": " + file.ErrorText();
     }

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "formats/off/OffWriter.h"
 #include "bench/GridOff.h"
 #include "formats/TokenReader.h"
 #include "model/Mesh.h"
@@ -96,7 +97,7 @@ int main(int argc, char** argv)
         [&]
         {
             std::ostringstream out;
-            mesh.WriteOFF(out);
+            WriteOFF(out, mesh.View());
             nWritten = out.str().size();
         },
         nRuns);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "formats/off/OffWriter.h"
 #include "model/Mesh.h"
 
 namespace
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     }
     Check(mesh.m_bLoaded && mesh.m_strName == "input.off", "loaded state");
     std::ostringstream out;
-    Check(mesh.WriteOFF(out), "write failed");
+    Check(WriteOFF(out, mesh.View()), "write failed");
 
     CMesh again;
     Check(again.ReadOFFBuffer(out.str(), "again.off"), "written file does not read back");
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     // The fixed transformation may carry a coordinate near the largest double beyond it: then
     // the vertex write refuses, and only then.
     std::ostringstream world;
-    mesh.WriteOFFVertices(world, true, true, true);
+    WriteOFFVertices(world, mesh.View(), true, true, true);
     if (!world)
     {
         bool bInfinite = false;
@@ -71,6 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         Check(bInfinite, "vertex write refused finite values");
         world.clear();
     }
-    Check(mesh.WriteOFFFaces(world, 7), "face write failed");
+    Check(WriteOFFFaces(world, mesh.View(), 7), "face write failed");
     return 0;
 }

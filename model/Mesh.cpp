@@ -309,3 +309,29 @@ uint64_t CMesh::GeometryBytes() const
     return nVertices * (static_cast<uint64_t>(m_nRecordSize) * 8 + 8) + nFaces * (4 + 8 + 8 + 24) +
            static_cast<uint64_t>(m_nEdges) * 4;
 }
+
+SMeshView CMesh::View() const
+{
+    SMeshView view;
+    view.nVertices = m_nVertices;
+    view.nFaces = m_nFaces;
+    view.nEdges = m_nEdges;
+    view.nRecordSize = m_nRecordSize;
+    view.bNormals = m_bHasNormals;
+    view.bColors = m_bHasColors;
+    view.bTexCoords = m_bHasTexCoords;
+    view.ppVertices = m_ppVertices;
+    view.ppFaces = m_ppFaces;
+    view.pFaceSizes = m_pFaceSizes;
+    view.ppFaceNormals = m_ppFaceNormals;
+    view.strName = m_strName;
+    // The rows of the orientation's matrix, as UpdateAxes keeps them.
+    double m[16];
+    m_qOrientation.ToMatrix(m);
+    view.vAxisX = CVector3(m[0], m[1], m[2]);
+    view.vAxisY = CVector3(m[4], m[5], m[6]);
+    view.vAxisZ = CVector3(m[8], m[9], m[10]);
+    view.vCenter = m_vCenter;
+    view.vPosition = m_vPosition;
+    return view;
+}

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/MeshParts.h"
+#include "formats/MeshView.h"
 #include "model/MeshGraphics.h"
 #include "model/SceneObject.h"
 
@@ -25,14 +27,6 @@ enum
     SHADE_GOURAUD = 1
 };
 
-// Slots of a vertex record.
-enum
-{
-    SLOT_POSITION = 0,
-    SLOT_NORMAL = 3,
-    SLOT_TEXCOORD = 6,
-    SLOT_COLOR = 8
-};
 
 // A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
 // colour), polygonal faces of vertex indices and the per-mesh display settings. What draws it is
@@ -101,12 +95,8 @@ public:
     // keyframes stay this mesh's own, so a mesh after Reset ends up as if the reader had filled it.
     void TakeLoadedGeometry(CMesh& source);
 
-    // False when the stream is not usable (a file stream that is not open) or a write failed.
-    // A value that is not finite is not written: it fails the stream (and WriteOFF), so that no
-    // file is made that the reader would refuse.
-    bool WriteOFF(std::ostream& out) const;
-    void WriteOFFVertices(std::ostream& out, bool bTexCoords, bool bColors, bool bNormals);
-    bool WriteOFFFaces(std::ostream& out, int32_t nOffset) const;
+    // The mesh as the writers see it, placed where it stands in the scene.
+    SMeshView View() const;
 
     // Lets what draws the mesh go (the drawing context must be current when there is any).
     void ReleaseGraphics() { m_pGraphics.reset(); }

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "formats/NumberFormat.h"
-#include "formats/off/OffFormat.h"
+#include "formats/off/OffWriter.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/SceneGraphics.h"
@@ -223,7 +223,7 @@ bool CTeldViewGLDoc::OnSaveDocument(const std::string& strPath)
     CSafeFileWriter file(strPath);
     // A write error (a full disk, say) is a failed save, and the old file stays as it was. A file
     // that cannot be created says so too, so that no failed save passes unnoticed.
-    if (!file.IsOpen() || !pMesh->WriteOFF(file.Stream()) || !file.Commit())
+    if (!file.IsOpen() || !WriteOFF(file.Stream(), pMesh->View()) || !file.Commit())
     {
         std::string strProblem;
         WriteFailed(file, strPath, &strProblem);
@@ -242,54 +242,22 @@ bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string&
     return false;
 }
 
-bool CTeldViewGLDoc::BeyondFloats(const CMesh& mesh, std::string* pstrProblem)
+
+bool CTeldViewGLDoc::AdoptImportedMesh(CMesh* pMesh)
 {
-    if (pstrProblem != nullptr)
-        *pstrProblem = mesh.m_strName + " has a coordinate or normal beyond the range of 32-bit floats";
-    return false;
-}
-
-bool CTeldViewGLDoc::ExportSceneOFF(const std::string& strPath, std::string* pstrProblem)
-{
-    CSafeFileWriter file(strPath);
-    if (!file.IsOpen())
-        return WriteFailed(file, strPath, pstrProblem);
-    std::ostream& out = file.Stream();
-
-    int64_t nVertices = 0, nFaces = 0, nEdges = 0;
-    bool bTexCoords = true, bColors = true, bNormals = true;
-    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
-    {
-        if (pObject->GetType() != OBJECT_MESH)
-            continue;
-        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
-        nVertices += pMesh->m_nVertices;
-        nFaces += pMesh->m_nFaces;
-        nEdges += pMesh->m_nEdges;
-        bTexCoords = bTexCoords && pMesh->m_bHasTexCoords;
-        bColors = bColors && pMesh->m_bHasColors;
-        bNormals = bNormals && pMesh->m_bHasNormals;
-    }
-    std::string strHeader = ComposeOFFKeyword(bTexCoords, bColors, bNormals) + "\n";
-    NumberFormat::AppendInt(strHeader, nVertices);
-    strHeader += ' ';
-    NumberFormat::AppendInt(strHeader, nFaces);
-    strHeader += ' ';
-    NumberFormat::AppendInt(strHeader, nEdges);
-    strHeader += '\n';
-    out << strHeader;
-
-    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
-        if (pObject->GetType() == OBJECT_MESH)
-            static_cast<CMesh*>(pObject)->WriteOFFVertices(out, bTexCoords, bColors, bNormals);
-    int64_t nOffset = 0;
-    for (CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
-    {
-        if (pObject->GetType() != OBJECT_MESH)
-            continue;
-        const CMesh* pMesh = static_cast<const CMesh*>(pObject);
-        pMesh->WriteOFFFaces(out, static_cast<int32_t>(nOffset));
-        nOffset += pMesh->m_nVertices;
-    }
-    return file.Commit() || WriteFailed(file, strPath, pstrProblem);
+    if (!IsUnlinkedLoadedMesh(pMesh))
+        return false;
+    // Replace mode reuses its one mesh, scene mode appends, as PrepareImportMesh sets them up.
+    CMesh* pTarget = TakeIntoScene(pMesh, m_bScene);
+    pTarget->SetFillColor(static_cast<int32_t>(m_crMeshFill));
+    LinkMesh(pTarget, m_bScene);
+    m_bHasMesh = true;
+    UpdateSceneBounds();
+    if (m_pGraphics != nullptr)
+        m_pGraphics->MeshEntered(*pTarget);
+    // The mesh shown is no longer the document's file: Save must ask for a name rather than
+    // write an OFF file over the one opened before.
+    if (!m_bScene)
+        SetUntitled(pTarget->m_strName);
+    return true;
 }

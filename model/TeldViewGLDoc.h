@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "geometry/Quaternion.h"
 #include "geometry/Vector3.h"
@@ -13,6 +16,7 @@ class CCamera;
 class CMesh;
 class CSafeFileWriter;
 class CSceneGraphics;
+struct SMeshView;
 
 enum
 {
@@ -153,14 +157,18 @@ private:
     static bool IsUnlinkedLoadedMesh(const CMesh* pMesh);
     // Where a mesh read elsewhere goes (see AdoptMesh): the reused mesh, or pRead. Not linked.
     CMesh* TakeIntoScene(CMesh* pRead, bool bAppend);
-    bool ExportSTL(const std::string& strPath, int nMode, std::string* pstrProblem);
-    bool ExportPointCloud(const std::string& strPath, std::string* pstrProblem);
+    // The meshes of the scene, as the writers see them.
+    std::vector<SMeshView> MeshViews() const;
+    using FnWrite = std::function<bool(std::ostream& out, const CTeldViewGLDoc& doc,
+                                       const std::vector<SMeshView>& meshes, std::string& strProblem)>;
+    using FnCheck = std::function<std::string(const std::vector<SMeshView>& meshes)>;
+    // Writes the scene's meshes to strPath through fnWrite, after fnCheck found nothing the format
+    // cannot hold; false as ExportScene, with the writer's problem where it has one.
+    bool ExportMeshes(const std::string& strPath, std::string* pstrProblem, const FnWrite& fnWrite,
+                      const FnCheck& fnCheck) const;
     // False, with why the file could not be written ("PATH: REASON") in *pstrProblem when given.
     static bool WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
                             std::string* pstrProblem);
-    // False, with *pstrProblem (when given) naming the mesh whose placed coordinates or normals
-    // a 32-bit float cannot hold.
-    static bool BeyondFloats(const CMesh& mesh, std::string* pstrProblem);
 
     // The end of the scene list, so that appending does not walk it: a scene file of many
     // entries would otherwise load in quadratic time. Every operation that links or unlinks an

@@ -6,6 +6,7 @@
 #include <functional>
 #include <sstream>
 
+#include "formats/off/OffWriter.h"
 #include "model/ObjectKeyframes.h"
 #include "model/Camera.h"
 #include "tests/unit/FileTestSupport.h"
@@ -26,7 +27,7 @@ TEST_F(FiniteWriteTest, EveryWriterRefusesANumberThatIsNotFinite)
     // The value each writer meets: a vertex, a placed coordinate (beyond the float range of STL
     // and point clouds, finite in the mesh), a keyframe.
     const std::tuple<const char*, double*, double, std::function<bool(const std::string&)>> cases[] = {
-        {"mesh.off", &dVertex, -INFINITY, [&](const std::string&) { return pMesh->WriteOFF(out); }},
+        {"mesh.off", &dVertex, -INFINITY, [&](const std::string&) { return WriteOFF(out, pMesh->View()); }},
         {"scene.off", &pMesh->m_vPosition.x, INFINITY,
          [&](const std::string& s) { return m_doc.ExportSceneOFF(s); }},
         {"binary.stl", &pMesh->m_vPosition.y, 1e300,

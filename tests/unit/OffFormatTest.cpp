@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "formats/off/OffWriter.h"
 #include "formats/InputFile.h"
 #include "formats/off/OffFormat.h"
 #include "model/Mesh.h"
@@ -56,7 +57,7 @@ template <typename F> int FailedAllocationsUnderCap(F f)
 std::string Written(const CMesh& mesh)
 {
     std::ostringstream out;
-    EXPECT_TRUE(mesh.WriteOFF(out));
+    EXPECT_TRUE(WriteOFF(out, mesh.View()));
     return out.str();
 }
 
@@ -287,8 +288,8 @@ TEST_F(OffFileTest, FilesThatCannotBeReadAndLoadedMeshes)
 
     // A stream that is not usable is the writers' one failure.
     std::ofstream closed;
-    EXPECT_FALSE(mesh.WriteOFF(closed));
-    EXPECT_FALSE(mesh.WriteOFFFaces(closed, 0));
+    EXPECT_FALSE(WriteOFF(closed, mesh.View()));
+    EXPECT_FALSE(WriteOFFFaces(closed, mesh.View(), 0));
 }
 
 TEST(OffFormat, SceneWritersUseWorldPositionsAndOffsets)
@@ -302,22 +303,22 @@ TEST(OffFormat, SceneWritersUseWorldPositionsAndOffsets)
     mesh.m_qOrientation = CQuaternion(std::sqrt(0.5), 0, 0, std::sqrt(0.5));
     mesh.m_vPosition = CVector3(10, 0, 0);
     std::ostringstream out, partial, faces;
-    mesh.WriteOFFVertices(out, true, true, true);
+    WriteOFFVertices(out, mesh.View(), true, true, true);
     EXPECT_EQ(out.str(), "12.000000 3.000000 3.000000 0.000000 0.000000 1.000000 0.250000 0.500000 0.750000 "
                          "0.125000 0.875000\n"
                          "12.000000 1.000000 1.000000 0.000000 1.000000 0.000000 1.000000 1.000000 1.000000 "
                          "0.000000 1.000000\n");
-    mesh.WriteOFFVertices(partial, false, true, false);
+    WriteOFFVertices(partial, mesh.View(), false, true, false);
     EXPECT_EQ(partial.str().substr(0, partial.str().find('\n')),
               "12.000000 3.000000 3.000000 0.250000 0.500000 0.750000");
-    EXPECT_TRUE(mesh.WriteOFFFaces(faces, 2147483000));
+    EXPECT_TRUE(WriteOFFFaces(faces, mesh.View(), 2147483000));
     EXPECT_EQ(faces.str(), "2 2147483000 2147483001\n");
 
     // Bounds near the largest double: the centre, and with it every world position, stays finite.
     CMesh far;
     ASSERT_TRUE(far.ReadOFFBuffer("OFF 2 1 0\n1e308 0 0\n1.5e308 0 0\n2 0 1\n", "far.off"));
     std::ostringstream farOut;
-    far.WriteOFFVertices(farOut, false, false, false);
+    WriteOFFVertices(farOut, far.View(), false, false, false);
     EXPECT_TRUE(farOut.good());
     EXPECT_EQ(far.m_vCenter.x, 1.25e308);
     EXPECT_EQ(ComposeOFFKeyword(true, false, true), "STNOFF");
@@ -337,8 +338,8 @@ TEST(OffFormat, NumbersDoNotFollowTheUserLocale)
         ASSERT_TRUE(mesh.ReadOFFBuffer(
             "OFF\n3 1 0\n0.5 -1.25 1000.125\n2.5e-3 3 4\n1234.5 0 0.0625\n3 0 1 2\n", "de.off"));
         out.imbue(std::locale()); // the German locale; the writer must not care
-        mesh.WriteOFF(out);
-        mesh.WriteOFFFaces(out, 1000);
+        WriteOFF(out, mesh.View());
+        WriteOFFFaces(out, mesh.View(), 1000);
         ASSERT_TRUE(back.ReadOFFBuffer(out.str(), "out.off"));
     }
     EXPECT_STREQ(buf, "1,5");
