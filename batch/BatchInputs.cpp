@@ -87,7 +87,7 @@ bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& 
     auto pMesh = std::make_unique<CMesh>();
     bool bAdopted = false;
     if (input.nKind == INPUT_STL)
-        bAdopted = ReadSTLBufferByContent(*pMesh, input.contents, input.strSource) &&
+        bAdopted = pMesh->ReadSTLBuffer(input.contents, STL_BY_CONTENT, input.strSource) &&
                    doc.AdoptImportedMesh(pMesh.get());
     else
         bAdopted = pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) &&
@@ -102,7 +102,7 @@ bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
     if (input.bInMemory)
         return AdoptMeshFromMemory(doc, input, strDetail);
     if (input.nKind == INPUT_STL)
-        return ImportSTLFile(doc, input.strSource);
+        return doc.ImportSTL(input.strSource, STL_BY_CONTENT);
     try
     {
         return doc.LoadMeshFile(input.strSource, doc.m_bScene);

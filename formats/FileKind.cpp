@@ -8,8 +8,6 @@
 #include <cctype>
 #include <cerrno>
 
-#include "model/Mesh.h"
-#include "model/TeldViewGLDoc.h"
 
 namespace
 {
@@ -175,16 +173,4 @@ int DetectSTLMode(const std::string& strPath)
     std::string head;
     uint64_t nSize = 0;
     return ReadHead(strPath, head, nSize) ? DetectSTLModeOfContent(head, nSize) : -1;
-}
-
-bool ImportSTLFile(CTeldViewGLDoc& doc, const std::string& strPath)
-{
-    return doc.ImportSTL(strPath, STL_BY_CONTENT);
-}
-
-bool ReadSTLBufferByContent(CMesh& mesh, std::string_view buffer, const std::string& strPath)
-{
-    const int nMode = DetectSTLModeOfContent(buffer, buffer.size());
-    return mesh.ReadSTLBuffer(buffer, nMode, strPath) ||
-           (nMode == STL_ASCII && mesh.ReadSTLBuffer(buffer, STL_BINARY, strPath));
 }

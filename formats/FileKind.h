@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-class CMesh;
-class CTeldViewGLDoc;
+#include "formats/stl/StlFormat.h"
+
 
 // What a model file holds. Every place that reads a file of unknown kind (the command line,
 // File > Open, dropped files, batch mode) asks the same test, so that none can disagree.
@@ -46,18 +46,3 @@ int InputKind(const std::string& strPath);
 // or is not a regular file.
 int DetectSTLModeOfContent(std::string_view head, uint64_t nSize);
 int DetectSTLMode(const std::string& strPath);
-
-// The STL mode that stands for "tell binary and ASCII apart by content" (ImportSTLFile).
-enum
-{
-    STL_BY_CONTENT = -1
-};
-
-// Imports an STL file whose mode is not given (a command-line input): in the mode DetectSTLMode
-// suggests, and as binary when a file taken for ASCII is refused, for a binary header may start
-// with "solid" too. So the file loads exactly when one of the two imports accepts it. False as
-// ImportSTL, with the document untouched.
-bool ImportSTLFile(CTeldViewGLDoc& doc, const std::string& strPath);
-// The same reading of STL data in memory (a pipe read whole) into an empty mesh, named after
-// strPath; false as CMesh::ReadSTLBuffer, with the mesh left empty.
-bool ReadSTLBufferByContent(CMesh& mesh, std::string_view buffer, const std::string& strPath);

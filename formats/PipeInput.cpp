@@ -8,7 +8,6 @@
 #include "formats/InputFile.h"
 #include "formats/LittleEndian.h"
 #include "formats/stl/StlFormat.h"
-#include "model/TeldViewGLDoc.h"
 
 namespace
 {

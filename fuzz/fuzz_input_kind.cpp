@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "formats/FileKind.h"
+#include "formats/stl/StlFormat.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             std::abort();
     }
     CMesh mesh, binary, ascii;
-    const bool bRead = ReadSTLBufferByContent(mesh, buffer, "in.stl");
+    const bool bRead = mesh.ReadSTLBuffer(buffer, STL_BY_CONTENT, "in.stl");
     const bool bEither = binary.ReadSTLBuffer(buffer, STL_BINARY, "in.stl") ||
                          ascii.ReadSTLBuffer(buffer, STL_ASCII, "in.stl");
     if (bRead != bEither || (bRead && mesh.m_nVertices != 3 * mesh.m_nFaces) || (!bRead && mesh.m_bLoaded))

@@ -13,6 +13,7 @@
 #include "formats/ByteWindow.h"
 #include "formats/ModelStream.h"
 #include "formats/TriangleSink.h"
+#include "formats/stl/StlFormat.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     {
         CMesh mesh;
         if (input.nKind == INPUT_STL)
-            ReadSTLBufferByContent(mesh, input.contents, "-");
+            mesh.ReadSTLBuffer(input.contents, STL_BY_CONTENT, "-");
         else
             mesh.ReadOFFBuffer(input.contents, "-");
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "formats/stl/StlFormat.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/MeshBuilder.h"
 #include "formats/MeshParts.h"
 #include "formats/MeshView.h"
 #include "model/MeshGraphics.h"
@@ -31,11 +32,9 @@ enum
 // A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
 // colour), polygonal faces of vertex indices and the per-mesh display settings. What draws it is
 // the drawing layer's (m_pGraphics), which the mesh only keeps.
-struct SOffData;
-class CByteWindow;
 class CReadProgress;
 
-class CMesh : public CSceneObject
+class CMesh : public CSceneObject, private CMeshBuilder
 {
 public:
     CMesh();
@@ -72,21 +71,19 @@ public:
     // Packed 0x00BBGGRR colour.
     void SetFillColor(int32_t nColor);
 
-    // OFF files. ReadOFF refuses a loaded mesh and leaves the mesh untouched on any failure.
-    // pProgress, when given, follows the bytes parsed (for a read on a worker thread).
-    // pstrError, when given, says why the text was refused ("line 12: expected a vertex index");
-    // it is left empty by a read that succeeds and by a file that cannot be read at all. The text
-    // ends at a NUL byte: nothing after one is read.
+    // OFF files, through the reader of formats/off (see there for pstrError). ReadOFF refuses a
+    // loaded mesh and leaves the mesh untouched on any failure; a mesh read is loaded, named after
+    // the file, at the origin. pProgress, when given, follows the bytes parsed (for a read on a
+    // worker thread).
     bool ReadOFF(const std::string& strPath, CReadProgress* pProgress = nullptr,
                  std::string* pstrError = nullptr);
     bool ReadOFFBuffer(std::string_view buffer, const std::string& strPath,
                        CReadProgress* pProgress = nullptr, std::string* pstrError = nullptr);
-    // STL files, filled as the import fills the scene's mesh: 3N vertices and N triangles in
-    // records of 6 doubles, normals generated, bounds, name and path set, loaded, at the origin.
-    // nMode is STL_BINARY, STL_ASCII or STL_BY_CONTENT (the content decides, and a file taken for
-    // ASCII that fails is tried as binary). ReadSTL refuses a loaded mesh and leaves the mesh
-    // untouched on any failure, memory running out included. pProgress, when given, follows the
-    // bytes read; a regular binary file is read a block at a time, never as a whole.
+    // STL files, through the reader of formats/stl, filled as the import fills the scene's mesh:
+    // 3N vertices and N triangles in records of 6 doubles, normals generated, bounds, name and
+    // path set, loaded, at the origin. nMode is STL_BINARY, STL_ASCII or STL_BY_CONTENT. ReadSTL
+    // refuses a loaded mesh and leaves the mesh untouched on any failure, memory running out
+    // included.
     bool ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress = nullptr);
     bool ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath);
     // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
@@ -154,27 +151,23 @@ private:
     void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
     void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
     bool OwnsIndexPool(const int32_t* p) const;
-    // ReadOFFBuffer on the text in *pText (when given), which is freed once it is parsed.
-    // bCutAtNul: the file goes on after the text with a NUL byte.
-    bool ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
-                     std::string* pstrError, std::string* pText, bool bCutAtNul);
-    void AdoptParsedOFF(SOffData& data, const std::string& strPath);
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);
-    // The STL readers' parts: a whole read from bytes of nSize (false, with the mesh as it was,
-    // on a malformed file or when memory runs out), the facets into a soup of AllocateTriangles,
-    // and the end of every successful read: the soup completed, at the origin, named and loaded.
-    bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
-                      CReadProgress* pProgress);
-    // The readers complete each facet they read and widen [vMin, vMax] by it.
-    bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress, CVector3& vMin,
-                       CVector3& vMax);
-    bool ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax);
-    void FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax);
+    // Runs a reader on this mesh as its builder: refused for a loaded mesh; a read that fails
+    // leaves the mesh as it was; one that succeeds leaves it loaded, named after strPath, at the
+    // origin.
+    template <typename FnRead> bool ReadWith(const std::string& strPath, FnRead&& fnRead);
+    // What the readers fill (see CMeshBuilder).
+    void AdoptPolygons(SMeshParts& parts) override;
+    double* AllocateSoup(int32_t nTriangles) override;
+    void PrepareSoup(const std::atomic<int32_t>& nReached) override;
+    void CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax) override;
+    void FinishSoup(const CVector3& vMin, const CVector3& vMax) override;
 
     // Records, face indices and face normals live in contiguous pools; the pointer arrays point
     // into them. SetFace may give a face an array of its own, outside the index pool.
     std::unique_ptr<double[]> m_pVertexPool;
     std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
+    bool m_bFilled = false; // a reader running on the mesh has given it geometry
 };

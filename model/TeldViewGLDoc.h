@@ -20,12 +20,6 @@ struct SMeshView;
 
 enum
 {
-    STL_BINARY = 0,
-    STL_ASCII = 1
-};
-
-enum
-{
     EXPORT_BINARY_STL = 0,
     EXPORT_ASCII_STL = 1,
     EXPORT_POINT_CLOUD = 2

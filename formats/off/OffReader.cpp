@@ -1,4 +1,4 @@
-// Reading OFF files: CMesh::ReadOFF. Besides the program's own format it reads what other tools
+// Reading OFF files. Besides the program's own format it reads what other tools
 // and data sets write, as long as no file of the own format changes meaning: '#' comments, a
 // keyword joined to the vertex count ("OFF1234 5678 0"), and COFF colours with a fourth (alpha)
 // component, as floats or as bytes 0-255. The text ends at a NUL byte, which no text holds.
@@ -9,28 +9,13 @@
 #include <new>
 #include <vector>
 
+#include "formats/off/OffReader.h"
+
+#include "formats/MeshBuilder.h"
 #include "formats/TokenReader.h"
 #include "formats/off/OffFormat.h"
-#include "model/Mesh.h"
-#include "platform/FileName.h"
 #include "platform/HugePages.h"
 #include "platform/ReadProgress.h"
-
-// What a successful parse hands to the mesh; nothing reaches the mesh before the whole file
-// has been read and checked.
-struct SOffData
-{
-    bool bNormals = false;
-    bool bColors = false;
-    bool bTexCoords = false;
-    int32_t nRecordSize = 6;
-    int32_t nVertices = 0;
-    int32_t nFaces = 0;
-    int64_t nEdges = 0;
-    std::unique_ptr<double[]> pRecords;
-    std::unique_ptr<int32_t[]> pFaceSizes;
-    std::vector<int32_t> indices;
-};
 
 namespace
 {
@@ -41,7 +26,7 @@ void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
         pProgress->SetDone(in.Position());
 }
 
-// Parses a whole OFF file into SOffData. On failure Failure() says where and why.
+// Parses a whole OFF file into SMeshParts. On failure Failure() says where and why.
 class COffParser
 {
 public:
@@ -51,7 +36,7 @@ public:
     {
     }
 
-    bool Parse(SOffData& data)
+    bool Parse(SMeshParts& data)
     {
         if (!ReadHeader(data))
             return false;
@@ -101,7 +86,7 @@ public:
     }
 
 private:
-    static int FieldCount(const SOffData& data)
+    static int FieldCount(const SMeshParts& data)
     {
         return 3 + (data.bNormals ? 3 : 0) + (data.bColors ? 3 : 0) + (data.bTexCoords ? 2 : 0);
     }
@@ -117,7 +102,7 @@ private:
         return false;
     }
 
-    bool ReadKeyword(SOffData& data)
+    bool ReadKeyword(SMeshParts& data)
     {
         std::string_view keyword;
         if (!m_in.NextToken(keyword))
@@ -136,7 +121,7 @@ private:
         return true;
     }
 
-    bool ReadHeader(SOffData& data)
+    bool ReadHeader(SMeshParts& data)
     {
         if (!ReadKeyword(data))
             return false;
@@ -169,7 +154,7 @@ private:
     }
 
     // The vertices and faces, with nColorFields (3, or 4 with alpha) numbers per colour.
-    bool ReadBody(SOffData& data, int nColorFields)
+    bool ReadBody(SMeshParts& data, int nColorFields)
     {
         const size_t nRecord = static_cast<size_t>(data.nRecordSize);
         m_bByteColors = true;
@@ -207,7 +192,7 @@ private:
 
     // RGBA colours that are all whole numbers from 0 to 255, some above 1, are bytes; the alpha
     // component has no place in a vertex record and is dropped. Returns true.
-    bool ScaleByteColors(SOffData& data) const
+    bool ScaleByteColors(SMeshParts& data) const
     {
         if (!m_bByteColors || m_dLargestColor <= 1.0)
             return true;
@@ -219,7 +204,7 @@ private:
         return true;
     }
 
-    bool ReadFaces(SOffData& data)
+    bool ReadFaces(SMeshParts& data)
     {
         data.indices.clear();
         data.nEdges = 0;
@@ -275,47 +260,13 @@ void SetError(std::string* pstrError, std::string strText)
     if (pstrError != nullptr)
         *pstrError = std::move(strText);
 }
-} // namespace
-
-bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::string* pstrError)
+// The text in buffer (*pText, when given, holds it and is freed once it is parsed).
+bool ReadOFFText(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError,
+                 std::string* pText, bool bCutAtNul)
 {
-    if (m_bLoaded)
-    {
-        SetError(pstrError, "a mesh is loaded already");
-        return false;
-    }
-    std::string contents;
-    SReadLimits limits;
-    limits.bStopAtNul = true;
-    if (!ReadWholeFile(strPath, contents, &limits))
-    {
-        // The caller names the system's reason for a file that cannot be read at all.
-        SetError(pstrError, std::string());
-        return false;
-    }
-    return ReadOFFText(contents, strPath, pProgress, pstrError, &contents, limits.bStoppedAtNul);
-}
-
-bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
-                          std::string* pstrError)
-{
-    const size_t nNul = buffer.find('\0');
-    return ReadOFFText(buffer.substr(0, nNul), strPath, pProgress, pstrError, nullptr,
-                       nNul != std::string_view::npos);
-}
-
-bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
-                        std::string* pstrError, std::string* pText, bool bCutAtNul)
-{
-    if (m_bLoaded)
-    {
-        SetError(pstrError, "a mesh is loaded already");
-        return false;
-    }
-    const int32_t nRecordSize = m_nRecordSize;
     try
     {
-        SOffData data;
+        SMeshParts data;
         if (pProgress != nullptr)
             pProgress->SetTotal(buffer.size());
         COffParser parser(buffer, pProgress, bCutAtNul);
@@ -327,54 +278,36 @@ bool CMesh::ReadOFFText(std::string_view buffer, const std::string& strPath, CRe
         // A big file's text and its mesh need not be in memory at once.
         if (pText != nullptr)
             std::string().swap(*pText);
-        AdoptParsedOFF(data, strPath);
+        builder.AdoptPolygons(data);
         SetError(pstrError, std::string());
         return true;
     }
     catch (const std::bad_alloc&)
     {
         // A file whose counts are plausible for its size may still need more memory than there
-        // is; that is a failed load like any other, with the mesh left empty.
-        DiscardRead(nRecordSize);
+        // is; that is a failed load like any other.
         SetError(pstrError, "not enough memory");
         return false;
     }
 }
+} // namespace
 
-void CMesh::AdoptParsedOFF(SOffData& data, const std::string& strPath)
+bool ReadOFF(const std::string& strPath, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError)
 {
-    FreeGeometry();
-    m_bHasNormals = data.bNormals;
-    m_bHasColors = data.bColors;
-    m_bHasTexCoords = data.bTexCoords;
-    m_nRecordSize = data.nRecordSize;
-    m_nVertices = data.nVertices;
-    m_nFaces = data.nFaces;
-    m_nEdges = static_cast<int32_t>(data.nEdges);
-
-    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
-    m_pVertexPool = std::move(data.pRecords);
-    m_ppVertices = NewHugeArray<double*>(static_cast<size_t>(m_nVertices));
-    for (int32_t i = 0; i < m_nVertices; ++i)
-        m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
-
-    m_indexPool = std::move(data.indices);
-    m_pFaceSizes = data.pFaceSizes.release();
-    m_ppFaces = NewHugeArray<int32_t*>(static_cast<size_t>(m_nFaces));
-    size_t nOffset = 0;
-    for (int32_t f = 0; f < m_nFaces; ++f)
+    std::string contents;
+    SReadLimits limits;
+    limits.bStopAtNul = true;
+    if (!ReadWholeFile(strPath, contents, &limits))
     {
-        m_ppFaces[f] = m_indexPool.data() + nOffset;
-        nOffset += static_cast<size_t>(m_pFaceSizes[f]);
+        // The caller names the system's reason for a file that cannot be read at all.
+        SetError(pstrError, std::string());
+        return false;
     }
+    return ReadOFFText(contents, builder, pProgress, pstrError, &contents, limits.bStoppedAtNul);
+}
 
-    ComputeBounds();
-    m_vPosition = CVector3();
-    m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
-    std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
-    ComputeNormals();
-
-    m_bLoaded = true;
-    m_strPath = strPath;
-    m_strName = FileNameOfPath(strPath);
+bool ReadOFFBuffer(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError)
+{
+    const size_t nNul = buffer.find('\0');
+    return ReadOFFText(buffer.substr(0, nNul), builder, pProgress, pstrError, nullptr, nNul != std::string_view::npos);
 }

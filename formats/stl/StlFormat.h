@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-// STL files. CMesh::ReadSTL and ReadSTLBuffer (model/Mesh.h) read them; they check the whole file
-// before they report success, keep three vertices per facet and drop the facet normals.
+// STL files. The readers (StlReader.h) check the whole file before they report success, keep
+// three vertices per facet and drop the facet normals.
 //
 // Binary STL: an STL_HEADER_SIZE-byte header, little-endian 32-bit facet count N, N facets of
 // STL_FACET_SIZE bytes. Refused when the file is shorter than 84 + 50N bytes, 3N vertices would
@@ -18,6 +18,13 @@
 // (words are not compared). Refused when a facet is cut short, a number does not parse, or the
 // file holds a NUL byte anywhere (binary data, not text). Vertex coordinates must be finite; the
 // facet normal, which is dropped, may be any number. Anything after the N-th facet is ignored.
+enum
+{
+    STL_BY_CONTENT = -1, // tell binary and ASCII apart by content
+    STL_BINARY = 0,
+    STL_ASCII = 1
+};
+
 constexpr size_t STL_HEADER_SIZE = 80;
 constexpr size_t STL_FACET_SIZE = 50;
 

@@ -1,4 +1,4 @@
-// Reading STL files into a mesh: CMesh::ReadSTL and its buffer form, and the ASCII counting pass.
+// Reading STL files into a builder, and the ASCII counting pass.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,13 +14,13 @@
 #include <memory>
 #include <thread>
 
+#include "formats/stl/StlReader.h"
+
 #include "formats/ByteWindow.h"
 #include "formats/FileKind.h"
+#include "formats/MeshBuilder.h"
 #include "formats/TokenReader.h"
 #include "formats/stl/StlFormat.h"
-#include "model/Mesh.h"
-#include "model/TeldViewGLDoc.h"
-#include "platform/FileName.h"
 #include "platform/ReadProgress.h"
 
 namespace
@@ -326,8 +326,10 @@ int64_t CountAsciiSTLNormalLines(std::string_view buffer)
     return pFirstEnd == pEnd ? 0 : CountNormalLines(pFirstEnd + 1, pEnd);
 }
 
-bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pProgress, CVector3& vMin,
-                          CVector3& vMax)
+namespace
+{
+bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CReadProgress* pProgress,
+                   CVector3& vMin, CVector3& vMax)
 {
     constexpr size_t HEADER = STL_HEADER_SIZE + 4;
     while (bytes.Window().size() < HEADER && bytes.More())
@@ -338,16 +340,13 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
     if (!BinaryCountFits(nFacets, nSize - HEADER))
         return false;
     bytes.Consume(HEADER);
-    m_nRecordSize = 6;
     const int32_t nTriangles = static_cast<int32_t>(nFacets);
-    AllocateTrianglesUnfilled(nTriangles);
+    double* pRecord = builder.AllocateSoup(nTriangles);
     // Most of a big read is the first touch of fresh memory. A second thread fills the face and
     // pointer arrays and then faults in the records from the far end, while this one reads,
     // completes each block (normals, box) while it is in the cache, and meets it half way.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [this, &nReached] { PrepareTriangleArrays(nReached); });
-    double* pRecord = m_pVertexPool.get();
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, [&builder, &nReached] { builder.PrepareSoup(nReached); });
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
         // A file that shrank since its size was taken ends early: that is a short file too.
@@ -364,7 +363,7 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
             return false;
         bytes.Consume(nWhole * STL_FACET_SIZE);
         pRecord += nWhole * 3 * 6;
-        CompleteTriangles(static_cast<int32_t>(nDone), static_cast<int32_t>(nDone + nWhole), vMin, vMax);
+        builder.CompleteSoup(static_cast<int32_t>(nDone), static_cast<int32_t>(nDone + nWhole), vMin, vMax);
         nDone += nWhole;
         nReached.store(static_cast<int32_t>(nDone), std::memory_order_relaxed);
         if (pProgress != nullptr)
@@ -373,7 +372,8 @@ bool CMesh::ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CReadProgress* pPr
     return true;
 }
 
-bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3& vMin, CVector3& vMax)
+bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pProgress, CVector3& vMin,
+                  CVector3& vMax)
 {
     // Two passes: the counting pass decides how many facets are read, whatever follows them.
     // Each pass is half of the progress.
@@ -385,14 +385,11 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
         return false;
     ExtendToLineEnd(bytes);
     bytes.Consume(bytes.Window().find('\n') + 1);
-    m_nRecordSize = 6;
     const int32_t nTriangles = static_cast<int32_t>(nFacets);
-    AllocateTrianglesUnfilled(nTriangles);
+    double* pRecord = builder.AllocateSoup(nTriangles);
     // As in the binary reader, though text takes longer to parse than memory to fault in.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [this, &nReached] { PrepareTriangleArrays(nReached); });
-    double* pRecord = m_pVertexPool.get();
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, [&builder, &nReached] { builder.PrepareSoup(nReached); });
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)
     {
@@ -421,7 +418,7 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
             nRead = in.Position();
         }
         bytes.Consume(nRead);
-        CompleteTriangles(static_cast<int32_t>(nFirst), static_cast<int32_t>(k), vMin, vMax);
+        builder.CompleteSoup(static_cast<int32_t>(nFirst), static_cast<int32_t>(k), vMin, vMax);
         nReached.store(static_cast<int32_t>(k), std::memory_order_relaxed);
         if (k < nFacets && !bytes.More())
         {
@@ -433,61 +430,50 @@ bool CMesh::ReadAsciiSTL(CByteWindow& bytes, CReadProgress* pProgress, CVector3&
     return true;
 }
 
-void CMesh::FinishSTLRead(const std::string& strPath, const CVector3& vMin, const CVector3& vMax)
+bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, CMeshBuilder& builder, CReadProgress* pProgress)
 {
-    FinishTriangleSoup(vMin, vMax);
-    m_vPosition = CVector3();
-    m_strPath = strPath;
-    m_strName = FileNameOfPath(strPath);
-    m_bLoaded = true;
-}
-
-bool CMesh::ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath)
-{
-    if (m_bLoaded || (nMode != STL_BINARY && nMode != STL_ASCII))
-        return false;
-    CByteWindow bytes(buffer);
-    return ReadSTLBytes(bytes, buffer.size(), nMode, strPath, nullptr);
-}
-
-bool CMesh::ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, const std::string& strPath,
-                         CReadProgress* pProgress)
-{
-    const int32_t nRecordSize = m_nRecordSize;
-    bool bRead = false;
     CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
     CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
     try
     {
-        bRead = nMode == STL_BINARY ? ReadBinarySTL(bytes, nSize, pProgress, vMin, vMax)
-                                    : ReadAsciiSTL(bytes, pProgress, vMin, vMax);
+        if (!(nMode == STL_BINARY ? ReadBinarySTL(bytes, nSize, builder, pProgress, vMin, vMax)
+                                  : ReadAsciiSTL(bytes, builder, pProgress, vMin, vMax)))
+            return false;
+        builder.FinishSoup(vMin, vMax);
     }
     catch (const std::bad_alloc&)
     {
         // A file whose count is plausible for its size may still need more memory than there is.
-        bRead = false;
-    }
-    if (!bRead)
-    {
-        DiscardRead(nRecordSize);
         return false;
     }
     if (pProgress != nullptr)
         pProgress->Finish();
-    FinishSTLRead(strPath, vMin, vMax);
     return true;
 }
+} // namespace
 
-bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress)
+bool ReadSTLBuffer(std::string_view buffer, int nMode, CMeshBuilder& builder)
 {
-    if (m_bLoaded)
+    if (nMode == STL_BY_CONTENT)
+    {
+        const int nFound = DetectSTLModeOfContent(buffer, buffer.size());
+        return ReadSTLBuffer(buffer, nFound, builder) ||
+               (nFound == STL_ASCII && ReadSTLBuffer(buffer, STL_BINARY, builder));
+    }
+    if (nMode != STL_BINARY && nMode != STL_ASCII)
         return false;
+    CByteWindow bytes(buffer);
+    return ReadSTLBytes(bytes, buffer.size(), nMode, builder, nullptr);
+}
+
+bool ReadSTL(const std::string& strPath, int nMode, CMeshBuilder& builder, CReadProgress* pProgress)
+{
     if (nMode == STL_BY_CONTENT)
     {
         // A binary header may start with "solid" too, so a file taken for text gets a second try.
         const int nFound = DetectSTLMode(strPath);
-        return nFound >= 0 && (ReadSTL(strPath, nFound, pProgress) ||
-                               (nFound == STL_ASCII && ReadSTL(strPath, STL_BINARY, pProgress)));
+        return nFound >= 0 && (ReadSTL(strPath, nFound, builder, pProgress) ||
+                               (nFound == STL_ASCII && ReadSTL(strPath, STL_BINARY, builder, pProgress)));
     }
     if (nMode != STL_BINARY && nMode != STL_ASCII)
         return false;
@@ -501,7 +487,7 @@ bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgr
         if (!ReadWholeFile(strPath, contents))
             return false;
         CByteWindow bytes(contents);
-        return ReadSTLBytes(bytes, contents.size(), nMode, strPath, pProgress);
+        return ReadSTLBytes(bytes, contents.size(), nMode, builder, pProgress);
     }
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -512,5 +498,5 @@ bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgr
     if (pProgress != nullptr)
         pProgress->SetTotal(static_cast<uint64_t>(st.st_size));
     CByteWindow bytes(fd);
-    return ReadSTLBytes(bytes, static_cast<uint64_t>(st.st_size), nMode, strPath, pProgress);
+    return ReadSTLBytes(bytes, static_cast<uint64_t>(st.st_size), nMode, builder, pProgress);
 }

@@ -13,6 +13,7 @@
 #include "FileTestSupport.h"
 #include "formats/FileKind.h"
 #include "formats/InputFile.h"
+#include "formats/stl/StlFormat.h"
 #include "model/MeshPreloader.h"
 
 using namespace FileTestSupport;

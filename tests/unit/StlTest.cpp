@@ -230,10 +230,10 @@ TEST_F(StlTest, WithoutAModeTheContentDecides)
     for (const auto& [bytes, nFaces] : cases)
     {
         CTeldViewGLDoc doc;
-        const bool bImported = ImportSTLFile(doc, Write("in.stl", bytes));
+        const bool bImported = doc.ImportSTL(Write("in.stl", bytes), STL_BY_CONTENT);
         EXPECT_EQ(bImported ? MeshAt(doc, 1).m_nFaces : -1, nFaces) << bytes.size() << " bytes";
     }
-    EXPECT_FALSE(ImportSTLFile(m_doc, Path("missing.stl")));
+    EXPECT_FALSE(m_doc.ImportSTL(Path("missing.stl"), STL_BY_CONTENT));
 }
 
 // A regular file is read a block at a time, never whole; the mesh is the one the file's bytes in

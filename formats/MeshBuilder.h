@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "formats/MeshParts.h"
+#include "geometry/Vector3.h"
+
+// What a reader fills: a mesh given whole as polygons, or a triangle soup filled in steps while
+// the file is read, so that the soup's normals and box are made while its records are still in
+// the cache. The readers hand over nothing before the whole file has been read and checked but
+// the soup's own records, which a failed read leaves to the caller to discard.
+class CMeshBuilder
+{
+public:
+    virtual ~CMeshBuilder() = default;
+
+    // Takes the parts of a polygon mesh (they are left empty): positions, the fields they announce,
+    // faces; bounds and the normals that the parts do not hold are the builder's to compute. May
+    // throw std::bad_alloc.
+    virtual void AdoptPolygons(SMeshParts& parts) = 0;
+
+    // A soup of nTriangles triangles: three records of 6 doubles (position, normal) a triangle, one
+    // face each, not filled yet; returns the first record. May throw std::bad_alloc.
+    virtual double* AllocateSoup(int32_t nTriangles) = 0;
+    // Run on a second thread while the reader fills the records: makes ready the rest of the soup
+    // (faces, pointers) and what its normals will take, staying ahead of nReached, the triangles
+    // the reader has filled.
+    virtual void PrepareSoup(const std::atomic<int32_t>& nReached) = 0;
+    // Triangles [nFirst, nEnd) are filled: their normals, widening [vMin, vMax] by them.
+    virtual void CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax) = 0;
+    // Every triangle is filled and completed; [vMin, vMax] is the soup's box.
+    virtual void FinishSoup(const CVector3& vMin, const CVector3& vMax) = 0;
+};

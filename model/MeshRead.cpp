@@ -1,0 +1,113 @@
+// Reading model files into a mesh: the readers of formats/ fill it through its builder side.
+#include <algorithm>
+#include <utility>
+
+#include "formats/off/OffReader.h"
+#include "formats/stl/StlFormat.h"
+#include "formats/stl/StlReader.h"
+#include "model/Mesh.h"
+#include "platform/FileName.h"
+#include "platform/HugePages.h"
+
+template <typename FnRead> bool CMesh::ReadWith(const std::string& strPath, FnRead&& fnRead)
+{
+    if (m_bLoaded)
+        return false;
+    const int32_t nRecordSize = m_nRecordSize;
+    m_bFilled = false;
+    if (!fnRead(static_cast<CMeshBuilder&>(*this)))
+    {
+        // A reader that refused the file before it gave anything leaves the mesh as it was.
+        if (m_bFilled)
+            DiscardRead(nRecordSize);
+        return false;
+    }
+    m_vPosition = CVector3();
+    m_strPath = strPath;
+    m_strName = FileNameOfPath(strPath);
+    m_bLoaded = true;
+    return true;
+}
+
+bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::string* pstrError)
+{
+    if (m_bLoaded && pstrError != nullptr)
+        *pstrError = "a mesh is loaded already";
+    return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadOFF(strPath, builder, pProgress, pstrError); });
+}
+
+bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
+                          std::string* pstrError)
+{
+    if (m_bLoaded && pstrError != nullptr)
+        *pstrError = "a mesh is loaded already";
+    return ReadWith(strPath,
+                    [&](CMeshBuilder& builder) { return ::ReadOFFBuffer(buffer, builder, pProgress, pstrError); });
+}
+
+bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress)
+{
+    return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadSTL(strPath, nMode, builder, pProgress); });
+}
+
+bool CMesh::ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath)
+{
+    return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadSTLBuffer(buffer, nMode, builder); });
+}
+
+double* CMesh::AllocateSoup(int32_t nTriangles)
+{
+    m_bFilled = true;
+    m_nRecordSize = 6;
+    AllocateTrianglesUnfilled(nTriangles);
+    return m_pVertexPool.get();
+}
+
+void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached)
+{
+    PrepareTriangleArrays(nReached);
+}
+
+void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
+{
+    CompleteTriangles(nFirst, nEnd, vMin, vMax);
+}
+
+void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
+{
+    FinishTriangleSoup(vMin, vMax);
+}
+
+void CMesh::AdoptPolygons(SMeshParts& data)
+{
+    m_bFilled = true;
+    FreeGeometry();
+    m_bHasNormals = data.bNormals;
+    m_bHasColors = data.bColors;
+    m_bHasTexCoords = data.bTexCoords;
+    m_nRecordSize = data.nRecordSize;
+    m_nVertices = data.nVertices;
+    m_nFaces = data.nFaces;
+    m_nEdges = static_cast<int32_t>(data.nEdges);
+
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    m_pVertexPool = std::move(data.pRecords);
+    m_ppVertices = NewHugeArray<double*>(static_cast<size_t>(m_nVertices));
+    for (int32_t i = 0; i < m_nVertices; ++i)
+        m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
+
+    m_indexPool = std::move(data.indices);
+    m_pFaceSizes = data.pFaceSizes.release();
+    m_ppFaces = NewHugeArray<int32_t*>(static_cast<size_t>(m_nFaces));
+    size_t nOffset = 0;
+    for (int32_t f = 0; f < m_nFaces; ++f)
+    {
+        m_ppFaces[f] = m_indexPool.data() + nOffset;
+        nOffset += static_cast<size_t>(m_pFaceSizes[f]);
+    }
+
+    ComputeBounds();
+    m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
+    std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
+    ComputeNormals();
+}
