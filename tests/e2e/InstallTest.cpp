@@ -61,3 +61,13 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
         EXPECT_TRUE(!TELDVIEW_WITH_GUI || (side(18) == nSize && side(22) == nSize)) << strSize;
     }
 }
+
+// The model and the formats draw nothing and show no window: their tests' executable, which links
+// all of them, loads neither OpenGL nor Qt.
+TEST_F(BatchTest, TheCoreLinksNeitherOpenGLNorQt)
+{
+    const SRun ldd = RunCommand("ldd", {TELDVIEW_BUILD_DIR "/tests/unit_tests"});
+    ASSERT_EQ(ldd.nStatus, 0) << ldd.strErr;
+    for (const char* pszLibrary : {"libGL", "libEGL", "libGLU", "libOpenGL", "libQt6"})
+        EXPECT_EQ(ldd.strOut.find(pszLibrary), std::string::npos) << pszLibrary << " in\n" << ldd.strOut;
+}
