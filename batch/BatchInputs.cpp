@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "formats/FileKind.h"
 #include "formats/InputFile.h"
+#include "formats/ModelFormats.h"
 #include "formats/PipeInput.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
@@ -27,8 +27,8 @@ void Fail(const char* pszMessage, const std::string& strPath, const std::string&
 // An input as it is found: what it holds, and its bytes when it had to be read here.
 struct SInput
 {
-    std::string strSource; // the path read; "-" is the standard input
-    int nKind = INPUT_OFF;
+    std::string strSource;                 // the path read; "-" is the standard input
+    const SModelFormat* pFormat = nullptr; // null: no format recognises it
     bool bInMemory = false;
     std::string contents;
     std::string strReadProblem; // why a pipe could not be read as far as its content needs
@@ -49,8 +49,9 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
         strReason = std::strerror(EISDIR);
     else if (S_ISREG(st.st_mode))
     {
-        input.nKind = InputKind(input.strSource);
-        if (input.nKind == INPUT_NONE)
+        bool bReadable = false;
+        input.pFormat = FindModelFormatOfFile(input.strSource, bReadable);
+        if (!bReadable)
             strReason = std::strerror(errno != 0 ? errno : EIO);
     }
     else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
@@ -66,7 +67,7 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
         {
             ReadPipeInput(file, AvailableMemory() / 2, piped, input.strReadProblem);
             input.bInMemory = true;
-            input.nKind = piped.nKind;
+            input.pFormat = piped.pFormat;
             input.contents = std::move(piped.contents);
         }
     }
@@ -75,43 +76,25 @@ bool OpenInput(const std::string& strPath, SInput& input, std::string& strReason
     return strReason.empty();
 }
 
-// An OFF or STL input already in memory into the scene, as LoadMeshFile and ImportSTL put it
-// there. strDetail: why an OFF text was refused.
-bool AdoptMeshFromMemory(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
+// A mesh input into the scene: a document file (OFF) as LoadMeshFile puts it there, any other as
+// the imports put it. strDetail: why the reader refused it, when it says.
+bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
 {
     if (!input.strReadProblem.empty())
     {
         strDetail = input.strReadProblem;
         return false;
     }
+    const SModelFormat& format = *input.pFormat;
     auto pMesh = std::make_unique<CMesh>();
-    bool bAdopted = false;
-    if (input.nKind == INPUT_STL)
-        bAdopted = pMesh->ReadSTLBuffer(input.contents, STL_BY_CONTENT, input.strSource) &&
-                   doc.AdoptImportedMesh(pMesh.get());
-    else
-        bAdopted = pMesh->ReadOFFBuffer(input.contents, input.strSource, nullptr, &strDetail) &&
-                   doc.AdoptMesh(pMesh.get(), doc.m_bScene);
+    const bool bRead = input.bInMemory
+                           ? pMesh->ReadModelBuffer(format, input.contents, input.strSource, &strDetail)
+                           : pMesh->ReadModel(format, input.strSource, nullptr, &strDetail);
+    const bool bAdopted = bRead && (format.bDocumentFile ? doc.AdoptMesh(pMesh.get(), doc.m_bScene)
+                                                         : doc.AdoptImportedMesh(pMesh.get()));
     if (bAdopted)
         pMesh.release(); // the document's now
     return bAdopted;
-}
-
-bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
-{
-    if (input.bInMemory)
-        return AdoptMeshFromMemory(doc, input, strDetail);
-    if (input.nKind == INPUT_STL)
-        return doc.ImportSTL(input.strSource, STL_BY_CONTENT);
-    try
-    {
-        return doc.LoadMeshFile(input.strSource, doc.m_bScene);
-    }
-    catch (const CArchiveException& e)
-    {
-        strDetail = e.m_strDetail;
-        return false;
-    }
 }
 
 bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strPath)
@@ -143,7 +126,8 @@ bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strP
 }
 } // namespace
 
-bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files, int* pnFirstKind)
+bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files,
+                     const SModelFormat** ppFirstFormat)
 {
     doc.m_bScene = files.size() > 1;
     for (size_t i = 0; i < files.size(); ++i)
@@ -156,15 +140,19 @@ bool LoadBatchInputs(CTeldViewGLDoc& doc, const std::vector<std::string>& files,
             Fail("Cannot open file.", strPath, strReason);
             return false;
         }
-        if (i == 0 && pnFirstKind != nullptr)
-            *pnFirstKind = input.nKind;
-        if (input.nKind != INPUT_SCENE)
+        if (i == 0 && ppFirstFormat != nullptr)
+            *ppFirstFormat = input.pFormat;
+        if (input.pFormat == nullptr || (!input.pFormat->bScene && input.pFormat->fnRead == nullptr))
+        {
+            std::fprintf(stderr, "Unable to read %s: unexpected file format.\n", strPath.c_str());
+            return false;
+        }
+        if (!input.pFormat->bScene)
         {
             std::string strDetail;
             if (!LoadMesh(doc, input, strDetail))
             {
-                Fail(input.nKind == INPUT_STL ? "Error reading STL file." : "Error reading OFF file.",
-                     strPath, strDetail);
+                Fail(ReadFailureMessage(*input.pFormat).c_str(), strPath, strDetail);
                 return false;
             }
         }
@@ -200,4 +188,9 @@ std::string InputAtOutput(const std::string& strOut, const std::vector<std::stri
         if (pObject->GetType() == OBJECT_MESH && same(static_cast<const CMesh*>(pObject)->m_strPath))
             return static_cast<const CMesh*>(pObject)->m_strPath;
     return std::string();
+}
+
+std::string ReadFailureMessage(const SModelFormat& format)
+{
+    return "Error reading " + std::string(format.pszName) + " file.";
 }

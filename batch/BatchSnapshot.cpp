@@ -16,7 +16,7 @@
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
 #include "export/PngExport.h"
-#include "formats/FileKind.h"
+#include "formats/ModelFormats.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/MeshPreloader.h"
@@ -91,11 +91,13 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
 {
     if (OutputIsAnInput(strOut, files, nullptr))
         return 1;
-    // One OFF file is read on a worker while the context starts, as the window reads it while
+    // One mesh file is read on a worker while the context starts, as the window reads it while
     // it opens.
     std::unique_ptr<CMeshPreloader> pPreload;
-    if (files.size() == 1 && InputKind(files[0]) == INPUT_OFF)
-        pPreload = std::make_unique<CMeshPreloader>(files[0]);
+    bool bReadable = false;
+    const SModelFormat* pFormat = files.size() == 1 ? FindModelFormatOfFile(files[0], bReadable) : nullptr;
+    if (pFormat != nullptr && pFormat->fnRead != nullptr)
+        pPreload = std::make_unique<CMeshPreloader>(files[0], *pFormat);
     // The context comes before the document: loading compiles each mesh's display list into it.
     COffscreenContext context;
     if (!context.Create(nWidth, nHeight))
@@ -110,7 +112,8 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
     CTeldViewGLDoc doc;
     doc.m_pGraphics = &compiler;
     std::unique_ptr<CMesh> pMesh = pPreload ? pPreload->Take() : nullptr;
-    if (pMesh && doc.AdoptMesh(pMesh.get(), false))
+    if (pMesh &&
+        (pFormat->bDocumentFile ? doc.AdoptMesh(pMesh.get(), false) : doc.AdoptImportedMesh(pMesh.get())))
         pMesh.release();
     // A file the worker could not read is read again here, which reports it.
     else if (!LoadBatchInputs(doc, files))

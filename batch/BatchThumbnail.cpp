@@ -16,10 +16,9 @@
 #include "drawing/ThumbnailRenderer.h"
 #include "export/Dib.h"
 #include "formats/ByteWindow.h"
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
-#include "formats/ModelStream.h"
-#include "formats/stl/StlFormat.h"
+#include "formats/ModelFormats.h"
 #include "model/Mesh.h"
 #include "model/MeshPreloader.h"
 #include "model/TeldViewGLDoc.h"
@@ -103,26 +102,16 @@ private:
     CThumbnailRenderer& m_renderer;
 };
 
-bool StreamModel(const std::string& strPath, int nKind, uint64_t nSize, CTriangleSink& renderer)
+bool StreamModel(const std::string& strPath, const SModelFormat& format, std::string_view head,
+                 uint64_t nSize, CTriangleSink& renderer)
 {
     // Opened without waiting: a path swapped for a FIFO after the check must not hang the
     // file manager's thumbnailer.
     CInputFile file;
     if (!file.Open(strPath))
         return false;
-    bool bRead = false;
-    {
-        CByteWindow bytes(file.Fd());
-        if (nKind != INPUT_STL)
-            bRead = StreamOFF(bytes, renderer);
-        else if (DetectSTLMode(strPath) == STL_ASCII)
-            // A binary header may start with "solid" too.
-            bRead = SampleAsciiSTL(bytes, nSize, THUMBNAIL_ASCII_FACETS, renderer) ||
-                    (bytes.Rewind() && StreamBinarySTL(bytes, nSize, renderer));
-        else
-            bRead = StreamBinarySTL(bytes, nSize, renderer);
-    }
-    return bRead;
+    CByteWindow bytes(file.Fd());
+    return format.fnStream(bytes, head, nSize, renderer);
 }
 
 // Draws a mesh the full reader has read; false without one.
@@ -142,14 +131,21 @@ bool DrawMesh(const std::unique_ptr<CMesh>& pMesh, CStartingSink& sink, CThumbna
 
 int RunThumbnail(int nSize, const std::string& strIn, const std::string& strOut)
 {
-    const int nKind = InputKind(strIn);
-    struct stat st;
-    if (const std::string strProblem = CDocument::OpenProblem(strIn);
-        !strProblem.empty() || stat(strIn.c_str(), &st) != 0)
+    std::string head;
+    uint64_t nSize64 = 0;
+    const bool bReadable = ReadFileHead(strIn, head, nSize64);
+    if (const std::string strProblem = CDocument::OpenProblem(strIn); !strProblem.empty() || !bReadable)
     {
         std::fprintf(stderr, "Cannot open file. %s: %s\n", strIn.c_str(), strProblem.c_str());
         return 1;
     }
+    const SModelFormat* pFormat = FindModelFormat(head, nSize64);
+    if (pFormat == nullptr || pFormat->fnRead == nullptr)
+    {
+        std::fprintf(stderr, "Unable to read %s: unexpected file format.\n", strIn.c_str());
+        return 1;
+    }
+    const SModelFormat& format = *pFormat;
     if (const std::string strInput = InputAtOutput(strOut, {strIn}); !strInput.empty())
     {
         std::fprintf(stderr, "Error writing file.\n%s: the same file as the input %s\n", strOut.c_str(),
@@ -158,32 +154,29 @@ int RunThumbnail(int nSize, const std::string& strIn, const std::string& strOut)
     }
     // A small file is read whole, on a worker while the context starts, for the window's very
     // look (smooth shading, polygons split as the tessellator splits them); a bigger one is
-    // streamed. Binary STL is streamed at any size: its stream accepts exactly what the full
-    // reader accepts and draws the same flat facets, without building a mesh.
-    const auto nSize64 = static_cast<uint64_t>(st.st_size);
-    const bool bStream =
-        nSize64 > THUMBNAIL_WHOLE_READ_LIMIT || (nKind == INPUT_STL && DetectSTLMode(strIn) != STL_ASCII);
+    // streamed where the format has a stream, and a format's stream may serve any size (binary
+    // STL: it accepts exactly what the full reader accepts and draws the same flat facets).
+    const bool bStream = format.fnStream != nullptr &&
+                         (nSize64 > THUMBNAIL_WHOLE_READ_LIMIT ||
+                          (format.fnStreamsAtAnySize != nullptr && format.fnStreamsAtAnySize(head, nSize64)));
     std::unique_ptr<CMeshPreloader> pPreload;
     if (!bStream)
-        pPreload = std::make_unique<CMeshPreloader>(strIn, nKind == INPUT_STL ? int(STL_BY_CONTENT)
-                                                                              : int(PRELOAD_OFF));
+        pPreload = std::make_unique<CMeshPreloader>(strIn, format);
     COffscreenContext context;
     CContextStart start(context, nSize);
     CThumbnailRenderer renderer(nSize);
     CStartingSink sink(start, renderer);
-    bool bRead =
-        pPreload ? DrawMesh(pPreload->Take(), sink, renderer) : StreamModel(strIn, nKind, nSize64, sink);
-    // An OFF dialect the stream does not know may be one the full reader knows.
-    if (!bRead && !pPreload && nKind != INPUT_STL && nSize64 <= THUMBNAIL_FALLBACK_READ_LIMIT)
+    bool bRead = pPreload ? DrawMesh(pPreload->Take(), sink, renderer)
+                          : StreamModel(strIn, format, head, nSize64, sink);
+    // A file the stream refuses may still be one the full reader reads.
+    if (!bRead && !pPreload && !format.bStreamExact && nSize64 <= THUMBNAIL_FALLBACK_READ_LIMIT)
     {
         auto pMesh = std::make_unique<CMesh>();
-        bRead = DrawMesh(pMesh->ReadOFF(strIn) ? std::move(pMesh) : nullptr, sink, renderer);
+        bRead = DrawMesh(pMesh->ReadModel(format, strIn) ? std::move(pMesh) : nullptr, sink, renderer);
     }
     if (!bRead)
     {
-        std::fprintf(stderr, "%s %s\n",
-                     nKind == INPUT_STL ? "Error reading STL file." : "Error reading OFF file.",
-                     strIn.c_str());
+        std::fprintf(stderr, "%s %s\n", ReadFailureMessage(format).c_str(), strIn.c_str());
         return 1;
     }
     if (!sink.m_bDrawing)

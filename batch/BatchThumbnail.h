@@ -5,17 +5,15 @@
 
 // The largest thumbnail side: the largest size freedesktop.org file managers ask for.
 constexpr int MAX_THUMBNAIL_SIZE = 1024;
-// OFF and ASCII STL files up to this size are read whole, as the window reads them; bigger ones,
-// and binary STL files, are streamed (see formats/ModelStream.h), so that memory stays bounded
-// and the time short whatever the file's size. At this size faces are already about a pixel.
+// Files up to this size are read whole, as the window reads them; bigger ones are streamed where
+// their format has a stream (SModelFormat::fnStream), so that memory stays bounded and the time
+// short whatever the file's size. At this size faces are already about a pixel.
 constexpr uint64_t THUMBNAIL_WHOLE_READ_LIMIT = uint64_t(8) << 20;
-// An OFF file the stream refuses is read whole after all when it is no bigger than this: it may
-// use a dialect only the full reader knows.
+// A file the stream refuses is read whole after all when it is no bigger than this, unless the
+// stream accepts exactly what the reader accepts (SModelFormat::bStreamExact).
 constexpr uint64_t THUMBNAIL_FALLBACK_READ_LIMIT = uint64_t(256) << 20;
-// At most this many facets of a bigger ASCII STL file are read, spread evenly through it.
-constexpr int64_t THUMBNAIL_ASCII_FACETS = int64_t(1) << 20;
 
-// Writes a picture of the OFF or STL file strIn to strOut as a PNG file, for a file manager: a
+// Writes a picture of the model file strIn to strOut as a PNG file, for a file manager: a
 // square of nSize pixels, the model shaded as the window shows it, fitted with its aspect kept,
 // and transparent wherever the model is not. Needs no display. Returns 0, or 1 after printing the
 // program's message with nothing written: a file that cannot be read, no offscreen OpenGL, a

@@ -1,7 +1,7 @@
 # Installs the desktop entry and the thumbnailer with TryExec and Exec naming the installed program
 # by its absolute path, for GIO-based file managers hide an entry whose program is not on PATH and
 # run thumbnailers without one. Runs at install time, as `cmake --install --prefix` may choose the
-# prefix only then. Expects ENTRY_SOURCE_DIR, ENTRY_BUILD_DIR (where the entries are written
+# prefix only then. Expects ENTRY_SOURCE_DIR (the entries make_desktop_files wrote), ENTRY_BUILD_DIR (where the entries are written
 # first), BINDIR and DATADIR.
 set(bindir "${BINDIR}")
 if(NOT IS_ABSOLUTE "${bindir}")

@@ -4,10 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
-#include "formats/LittleEndian.h"
-#include "formats/stl/StlFormat.h"
+#include "formats/ModelFormats.h"
 
 namespace
 {
@@ -76,45 +75,32 @@ private:
     bool m_bEnd = false;
 };
 
-bool ReadBinarySTL(CPipeReader& reader, const std::string& contents)
-{
-    constexpr size_t HEADER = STL_HEADER_SIZE + 4;
-    if (!reader.ReadTo(HEADER))
-        return false;
-    if (contents.size() < HEADER)
-        return true;
-    const uint64_t nFacets =
-        LittleEndian::LoadUInt32(reinterpret_cast<const uint8_t*>(contents.data()) + STL_HEADER_SIZE);
-    return reader.ReadTo(HEADER + STL_FACET_SIZE * nFacets + (nFacets == 0 ? 1 : 0));
-}
 } // namespace
 
 bool ReadPipeInput(CInputFile& file, uint64_t nBudget, SPipeInput& input, std::string& strProblem)
 {
     input.contents.clear();
+    input.pFormat = nullptr;
     strProblem.clear();
     CPipeReader reader(file, nBudget, input.contents, strProblem);
     if (!reader.ReadTo(INPUT_HEAD_SIZE))
         return false;
-    input.nKind = InputKindOfContent(input.contents, 0, std::string());
-    bool bNul = false;
-    switch (input.nKind)
+    // What no format recognises is not read further: the first bytes are enough to refuse it.
+    input.pFormat = FindModelFormat(input.contents, SIZE_UNKNOWN);
+    if (input.pFormat == nullptr)
+        return true;
+    const SModelFormat& format = *input.pFormat;
+    const auto readTo = [&](bool bNul)
     {
-    case INPUT_STL:
-        if (DetectSTLModeOfContent(input.contents, 0) == STL_ASCII)
-        {
-            if (!reader.ReadText(true, bNul))
-                return false;
-            if (!bNul)
-                return true;
-        }
-        return ReadBinarySTL(reader, input.contents);
-    case INPUT_SCENE:
-        return reader.ReadText(false, bNul);
-    default:
-        // A first word that is no keyword is refused by the reader at once.
-        if (HeadShowsFirstWord(input.contents) && !StartsWithOFFKeyword(input.contents))
-            return true;
-        return reader.ReadText(true, bNul);
-    }
+        const uint64_t nNeeded = format.fnPipeLength(input.contents, bNul);
+        return nNeeded == SIZE_UNKNOWN || reader.ReadTo(nNeeded);
+    };
+    bool bNul = std::memchr(input.contents.data(), '\0', input.contents.size()) != nullptr;
+    if (format.fnPipeLength != nullptr && format.fnPipeLength(input.contents, bNul) != SIZE_UNKNOWN)
+        return readTo(bNul);
+    // To the end, or to a NUL byte, where text ends or the length is judged anew.
+    const bool bStopAtNul = format.bTextEndsAtNul || format.fnPipeLength != nullptr;
+    if (!reader.ReadText(bStopAtNul, bNul))
+        return false;
+    return format.fnPipeLength == nullptr || !bNul || readTo(true);
 }

@@ -4,19 +4,20 @@
 #include <string>
 
 class CInputFile;
+struct SModelFormat;
 
 // A model file that arrives through a pipe (the standard input, a FIFO), which can be read only
 // once: read only as far as its content needs, and never beyond a budget.
 struct SPipeInput
 {
-    int nKind = -1;       // INPUT_OFF, INPUT_STL or INPUT_SCENE (see InputKindOfContent)
-    std::string contents; // what was read
+    const SModelFormat* pFormat = nullptr; // what the first bytes are (FindModelFormat); null: nothing known
+    std::string contents;                  // what was read
 };
 
-// Reads file (open, a pipe) into input. Its first bytes decide what it is, as for a file: text
-// that cannot be OFF, STL or a scene is not read further (its first bytes are enough for the
-// reader to refuse it); OFF text ends at a NUL byte; binary STL ends after the facets its count
-// announces (a count of 0 followed by data is read one byte on, for the reader to refuse); text
-// taken for ASCII STL that holds a NUL byte is binary STL after all. False, with why in
-// strProblem, on a read error and when the content needs more than nBudget bytes.
+// Reads file (open, a pipe) into input. Its first INPUT_HEAD_SIZE bytes decide what it is, as for
+// a file: data no format recognises is not read further; otherwise it is read as far as the
+// format says (SModelFormat::fnPipeLength: binary STL ends after the facets its count announces;
+// text taken for ASCII STL that holds a NUL byte is binary after all) or to its end, text ending at
+// a NUL byte. False, with why in strProblem, on a read error and when the content needs more than
+// nBudget bytes.
 bool ReadPipeInput(CInputFile& file, uint64_t nBudget, SPipeInput& input, std::string& strProblem);

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "formats/ByteWindow.h"
-#include "formats/ModelStream.h"
 #include "formats/TriangleSink.h"
+#include "formats/off/OffStream.h"
 #include "formats/stl/StlFormat.h"
+#include "formats/stl/StlStream.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 

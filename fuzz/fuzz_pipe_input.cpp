@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "formats/FileKind.h"
 #include "formats/InputFile.h"
+#include "formats/ModelFormat.h"
 #include "formats/PipeInput.h"
 #include "model/Mesh.h"
 
@@ -39,13 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     if (input.contents != data.substr(0, input.contents.size()) || (bRead && !strProblem.empty()) ||
         (!bRead && input.contents.size() > 16384 + 1))
         std::abort();
-    if (bRead && input.nKind != INPUT_SCENE)
+    if (bRead && input.pFormat != nullptr && input.pFormat->fnReadBuffer != nullptr)
     {
         CMesh mesh;
-        if (input.nKind == INPUT_STL)
-            mesh.ReadSTLBuffer(input.contents, STL_BY_CONTENT, "-");
-        else
-            mesh.ReadOFFBuffer(input.contents, "-");
+        mesh.ReadModelBuffer(*input.pFormat, input.contents, "-");
     }
     return 0;
 }

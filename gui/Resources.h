@@ -53,7 +53,4 @@ inline constexpr const char* DOCUMENT_STRING =
     "TeldViewGL\n\nTeldVi\n\n\nTeldViewGL.Document\nTeldVi Document";
 inline constexpr const char* ABOUT_TITLE = "About TeldViewGL";
 inline constexpr const char* ABOUT_TEXT = "TeldViewGL Version 3.2";
-// File > Open offers the meshes it reads by content first, then each kind and all files.
-inline constexpr const char* OPEN_FILTER = "Mesh files (*.off;*.stl)|*.off;*.stl|OFF File (*.off)|*.off|STL "
-                                           "File (*.stl)|*.stl|All Files (*.*)|*.*||";
 } // namespace Resources

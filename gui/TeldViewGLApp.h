@@ -15,6 +15,7 @@
 class CMainFrame;
 class CMesh;
 class CMeshPreloader;
+struct SModelFormat;
 class CQtUiServices;
 class CTeldViewGLDoc;
 class CTeldViewGLView;
@@ -64,9 +65,11 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     // Opens a file as File > Open does, with the view's context current: what it holds decides
-    // (InputKind), not its name. An OFF file becomes the document's file; an STL file (binary or
-    // ASCII) is taken in as the imports take it, so Save asks for a name; a scene file loads as
-    // Load Scene loads it. False, after one message naming the file, when it cannot be read;
+    // (the format table, FindModelFormatOfFile), not its name. A file of a document format (OFF)
+    // becomes the document's file; another mesh file (STL) is taken in as the imports take it, so
+    // Save asks for a name; a scene file loads as Load Scene loads it; content no format
+    // recognises is "unexpected file format". False, after one message naming the file, when it
+    // cannot be read;
     // then the document, the picture, the title and the recent files stay as they were (a scene
     // file keeps the meshes read before the one that failed, as Load Scene does).
     bool OpenDocumentFile(const std::string& strPath);
@@ -80,8 +83,8 @@ public:
     void SetCommandLinePreload(std::unique_ptr<CMeshPreloader> pPreload);
     // Starts reading the file the command line names, guessed from the raw arguments from
     // argv[nFirst] on (before Qt takes its own options out): the first non-empty one, when it
-    // names a regular OFF or STL file (by content) and does not look like an option. Null when
-    // there is none.
+    // names a regular mesh file (by content) and does not look like an option. Null when there is
+    // none.
     static std::unique_ptr<CMeshPreloader> PreloadCommandLineFile(int argc, char** argv, int nFirst);
     // Has the closing of the window end the process (EndProcess), for the program itself; tests
     // keep their process. Called before InitInstance it holds from the window's start, so that
@@ -125,18 +128,15 @@ private:
     static void WriteRecentFiles(const std::vector<std::string>& files);
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
-    // An OFF (PRELOAD_OFF) or STL (STL_BY_CONTENT) file read on the worker thread, with the read
-    // started before the window when there is one, and taken into the document.
-    bool OpenMesh(const std::string& strPath, int nFormat);
+    // A mesh file read on the worker thread, with the read started before the window when there
+    // is one, and taken into the document.
+    bool OpenMesh(const std::string& strPath, const SModelFormat& format);
     bool OpenScene(const std::string& strPath);
     // The view after a read: what follows a load, or what a failure left. Returns bOpened.
     bool ShowOpened(bool bOpened);
-    // What a mesh file of the kind InputKind found is read as on the worker: PRELOAD_OFF, or
-    // STL_BY_CONTENT for STL.
-    static int ReadFormat(int nKind);
-    // The read started before the window when it reads strPath as nFormat, else null; the
+    // The read started before the window when it reads strPath as the format, else null; the
     // start-up's read is used up either way.
-    std::unique_ptr<CMeshPreloader> TakePreload(const std::string& strPath, int nFormat);
+    std::unique_ptr<CMeshPreloader> TakePreload(const std::string& strPath, const SModelFormat& format);
 
     std::unique_ptr<CQtUiServices> m_pQtUi;
     CUiServices* m_pUi;

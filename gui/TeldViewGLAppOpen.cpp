@@ -8,7 +8,7 @@
 #include <optional>
 #include <system_error>
 
-#include "formats/FileKind.h"
+#include "formats/ModelFormats.h"
 #include "gui/MainFrame.h"
 #include "gui/Resources.h"
 #include "gui/TeldViewGLApp.h"
@@ -24,6 +24,11 @@ namespace
 const char* const SETTINGS_ORGANIZATION = "Local AppWizard-Generated Applications";
 const char* const SETTINGS_APPLICATION = "TeldViewGL";
 const char* const RECENT_FILE_GROUP = "Recent File List";
+
+bool IsScene(const SModelFormat* pFormat)
+{
+    return pFormat != nullptr && pFormat->bScene;
+}
 } // namespace
 
 void CTeldViewGLApp::RegisterOpenCommands()
@@ -49,23 +54,21 @@ std::unique_ptr<CMeshPreloader> CTeldViewGLApp::PreloadCommandLineFile(int argc,
         // Qt's own options (-style fusion, -display :1) are still in argv here; after one of
         // them the guess could be a value, so none is made. Only a regular file is judged:
         // opening a pipe would wait for a writer, and the open refuses it anyway.
-        const int nKind = strArgument[0] == '-' ? INPUT_NONE : InputKind(strArgument);
-        if (nKind != INPUT_OFF && nKind != INPUT_STL)
+        bool bReadable = false;
+        const SModelFormat* pFormat =
+            strArgument[0] == '-' ? nullptr : FindModelFormatOfFile(strArgument, bReadable);
+        if (pFormat == nullptr || pFormat->fnRead == nullptr)
             return nullptr;
-        return std::make_unique<CMeshPreloader>(strArgument, ReadFormat(nKind));
+        return std::make_unique<CMeshPreloader>(strArgument, *pFormat);
     }
     return nullptr;
 }
 
-int CTeldViewGLApp::ReadFormat(int nKind)
-{
-    return nKind == INPUT_STL ? static_cast<int>(STL_BY_CONTENT) : static_cast<int>(PRELOAD_OFF);
-}
-
-std::unique_ptr<CMeshPreloader> CTeldViewGLApp::TakePreload(const std::string& strPath, int nFormat)
+std::unique_ptr<CMeshPreloader> CTeldViewGLApp::TakePreload(const std::string& strPath,
+                                                            const SModelFormat& format)
 {
     std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
-    if (!pPreload || pPreload->Path() != strPath || pPreload->Format() != nFormat)
+    if (!pPreload || pPreload->Path() != strPath || pPreload->Format() != &format)
         return nullptr;
     if (m_pTrace != nullptr)
         m_pTrace->m_bPreloaded = true;
@@ -76,7 +79,7 @@ bool CTeldViewGLApp::OpenDocumentFiles(const std::vector<std::string>& paths)
 {
     // Loading a scene file replaces what was loaded before it: refused before anything changes.
     for (size_t i = 1; i < paths.size(); ++i)
-        if (InputKind(paths[i]) == INPUT_SCENE)
+        if (bool bReadable = false; IsScene(FindModelFormatOfFile(paths[i], bReadable)))
         {
             m_pUi->MessageBox("A scene file must be the first input: " + FileNameOfPath(paths[i]),
                               MB_OK | MB_ICONWARNING);
@@ -99,15 +102,24 @@ bool CTeldViewGLApp::OpenDocumentFile(const std::string& strPath)
     // named with the reason before anything is read, so no read can wait forever for a writer.
     if (!m_pDocument->CanOpenFile(strPath))
         return ShowOpened(false);
-    const int nKind = InputKind(strPath);
-    return nKind == INPUT_SCENE ? OpenScene(strPath) : OpenMesh(strPath, ReadFormat(nKind));
+    bool bReadable = false;
+    const SModelFormat* pFormat = FindModelFormatOfFile(strPath, bReadable);
+    if (IsScene(pFormat))
+        return OpenScene(strPath);
+    if (pFormat == nullptr || pFormat->fnRead == nullptr)
+    {
+        // Nothing the program reads: said at once, with no reader's detail.
+        m_pUi->MessageBox(CDocument::ReadFailedMessage(strPath), MB_OK | MB_ICONWARNING);
+        return ShowOpened(false);
+    }
+    return OpenMesh(strPath, *pFormat);
 }
 
-bool CTeldViewGLApp::OpenMesh(const std::string& strPath, int nFormat)
+bool CTeldViewGLApp::OpenMesh(const std::string& strPath, const SModelFormat& format)
 {
-    std::unique_ptr<CMeshPreloader> pRead = TakePreload(strPath, nFormat);
+    std::unique_ptr<CMeshPreloader> pRead = TakePreload(strPath, format);
     if (!pRead)
-        pRead = std::make_unique<CMeshPreloader>(strPath, nFormat);
+        pRead = std::make_unique<CMeshPreloader>(strPath, format);
     // The display list goes into the view's context, which LoadInBackground makes current.
     std::optional<CWaitCursor> wait(std::in_place, *m_pUi);
     const bool bOpened = m_pView->LoadInBackground(
@@ -115,8 +127,8 @@ bool CTeldViewGLApp::OpenMesh(const std::string& strPath, int nFormat)
         [&](std::unique_ptr<CMesh>& pMesh)
         {
             const bool bTaken =
-                pMesh && (nFormat == PRELOAD_OFF ? m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get())
-                                                 : m_pDocument->OnOpenImportedMesh(strPath, pMesh.get()));
+                pMesh && (format.bDocumentFile ? m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get())
+                                               : m_pDocument->OnOpenImportedMesh(strPath, pMesh.get()));
             if (bTaken)
                 pMesh.release(); // the document's now
             return bTaken;
@@ -159,7 +171,7 @@ bool CTeldViewGLApp::ShowOpened(bool bOpened)
 void CTeldViewGLApp::OnFileOpen()
 {
     std::string strPath;
-    if (!m_pUi->RunFileDialog(SFileDialogRequest::Open(std::string(), std::string(), Resources::OPEN_FILTER),
+    if (!m_pUi->RunFileDialog(SFileDialogRequest::Open(std::string(), std::string(), OpenDialogFilter()),
                               strPath) ||
         strPath.empty())
         return;

@@ -28,11 +28,11 @@ enum
     SHADE_GOURAUD = 1
 };
 
-
 // A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
 // colour), polygonal faces of vertex indices and the per-mesh display settings. What draws it is
 // the drawing layer's (m_pGraphics), which the mesh only keeps.
 class CReadProgress;
+struct SModelFormat;
 
 class CMesh : public CSceneObject, private CMeshBuilder
 {
@@ -86,6 +86,12 @@ public:
     // included.
     bool ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress = nullptr);
     bool ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath);
+    // Any format of the table that has a reader, as the two above: pstrDetail as the format's
+    // reader says it.
+    bool ReadModel(const SModelFormat& format, const std::string& strPath, CReadProgress* pProgress = nullptr,
+                   std::string* pstrDetail = nullptr);
+    bool ReadModelBuffer(const SModelFormat& format, std::string_view buffer, const std::string& strPath,
+                         std::string* pstrDetail = nullptr);
     // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
     // path, position and the loaded state; source is left empty and unloaded. The display
     // settings, graphics (but what was made ahead from source's geometry), orientation, links and

@@ -4,8 +4,19 @@
 
 #include "model/Mesh.h"
 
-CMeshPreloader::CMeshPreloader(const std::string& strPath, int nFormat)
-    : m_strPath(strPath), m_nFormat(nFormat)
+CMeshPreloader::CMeshPreloader(const std::string& strPath, const SModelFormat& format)
+    : m_strPath(strPath), m_pFormat(&format)
+{
+    Start();
+}
+
+CMeshPreloader::CMeshPreloader(const std::string& strPath, int nSTLMode)
+    : m_strPath(strPath), m_nSTLMode(nSTLMode)
+{
+    Start();
+}
+
+void CMeshPreloader::Start()
 {
     m_tStart = m_tEnd = std::chrono::steady_clock::now();
     try
@@ -39,8 +50,8 @@ void CMeshPreloader::Read()
     bool bRead = false;
     try
     {
-        bRead = m_nFormat == PRELOAD_OFF ? m_pMesh->ReadOFF(m_strPath, &m_progress, &m_strError)
-                                         : m_pMesh->ReadSTL(m_strPath, m_nFormat, &m_progress);
+        bRead = m_pFormat != nullptr ? m_pMesh->ReadModel(*m_pFormat, m_strPath, &m_progress, &m_strError)
+                                     : m_pMesh->ReadSTL(m_strPath, m_nSTLMode, &m_progress);
     }
     catch (...)
     {

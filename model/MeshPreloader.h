@@ -10,13 +10,7 @@
 #include "platform/WorkDone.h"
 
 class CMesh;
-
-// What a preload reads: an OFF file (CMesh::ReadOFF), or an STL file in one of the modes of
-// CMesh::ReadSTL (STL_BINARY, STL_ASCII, STL_BY_CONTENT).
-enum
-{
-    PRELOAD_OFF = 100
-};
+struct SModelFormat;
 
 // Reads a mesh file into a mesh of its own on a worker thread, so that the read overlaps what the
 // caller does meanwhile: the window's start-up, or keeping the window going while a big file
@@ -26,15 +20,18 @@ enum
 class CMeshPreloader
 {
 public:
-    // Starts reading strPath at once, as nFormat says. Should no thread start, the read happens
-    // here and now instead.
-    explicit CMeshPreloader(const std::string& strPath, int nFormat = PRELOAD_OFF);
+    // Starts reading strPath at once, as a file of the format (CMesh::ReadModel), or as an STL file
+    // in one of the modes of CMesh::ReadSTL (the STL imports). Should no thread start, the read
+    // happens here and now instead.
+    CMeshPreloader(const std::string& strPath, const SModelFormat& format);
+    CMeshPreloader(const std::string& strPath, int nSTLMode);
     ~CMeshPreloader();
     CMeshPreloader(const CMeshPreloader&) = delete;
     CMeshPreloader& operator=(const CMeshPreloader&) = delete;
 
     const std::string& Path() const { return m_strPath; }
-    int Format() const { return m_nFormat; }
+    // What it reads as: a format, or null for an STL mode.
+    const SModelFormat* Format() const { return m_pFormat; }
     bool IsDone() const { return m_done.IsDone(); }
     // How far the read has come through the file, 0 to 100.
     int Percent() const { return m_progress.Percent(); }
@@ -46,18 +43,21 @@ public:
     // Waits for the read; the mesh when it succeeded (the caller then owns it), else null. Null
     // on every later call.
     std::unique_ptr<CMesh> Take();
-    // Why an OFF read failed ("line 12: expected a vertex index"); to be asked only after Take.
+    // Why a read failed as the reader says it ("line 12: expected a vertex index"); to be asked
+    // only after Take.
     const std::string& Error() const { return m_strError; }
     // When the worker began and ended its read; to be asked only after Take.
     std::chrono::steady_clock::time_point ReadStart() const { return m_tStart; }
     std::chrono::steady_clock::time_point ReadEnd() const { return m_tEnd; }
 
 private:
+    void Start();
     void Read();
     void Join();
 
     std::string m_strPath;
-    int m_nFormat;
+    const SModelFormat* m_pFormat = nullptr;
+    int m_nSTLMode = 0;
     std::unique_ptr<CMesh> m_pMesh;
     std::string m_strError;
     CReadProgress m_progress;

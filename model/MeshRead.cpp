@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "formats/ModelFormat.h"
 #include "formats/off/OffReader.h"
 #include "formats/stl/StlFormat.h"
 #include "formats/stl/StlReader.h"
@@ -33,7 +34,8 @@ bool CMesh::ReadOFF(const std::string& strPath, CReadProgress* pProgress, std::s
 {
     if (m_bLoaded && pstrError != nullptr)
         *pstrError = "a mesh is loaded already";
-    return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadOFF(strPath, builder, pProgress, pstrError); });
+    return ReadWith(strPath,
+                    [&](CMeshBuilder& builder) { return ::ReadOFF(strPath, builder, pProgress, pstrError); });
 }
 
 bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, CReadProgress* pProgress,
@@ -41,18 +43,39 @@ bool CMesh::ReadOFFBuffer(std::string_view buffer, const std::string& strPath, C
 {
     if (m_bLoaded && pstrError != nullptr)
         *pstrError = "a mesh is loaded already";
-    return ReadWith(strPath,
-                    [&](CMeshBuilder& builder) { return ::ReadOFFBuffer(buffer, builder, pProgress, pstrError); });
+    return ReadWith(strPath, [&](CMeshBuilder& builder)
+                    { return ::ReadOFFBuffer(buffer, builder, pProgress, pstrError); });
 }
 
 bool CMesh::ReadSTL(const std::string& strPath, int nMode, CReadProgress* pProgress)
 {
-    return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadSTL(strPath, nMode, builder, pProgress); });
+    return ReadWith(strPath,
+                    [&](CMeshBuilder& builder) { return ::ReadSTL(strPath, nMode, builder, pProgress); });
 }
 
 bool CMesh::ReadSTLBuffer(std::string_view buffer, int nMode, const std::string& strPath)
 {
     return ReadWith(strPath, [&](CMeshBuilder& builder) { return ::ReadSTLBuffer(buffer, nMode, builder); });
+}
+
+bool CMesh::ReadModel(const SModelFormat& format, const std::string& strPath, CReadProgress* pProgress,
+                      std::string* pstrDetail)
+{
+    if (m_bLoaded && pstrDetail != nullptr)
+        *pstrDetail = "a mesh is loaded already";
+    return format.fnRead != nullptr &&
+           ReadWith(strPath, [&](CMeshBuilder& builder)
+                    { return format.fnRead(strPath, builder, pProgress, pstrDetail); });
+}
+
+bool CMesh::ReadModelBuffer(const SModelFormat& format, std::string_view buffer, const std::string& strPath,
+                            std::string* pstrDetail)
+{
+    if (m_bLoaded && pstrDetail != nullptr)
+        *pstrDetail = "a mesh is loaded already";
+    return format.fnReadBuffer != nullptr &&
+           ReadWith(strPath,
+                    [&](CMeshBuilder& builder) { return format.fnReadBuffer(buffer, builder, pstrDetail); });
 }
 
 double* CMesh::AllocateSoup(int32_t nTriangles)

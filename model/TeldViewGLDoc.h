@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +15,7 @@ class CMesh;
 class CSafeFileWriter;
 class CSceneGraphics;
 struct SMeshView;
+struct SModelWriter;
 
 enum
 {
@@ -108,8 +107,12 @@ public:
     bool ReadSceneBuffer(std::string_view buffer, const std::string& strFolder = std::string(),
                          std::string* pstrProblem = nullptr);
     // False as ExportSceneOFF; also when STL meets a face that is not a triangle, which
-    // *pstrProblem then names with its object.
+    // *pstrProblem then names with its object. nMode: EXPORT_BINARY_STL and the others.
     bool ExportScene(const std::string& strPath, int nMode, std::string* pstrProblem = nullptr);
+    // The same through a writer of the format table; bOneMesh: the one mesh as it is (see
+    // SSceneWrite).
+    bool ExportScene(const std::string& strPath, const SModelWriter& writer, bool bOneMesh,
+                     std::string* pstrProblem = nullptr);
     // STL import; false (scene untouched) when the file cannot be read or is malformed. nMode is
     // STL_BINARY, STL_ASCII, or STL_BY_CONTENT (see ImportSTLFile).
     bool ImportSTL(const std::string& strPath, int nMode);
@@ -153,13 +156,6 @@ private:
     CMesh* TakeIntoScene(CMesh* pRead, bool bAppend);
     // The meshes of the scene, as the writers see them.
     std::vector<SMeshView> MeshViews() const;
-    using FnWrite = std::function<bool(std::ostream& out, const CTeldViewGLDoc& doc,
-                                       const std::vector<SMeshView>& meshes, std::string& strProblem)>;
-    using FnCheck = std::function<std::string(const std::vector<SMeshView>& meshes)>;
-    // Writes the scene's meshes to strPath through fnWrite, after fnCheck found nothing the format
-    // cannot hold; false as ExportScene, with the writer's problem where it has one.
-    bool ExportMeshes(const std::string& strPath, std::string* pstrProblem, const FnWrite& fnWrite,
-                      const FnCheck& fnCheck) const;
     // False, with why the file could not be written ("PATH: REASON") in *pstrProblem when given.
     static bool WriteFailed(const CSafeFileWriter& file, const std::string& strPath,
                             std::string* pstrProblem);

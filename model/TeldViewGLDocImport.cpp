@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "formats/FileKind.h"
+#include "formats/stl/StlFormat.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 

@@ -1,5 +1,7 @@
 #include "formats/off/OffFormat.h"
 
+#include "formats/FileHead.h"
+
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals)
 {
     std::string s;
@@ -29,4 +31,16 @@ const SOffKeyword* MatchOFFKeyword(std::string_view token, std::string_view& joi
         }
     }
     return nullptr;
+}
+
+int RecogniseOFF(std::string_view head, uint64_t)
+{
+    // Comment lines that run past the head may lead to the keyword: only OFF has them.
+    if (!HeadShowsFirstWord(head) && head.size() >= INPUT_HEAD_SIZE)
+        return 1;
+    const std::string_view word = FirstWordLetters(head);
+    for (const SOffKeyword& k : OFF_KEYWORDS)
+        if (word == k.pszText)
+            return 2;
+    return 0;
 }

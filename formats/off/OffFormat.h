@@ -20,6 +20,11 @@ inline constexpr SOffKeyword OFF_KEYWORDS[] = {
 // The OFF keyword for a set of optional vertex fields: "ST", then "C", then "N", then "OFF".
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals);
 
+// The content test of the format table: 2 when the first word (past blank and '#' comment lines)
+// begins with one of the seven keywords and no letter follows it; 1 when blank and comment lines
+// fill the whole head (INPUT_HEAD_SIZE bytes), so the keyword may follow; else 0.
+int RecogniseOFF(std::string_view head, uint64_t nSize);
+
 // The keyword a header's first token names, or null. A keyword joined to the vertex count
 // ("OFF1234") matches too; joined then holds the rest of the token ("1234"), else it is empty.
 const SOffKeyword* MatchOFFKeyword(std::string_view token, std::string_view& joined);

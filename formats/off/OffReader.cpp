@@ -261,8 +261,8 @@ void SetError(std::string* pstrError, std::string strText)
         *pstrError = std::move(strText);
 }
 // The text in buffer (*pText, when given, holds it and is freed once it is parsed).
-bool ReadOFFText(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError,
-                 std::string* pText, bool bCutAtNul)
+bool ReadOFFText(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress,
+                 std::string* pstrError, std::string* pText, bool bCutAtNul)
 {
     try
     {
@@ -292,7 +292,8 @@ bool ReadOFFText(std::string_view buffer, CMeshBuilder& builder, CReadProgress* 
 }
 } // namespace
 
-bool ReadOFF(const std::string& strPath, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError)
+bool ReadOFF(const std::string& strPath, CMeshBuilder& builder, CReadProgress* pProgress,
+             std::string* pstrError)
 {
     std::string contents;
     SReadLimits limits;
@@ -306,8 +307,10 @@ bool ReadOFF(const std::string& strPath, CMeshBuilder& builder, CReadProgress* p
     return ReadOFFText(contents, builder, pProgress, pstrError, &contents, limits.bStoppedAtNul);
 }
 
-bool ReadOFFBuffer(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress, std::string* pstrError)
+bool ReadOFFBuffer(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress,
+                   std::string* pstrError)
 {
     const size_t nNul = buffer.find('\0');
-    return ReadOFFText(buffer.substr(0, nNul), builder, pProgress, pstrError, nullptr, nNul != std::string_view::npos);
+    return ReadOFFText(buffer.substr(0, nNul), builder, pProgress, pstrError, nullptr,
+                       nNul != std::string_view::npos);
 }

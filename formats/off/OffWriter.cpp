@@ -85,8 +85,8 @@ bool WriteOFF(std::ostream& out, const SMeshView& mesh)
     NumberFormat::AppendInt(text, mesh.nEdges);
     buffer.EndLine();
     for (int32_t i = 0; i < mesh.nVertices; ++i)
-        if (!AppendVertexLine(buffer, out, mesh.ppVertices[i], mesh.ppVertices[i], mesh.bNormals, mesh.bColors,
-                              mesh.bTexCoords))
+        if (!AppendVertexLine(buffer, out, mesh.ppVertices[i], mesh.ppVertices[i], mesh.bNormals,
+                              mesh.bColors, mesh.bTexCoords))
             return false;
     buffer.Flush();
     return WriteOFFFaces(out, mesh, 0);
@@ -159,4 +159,3 @@ bool WriteSceneOFF(std::ostream& out, const std::vector<SMeshView>& meshes)
     }
     return static_cast<bool>(out);
 }
-

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
 #include "formats/TokenStream.h"
 
@@ -61,4 +62,9 @@ bool ReadSceneNamesBuffer(std::string_view buffer, SSceneNames& names)
 {
     CTokenStream in(buffer);
     return ParseCatching(in, names);
+}
+
+int RecogniseScene(std::string_view head, uint64_t)
+{
+    return FirstWordLetters(head) == "SCENE" ? 2 : 0;
 }

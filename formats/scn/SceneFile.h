@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,3 +16,7 @@
 // at all (as CInputFile opens it: never a pipe).
 bool ReadSceneNames(const std::string& strPath, SSceneNames& names, bool& bOpened);
 bool ReadSceneNamesBuffer(std::string_view buffer, SSceneNames& names);
+
+// The content test of the format table: 2 when the first word (past blank and '#' comment lines)
+// is SCENE, else 0.
+int RecogniseScene(std::string_view head, uint64_t nSize);

@@ -17,7 +17,7 @@
 #include "formats/stl/StlReader.h"
 
 #include "formats/ByteWindow.h"
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/MeshBuilder.h"
 #include "formats/TokenReader.h"
 #include "formats/stl/StlFormat.h"
@@ -346,7 +346,8 @@ bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CR
     // pointer arrays and then faults in the records from the far end, while this one reads,
     // completes each block (normals, box) while it is in the cache, and meets it half way.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, [&builder, &nReached] { builder.PrepareSoup(nReached); });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [&builder, &nReached] { builder.PrepareSoup(nReached); });
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
         // A file that shrank since its size was taken ends early: that is a short file too.
@@ -389,7 +390,8 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
     double* pRecord = builder.AllocateSoup(nTriangles);
     // As in the binary reader, though text takes longer to parse than memory to fault in.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, [&builder, &nReached] { builder.PrepareSoup(nReached); });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
+                         [&builder, &nReached] { builder.PrepareSoup(nReached); });
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)
     {
@@ -430,7 +432,8 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
     return true;
 }
 
-bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, CMeshBuilder& builder, CReadProgress* pProgress)
+bool ReadSTLBytes(CByteWindow& bytes, uint64_t nSize, int nMode, CMeshBuilder& builder,
+                  CReadProgress* pProgress)
 {
     CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
     CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);

@@ -12,5 +12,6 @@ class CReadProgress;
 // start with "solid" too). False on any failure, memory running out included; the builder may
 // then hold part of a soup, for the caller to discard. pProgress, when given, follows the bytes
 // read; a regular file is read a block at a time, never as a whole, and a pipe is read whole.
-bool ReadSTL(const std::string& strPath, int nMode, CMeshBuilder& builder, CReadProgress* pProgress = nullptr);
+bool ReadSTL(const std::string& strPath, int nMode, CMeshBuilder& builder,
+             CReadProgress* pProgress = nullptr);
 bool ReadSTLBuffer(std::string_view buffer, int nMode, CMeshBuilder& builder);

@@ -40,8 +40,8 @@ std::string CheckSTL(const std::vector<SMeshView>& meshes, bool bBinary)
     return std::string();
 }
 
-bool WriteSTL(std::ostream& stream, const std::vector<SMeshView>& meshes, bool bBinary, const std::string& strName,
-              std::string& strProblem)
+bool WriteSTL(std::ostream& stream, const std::vector<SMeshView>& meshes, bool bBinary,
+              const std::string& strName, std::string& strProblem)
 {
     uint64_t nFaces = 0;
     for (const SMeshView& mesh : meshes)

@@ -17,7 +17,7 @@ std::string CheckSTL(const std::vector<SMeshView>& meshes, bool bBinary);
 // Writes them (after CheckSTL); strName names the solid of an ASCII file. False when the stream
 // fails, and, with strProblem saying which mesh, for a number a 32-bit float cannot hold: the
 // stream is failed then too, so that no file is made that the reader would refuse.
-bool WriteSTL(std::ostream& out, const std::vector<SMeshView>& meshes, bool bBinary, const std::string& strName,
-              std::string& strProblem);
+bool WriteSTL(std::ostream& out, const std::vector<SMeshView>& meshes, bool bBinary,
+              const std::string& strName, std::string& strProblem);
 // "NAME has a coordinate or normal beyond the range of 32-bit floats".
 std::string BeyondFloatsProblem(const SMeshView& mesh);

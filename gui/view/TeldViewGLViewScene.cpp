@@ -1,6 +1,5 @@
 // Scene commands: scene mode on and off, Load Scene, the STL imports and the scene exports, and
 // what the view does after new content arrived.
-#include "formats/FileKind.h"
 #include "formats/stl/StlFormat.h"
 #include "gui/view/GLContextGuard.h"
 #include "gui/view/TeldViewGLView.h"

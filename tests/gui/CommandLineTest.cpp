@@ -10,7 +10,7 @@
 #include "GuiTestSupport.h"
 #include "X11TestHelpers.h"
 #include "drawing/MeshGL.h"
-#include "formats/FileKind.h"
+#include "formats/ModelFormats.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/MeshPreloader.h"
@@ -77,7 +77,7 @@ SStartResult Start(const std::string& strArgument, const std::string& strPreload
     CScriptedUiServices ui;
     CTeldViewGLApp app(&ui);
     if (!strPreload.empty())
-        app.SetCommandLinePreload(std::make_unique<CMeshPreloader>(strPreload));
+        app.SetCommandLinePreload(std::make_unique<CMeshPreloader>(strPreload, *ModelFormatNamed("OFF")));
     SStartResult result;
     result.bStarted = app.InitInstance({QString::fromStdString(strArgument)});
     result.messages = ui.m_messages;
@@ -186,18 +186,18 @@ TEST(CommandLine, TheReadAheadGuessesOnlyPlainMeshFiles)
     {
         std::vector<std::string> args;
         std::string strExpected; // empty: no read ahead
-        int nFormat;
+        const char* pszFormat;
     };
     const SCase cases[] = {
-        {{"teldviewgl", strOff}, strOff, PRELOAD_OFF},
-        {{"teldviewgl", "", strOff}, strOff, PRELOAD_OFF},
-        {{"teldviewgl", strStl}, strStl, STL_BY_CONTENT},
-        {{"teldviewgl", "-style", "fusion", strOff}, "", 0},
-        {{"teldviewgl", Example("scene.scn")}, "", 0},
-        {{"teldviewgl", "/nowhere/a.off"}, "", 0},
-        {{"teldviewgl", strPipe}, "", 0},
-        {{"teldviewgl", ScratchPath(QString())}, "", 0},
-        {{"teldviewgl"}, "", 0},
+        {{"teldviewgl", strOff}, strOff, "OFF"},
+        {{"teldviewgl", "", strOff}, strOff, "OFF"},
+        {{"teldviewgl", strStl}, strStl, "STL"},
+        {{"teldviewgl", "-style", "fusion", strOff}, "", nullptr},
+        {{"teldviewgl", Example("scene.scn")}, "", nullptr},
+        {{"teldviewgl", "/nowhere/a.off"}, "", nullptr},
+        {{"teldviewgl", strPipe}, "", nullptr},
+        {{"teldviewgl", ScratchPath(QString())}, "", nullptr},
+        {{"teldviewgl"}, "", nullptr},
     };
     for (const SCase& c : cases)
     {
@@ -208,6 +208,8 @@ TEST(CommandLine, TheReadAheadGuessesOnlyPlainMeshFiles)
         const std::unique_ptr<CMeshPreloader> pPreload =
             CTeldViewGLApp::PreloadCommandLineFile(static_cast<int>(argv.size()), argv.data(), 1);
         EXPECT_EQ(pPreload ? pPreload->Path() : std::string(), c.strExpected) << args.back();
-        EXPECT_EQ(pPreload ? pPreload->Format() : 0, c.nFormat) << args.back();
+        EXPECT_EQ(pPreload ? pPreload->Format() : nullptr,
+                  c.pszFormat ? ModelFormatNamed(c.pszFormat) : nullptr)
+            << args.back();
     }
 }

@@ -158,15 +158,19 @@ TEST(DocumentCommands, RecentFilesPersistAndFillTheFileMenu)
     EXPECT_EQ(gui.app->RecentFiles().front(), ScratchPath(QStringLiteral("c5.off")));
 
     // An entry whose file no longer reads as a mesh gives its message and changes nothing: it
-    // stays in the list, as it may be mended, and the title stays.
+    // stays in the list, as it may be mended, and the title stays. Content no format knows has no
+    // reader's detail; a broken OFF file names the line.
     const std::vector<std::string> recent = gui.app->RecentFiles();
     WriteScratch(QStringLiteral("c4.off"), "not a mesh");
     gui.ui.m_messages.clear();
     gui.Execute(ID_FILE_MRU_FILE1 + 1);
+    WriteScratch(QStringLiteral("c4.off"), "OFF\n3 1 0\n0 0 0\n");
+    gui.Execute(ID_FILE_MRU_FILE1 + 1);
     EXPECT_EQ(gui.ui.m_messages,
-              std::vector<std::string>{"Unable to read c4.off: unexpected file format.\nc4.off: "
-                                       "line 1: expected OFF, COFF, NOFF, STOFF, STCOFF, "
-                                       "STNOFF or STCNOFF"});
+              (std::vector<std::string>{
+                  "Unable to read c4.off: unexpected file format.",
+                  "Unable to read c4.off: unexpected file format.\nc4.off: line 2: the counts "
+                  "ask for more than the file holds"}));
     EXPECT_EQ(gui.app->RecentFiles(), recent);
     EXPECT_EQ(gui.Doc().GetTitle(), "c5.off");
 }

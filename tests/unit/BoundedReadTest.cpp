@@ -14,12 +14,13 @@
 
 #include "FifoWatchdog.h"
 #include "formats/ByteWindow.h"
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
+#include "formats/ModelFormats.h"
 #include "formats/PipeInput.h"
 #include "formats/bmp/BitmapFile.h"
-#include "model/ObjectKeyframes.h"
 #include "model/Camera.h"
+#include "model/ObjectKeyframes.h"
 #include "platform/ArchiveException.h"
 #include "tests/unit/FileTestSupport.h"
 

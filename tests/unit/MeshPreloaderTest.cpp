@@ -11,8 +11,9 @@
 #include <tuple>
 
 #include "FileTestSupport.h"
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
+#include "formats/ModelFormats.h"
 #include "formats/stl/StlFormat.h"
 #include "model/MeshPreloader.h"
 
@@ -43,7 +44,7 @@ TEST_F(MeshPreloaderTest, TakesWhatReadOffWouldGiveOrNothing)
     {
         SCOPED_TRACE(c.pszName);
         const std::string strPath = c.pszText != nullptr ? Write(c.pszName, c.pszText) : Path(c.pszName);
-        CMeshPreloader preload(strPath);
+        CMeshPreloader preload(strPath, *ModelFormatNamed("OFF"));
         EXPECT_EQ(preload.Path(), strPath);
         std::unique_ptr<CMesh> pMesh = preload.Take();
         EXPECT_EQ(preload.Take(), nullptr) << "the mesh is handed over once";
@@ -73,8 +74,8 @@ TEST_F(MeshPreloaderTest, AnUntakenReadIsJoinedAndFreed)
 {
     const std::string strPath = Write("tri.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
     for (int i = 0; i < 4; ++i)
-        CMeshPreloader preload(strPath);
-    auto pPreload = std::make_unique<CMeshPreloader>(strPath);
+        CMeshPreloader preload(strPath, *ModelFormatNamed("OFF"));
+    auto pPreload = std::make_unique<CMeshPreloader>(strPath, *ModelFormatNamed("OFF"));
     pPreload.reset();
 }
 
@@ -101,7 +102,7 @@ TEST_F(MeshPreloaderTest, ReadsStlAndTellsOnceWhenDone)
     const std::string strPipe = Path("pipe.off");
     ASSERT_EQ(mkfifo(strPipe.c_str(), 0600), 0);
     const CPipeInputPermit permit(strPipe);
-    CMeshPreloader waiting(strPipe);
+    CMeshPreloader waiting(strPipe, *ModelFormatNamed("OFF"));
     waiting.NotifyWhenDone(count);
     EXPECT_FALSE(waiting.IsDone());
     waiting.NotifyWhenDone(nullptr);

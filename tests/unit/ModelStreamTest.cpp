@@ -8,8 +8,9 @@
 #include "bench/GridOff.h"
 #include "formats/ByteWindow.h"
 #include "formats/LittleEndian.h"
-#include "formats/ModelStream.h"
 #include "formats/TriangleSink.h"
+#include "formats/off/OffStream.h"
+#include "formats/stl/StlStream.h"
 #include "unit/FileTestSupport.h"
 
 namespace

@@ -15,8 +15,9 @@
 #include <tuple>
 
 #include "formats/ByteWindow.h"
-#include "formats/FileKind.h"
+#include "formats/FileHead.h"
 #include "formats/InputFile.h"
+#include "formats/ModelFormats.h"
 #include "formats/stl/StlFormat.h"
 #include "model/Camera.h"
 #include "platform/ReadProgress.h"
