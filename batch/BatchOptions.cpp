@@ -234,11 +234,11 @@ const SOptionSpec* FindOption(const std::string& arg)
     return nullptr;
 }
 
-// The words of text in lines of at most 94 characters: the first after strFirst, the others
+// The words of text in lines of at most 90 characters: the first after strFirst, the others
 // after strIndent.
 std::string Wrap(const std::string& text, const std::string& strFirst, const std::string& strIndent)
 {
-    constexpr size_t WIDTH = 94;
+    constexpr size_t WIDTH = 90;
     std::string out, line = strFirst;
     bool bEmpty = true;
     for (size_t nPos = 0; nPos < text.size();)

@@ -140,8 +140,8 @@ bool CTeldViewGLApp::InitInstance(const QStringList& arguments)
     // before the command line's files are read.
     m_pFrame->show();
     WaitForContext();
-    if (m_pTrace != nullptr)
-        m_pTrace->Mark(SStartupTrace::TRACE_WINDOW);
+    if (m_pObserver != nullptr)
+        m_pObserver->WindowShown();
     m_pView->ReportContextProblem();
     m_pView->setFocus();
     if (!ProcessCommandLine(arguments))
@@ -162,8 +162,8 @@ bool CTeldViewGLApp::CreateDocumentFrameAndView()
         EndProcessOnClose();
     m_pView = new CTeldViewGLView(m_pDocument.get());
     m_pView->SetUiServices(m_pUi);
-    if (m_pTrace != nullptr)
-        m_pTrace->Follow(*m_pView, *m_pDocument);
+    if (m_pObserver != nullptr)
+        m_pObserver->ViewMade(*m_pView, *m_pDocument);
     m_pFrame->setCentralWidget(m_pView);
     m_pFrame->SetDocument(m_pDocument.get());
     m_pFrame->SetRecentFileSource([this] { return m_recentFiles; });

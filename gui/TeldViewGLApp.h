@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/StartupTrace.h"
+#include "gui/AppObserver.h"
 #include "platform/CmdTarget.h"
 #include "platform/CommandRouter.h"
 
@@ -43,17 +43,6 @@ public:
     static bool CanCreateGLContext();
     // The whole GUI run: QApplication, start-up, event loop. The exit status.
     static int Run(int argc, char** argv);
-    // As Run, but quits after the first frame of FILE is on screen and prints where the time
-    // went. tStart is when main began.
-    static int RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart);
-    // Opens FILE, spins it for some seconds (4 unless given after FILE) and prints the spin
-    // period, the frame times, the ticks per drawn frame, pane 102 and the idle update's cost.
-    static int RunSpinBenchmark(int argc, char** argv);
-    // Starts empty, runs Import from Binary STL on FILE and prints how long the command and the
-    // first frame with the mesh took.
-    static int RunImportBenchmark(int argc, char** argv);
-    // A benchmark's own arguments: the command line without the program and pszMode.
-    static QStringList BenchmarkArguments(const char* pszMode);
 
     // pUi: the services for messages and dialogs; null means the Qt ones.
     explicit CTeldViewGLApp(CUiServices* pUi = nullptr);
@@ -104,6 +93,9 @@ public:
     CTeldViewGLView* GetView() const { return m_pView; }
     CCommandRouter& Router() { return m_router; }
     CUiServices& Ui() const { return *m_pUi; }
+    // Who is told of the start's steps and of every open (the benchmarks); not owned. Set before
+    // InitInstance.
+    void SetObserver(CAppObserver* pObserver) { m_pObserver = pObserver; }
 
 private:
     // The steps of InitInstance, in order.
@@ -150,5 +142,5 @@ private:
     bool m_bEndProcessOnClose = false;
     CTeldViewGLView* m_pView = nullptr;
     std::unique_ptr<CMeshPreloader> m_pPreload;
-    SStartupTrace* m_pTrace = nullptr;
+    CAppObserver* m_pObserver = nullptr;
 };

@@ -70,8 +70,8 @@ std::unique_ptr<CMeshPreloader> CTeldViewGLApp::TakePreload(const std::string& s
     std::unique_ptr<CMeshPreloader> pPreload = std::move(m_pPreload);
     if (!pPreload || pPreload->Path() != strPath || pPreload->Format() != &format)
         return nullptr;
-    if (m_pTrace != nullptr)
-        m_pTrace->m_bPreloaded = true;
+    if (m_pObserver != nullptr)
+        m_pObserver->PreloadTaken();
     return pPreload;
 }
 
@@ -133,8 +133,8 @@ bool CTeldViewGLApp::OpenMesh(const std::string& strPath, const SModelFormat& fo
                 pMesh.release(); // the document's now
             return bTaken;
         });
-    if (m_pTrace != nullptr)
-        m_pTrace->NoteRead(*pRead);
+    if (m_pObserver != nullptr)
+        m_pObserver->ReadEnded(*pRead);
     wait.reset();
     // The message of a failed open, once the wait cursor is gone; the document is as it was.
     if (!bOpened)
@@ -153,8 +153,8 @@ bool CTeldViewGLApp::OpenScene(const std::string& strPath)
 
 bool CTeldViewGLApp::ShowOpened(bool bOpened)
 {
-    if (m_pTrace != nullptr)
-        m_pTrace->Mark(SStartupTrace::TRACE_OPENED);
+    if (m_pObserver != nullptr)
+        m_pObserver->Opened();
     if (!bOpened)
     {
         // A failed read leaves the document as it was, but a scene file that failed half way

@@ -7,6 +7,7 @@
 #include "platform/HugePages.h"
 #include "platform/SafeFileWriter.h"
 #if !defined(TELDVIEW_NO_GUI)
+#include "bench/observers/Benchmarks.h"
 #include "gui/TeldViewGLApp.h"
 #endif
 
@@ -40,11 +41,11 @@ int main(int argc, char** argv)
     // Hidden options for bench/bench_startup, bench/bench_spin and bench/bench_import; batch mode would
     // refuse them as unknown.
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-startup") == 0)
-        return CTeldViewGLApp::RunStartupBenchmark(argc, argv, tStart);
+        return RunStartupBenchmark(argc, argv, tStart);
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-spin") == 0)
-        return CTeldViewGLApp::RunSpinBenchmark(argc, argv);
+        return RunSpinBenchmark(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "--benchmark-import") == 0)
-        return CTeldViewGLApp::RunImportBenchmark(argc, argv);
+        return RunImportBenchmark(argc, argv);
 #endif
     const int nBatch = RunBatchMode(argc, argv);
     if (nBatch >= 0)

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/observers/Benchmarks.h"
 #include "gui/EventWait.h"
 #include "gui/FrameGapWatch.h"
 #include "gui/TeldViewGLApp.h"
@@ -18,14 +19,14 @@
 // what follows a load), the first draw and its composition. Meanwhile the view is asked for a
 // frame every 10 ms, and the longest time between two frames from the command to the first frame
 // with the mesh is reported. Messages go to stderr.
-int CTeldViewGLApp::RunImportBenchmark(int argc, char** argv)
+int RunImportBenchmark(int argc, char** argv)
 {
     using Clock = std::chrono::steady_clock;
     const auto ms = [](Clock::time_point a, Clock::time_point b)
     { return std::chrono::duration<double, std::milli>(b - a).count(); };
 
-    PrepareAllocator();
-    PrepareQt();
+    CTeldViewGLApp::PrepareAllocator();
+    CTeldViewGLApp::PrepareQt();
     QApplication application(argc, argv);
     QStringList arguments = BenchmarkArguments("--benchmark-import");
     if (arguments.isEmpty())

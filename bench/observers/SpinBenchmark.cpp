@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/observers/Benchmarks.h"
 #include "gui/MainFrame.h"
 #include "gui/TeldViewGLApp.h"
 #include "gui/view/TeldViewGLView.h"
@@ -44,10 +45,10 @@ std::vector<double> Intervals(const std::vector<double>& times)
 // The spin of one file in a window of fixed size, as the Spin command runs it, for a number of
 // seconds: how the period settles, how long frames take, how many ticks each drawn frame costs,
 // what pane 102 shows, and what the idle update of the command states costs.
-int CTeldViewGLApp::RunSpinBenchmark(int argc, char** argv)
+int RunSpinBenchmark(int argc, char** argv)
 {
-    PrepareAllocator();
-    PrepareQt();
+    CTeldViewGLApp::PrepareAllocator();
+    CTeldViewGLApp::PrepareQt();
     QApplication application(argc, argv);
     QStringList arguments = BenchmarkArguments("--benchmark-spin");
     const double dSeconds = arguments.size() > 1 ? arguments[1].toDouble() : 4.0;

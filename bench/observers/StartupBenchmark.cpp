@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/observers/Benchmarks.h"
+#include "bench/observers/StartupTrace.h"
 #include "gui/EventWait.h"
 #include "gui/FrameGapWatch.h"
 #include "gui/MainFrame.h"
@@ -19,7 +21,7 @@
 // With --frame-gaps the view is asked for a frame every 10 ms meanwhile, and the longest time
 // between two frames until the first with the mesh is reported. Messages go to stderr instead of
 // boxes, so nothing waits for a user.
-QStringList CTeldViewGLApp::BenchmarkArguments(const char* pszMode)
+QStringList BenchmarkArguments(const char* pszMode)
 {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -27,18 +29,18 @@ QStringList CTeldViewGLApp::BenchmarkArguments(const char* pszMode)
     return arguments;
 }
 
-int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart)
+int RunStartupBenchmark(int argc, char** argv, std::chrono::steady_clock::time_point tStart)
 {
-    using Trace = SStartupTrace;
+    using Trace = CStartupTrace;
     const auto ms = [](Trace::TimePoint a, Trace::TimePoint b)
     { return std::chrono::duration<double, std::milli>(b - a).count(); };
 
     Trace trace;
     trace.m_tMain = tStart;
     // argv[1] is --benchmark-startup.
-    PrepareAllocator();
-    std::unique_ptr<CMeshPreloader> pPreload = PreloadCommandLineFile(argc, argv, 2);
-    PrepareQt();
+    CTeldViewGLApp::PrepareAllocator();
+    std::unique_ptr<CMeshPreloader> pPreload = CTeldViewGLApp::PreloadCommandLineFile(argc, argv, 2);
+    CTeldViewGLApp::PrepareQt();
     QApplication application(argc, argv);
     trace.Mark(Trace::TRACE_QT);
     QStringList arguments = BenchmarkArguments("--benchmark-startup");
@@ -53,7 +55,7 @@ int CTeldViewGLApp::RunStartupBenchmark(int argc, char** argv, std::chrono::stea
     CScriptedUiServices ui;
     ui.m_bEchoToStderr = true;
     CTeldViewGLApp app(&ui);
-    app.m_pTrace = &trace;
+    app.SetObserver(&trace);
     app.SetCommandLinePreload(std::move(pPreload));
     CFrameGapWatch gaps(
         [&app] { return app.GetView(); },

@@ -1,4 +1,4 @@
-#include "gui/StartupTrace.h"
+#include "bench/observers/StartupTrace.h"
 
 #include <sys/resource.h>
 
@@ -7,7 +7,7 @@
 #include "model/MeshPreloader.h"
 #include "model/TeldViewGLDoc.h"
 
-void SStartupTrace::Mark(int nStep)
+void CStartupTrace::Mark(int nStep)
 {
     if (Has(nStep))
         return;
@@ -17,7 +17,7 @@ void SStartupTrace::Mark(int nStep)
         m_nFaults[nStep] = usage.ru_minflt + usage.ru_majflt;
 }
 
-void SStartupTrace::Follow(CTeldViewGLView& view, const CTeldViewGLDoc& doc)
+void CStartupTrace::ViewMade(CTeldViewGLView& view, const CTeldViewGLDoc& doc)
 {
     QObject::connect(&view, &CTeldViewGLView::ReadTaken, &view, [this] { Mark(TRACE_READ_TAKEN); });
     QObject::connect(&view, &CTeldViewGLView::FrameDrawn, &view,
@@ -40,7 +40,7 @@ void SStartupTrace::Follow(CTeldViewGLView& view, const CTeldViewGLDoc& doc)
                      });
 }
 
-void SStartupTrace::NoteRead(const CMeshPreloader& read)
+void CStartupTrace::ReadEnded(const CMeshPreloader& read)
 {
     m_tReadStart = read.ReadStart();
     m_tReadEnd = read.ReadEnd();

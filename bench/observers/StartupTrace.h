@@ -2,14 +2,13 @@
 
 #include <chrono>
 
-class CMeshPreloader;
-class CTeldViewGLDoc;
-class CTeldViewGLView;
+#include "gui/AppObserver.h"
 
 // Where the time of a start with a file goes, for the start-up benchmark: when each step ended,
 // and how many page faults the GUI thread had taken by then.
-struct SStartupTrace
+class CStartupTrace : public CAppObserver
 {
+public:
     enum
     {
         TRACE_QT = 0,     // the QApplication exists
@@ -24,10 +23,13 @@ struct SStartupTrace
     // Records step nStep (once) on the calling thread.
     void Mark(int nStep);
     bool Has(int nStep) const { return m_t[nStep] != TimePoint(); }
+    void WindowShown() override { Mark(TRACE_WINDOW); }
     // Marks the steps the view reports (the read taken, the frames drawn and swapped) from now on.
-    void Follow(CTeldViewGLView& view, const CTeldViewGLDoc& doc);
+    void ViewMade(CTeldViewGLView& view, const CTeldViewGLDoc& doc) override;
+    void PreloadTaken() override { m_bPreloaded = true; }
     // Notes the worker's read times.
-    void NoteRead(const CMeshPreloader& read);
+    void ReadEnded(const CMeshPreloader& read) override;
+    void Opened() override { Mark(TRACE_OPENED); }
 
     TimePoint m_tMain; // main began
     TimePoint m_t[TRACE_COUNT] = {};
