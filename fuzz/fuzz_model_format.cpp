@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         {
             CMesh mesh;
             if (mesh.ReadModelBuffer(*pFound, buffer, "in") != mesh.m_bLoaded ||
-                (mesh.m_bLoaded && (mesh.m_nVertices < 1 || mesh.m_ppVertices == nullptr)))
+                (mesh.m_bLoaded && mesh.m_nVertices > 0 && mesh.m_ppVertices == nullptr))
                 std::abort();
         }
     }
