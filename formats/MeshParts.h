@@ -15,8 +15,10 @@ enum
 };
 
 // A polygon mesh as a reader hands it over: vertex records in one block, and the faces as their
-// sizes and their vertex indices in order. The normal slots hold the file's normals where it has
-// them (bNormals), else anything: they are computed.
+// sizes and their vertex indices in order. The record size follows the fields: 11 with colours
+// (the texture coordinate's slots then unused when bTexCoords is false), else 8 with texture
+// coordinates, else 6. The normal slots hold the file's normals where it has them (bNormals), else
+// anything: they are computed. Colours are 0 to 1. No faces (nFaces 0) is a point cloud.
 struct SMeshParts
 {
     bool bNormals = false;
