@@ -1,5 +1,6 @@
 // A loaded mesh's faces as the thumbnail renderer's triangles, split as the display list splits
-// them: one fan where the tessellator would draw one, the tessellator's own output otherwise.
+// them: one fan where the tessellator would draw one, the tessellator's own output otherwise. A
+// mesh without faces gives its vertices as points.
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -63,6 +64,19 @@ void CThumbnailRenderer::AddMesh(const CMesh& mesh)
                                      static_cast<float>(p[2])};
         Fit(pfPosition, 1);
     }
+    if (mesh.m_nFaces == 0)
+        for (int32_t i = 0; i < mesh.m_nVertices; ++i)
+        {
+            const double* p = mesh.m_ppVertices[i];
+            float pfPoint[6] = {};
+            for (int k = 0; k < 3; ++k)
+            {
+                pfPoint[k] = static_cast<float>(p[SLOT_POSITION + k]);
+                if (mesh.m_bHasColors)
+                    pfPoint[3 + k] = static_cast<float>(p[SLOT_COLOR + k]);
+            }
+            AddPoint(pfPoint, pfPoint + 3);
+        }
     std::unique_ptr<GLUtesselator, STessDeleter> pTess;
     STessOutput output;
     const auto add = [&](const double* const* ppRecords)

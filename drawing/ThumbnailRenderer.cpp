@@ -204,28 +204,57 @@ void CThumbnailRenderer::AddTriangle(const float* pPositions, const float* pNorm
     for (int k = 0; k < 3 && !m_bSample; ++k)
         if (SignedArea(w[k], w[(k + 1) % 3], centre) * dArea < 0.0)
             return;
-    const float fDepth = static_cast<float>((w[0][2] + w[1][2] + w[2][2]) / 3.0);
+    const double dDepth = (w[0][2] + w[1][2] + w[2][2]) / 3.0;
+    const size_t nPixel = static_cast<size_t>(cy) * static_cast<size_t>(m_nSize) + static_cast<size_t>(cx);
+    if (static_cast<float>(dDepth) >= m_pixels[nPixel].fDepth)
+        return;
+    const float* pfNormals = normals();
+    float pfNormal[3], pfColor[3] = {};
+    for (int i = 0; i < 3; ++i)
+    {
+        pfNormal[i] = pfNormals[i] + pfNormals[3 + i] + pfNormals[6 + i];
+        if (m_bColors)
+            pfColor[i] = (pColors[i] + pColors[3 + i] + pColors[6 + i]) / 3.0f;
+    }
+    KeepPixel(cx, cy, dDepth, (pPositions[2] + pPositions[5] + pPositions[8]) / 3.0, pfNormal, pfColor,
+              dArea < 0.0);
+}
+
+void CThumbnailRenderer::AddPoint(const float* pPosition, const float* pColor)
+{
+    ApplyFrame();
+    double w[3];
+    Project(pPosition, w);
+    const double cx = std::floor(w[0]) + 0.5, cy = std::floor(w[1]) + 0.5;
+    if (cx < 0.0 || cy < 0.0 || cx >= m_nSize || cy >= m_nSize)
+        return;
+    // A point faces the camera, which looks down -z.
+    const float pfNormal[3] = {0.0f, 0.0f, 1.0f};
+    const float pfNone[3] = {};
+    KeepPixel(cx, cy, w[2], pPosition[2], pfNormal, m_bColors ? pColor : pfNone, false);
+}
+
+void CThumbnailRenderer::KeepPixel(double cx, double cy, double dDepth, double dModelZ, const float* pfNormal,
+                                   const float* pfColor, bool bBack)
+{
+    const float fDepth = static_cast<float>(dDepth);
     SPixel& pixel =
         m_pixels[static_cast<size_t>(cy) * static_cast<size_t>(m_nSize) + static_cast<size_t>(cx)];
     if (fDepth >= pixel.fDepth || fDepth < -1.0f || fDepth > 1.0f)
         return;
     pixel.fDepth = fDepth;
-    pixel.bBack = dArea < 0.0;
-    // The point drawn for the pixel lies on its centre (at the triangle's depth): OpenGL snaps
-    // points to a sub-pixel grid, which could move one at a pixel's edge into the next.
+    pixel.bBack = bBack;
+    // The point drawn for the pixel lies on its centre (at the given depth): OpenGL snaps points
+    // to a sub-pixel grid, which could move one at a pixel's edge into the next.
     const double* q = m_pdProjection;
-    const double ez = (pPositions[2] + pPositions[5] + pPositions[8]) / 3.0 - m_pdEye[2];
+    const double ez = dModelZ - m_pdEye[2];
     pixel.pfPosition[0] =
         static_cast<float>(((2.0 * cx / m_nSize - 1.0) * -ez - q[8] * ez) / q[0] + m_pdEye[0]);
     pixel.pfPosition[1] =
         static_cast<float>(((2.0 * cy / m_nSize - 1.0) * -ez - q[9] * ez) / q[5] + m_pdEye[1]);
     pixel.pfPosition[2] = static_cast<float>(ez + m_pdEye[2]);
-    const float* pfNormals = normals();
-    for (int i = 0; i < 3; ++i)
-    {
-        pixel.pfNormal[i] = pfNormals[i] + pfNormals[3 + i] + pfNormals[6 + i];
-        pixel.pfColor[i] = m_bColors ? (pColors[i] + pColors[3 + i] + pColors[6 + i]) / 3.0f : 0.0f;
-    }
+    std::copy_n(pfNormal, 3, pixel.pfNormal);
+    std::copy_n(pfColor, 3, pixel.pfColor);
 }
 
 void CThumbnailRenderer::Flush()

@@ -15,7 +15,8 @@ class CMesh;
 // spans half a pixel or more goes to OpenGL as it is; a smaller one can cover at most one pixel
 // centre and is kept only as that pixel, nearest first, when it covers it: the pixels OpenGL
 // would have drawn for it, without sending millions of invisible triangles through the
-// rasteriser. The kept pixels are drawn at the end as lit points.
+// rasteriser. The kept pixels are drawn at the end as lit points. A point cloud's points are
+// kept the same way.
 class CThumbnailRenderer : public CTriangleSink
 {
 public:
@@ -41,6 +42,9 @@ public:
     {
         AddTriangle(pPositions, nullptr, pColors);
     }
+    // One point, as the pixel that holds it, facing the camera, in its colour (read only when
+    // Begin was told so).
+    void AddPoint(const float* pPosition, const float* pColor);
     // Every face of a loaded mesh, as its display list draws them shaded: each polygon split as
     // the GLU tessellator splits it, with the mesh's vertex normals and colours.
     void AddMesh(const CMesh& mesh);
@@ -64,6 +68,10 @@ private:
     // Widens the frame to hold the point; ApplyFrame then loads the frustum.
     void FitPoint(double x, double y, double z);
     void ApplyFrame();
+    // Keeps a model point at window position cx, cy (a pixel centre) and normalised depth dDepth
+    // as that pixel's, when nothing nearer holds it; dModelZ is its model z.
+    void KeepPixel(double cx, double cy, double dDepth, double dModelZ, const float* pfNormal,
+                   const float* pfColor, bool bBack);
     // Sends the pending triangles to OpenGL.
     void Flush();
     // Draws the pending vertices (with their normals and colours) as nMode primitives and empties

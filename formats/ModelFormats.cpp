@@ -99,7 +99,7 @@ bool WritePoints(std::ostream& out, const SSceneWrite& scene, std::string& strPr
     return WritePointCloud(out, scene.meshes, scene.pdBounds, strProblem);
 }
 
-constexpr const char* OFF_MAGIC[] = {"OFF", "COFF", "NOFF", "STOFF", "STCOFF", "STNOFF", "STCNOFF"};
+constexpr const char* OFF_MAGIC[] = {"OFF", "COFF", "NOFF", "CNOFF", "STOFF", "STCOFF", "STNOFF", "STCNOFF"};
 constexpr const char* STL_MAGIC[] = {"solid"};
 
 constexpr SModelWriter OFF_WRITERS[] = {

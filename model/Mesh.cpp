@@ -93,6 +93,7 @@ void CMesh::TakeLoadedGeometry(CMesh& source)
     m_strName = std::move(source.m_strName);
     source.m_strPath.clear();
     source.m_strName.clear();
+    ShowPointsOfCloud();
     // What was made ahead from the geometry travels with it.
     if (source.m_pGraphics)
         source.m_pGraphics->MoveAheadInto(m_pGraphics);
@@ -334,4 +335,14 @@ SMeshView CMesh::View() const
     view.vCenter = m_vCenter;
     view.vPosition = m_vPosition;
     return view;
+}
+
+void CMesh::ShowPointsOfCloud()
+{
+    if (m_nFaces > 0 || m_nVertices == 0)
+        return;
+    m_nRenderMode = RENDER_POINTS;
+    // Points without normals of their own would be lit as black: they show in their colour.
+    if (!m_bHasNormals)
+        m_bLighting = false;
 }

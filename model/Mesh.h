@@ -159,6 +159,9 @@ private:
     bool OwnsIndexPool(const int32_t* p) const;
     // What a failed read leaves: no geometry, no flags, the record size it found.
     void DiscardRead(int32_t nRecordSize);
+    // A mesh of vertices and no faces (a point cloud) is drawn as points, unlit unless its
+    // vertices have normals of their own.
+    void ShowPointsOfCloud();
     // Runs a reader on this mesh as its builder: refused for a loaded mesh; a read that fails
     // leaves the mesh as it was; one that succeeds leaves it loaded, named after strPath, at the
     // origin.

@@ -27,6 +27,7 @@ template <typename FnRead> bool CMesh::ReadWith(const std::string& strPath, FnRe
     m_strPath = strPath;
     m_strName = FileNameOfPath(strPath);
     m_bLoaded = true;
+    ShowPointsOfCloud();
     return true;
 }
 

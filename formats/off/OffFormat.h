@@ -13,16 +13,29 @@ struct SOffKeyword
 
 inline constexpr SOffKeyword OFF_KEYWORDS[] = {
     {"OFF", false, false, false},  {"STOFF", false, false, true}, {"COFF", false, true, false},
-    {"NOFF", true, false, false},  {"STCOFF", false, true, true}, {"STNOFF", true, false, true},
-    {"STCNOFF", true, true, true},
+    {"NOFF", true, false, false},  {"CNOFF", true, true, false},  {"STCOFF", false, true, true},
+    {"STNOFF", true, false, true}, {"STCNOFF", true, true, true},
 };
+
+// What the reader says when the first word is none of them.
+inline constexpr const char* OFF_KEYWORD_EXPECTED =
+    "expected OFF, COFF, NOFF, CNOFF, STOFF, STCOFF, STNOFF or STCNOFF";
+
+// Binary OFF: the keyword and "BINARY" on the first line (past '#' comment lines), then big-endian
+// 32-bit counts (vertices, faces, edges), each vertex as big-endian floats (the position, the
+// normal, four colour components, the texture coordinate, as the keyword announces them), each
+// face as its size, its indices and a colour count of 0 to 4 with as many floats (dropped). Where
+// the header is, nDataStart is set to the first byte after its line and pKeyword to the keyword.
+bool IsBinaryOFFHeader(std::string_view head, size_t& nDataStart, const SOffKeyword*& pKeyword);
 
 // The OFF keyword for a set of optional vertex fields: "ST", then "C", then "N", then "OFF".
 std::string ComposeOFFKeyword(bool bTexCoords, bool bColors, bool bNormals);
 
-// The content test of the format table: 2 when the first word (past blank and '#' comment lines)
-// begins with one of the seven keywords and no letter follows it; 1 when blank and comment lines
-// fill the whole head (INPUT_HEAD_SIZE bytes), so the keyword may follow; else 0.
+// The content test of the format table: 3 for a binary OFF header; 2 when the first word (past
+// blank and '#' comment lines, and a '{' that opens a wrapper) begins with one of the keywords and
+// no letter follows it; 1 for a first word that ends in "OFF" (4OFF and nOFF, which the reader
+// refuses with its reason) and when blank and comment lines fill the whole head (INPUT_HEAD_SIZE
+// bytes), so the keyword may follow; else 0.
 int RecogniseOFF(std::string_view head, uint64_t nSize);
 
 // The keyword a header's first token names, or null. A keyword joined to the vertex count

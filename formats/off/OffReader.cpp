@@ -13,6 +13,7 @@
 
 #include "formats/MeshBuilder.h"
 #include "formats/TokenReader.h"
+#include "formats/off/OffBinary.h"
 #include "formats/off/OffFormat.h"
 #include "platform/HugePages.h"
 #include "platform/ReadProgress.h"
@@ -38,6 +39,26 @@ public:
 
     bool Parse(SMeshParts& data)
     {
+        // A wrapper of braces holds the one object and nothing else: the text ends at the last
+        // brace, which must close it, and the object must end just before it.
+        const size_t nOpen = m_in.Position();
+        std::string_view token;
+        m_bBraced = m_in.NextToken(token) && token == "{";
+        if (m_bBraced)
+        {
+            const size_t nClose = m_buffer.rfind('}');
+            if (nClose == std::string_view::npos || nClose < m_in.Position() ||
+                !CTokenReader(m_buffer.substr(nClose + 1), '#').AtEnd())
+                return Fail("expected the '}' that closes the braces");
+            const size_t nInner = m_in.Position();
+            // Another block inside (an appearance, a second object) is more than one OFF object.
+            if (m_buffer.substr(nInner, nClose - nInner).find_first_of("{}") != std::string_view::npos)
+                return Fail("expected one OFF object and nothing else inside the braces");
+            m_in = CTokenReader(m_buffer.substr(0, nClose), '#');
+            m_in.Seek(nInner);
+        }
+        else
+            m_in.Seek(nOpen);
         if (!ReadHeader(data))
             return false;
         const size_t nVertexStart = m_in.Position();
@@ -51,15 +72,15 @@ public:
             m_in.Seek(nVertexStart);
         }
         if (nLines == OFF_LINES_WITH_ALPHA)
-            return ReadBody(data, 4) && ScaleByteColors(data);
+            return ReadBody(data, 4) && Finish(data);
         if (ReadBody(data, 3))
-            return true;
+            return Finish(data);
         // Tokens read one by one: a file of the keyword's own layout that this reading refused
         // may still read with alpha, which its first vertex line shows.
         m_in.Seek(nVertexStart);
         if (nLines != OFF_LINES_MIXED || !data.bColors || m_in.CountTokensOnLine() != FieldCount(data) + 1)
             return false;
-        return ReadBody(data, 4) && ScaleByteColors(data);
+        return ReadBody(data, 4) && Finish(data);
     }
 
     // "line 12: expected a vertex index", from the position where the parse stopped.
@@ -106,14 +127,14 @@ private:
     {
         std::string_view keyword;
         if (!m_in.NextToken(keyword))
-            return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
+            return Fail(OFF_KEYWORD_EXPECTED);
         std::string_view joined;
         const SOffKeyword* pFound = MatchOFFKeyword(keyword, joined);
         // Joined to the vertex count: the count is read from where the keyword ends.
         if (!joined.empty())
             m_in.Seek(static_cast<size_t>(joined.data() - m_buffer.data()));
         if (pFound == nullptr)
-            return Fail("expected OFF, COFF, NOFF, STOFF, STCOFF, STNOFF or STCNOFF");
+            return Fail(OFF_KEYWORD_EXPECTED);
         data.bNormals = pFound->bNormals;
         data.bColors = pFound->bColors;
         data.bTexCoords = pFound->bTexCoords;
@@ -128,8 +149,9 @@ private:
         int32_t nFileEdges = 0;
         if (!m_in.NextInt(data.nVertices) || !m_in.NextInt(data.nFaces) || !m_in.NextInt(nFileEdges))
             return Fail("expected the vertex, face and edge counts");
-        if (data.nVertices < 1 || data.nFaces < 1)
-            return Fail("expected at least one vertex and one face");
+        // No faces: a point set, as geometry libraries write them.
+        if (data.nVertices < 1 || data.nFaces < 0)
+            return Fail("expected at least one vertex and no negative face count");
 
         // Every number takes at least two bytes (a digit and a separator), so a header that asks
         // for more than the file can hold is refused before anything is allocated for it.
@@ -181,20 +203,23 @@ private:
         if (!ReadValues(rgba, nColorFields, "expected a vertex colour"))
             return false;
         std::copy_n(rgba, 3, p);
-        if (nColorFields == 4)
-            for (const double d : rgba)
-            {
-                m_bByteColors = m_bByteColors && d == std::floor(d) && d >= 0.0 && d <= 255.0;
-                m_dLargestColor = std::max(m_dLargestColor, d);
-            }
+        for (int i = 0; i < nColorFields; ++i)
+        {
+            const double d = rgba[i];
+            m_bByteColors = m_bByteColors && d == std::floor(d) && d >= 0.0 && d <= 255.0;
+            m_dLargestColor = std::max(m_dLargestColor, d);
+        }
         return true;
     }
 
-    // RGBA colours that are all whole numbers from 0 to 255, some above 1, are bytes; the alpha
-    // component has no place in a vertex record and is dropped. Returns true.
-    bool ScaleByteColors(SMeshParts& data) const
+    // What follows the faces: nothing but the closing brace of a wrapper. Colours that are all
+    // whole numbers from 0 to 255, some above 1, are bytes, with three components or four; the
+    // alpha component has no place in a vertex record and is dropped.
+    bool Finish(SMeshParts& data)
     {
-        if (!m_bByteColors || m_dLargestColor <= 1.0)
+        if (m_bBraced && !m_in.AtEnd())
+            return Fail("expected the '}' that closes the braces");
+        if (!data.bColors || !m_bByteColors || m_dLargestColor <= 1.0)
             return true;
         const size_t nRecord = static_cast<size_t>(data.nRecordSize);
         for (int32_t i = 0; i < data.nVertices; ++i)
@@ -253,6 +278,7 @@ private:
     bool m_bFailedOnSize = false;
     bool m_bByteColors = true;
     double m_dLargestColor = 0.0;
+    bool m_bBraced = false;
 };
 
 void SetError(std::string* pstrError, std::string strText)
@@ -260,6 +286,30 @@ void SetError(std::string* pstrError, std::string strText)
     if (pstrError != nullptr)
         *pstrError = std::move(strText);
 }
+// Binary OFF from nStart on.
+bool ReadBinaryText(std::string_view buffer, size_t nStart, const SOffKeyword& keyword, CMeshBuilder& builder,
+                    std::string* pstrError)
+{
+    try
+    {
+        SMeshParts data;
+        std::string strFailure;
+        if (!ParseBinaryOFF(buffer, nStart, keyword, data, strFailure))
+        {
+            SetError(pstrError, strFailure);
+            return false;
+        }
+        builder.AdoptPolygons(data);
+        SetError(pstrError, std::string());
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        SetError(pstrError, "not enough memory");
+        return false;
+    }
+}
+
 // The text in buffer (*pText, when given, holds it and is freed once it is parsed).
 bool ReadOFFText(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress,
                  std::string* pstrError, std::string* pText, bool bCutAtNul)
@@ -304,12 +354,28 @@ bool ReadOFF(const std::string& strPath, CMeshBuilder& builder, CReadProgress* p
         SetError(pstrError, std::string());
         return false;
     }
+    // Binary OFF holds NUL bytes: it is read whole after all.
+    size_t nStart = 0;
+    const SOffKeyword* pKeyword = nullptr;
+    if (IsBinaryOFFHeader(contents, nStart, pKeyword))
+    {
+        if (limits.bStoppedAtNul && !ReadWholeFile(strPath, contents))
+        {
+            SetError(pstrError, std::string());
+            return false;
+        }
+        return ReadBinaryText(contents, nStart, *pKeyword, builder, pstrError);
+    }
     return ReadOFFText(contents, builder, pProgress, pstrError, &contents, limits.bStoppedAtNul);
 }
 
 bool ReadOFFBuffer(std::string_view buffer, CMeshBuilder& builder, CReadProgress* pProgress,
                    std::string* pstrError)
 {
+    size_t nStart = 0;
+    const SOffKeyword* pKeyword = nullptr;
+    if (IsBinaryOFFHeader(buffer, nStart, pKeyword))
+        return ReadBinaryText(buffer, nStart, *pKeyword, builder, pstrError);
     const size_t nNul = buffer.find('\0');
     return ReadOFFText(buffer.substr(0, nNul), builder, pProgress, pstrError, nullptr,
                        nNul != std::string_view::npos);

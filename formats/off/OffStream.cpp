@@ -21,6 +21,7 @@ namespace
 struct SOffHeader
 {
     bool bNormals = false, bColors = false, bTexCoords = false;
+    bool bBraced = false; // the object stands in a wrapper of braces
     int nFields = 3;
     int32_t nVertices = 0, nFaces = 0;
 };
@@ -30,6 +31,9 @@ bool ReadOFFHeader(CTokenStream& in, SOffHeader& header)
 {
     std::string_view keyword, joined;
     if (!in.NextToken(keyword))
+        return false;
+    header.bBraced = keyword == "{";
+    if (header.bBraced && !in.NextToken(keyword))
         return false;
     const SOffKeyword* pFound = MatchOFFKeyword(keyword, joined);
     if (pFound == nullptr)
@@ -48,7 +52,7 @@ bool ReadOFFHeader(CTokenStream& in, SOffHeader& header)
         bCount = in.NextInt(header.nVertices);
     int32_t nEdges = 0;
     return bCount && in.NextInt(header.nFaces) && in.NextInt(nEdges) && header.nVertices >= 1 &&
-           header.nFaces >= 1;
+           header.nFaces >= 0;
 }
 
 // The vertices, as floats, with their colours (when the file has them) as the full reader takes
@@ -87,15 +91,14 @@ bool ReadOFFVertices(CTokenStream& in, const SOffHeader& header, int nColorField
         const double* pColor = d + (header.bNormals ? 6 : 3);
         for (int i = 0; i < 3; ++i)
             vertices.colors.push_back(static_cast<float>(pColor[i]));
-        if (nColorFields == 4)
-            for (int i = 0; i < 4; ++i)
-            {
-                bByteColors = bByteColors && pColor[i] == std::floor(pColor[i]) && pColor[i] >= 0.0 &&
-                              pColor[i] <= 255.0;
-                dLargestColor = std::max(dLargestColor, pColor[i]);
-            }
+        for (int i = 0; i < nColorFields; ++i)
+        {
+            bByteColors =
+                bByteColors && pColor[i] == std::floor(pColor[i]) && pColor[i] >= 0.0 && pColor[i] <= 255.0;
+            dLargestColor = std::max(dLargestColor, pColor[i]);
+        }
     }
-    if (nColorFields == 4 && bByteColors && dLargestColor > 1.0)
+    if (header.bColors && bByteColors && dLargestColor > 1.0)
         for (float& f : vertices.colors)
             f /= 255.0f;
     return true;
@@ -180,7 +183,12 @@ bool StreamOFFBytes(CByteWindow& bytes, CTriangleSink& sink)
         return false;
     sink.Begin(vertices.box.pdMin, vertices.box.pdMax, header.bColors, false);
     sink.Fit(vertices.positions.data(), vertices.positions.size() / 3);
-    return ReadOFFFaces(in, header, vertices, &sink);
+    if (!ReadOFFFaces(in, header, vertices, &sink))
+        return false;
+    // A wrapper of braces closes after the object, and nothing follows it; a brace on the last
+    // face's line went with the rest of that line.
+    std::string_view token;
+    return !header.bBraced || !in.NextToken(token) || (token == "}" && !in.NextToken(token));
 }
 } // namespace
 

@@ -1,3 +1,4 @@
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -14,9 +15,9 @@
 #include <tuple>
 #include <vector>
 
-#include "formats/off/OffWriter.h"
 #include "formats/InputFile.h"
 #include "formats/off/OffFormat.h"
+#include "formats/off/OffWriter.h"
 #include "model/Mesh.h"
 #include "tests/unit/FileTestSupport.h"
 
@@ -72,8 +73,9 @@ std::string PrintfFixed(double d)
 
 TEST(OffFormat, EveryKeywordRoundTripsInFieldOrder)
 {
-    const std::pair<const char*, int> rows[] = {{"OFF", 6},    {"NOFF", 6},    {"COFF", 11},   {"STOFF", 8},
-                                                {"STNOFF", 8}, {"STCOFF", 11}, {"STCNOFF", 11}};
+    const std::pair<const char*, int> rows[] = {{"OFF", 6},      {"NOFF", 6},   {"COFF", 11},
+                                                {"STOFF", 8},    {"STNOFF", 8}, {"STCOFF", 11},
+                                                {"STCNOFF", 11}, {"CNOFF", 11}};
     auto value = [](int i, size_t j) { return (i * 11 + j) * 0.125 - 1.0; };
     for (const auto& [pszKeyword, nRecordSize] : rows)
     {
@@ -129,8 +131,9 @@ TEST(OffFormat, ReaderLayoutFreedomsAndWrittenLayout)
 
 TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
 {
-    // {text, {vertex, slot, value} checks}; the last two read as the keyword says, three byte
-    // colours and a first vertex line of seven numbers alike.
+    // {text, {vertex, slot, value} checks}. Whole colours from 0 to 255, some above 1, are bytes
+    // with three components as with four; a first vertex line of seven numbers reads as the
+    // keyword says.
     const std::pair<std::string, std::vector<std::tuple<int, int, double>>> rows[] = {
         {"# by a tool\r\nOFF # keyword\r\n\r\n3 1 0\r\n# vertices\r\n0 0 0 # first\r\n1 0 0\r\n"
          "0 1 0#glued\r\n3 0 1 2 # a face\r\n# end\r\n",
@@ -140,7 +143,7 @@ TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
          {{0, 8, 1.0}, {0, 10, 0.2}, {1, 9, 1.0}}},
         {"STCOFF\n2 1 0\n0 0 0 1 0 0.5 1 0.25 0.75\n1 0 0 0 1 0 0 1 0.5\n2 0 1\n",
          {{0, 8, 1.0}, {0, 10, 0.5}, {0, 6, 0.25}, {1, 9, 1.0}, {1, 7, 0.5}}},
-        {"COFF\n1 1 0\n0 0 0 255 0 128\n1 0\n", {{0, 8, 255.0}, {0, 10, 128.0}}},
+        {"COFF\n1 1 0\n0 0 0 255 0 128\n1 0\n", {{0, 8, 1.0}, {0, 10, 128 / 255.0}}},
         {"COFF\n2 1 0\n0 0 0 1 0 0 0\n1 0 0 1 0\n2 0 1\n", {{1, 1, 1.0}, {1, 9, 1.0}}},
         // Every vertex line one number longer: RGBA, though the keyword's reading would parse too.
         {"COFF\n3 1 0\n0 0 3 1 1 255 255\n0 1 3 255 255 0 255\n2 1 1 255 1 0 255\n3 1 0 2\n",
@@ -180,6 +183,56 @@ TEST(OffFormat, LayoutsOfOtherToolsAndWhereTheStrictReadingWins)
     }
 }
 
+TEST(OffFormat, WhatDataSetsWrite)
+{
+    // Point sets, a wrapper of braces, and binary OFF: big-endian counts, floats and face records,
+    // a face's colour count (here 1) with as many floats after it.
+    auto be = [](std::string& s, uint32_t n)
+    {
+        for (int nShift = 24; nShift >= 0; nShift -= 8)
+            s += static_cast<char>((n >> nShift) & 0xff);
+    };
+    std::string strBinary = "# a comment\nOFF BINARY\n";
+    for (uint32_t n : {3u, 1u, 0u})
+        be(strBinary, n);
+    for (float f : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.5f, 0.0f})
+        be(strBinary, std::bit_cast<uint32_t>(f));
+    for (uint32_t n : {3u, 0u, 1u, 2u, 1u, std::bit_cast<uint32_t>(0.5f)})
+        be(strBinary, n);
+    const std::tuple<std::string, int, double> rows[] = {
+        {"OFF 2 0 0\n0 0 0\n1 2 3\n", 0, 2.0},
+        {"{ OFF 3 1 0 0 0 0 1 0 0 0 2.5 0 3 0 1 2 }\n# end\n", 1, 2.5},
+        {strBinary, 1, 2.5},
+    };
+    for (const auto& [text, nFaces, dY] : rows)
+    {
+        SCOPED_TRACE(text);
+        CMesh mesh;
+        std::string strError;
+        ASSERT_TRUE(mesh.ReadOFFBuffer(text, "s.off", nullptr, &strError)) << strError;
+        EXPECT_EQ(mesh.m_nFaces, nFaces);
+        EXPECT_EQ(mesh.m_ppVertices[mesh.m_nVertices - 1][1], dY);
+        // A point set is shown as points, in its colour.
+        EXPECT_EQ(mesh.m_nRenderMode == RENDER_POINTS, nFaces == 0);
+    }
+    const std::pair<std::string, std::string> refusals[] = {
+        {"{ OFF 3 1 0 0 0 0 1 0 0 0 1 0 3 0 1 2 appearance { } }",
+         "line 1: expected one OFF object and nothing else inside the braces"},
+        {"{ OFF 3 1 0 0 0 0 1 0 0 0 1 0 3 0 1 2", "line 1: expected the '}' that closes the braces"},
+        {"4OFF 3 1 0\n", "line 1: " + std::string(OFF_KEYWORD_EXPECTED)},
+        {strBinary.substr(0, strBinary.size() - 1),
+         "face 0: the data ends or holds a number that is not finite"},
+    };
+    for (const auto& [text, strMessage] : refusals)
+    {
+        SCOPED_TRACE(strMessage);
+        CMesh mesh;
+        std::string strError;
+        EXPECT_FALSE(mesh.ReadOFFBuffer(text, "r.off", nullptr, &strError));
+        EXPECT_EQ(strError, strMessage);
+    }
+}
+
 TEST(OffFormat, NameIsWhatFollowsTheLastSeparatorOfEitherKind)
 {
     for (const char* pszPath :
@@ -200,11 +253,10 @@ TEST_F(OffFileTest, MalformedFilesLeaveTheMeshEmpty)
         {"empty file", ""},
         {"white space only", " \n\t\n"},
         {"lower-case keyword", "off\n3 1 0\n" + strTri + "3 0 1 2\n"},
-        {"colours and normals without texture", "CNOFF\n3 1 0\n" + strTri + "3 0 1 2\n"},
         {"keyword longer than 127", std::string(200, 'S') + "OFF\n3 1 0\n" + strTri + "3 0 1 2\n"},
         {"counts missing", "OFF\n3 1\n"},
         {"counts 0 0 0", "OFF\n0 0 0\n"},
-        {"counts 4 0 0", "OFF\n4 0 0\n" + strTri + "1 1 1\n"},
+        {"counts 3 -1 0", "OFF\n3 -1 0\n" + strTri},
         {"negative counts", "OFF\n-3 -1 0\n"},
         {"count not an integer", "OFF\n3.0 1 0\n" + strTri + "3 0 1 2\n"},
         {"edge count not a number", "OFF\n3 1 many\n" + strTri + "3 0 1 2\n"},
