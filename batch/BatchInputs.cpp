@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "formats/InputFile.h"
 #include "formats/ModelFormats.h"
@@ -86,15 +87,24 @@ bool LoadMesh(CTeldViewGLDoc& doc, const SInput& input, std::string& strDetail)
         return false;
     }
     const SModelFormat& format = *input.pFormat;
-    auto pMesh = std::make_unique<CMesh>();
-    const bool bRead = input.bInMemory
-                           ? pMesh->ReadModelBuffer(format, input.contents, input.strSource, &strDetail)
-                           : pMesh->ReadModel(format, input.strSource, nullptr, &strDetail);
-    const bool bAdopted = bRead && (format.bDocumentFile ? doc.AdoptMesh(pMesh.get(), doc.m_bScene)
-                                                         : doc.AdoptImportedMesh(pMesh.get()));
-    if (bAdopted)
+    std::vector<std::unique_ptr<CMesh>> meshes;
+    const bool bRead =
+        input.bInMemory
+            ? CMesh::ReadModelSetBuffer(format, input.contents, input.strSource, meshes, &strDetail)
+            : CMesh::ReadModelSet(format, input.strSource, meshes, nullptr, &strDetail);
+    if (!bRead)
+        return false;
+    // A file of several objects is a scene of them.
+    if (meshes.size() > 1)
+        doc.m_bScene = true;
+    for (std::unique_ptr<CMesh>& pMesh : meshes)
+    {
+        if (!(format.bDocumentFile ? doc.AdoptMesh(pMesh.get(), doc.m_bScene)
+                                   : doc.AdoptImportedMesh(pMesh.get())))
+            return false;
         pMesh.release(); // the document's now
-    return bAdopted;
+    }
+    return true;
 }
 
 bool LoadScene(CTeldViewGLDoc& doc, const SInput& input, const std::string& strPath)

@@ -13,3 +13,10 @@ struct SMeshSet
     std::vector<SMeshParts> meshes;
     std::vector<std::string> names;
 };
+
+// The meshes of a set as one, for what takes a file as one mesh (a thumbnail, a batch import):
+// records and faces in order, each mesh's indices moved past the records before it. A field
+// (normals, colours, texture coordinates) is kept where every mesh has it. The set is left empty.
+// False, with merged untouched, when the whole holds more than one mesh can. May throw
+// std::bad_alloc.
+bool MergeMeshSet(SMeshSet& set, SMeshParts& merged);

@@ -13,6 +13,7 @@ class CByteWindow;
 class CMeshBuilder;
 class CReadProgress;
 class CTriangleSink;
+struct SMeshSet;
 
 // What a writer is given: the scene's meshes, its box (min x, max x, min y, max y, min z,
 // max z), the name of the file written, and whether one mesh is written as it is (its own
@@ -70,6 +71,11 @@ struct SModelFormat
     bool (*fnRead)(const std::string& strPath, CMeshBuilder& builder, CReadProgress* pProgress,
                    std::string* pstrDetail);
     bool (*fnReadBuffer)(std::string_view buffer, CMeshBuilder& builder, std::string* pstrDetail);
+    // A file of several objects (null for a format of one mesh): its bytes into one mesh each,
+    // strPath naming the file for what lies beside it (empty for a pipe). Its fnRead and
+    // fnReadBuffer give the objects as one mesh, for the thumbnail and the imports.
+    bool (*fnReadSet)(std::string_view data, const std::string& strPath, SMeshSet& set,
+                      std::string* pstrDetail);
     // Reading a pipe: how many bytes the content needs, judged on what came so far (see
     // STLPipeLength); null: all of it. Text formats end at a NUL byte.
     uint64_t (*fnPipeLength)(std::string_view data, bool bNulSeen);

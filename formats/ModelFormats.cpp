@@ -3,12 +3,25 @@
 #include <algorithm>
 #include <cctype>
 
+#include "formats/3mf/ThreeMfFormat.h"
+#include "formats/3mf/ThreeMfReader.h"
 #include "formats/ByteWindow.h"
 #include "formats/FileHead.h"
+#include "formats/MeshBuilder.h"
+#include "formats/MeshSet.h"
+#include "formats/TokenReader.h"
+#include "formats/gltf/GltfFormat.h"
+#include "formats/gltf/GltfReader.h"
+#include "formats/obj/ObjFormat.h"
+#include "formats/obj/ObjReader.h"
+#include "formats/obj/ObjWriter.h"
 #include "formats/off/OffFormat.h"
 #include "formats/off/OffReader.h"
 #include "formats/off/OffStream.h"
 #include "formats/off/OffWriter.h"
+#include "formats/ply/PlyFormat.h"
+#include "formats/ply/PlyReader.h"
+#include "formats/ply/PlyWriter.h"
 #include "formats/pts/PointCloudWriter.h"
 #include "formats/scn/SceneFile.h"
 #include "formats/stl/StlFormat.h"
@@ -99,6 +112,70 @@ bool WritePoints(std::ostream& out, const SSceneWrite& scene, std::string& strPr
     return WritePointCloud(out, scene.meshes, scene.pdBounds, strProblem);
 }
 
+bool WritePLYScene(std::ostream& out, const SSceneWrite& scene, std::string& strProblem)
+{
+    return WritePLY(out, scene.meshes, strProblem);
+}
+
+bool WriteOBJScene(std::ostream& out, const SSceneWrite& scene, std::string& strProblem)
+{
+    return WriteOBJ(out, scene.meshes, strProblem);
+}
+
+bool Read3MFSet(std::string_view data, const std::string&, SMeshSet& set, std::string* pstrDetail)
+{
+    return Read3MF(data, set, pstrDetail);
+}
+
+// A file of several objects as one mesh (see fnReadSet).
+using FnReadSet = bool (*)(std::string_view, const std::string&, SMeshSet&, std::string*);
+
+template <FnReadSet fnReadSet>
+bool ReadSetData(std::string_view buffer, const std::string& strPath, CMeshBuilder& builder,
+                 std::string* pstrDetail)
+{
+    try
+    {
+        SMeshSet set;
+        SMeshParts merged;
+        if (!fnReadSet(buffer, strPath, set, pstrDetail))
+            return false;
+        if (set.meshes.empty() || !MergeMeshSet(set, merged))
+        {
+            if (pstrDetail != nullptr)
+                *pstrDetail = set.meshes.empty() ? "the file holds no object" : "more than one mesh holds";
+            return false;
+        }
+        builder.AdoptPolygons(merged);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (pstrDetail != nullptr)
+            *pstrDetail = "not enough memory";
+        return false;
+    }
+}
+
+template <FnReadSet fnReadSet>
+bool ReadSetFile(const std::string& strPath, CMeshBuilder& builder, CReadProgress*, std::string* pstrDetail)
+{
+    std::string contents;
+    if (!ReadWholeFile(strPath, contents))
+    {
+        if (pstrDetail != nullptr)
+            pstrDetail->clear();
+        return false;
+    }
+    return ReadSetData<fnReadSet>(contents, strPath, builder, pstrDetail);
+}
+
+template <FnReadSet fnReadSet>
+bool ReadSetBuffer(std::string_view buffer, CMeshBuilder& builder, std::string* pstrDetail)
+{
+    return ReadSetData<fnReadSet>(buffer, std::string(), builder, pstrDetail);
+}
+
 constexpr const char* OFF_MAGIC[] = {"OFF", "COFF", "NOFF", "CNOFF", "STOFF", "STCOFF", "STNOFF", "STCNOFF"};
 constexpr const char* STL_MAGIC[] = {"solid"};
 
@@ -106,11 +183,15 @@ constexpr SModelWriter OFF_WRITERS[] = {
     {"off", nullptr, "one mesh as it is, several as one scene", NothingToCheck, WriteOFFScene}};
 constexpr SModelWriter STL_WRITERS[] = {{"stl", nullptr, "binary", CheckBinarySTL, WriteBinarySTL},
                                         {"stl", "ascii", "ASCII", CheckAsciiSTL, WriteAsciiSTL}};
+constexpr const char* PLY_MAGIC[] = {"ply"};
+constexpr const char* GLB_MAGIC[] = {"glTF"};
+constexpr SModelWriter PLY_WRITERS[] = {{"ply", nullptr, "binary little-endian", CheckPLY, WritePLYScene}};
+constexpr SModelWriter OBJ_WRITERS[] = {{"obj", nullptr, "Wavefront OBJ", CheckOBJ, WriteOBJScene}};
 constexpr SModelWriter POINT_WRITERS[] = {{"pts", nullptr, "point cloud", CheckPointCloud, WritePoints}};
 
 // Name, extensions, MIME type, comment, acronym, its expansion, parent type, magic, magic's note;
-// content test, scene, document file; readers, pipe length, text; stream, at any size, exact;
-// writers.
+// content test, scene, document file; readers (file, buffer, set), pipe length, text; stream, at any size,
+// exact; writers.
 const SModelFormat FORMATS[] = {
     {"OFF",
      "off",
@@ -127,22 +208,91 @@ const SModelFormat FORMATS[] = {
      ReadOFFFile,
      ReadOFFData,
      nullptr,
+     nullptr,
      true,
      StreamOFFFile,
      nullptr,
      false,
      OFF_WRITERS},
-    {"STL",          "stl",         "model/stl",
-     "STL 3D model", "STL",         "StereoLithography",
-     nullptr,        STL_MAGIC,     "Only ASCII files have a signature; binary ones are known by their name.",
-     RecogniseSTL,   false,         false,
-     ReadSTLFile,    ReadSTLData,   STLPipeLength,
-     false,          StreamSTLFile, StreamsBinarySTL,
-     true,           STL_WRITERS},
-    {"Scene", "scn", nullptr, nullptr, nullptr, nullptr, nullptr, {},      nullptr, RecogniseScene,
-     true,    false, nullptr, nullptr, nullptr, false,   nullptr, nullptr, false,   {}},
-    {"Point cloud", "pts", nullptr, nullptr, nullptr, nullptr, nullptr, {},      nullptr, nullptr,
-     false,         false, nullptr, nullptr, nullptr, false,   nullptr, nullptr, false,   POINT_WRITERS},
+    {"STL",
+     "stl",
+     "model/stl",
+     "STL 3D model",
+     "STL",
+     "StereoLithography",
+     nullptr,
+     STL_MAGIC,
+     "Only ASCII files have a signature; binary ones are known by their name.",
+     RecogniseSTL,
+     false,
+     false,
+     ReadSTLFile,
+     ReadSTLData,
+     nullptr,
+     STLPipeLength,
+     false,
+     StreamSTLFile,
+     StreamsBinarySTL,
+     true,
+     STL_WRITERS},
+    {"PLY",          "ply",         "application/x-ply",
+     "PLY 3D model", "PLY",         "Polygon File Format",
+     nullptr,        PLY_MAGIC,     nullptr,
+     RecognisePLY,   false,         false,
+     ReadPLY,        ReadPLYBuffer, nullptr,
+     nullptr,        false,         nullptr,
+     nullptr,        false,         PLY_WRITERS},
+    {"OBJ",   "obj",   "model/obj",  "OBJ 3D model", "OBJ",   "Wavefront OBJ", "text/plain",
+     {},      nullptr, RecogniseOBJ, false,          false,   ReadOBJ,         ReadOBJBuffer,
+     nullptr, nullptr, true,         nullptr,        nullptr, false,           OBJ_WRITERS},
+    {"3MF",
+     "3mf",
+     "model/3mf",
+     "3MF 3D model",
+     "3MF",
+     "3D Manufacturing Format",
+     "application/zip",
+     {},
+     nullptr,
+     Recognise3MF,
+     false,
+     false,
+     ReadSetFile<Read3MFSet>,
+     ReadSetBuffer<Read3MFSet>,
+     Read3MFSet,
+     nullptr,
+     false,
+     nullptr,
+     nullptr,
+     false,
+     {}},
+    {"glTF",
+     "gltf glb",
+     "model/gltf+json",
+     "glTF 3D model",
+     "glTF",
+     "GL Transmission Format",
+     nullptr,
+     GLB_MAGIC,
+     "Binary files (.glb) start with glTF; text files are JSON.",
+     RecogniseGLTF,
+     false,
+     false,
+     ReadSetFile<ReadGLTF>,
+     ReadSetBuffer<ReadGLTF>,
+     ReadGLTF,
+     nullptr,
+     false,
+     nullptr,
+     nullptr,
+     false,
+     {}},
+    {"Scene", "scn",   nullptr,        nullptr, nullptr, nullptr, nullptr,
+     {},      nullptr, RecogniseScene, true,    false,   nullptr, nullptr,
+     nullptr, nullptr, false,          nullptr, nullptr, false,   {}},
+    {"Point cloud", "pts",   nullptr, nullptr, nullptr,      nullptr, nullptr, {},
+     nullptr,       nullptr, false,   false,   nullptr,      nullptr, nullptr, nullptr,
+     false,         nullptr, nullptr, false,   POINT_WRITERS},
 };
 
 std::string LowerExtension(const std::string& strPath)

@@ -69,6 +69,8 @@ constexpr SMenuItem EXPORT_MENU[] = {
     {ID_EXPORT_SCENE_OFF, "Write Scene to &OFF...", false},
     {ID_EXPORT_BINARY_STL, "Write Scene to Binary &STL...", false},
     {ID_EXPORT_ASCII_STL, "Write Scene to ASCII S&TL...", false},
+    {ID_EXPORT_PLY, "Export to &PLY...", false},
+    {ID_EXPORT_OBJ, "Export to O&BJ...", false},
     {ID_EXPORT_POINT_CLOUD, "Write Scene to Point Cloud...", false},
 };
 
@@ -167,6 +169,8 @@ constexpr SStringEntry STRINGS[] = {
     {ID_EXPORT_SCENE_OFF, "Export the current scene to a single OFF file.\nWrite Current Scene to OFF"},
     {ID_EXPORT_BINARY_STL, "Write all objects in the scene to a binary .STL file.\nExport to Binary STL"},
     {ID_EXPORT_ASCII_STL, "Write all objects in the scene to an ASCII .STL file.\nExport to ASCII STL"},
+    {ID_EXPORT_PLY, "Write all objects in the scene to a binary .PLY file.\nExport to PLY"},
+    {ID_EXPORT_OBJ, "Write all objects in the scene to an .OBJ file.\nExport to OBJ"},
     {ID_EXPORT_POINT_CLOUD,
      "Write out points and normals to non-standard binary format.\nWrite Scene to Point Cloud"},
     {ID_TOOLS_INVERT_MESH, "Invert the mesh, reversing inside and outside.\nInvert the model's mesh."},

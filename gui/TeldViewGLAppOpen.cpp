@@ -126,9 +126,11 @@ bool CTeldViewGLApp::OpenMesh(const std::string& strPath, const SModelFormat& fo
         *pRead,
         [&](std::unique_ptr<CMesh>& pMesh)
         {
+            // A file of several objects opens as a scene of them.
+            std::vector<std::unique_ptr<CMesh>> others = pRead->TakeOthers();
             const bool bTaken =
                 pMesh && (format.bDocumentFile ? m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get())
-                                               : m_pDocument->OnOpenImportedMesh(strPath, pMesh.get()));
+                                               : m_pDocument->OnOpenMeshSet(strPath, pMesh.get(), others));
             if (bTaken)
                 pMesh.release(); // the document's now
             return bTaken;

@@ -92,6 +92,19 @@ public:
                    std::string* pstrDetail = nullptr);
     bool ReadModelBuffer(const SModelFormat& format, std::string_view buffer, const std::string& strPath,
                          std::string* pstrDetail = nullptr);
+    // Parts a reader made elsewhere, taken as that reader would have given them (parts are left
+    // empty); false for a loaded mesh.
+    bool ReadModelParts(SMeshParts& parts, const std::string& strPath);
+    // A file as the meshes it holds, one per object for a format of several (a scene's worth,
+    // each named after its object, or after the file where there is one), one for the others;
+    // meshes receives them, loaded. buffer: the file's bytes when it came through a pipe. Failures
+    // as ReadModel's, with meshes left empty.
+    static bool ReadModelSet(const SModelFormat& format, const std::string& strPath,
+                             std::vector<std::unique_ptr<CMesh>>& meshes, CReadProgress* pProgress = nullptr,
+                             std::string* pstrDetail = nullptr);
+    static bool ReadModelSetBuffer(const SModelFormat& format, std::string_view buffer,
+                                   const std::string& strPath, std::vector<std::unique_ptr<CMesh>>& meshes,
+                                   std::string* pstrDetail = nullptr);
     // Takes over what a reader left in source: geometry, derived data, flags, record size, name,
     // path, position and the loaded state; source is left empty and unloaded. The display
     // settings, graphics (but what was made ahead from source's geometry), orientation, links and

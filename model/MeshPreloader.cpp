@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "formats/ModelFormat.h"
 #include "model/Mesh.h"
 
 CMeshPreloader::CMeshPreloader(const std::string& strPath, const SModelFormat& format)
@@ -50,8 +51,18 @@ void CMeshPreloader::Read()
     bool bRead = false;
     try
     {
-        bRead = m_pFormat != nullptr ? m_pMesh->ReadModel(*m_pFormat, m_strPath, &m_progress, &m_strError)
-                                     : m_pMesh->ReadSTL(m_strPath, m_nSTLMode, &m_progress);
+        if (m_pFormat != nullptr && m_pFormat->fnReadSet != nullptr)
+        {
+            bRead = CMesh::ReadModelSet(*m_pFormat, m_strPath, m_others, &m_progress, &m_strError);
+            if (bRead)
+            {
+                m_pMesh = std::move(m_others.front());
+                m_others.erase(m_others.begin());
+            }
+        }
+        else
+            bRead = m_pFormat != nullptr ? m_pMesh->ReadModel(*m_pFormat, m_strPath, &m_progress, &m_strError)
+                                         : m_pMesh->ReadSTL(m_strPath, m_nSTLMode, &m_progress);
     }
     catch (...)
     {
@@ -60,7 +71,10 @@ void CMeshPreloader::Read()
     if (bRead)
         m_progress.Finish();
     else
+    {
         m_pMesh.reset();
+        m_others.clear();
+    }
     m_tEnd = std::chrono::steady_clock::now();
     m_done.SetDone();
 }
@@ -80,4 +94,12 @@ std::unique_ptr<CMesh> CMeshPreloader::Take()
 {
     Join();
     return std::move(m_pMesh);
+}
+
+std::vector<std::unique_ptr<CMesh>> CMeshPreloader::TakeOthers()
+{
+    Join();
+    std::vector<std::unique_ptr<CMesh>> others;
+    others.swap(m_others);
+    return others;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/ReadProgress.h"
 #include "platform/WorkDone.h"
@@ -43,6 +44,9 @@ public:
     // Waits for the read; the mesh when it succeeded (the caller then owns it), else null. Null
     // on every later call.
     std::unique_ptr<CMesh> Take();
+    // The file's further objects, after Take, for a format of several (see CMesh::ReadModelSet);
+    // empty on every later call.
+    std::vector<std::unique_ptr<CMesh>> TakeOthers();
     // Why a read failed as the reader says it ("line 12: expected a vertex index"); to be asked
     // only after Take.
     const std::string& Error() const { return m_strError; }
@@ -59,6 +63,7 @@ private:
     const SModelFormat* m_pFormat = nullptr;
     int m_nSTLMode = 0;
     std::unique_ptr<CMesh> m_pMesh;
+    std::vector<std::unique_ptr<CMesh>> m_others;
     std::string m_strError;
     CReadProgress m_progress;
     std::chrono::steady_clock::time_point m_tStart;

@@ -2,13 +2,16 @@
 #include <algorithm>
 #include <utility>
 
+#include "formats/MeshSet.h"
 #include "formats/ModelFormat.h"
+#include "formats/TokenReader.h"
 #include "formats/off/OffReader.h"
 #include "formats/stl/StlFormat.h"
 #include "formats/stl/StlReader.h"
 #include "model/Mesh.h"
 #include "platform/FileName.h"
 #include "platform/HugePages.h"
+#include "platform/ReadProgress.h"
 
 template <typename FnRead> bool CMesh::ReadWith(const std::string& strPath, FnRead&& fnRead)
 {
@@ -77,6 +80,112 @@ bool CMesh::ReadModelBuffer(const SModelFormat& format, std::string_view buffer,
     return format.fnReadBuffer != nullptr &&
            ReadWith(strPath,
                     [&](CMeshBuilder& builder) { return format.fnReadBuffer(buffer, builder, pstrDetail); });
+}
+
+namespace
+{
+// The objects of a set as meshes; the set is left empty.
+bool MeshesOfSet(SMeshSet& set, const std::string& strPath, std::vector<std::unique_ptr<CMesh>>& meshes,
+                 std::string* pstrDetail)
+{
+    std::vector<std::unique_ptr<CMesh>> made;
+    for (size_t i = 0; i < set.meshes.size(); ++i)
+    {
+        auto pMesh = std::make_unique<CMesh>();
+        SMeshParts& parts = set.meshes[i];
+        if (!pMesh->ReadModelParts(parts, strPath))
+            return false;
+        // One object stands for the file; several are told apart by their own names.
+        if (set.meshes.size() > 1)
+            pMesh->m_strName = i < set.names.size() && !set.names[i].empty()
+                                   ? set.names[i]
+                                   : pMesh->m_strName + " #" + std::to_string(i + 1);
+        made.push_back(std::move(pMesh));
+    }
+    if (made.empty())
+    {
+        if (pstrDetail != nullptr)
+            *pstrDetail = "the file holds no object";
+        return false;
+    }
+    meshes = std::move(made);
+    set = SMeshSet();
+    return true;
+}
+} // namespace
+
+bool CMesh::ReadModelParts(SMeshParts& parts, const std::string& strPath)
+{
+    return ReadWith(strPath,
+                    [&](CMeshBuilder& builder)
+                    {
+                        builder.AdoptPolygons(parts);
+                        return true;
+                    });
+}
+
+bool CMesh::ReadModelSet(const SModelFormat& format, const std::string& strPath,
+                         std::vector<std::unique_ptr<CMesh>>& meshes, CReadProgress* pProgress,
+                         std::string* pstrDetail)
+{
+    meshes.clear();
+    if (format.fnReadSet == nullptr)
+    {
+        auto pMesh = std::make_unique<CMesh>();
+        if (!pMesh->ReadModel(format, strPath, pProgress, pstrDetail))
+            return false;
+        meshes.push_back(std::move(pMesh));
+        return true;
+    }
+    std::string contents;
+    if (!ReadWholeFile(strPath, contents))
+    {
+        if (pstrDetail != nullptr)
+            pstrDetail->clear();
+        return false;
+    }
+    if (pProgress != nullptr)
+        pProgress->SetTotal(contents.size());
+    try
+    {
+        SMeshSet set;
+        return format.fnReadSet(contents, strPath, set, pstrDetail) &&
+               MeshesOfSet(set, strPath, meshes, pstrDetail);
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (pstrDetail != nullptr)
+            *pstrDetail = "not enough memory";
+        return false;
+    }
+}
+
+bool CMesh::ReadModelSetBuffer(const SModelFormat& format, std::string_view buffer,
+                               const std::string& strPath, std::vector<std::unique_ptr<CMesh>>& meshes,
+                               std::string* pstrDetail)
+{
+    meshes.clear();
+    if (format.fnReadSet == nullptr)
+    {
+        auto pMesh = std::make_unique<CMesh>();
+        if (!pMesh->ReadModelBuffer(format, buffer, strPath, pstrDetail))
+            return false;
+        meshes.push_back(std::move(pMesh));
+        return true;
+    }
+    try
+    {
+        // Data from a pipe has no folder: nothing beside it is read.
+        SMeshSet set;
+        return format.fnReadSet(buffer, std::string(), set, pstrDetail) &&
+               MeshesOfSet(set, strPath, meshes, pstrDetail);
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (pstrDetail != nullptr)
+            *pstrDetail = "not enough memory";
+        return false;
+    }
 }
 
 double* CMesh::AllocateSoup(int32_t nTriangles)

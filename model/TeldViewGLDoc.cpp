@@ -150,6 +150,31 @@ bool CTeldViewGLDoc::OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh
     return true;
 }
 
+bool CTeldViewGLDoc::OnOpenMeshSet(const std::string& strPath, CMesh* pFirst,
+                                   std::vector<std::unique_ptr<CMesh>>& others)
+{
+    if (pFirst == nullptr || others.empty())
+        return OnOpenImportedMesh(strPath, pFirst);
+    if (!IsUnlinkedLoadedMesh(pFirst))
+        return false;
+    const bool bJoin = m_bScene;
+    if (!bJoin)
+    {
+        m_bScene = true;
+        ClearScene();
+    }
+    AdoptImportedMesh(pFirst);
+    for (std::unique_ptr<CMesh>& pMesh : others)
+        if (pMesh && AdoptImportedMesh(pMesh.get()))
+            pMesh.release(); // the document's now
+    // Save cannot write a scene: the document has no file of its own, and the title names it.
+    if (!bJoin)
+        SetUntitled(FileNameOfPath(strPath));
+    if (m_fnAddToRecentFileList)
+        m_fnAddToRecentFileList(strPath);
+    return true;
+}
+
 std::string CTeldViewGLDoc::DetailLine(const std::string& strPath, const std::string& strDetail)
 {
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "\n" + string.
@@ -241,7 +266,6 @@ bool CTeldViewGLDoc::WriteFailed(const CSafeFileWriter& file, const std::string&
         *pstrProblem = strPath + ": " + file.ErrorText();
     return false;
 }
-
 
 bool CTeldViewGLDoc::AdoptImportedMesh(CMesh* pMesh)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,12 @@ public:
     // as an import (AdoptImportedMesh), and the path joins the recent files. The document keeps
     // no file of its own, as Save writes OFF. Null as for OnOpenDocumentWithMesh.
     bool OnOpenImportedMesh(const std::string& strPath, CMesh* pMesh);
+    // The same for a file of several objects (pFirst and others, what CMesh::ReadModelSet made
+    // of it): they become a scene of their own, titled after the file, in place of what was
+    // there, or join the scene when the document is one already. Each mesh adopted is the
+    // document's (released from others). Null pFirst as for OnOpenDocumentWithMesh.
+    bool OnOpenMeshSet(const std::string& strPath, CMesh* pFirst,
+                       std::vector<std::unique_ptr<CMesh>>& others);
     // "\nNAME: " and the detail, or nothing without a detail.
     static std::string DetailLine(const std::string& strPath, const std::string& strDetail);
     // The second half of ImportSTL, for a mesh that ReadSTL filled elsewhere: it goes into the

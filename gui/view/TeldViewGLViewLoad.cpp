@@ -104,9 +104,10 @@ bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read,
             bSystemMemory = guard.IsCurrent() && RendersInSystemMemory();
         }
         // The mesh is prepared for the settings it will have in the scene: replace mode's mesh
-        // keeps its render mode, the rest of its settings start anew as a new mesh's do.
+        // keeps its render mode (but a point cloud is shown as points), the rest of its settings
+        // start anew as a new mesh's do.
         const CSceneObject* pReused = m_pDocument->m_bScene ? nullptr : m_pDocument->m_pCamera->m_pNext;
-        if (pReused != nullptr && pReused->GetType() == OBJECT_MESH)
+        if (pReused != nullptr && pReused->GetType() == OBJECT_MESH && pMesh->m_nFaces > 0)
             pMesh->m_nRenderMode = static_cast<const CMesh*>(pReused)->m_nRenderMode;
         if (m_bGLReady)
         {

@@ -1,5 +1,6 @@
 // Scene commands: scene mode on and off, Load Scene, the STL imports and the scene exports, and
 // what the view does after new content arrived.
+#include "formats/ModelFormats.h"
 #include "formats/stl/StlFormat.h"
 #include "gui/view/GLContextGuard.h"
 #include "gui/view/TeldViewGLView.h"
@@ -17,6 +18,8 @@ namespace
 const char* const SCENE_FILTER = "Scene File (*.scn)|*.scn|All Files (*.*)|*.*||";
 const char* const STL_FILTER = "STL File (*.stl)|*.stl|All Files (*.*)|*.*||";
 const char* const OFF_FILTER = "OFF File (*.off)|*.off|All Files (*.*)|*.*||";
+const char* const PLY_FILTER = "PLY File (*.ply)|*.ply|All Files (*.*)|*.*||";
+const char* const OBJ_FILTER = "OBJ File (*.obj)|*.obj|All Files (*.*)|*.*||";
 const char* const POINT_CLOUD_FILTER = "Point Cloud File (*.pts)|*.pts|All Files (*.*)|*.*||";
 
 // The file dialog of each command that reads or writes a scene file.
@@ -37,6 +40,8 @@ constexpr SSceneFileCommand SCENE_FILE_COMMANDS[] = {
     {ID_EXPORT_BINARY_STL, false, "stl", "scene0001", STL_FILTER},
     {ID_EXPORT_ASCII_STL, false, "stl", "scene0001", STL_FILTER},
     {ID_EXPORT_POINT_CLOUD, false, "pts", "scene0001", POINT_CLOUD_FILTER},
+    {ID_EXPORT_PLY, false, "ply", "scene0001", PLY_FILTER},
+    {ID_EXPORT_OBJ, false, "obj", "scene0001", OBJ_FILTER},
 };
 } // namespace
 
@@ -54,6 +59,8 @@ void CTeldViewGLView::RegisterSceneCommands()
     OnCommand(ID_EXPORT_BINARY_STL, [this] { OnExportScene(ID_EXPORT_BINARY_STL); });
     OnCommand(ID_EXPORT_ASCII_STL, [this] { OnExportScene(ID_EXPORT_ASCII_STL); });
     OnCommand(ID_EXPORT_POINT_CLOUD, [this] { OnExportScene(ID_EXPORT_POINT_CLOUD); });
+    OnCommand(ID_EXPORT_PLY, [this] { OnExportScene(ID_EXPORT_PLY); });
+    OnCommand(ID_EXPORT_OBJ, [this] { OnExportScene(ID_EXPORT_OBJ); });
 }
 
 bool CTeldViewGLView::AskForSceneFile(int nID, std::string& strPath)
@@ -209,6 +216,13 @@ void CTeldViewGLView::OnExportScene(int nID)
         break;
     case ID_EXPORT_ASCII_STL:
         bWritten = m_pDocument->ExportScene(strPath, EXPORT_ASCII_STL, &strProblem);
+        break;
+    case ID_EXPORT_PLY:
+    case ID_EXPORT_OBJ:
+        // The writer by the format, whatever extension the name was given.
+        if (const SModelWriter* pWriter =
+                WriterFor(nID == ID_EXPORT_PLY ? "scene.ply" : "scene.obj", nullptr))
+            bWritten = m_pDocument->ExportScene(strPath, *pWriter, false, &strProblem);
         break;
     default:
         bWritten = m_pDocument->ExportScene(strPath, EXPORT_POINT_CLOUD, &strProblem);

@@ -39,7 +39,8 @@ TEST_F(BatchTest, TheInstalledThumbnailerDrawsEveryModelKind)
         ReadEntry(Slurp(strPrefix + "/share/thumbnailers/teldviewgl.thumbnailer"), "Thumbnailer Entry");
     EXPECT_EQ(keys.size(), 3u);
     EXPECT_EQ(keys["TryExec"], strPrefix + "/bin/teldviewgl");
-    EXPECT_EQ(keys["MimeType"], "model/x.off;model/stl;");
+    EXPECT_EQ(keys["MimeType"],
+              "model/x.off;model/stl;application/x-ply;model/obj;model/3mf;model/gltf+json;");
     std::vector<std::string> exec;
     std::istringstream words(keys["Exec"]);
     for (std::string strWord; words >> strWord;)
@@ -59,9 +60,13 @@ TEST_F(BatchTest, TheInstalledThumbnailerDrawsEveryModelKind)
     const std::string strTriangleCube = WriteFile("cube3.off", strTriangles);
     ASSERT_EQ(Run({"--convert", Path("cube.stl"), strTriangleCube}).nStatus, 0);
     ASSERT_EQ(Run({"--convert", Path("ascii.stl"), "--ascii", strTriangleCube}).nStatus, 0);
+    // The cube through the PLY and OBJ writers, read back by content.
+    ASSERT_EQ(Run({"--convert", Path("cube.ply"), strCube}).nStatus, 0);
+    ASSERT_EQ(Run({"--convert", Path("cube.obj"), strCube}).nStatus, 0);
     const std::string strBad = WriteFile("bad.stl", "solid x\n facet normal 0 0 1\n outer loop\n");
     unsetenv("DISPLAY");
-    for (const std::string& strInput : {strCube, Path("cube.stl"), Path("ascii.stl"), strBad})
+    for (const std::string& strInput :
+         {strCube, Path("cube.stl"), Path("ascii.stl"), Path("cube.ply"), Path("cube.obj"), strBad})
     {
         SCOPED_TRACE(strInput);
         const std::string strOut = Path("thumb.png");

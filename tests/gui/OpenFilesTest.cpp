@@ -60,8 +60,10 @@ TEST(OpenFiles, FileOpenReadsSTLByContent)
         EXPECT_EQ(gui.Doc().GetTitle() + "|" + gui.Doc().GetPathName(), pszName + std::string("|"));
         EXPECT_EQ(gui.app->RecentFiles().front(), strPath);
     }
-    EXPECT_EQ(CQtUiServices::ToQtFilter(gui.ui.m_fileRequests[0].strFilter),
-              "Mesh files (*.off *.stl);;OFF File (*.off);;STL File (*.stl);;All Files (*)");
+    EXPECT_EQ(
+        CQtUiServices::ToQtFilter(gui.ui.m_fileRequests[0].strFilter),
+        "Mesh files (*.off *.stl *.ply *.obj *.3mf *.gltf *.glb);;OFF File (*.off);;STL File (*.stl);;PLY "
+        "File (*.ply);;OBJ File (*.obj);;3MF File (*.3mf);;glTF File (*.gltf *.glb);;All Files (*)");
     gui.Execute(ID_FILE_SAVE); // asks, and is cancelled
     EXPECT_FALSE(gui.ui.m_fileRequests.back().bOpen);
 }

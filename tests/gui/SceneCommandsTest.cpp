@@ -46,6 +46,7 @@ TEST(SceneCommands, FileDialogsAndTextures)
         {ID_IMPORT_ASCII_STL, "stl must-exist"},         {ID_EXPORT_SCENE_OFF, "off overwrite-prompt"},
         {ID_EXPORT_BINARY_STL, "stl overwrite-prompt"},  {ID_EXPORT_ASCII_STL, "stl overwrite-prompt"},
         {ID_EXPORT_POINT_CLOUD, "pts overwrite-prompt"}, {ID_TEXTURE_LOAD, "bmp must-exist"},
+        {ID_EXPORT_PLY, "ply overwrite-prompt"},         {ID_EXPORT_OBJ, "obj overwrite-prompt"},
     };
     for (const auto& [nID, strExpected] : rows)
     {

@@ -34,10 +34,13 @@ TEST_F(ModelFormatsTest, EachContentTestKnowsItsOwnWritersOutput)
             EXPECT_EQ(FindModelFormat(head, bytes.size()), format.fnRecognise != nullptr ? &format : nullptr);
             ++nWriters;
         }
-    EXPECT_EQ(nWriters, 4);
-    EXPECT_EQ(OpenDialogFilter(), "Mesh files (*.off;*.stl)|*.off;*.stl|OFF File (*.off)|*.off|STL File "
-                                  "(*.stl)|*.stl|All Files (*.*)|*.*||");
-    EXPECT_EQ(MimeTypeList(), "model/x.off;model/stl;");
+    EXPECT_EQ(nWriters, 6);
+    EXPECT_EQ(OpenDialogFilter(),
+              "Mesh files (*.off;*.stl;*.ply;*.obj;*.3mf;*.gltf;*.glb)|*.off;*.stl;*.ply;*.obj;"
+              "*.3mf;*.gltf;*.glb|OFF File (*.off)|*.off|STL File (*.stl)|*.stl|PLY File "
+              "(*.ply)|*.ply|OBJ File (*.obj)|*.obj|3MF File (*.3mf)|*.3mf|glTF File "
+              "(*.gltf;*.glb)|*.gltf;*.glb|All Files (*.*)|*.*||");
+    EXPECT_EQ(MimeTypeList(), "model/x.off;model/stl;application/x-ply;model/obj;model/3mf;model/gltf+json;");
 }
 
 // What a file holds decides how it is read, whatever its name says; content that no format
