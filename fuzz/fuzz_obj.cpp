@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/MeshBuilder.h"
+#include "formats/MeshPartsKeeper.h"
 #include "formats/obj/ObjReader.h"
 #include "formats/obj/ObjWriter.h"
 
@@ -23,27 +23,6 @@ void Check(bool bCondition, const char* pszWhat)
         std::abort();
     }
 }
-
-class CPartsKeeper : public CMeshBuilder
-{
-public:
-    void AdoptPolygons(SMeshParts& parts) override
-    {
-        m_parts = std::move(parts);
-        ++m_nAdopted;
-    }
-    double* AllocateSoup(int32_t) override
-    {
-        Check(false, "the reader asked for a soup");
-        return nullptr;
-    }
-    void PrepareSoup(const std::atomic<int32_t>&) override {}
-    void CompleteSoup(int32_t, int32_t, CVector3&, CVector3&) override {}
-    void FinishSoup(const CVector3&, const CVector3&) override {}
-
-    SMeshParts m_parts;
-    int m_nAdopted = 0;
-};
 
 void CheckParts(const SMeshParts& parts)
 {
@@ -71,10 +50,12 @@ void CheckParts(const SMeshParts& parts)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    CPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     std::string strDetail;
     const std::string_view input(reinterpret_cast<const char*>(pData), nSize);
-    if (!ReadOBJBuffer(input, keeper, &strDetail))
+    const bool bRead = ReadOBJBuffer(input, keeper, &strDetail);
+    Check(keeper.m_nSoupsAsked == 0, "the reader asked for a soup");
+    if (!bRead)
     {
         Check(keeper.m_nAdopted == 0, "a failed read handed over parts");
         Check(!strDetail.empty(), "a failed read without a detail");
@@ -109,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     std::ostringstream out;
     std::string strProblem;
     Check(WriteOBJ(out, meshes, strProblem), "write failed");
-    CPartsKeeper again;
+    CMeshPartsKeeper again;
     Check(ReadOBJBuffer(out.str(), again, &strDetail), "the written file does not read back");
     const SMeshParts& back = again.m_parts;
     CheckParts(back);

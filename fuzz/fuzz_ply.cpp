@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/MeshBuilder.h"
+#include "formats/MeshPartsKeeper.h"
 #include "formats/ply/PlyReader.h"
 #include "formats/ply/PlyWriter.h"
 
@@ -23,34 +23,16 @@ void Check(bool bCondition, const char* pszWhat)
     }
 }
 
-// Keeps what the reader hands over.
-class CPartsKeeper : public CMeshBuilder
-{
-public:
-    void AdoptPolygons(SMeshParts& parts) override
-    {
-        m_parts = std::move(parts);
-        ++m_nAdopted;
-    }
-    double* AllocateSoup(int32_t) override
-    {
-        Check(false, "a soup asked for");
-        return nullptr;
-    }
-    void PrepareSoup(const std::atomic<int32_t>&) override {}
-    void CompleteSoup(int32_t, int32_t, CVector3&, CVector3&) override {}
-    void FinishSoup(const CVector3&, const CVector3&) override {}
-
-    SMeshParts m_parts;
-    int m_nAdopted = 0;
-};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    CPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     std::string strDetail;
-    if (!ReadPLYBuffer(std::string_view(reinterpret_cast<const char*>(pData), nSize), keeper, &strDetail))
+    const bool bRead =
+        ReadPLYBuffer(std::string_view(reinterpret_cast<const char*>(pData), nSize), keeper, &strDetail);
+    Check(keeper.m_nSoupsAsked == 0, "the reader asked for a soup");
+    if (!bRead)
     {
         Check(keeper.m_nAdopted == 0, "a failed read handed parts over");
         Check(!strDetail.empty(), "a refusal without a reason");
@@ -104,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         Check(!strProblem.empty(), "write failed without a problem");
         return 0;
     }
-    CPartsKeeper again;
+    CMeshPartsKeeper again;
     Check(ReadPLYBuffer(out.str(), again, &strDetail), "written file does not read back");
     Check(again.m_parts.nFaces == parts.nFaces && again.m_parts.nEdges == parts.nEdges &&
               again.m_parts.nVertices == parts.nVertices && again.m_parts.indices == parts.indices,

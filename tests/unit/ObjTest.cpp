@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/MeshBuilder.h"
+#include "formats/MeshPartsKeeper.h"
 #include "formats/obj/ObjFormat.h"
 #include "formats/obj/ObjReader.h"
 #include "formats/obj/ObjWriter.h"
@@ -16,34 +16,6 @@ namespace
 {
 using namespace FileTestSupport;
 using ObjTest = CScratchTest;
-
-// Keeps what a reader hands over.
-class CObjPartsKeeper : public CMeshBuilder
-{
-public:
-    void AdoptPolygons(SMeshParts& parts) override
-    {
-        m_parts = std::move(parts);
-        ++m_nAdopted;
-    }
-    double* AllocateSoup(int32_t) override { return nullptr; }
-    void PrepareSoup(const std::atomic<int32_t>&) override {}
-    void CompleteSoup(int32_t, int32_t, CVector3&, CVector3&) override {}
-    void FinishSoup(const CVector3&, const CVector3&) override {}
-
-    std::vector<int32_t> Sizes() const
-    {
-        return {m_parts.pFaceSizes.get(), m_parts.pFaceSizes.get() + m_parts.nFaces};
-    }
-    std::vector<double> Record(int32_t n, size_t nSlots) const
-    {
-        const double* p = m_parts.pRecords.get() + n * m_parts.nRecordSize;
-        return {p, p + nSlots};
-    }
-
-    SMeshParts m_parts;
-    int m_nAdopted = 0;
-};
 
 const std::string TRIANGLE = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
 const std::string SQUARE = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
@@ -225,7 +197,7 @@ TEST(ObjFormat, ReadsStatementsCornerFormsAndFields)
     for (const SReadRow& row : rows)
     {
         SCOPED_TRACE(row.pszName);
-        CObjPartsKeeper keeper;
+        CMeshPartsKeeper keeper;
         std::string strDetail = "unset";
         ASSERT_TRUE(ReadOBJBuffer(row.text, keeper, &strDetail)) << strDetail;
         EXPECT_EQ(strDetail, "");
@@ -278,7 +250,7 @@ TEST(ObjFormat, MalformedTextIsRefusedWithWhereAndWhy)
     for (const auto& [text, strWanted] : rows)
     {
         SCOPED_TRACE(text.substr(0, 60));
-        CObjPartsKeeper keeper;
+        CMeshPartsKeeper keeper;
         std::string strDetail;
         EXPECT_FALSE(ReadOBJBuffer(text, keeper, &strDetail));
         EXPECT_EQ(strDetail, strWanted);
@@ -296,7 +268,7 @@ TEST_F(ObjTest, MaterialColoursComeFromTheLibraryBesideTheFile)
     const std::string strFaces = SQUARE + "usemtl red\nf 1 2 3\nusemtl blue\nf 1 3 4\nusemtl odd\nf 1 2 4\n"
                                           "usemtl grey\nf 2 3 4\n";
     const std::string strPath = Write("m.obj", "mtllib colours.mtl missing.mtl more.mtl\n" + strFaces);
-    CObjPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     ASSERT_TRUE(ReadOBJ(strPath, keeper, nullptr, nullptr));
     const SMeshParts& parts = keeper.m_parts;
     ASSERT_TRUE(parts.bColors);
@@ -322,14 +294,14 @@ TEST_F(ObjTest, MaterialColoursComeFromTheLibraryBesideTheFile)
     for (const std::string& strLibrary : strWithout)
     {
         SCOPED_TRACE(strLibrary);
-        CObjPartsKeeper plain;
+        CMeshPartsKeeper plain;
         std::string strDetail;
         ASSERT_TRUE(ReadOBJ(Write("sub.obj", strLibrary + strFaces), plain, nullptr, &strDetail))
             << strDetail;
         EXPECT_FALSE(plain.m_parts.bColors);
         EXPECT_EQ(plain.m_parts.nVertices, 4);
     }
-    CObjPartsKeeper buffered;
+    CMeshPartsKeeper buffered;
     ASSERT_TRUE(ReadOBJBuffer("mtllib colours.mtl\n" + strFaces, buffered, nullptr));
     EXPECT_FALSE(buffered.m_parts.bColors);
 }
@@ -369,7 +341,7 @@ TEST(ObjFormat, WrittenMeshesReadBackPlacedAndWhole)
     EXPECT_NE(text.find("\nf 1/1/1 2/2/2 3/3/3 4/4/4\n"), std::string::npos);
     EXPECT_NE(text.find("\no tri_angle\nf 7/7/7 6/6/6 5/5/5\n"), std::string::npos);
 
-    CObjPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     ASSERT_TRUE(ReadOBJBuffer(text, keeper, nullptr));
     const SMeshParts& parts = keeper.m_parts;
     EXPECT_EQ(parts.nVertices, 7);

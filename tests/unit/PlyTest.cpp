@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/MeshBuilder.h"
+#include "formats/MeshPartsKeeper.h"
 #include "formats/ply/PlyFormat.h"
 #include "formats/ply/PlyReader.h"
 #include "formats/ply/PlyWriter.h"
@@ -18,33 +18,6 @@ namespace
 {
 using namespace FileTestSupport;
 using PlyTest = CScratchTest;
-
-// Keeps what a reader hands over.
-class CPartsKeeper : public CMeshBuilder
-{
-public:
-    void AdoptPolygons(SMeshParts& parts) override
-    {
-        m_parts = std::move(parts);
-        ++m_nAdopted;
-    }
-    double* AllocateSoup(int32_t) override { return nullptr; }
-    void PrepareSoup(const std::atomic<int32_t>&) override {}
-    void CompleteSoup(int32_t, int32_t, CVector3&, CVector3&) override {}
-    void FinishSoup(const CVector3&, const CVector3&) override {}
-
-    std::vector<double> Records() const
-    {
-        return {m_parts.pRecords.get(), m_parts.pRecords.get() + m_parts.nVertices * m_parts.nRecordSize};
-    }
-    std::vector<int32_t> Sizes() const
-    {
-        return {m_parts.pFaceSizes.get(), m_parts.pFaceSizes.get() + m_parts.nFaces};
-    }
-
-    SMeshParts m_parts;
-    int m_nAdopted = 0;
-};
 
 // Binary values in either byte order.
 struct SBytes
@@ -287,7 +260,7 @@ TEST(Ply, EveryLayoutGivesItsParts)
     for (const SGood& row : GoodRows())
     {
         SCOPED_TRACE(row.strName);
-        CPartsKeeper keeper;
+        CMeshPartsKeeper keeper;
         std::string strDetail = "stale";
         ASSERT_TRUE(ReadPLYBuffer(row.data, keeper, &strDetail)) << strDetail;
         EXPECT_EQ(strDetail, "");
@@ -362,7 +335,7 @@ TEST(Ply, MalformedFilesAreRefusedWithWhereAndWhy)
     for (const auto& [data, strWhy] : rows)
     {
         SCOPED_TRACE(strWhy);
-        CPartsKeeper keeper;
+        CMeshPartsKeeper keeper;
         std::string strDetail;
         EXPECT_FALSE(ReadPLYBuffer(data, keeper, &strDetail));
         EXPECT_NE(strDetail.find(strWhy), std::string::npos) << strDetail;
@@ -373,7 +346,7 @@ TEST(Ply, MalformedFilesAreRefusedWithWhereAndWhy)
         false, Header("binary_little_endian",
                       "element vertex 1\n" + XYZ + "element face 1\nproperty list int int vertex_indices\n")};
     negative.Tri().Put<int32_t>(-5).Put<int32_t>(0);
-    CPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     std::string strDetail;
     EXPECT_FALSE(ReadPLYBuffer(negative.s, keeper, &strDetail));
     EXPECT_EQ(strDetail, "face 0: a list count below 0");
@@ -424,7 +397,7 @@ TEST_F(PlyTest, WrittenScenesReadBackPlaced)
             "ply\nformat binary_little_endian 1.0\ncomment written by TeldViewGL\nelement vertex 7\n", 0),
         0u);
 
-    CPartsKeeper keeper;
+    CMeshPartsKeeper keeper;
     CReadProgress progress;
     ASSERT_TRUE(ReadPLY(Write("scene.ply", out.str()), keeper, &progress, nullptr));
     EXPECT_EQ(progress.Percent(), 100);
@@ -450,7 +423,7 @@ TEST_F(PlyTest, WrittenScenesReadBackPlaced)
     std::ostringstream bigOut;
     ASSERT_TRUE(WritePLY(bigOut, one, strProblem));
     EXPECT_NE(bigOut.str().find("property list int int vertex_indices\n"), std::string::npos);
-    CPartsKeeper again;
+    CMeshPartsKeeper again;
     ASSERT_TRUE(ReadPLYBuffer(bigOut.str(), again, nullptr));
     EXPECT_EQ(again.Sizes(), std::vector<int32_t>{300});
     records[0][0][1] = 1e300;
