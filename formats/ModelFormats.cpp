@@ -143,7 +143,8 @@ bool ReadSetData(std::string_view buffer, const std::string& strPath, CMeshBuild
         if (set.meshes.empty() || !MergeMeshSet(set, merged))
         {
             if (pstrDetail != nullptr)
-                *pstrDetail = set.meshes.empty() ? "the file holds no object" : "more than one mesh holds";
+                *pstrDetail = set.meshes.empty() ? "the file holds no object"
+                                                 : "the objects hold more than one mesh can";
             return false;
         }
         builder.AdoptPolygons(merged);
