@@ -20,6 +20,18 @@
 
 namespace
 {
+// Where the first brace of either kind stands from nFrom on, comments left out; npos when none.
+size_t FirstBrace(std::string_view buffer, size_t nFrom)
+{
+    CTokenReader in(buffer, '#');
+    in.Seek(nFrom);
+    std::string_view token;
+    while (in.NextToken(token))
+        if (const size_t n = token.find_first_of("{}"); n != std::string_view::npos)
+            return static_cast<size_t>(token.data() - buffer.data()) + n;
+    return std::string_view::npos;
+}
+
 // Tells pProgress (when given) how far the reader is, once every REPORT_EVERY items.
 void Report(CReadProgress* pProgress, int32_t nItem, const CTokenReader& in)
 {
@@ -39,21 +51,23 @@ public:
 
     bool Parse(SMeshParts& data)
     {
-        // A wrapper of braces holds the one object and nothing else: the text ends at the last
-        // brace, which must close it, and the object must end just before it.
+        // A wrapper of braces holds the one object and nothing else: the text ends at the first
+        // brace after the opening one, which must close it, and the object must end just before
+        // it. Braces in comments do not count.
         const size_t nOpen = m_in.Position();
         std::string_view token;
         m_bBraced = m_in.NextToken(token) && token == "{";
         if (m_bBraced)
         {
-            const size_t nClose = m_buffer.rfind('}');
-            if (nClose == std::string_view::npos || nClose < m_in.Position() ||
-                !CTokenReader(m_buffer.substr(nClose + 1), '#').AtEnd())
-                return Fail("expected the '}' that closes the braces");
             const size_t nInner = m_in.Position();
+            const size_t nClose = FirstBrace(m_buffer, nInner);
+            if (nClose == std::string_view::npos)
+                return Fail("expected the '}' that closes the braces");
             // Another block inside (an appearance, a second object) is more than one OFF object.
-            if (m_buffer.substr(nInner, nClose - nInner).find_first_of("{}") != std::string_view::npos)
+            if (m_buffer[nClose] == '{' || FirstBrace(m_buffer, nClose + 1) != std::string_view::npos)
                 return Fail("expected one OFF object and nothing else inside the braces");
+            if (!CTokenReader(m_buffer.substr(nClose + 1), '#').AtEnd())
+                return Fail("expected the '}' that closes the braces");
             m_in = CTokenReader(m_buffer.substr(0, nClose), '#');
             m_in.Seek(nInner);
         }

@@ -147,12 +147,28 @@ bool ReadOFFFaces(CTokenStream& in, const SOffHeader& header, const SOffVertices
     return true;
 }
 
+// Inside a wrapper of braces, as the full reader takes it: the first brace after the header
+// closes the wrapper at the end of its token, and no token follows. Braces in comments do not
+// count.
+bool BracesCloseOnce(CTokenStream& in)
+{
+    std::string_view token;
+    while (in.NextToken(token))
+        if (const size_t n = token.find_first_of("{}"); n != std::string_view::npos)
+            return token[n] == '}' && n + 1 == token.size() && !in.NextToken(token);
+    return false;
+}
+
 bool StreamOFFBytes(CByteWindow& bytes, CTriangleSink& sink)
 {
     bytes.StopAtNul();
     CTokenStream in(bytes, '#');
     SOffHeader header;
     if (!ReadOFFHeader(in, header))
+        return false;
+    // A first pass finds where the braces close; the object's own tokens hold none, so each
+    // reading below stops before that brace or at it.
+    if (header.bBraced && (!BracesCloseOnce(in) || !in.Rewind() || !ReadOFFHeader(in, header)))
         return false;
     // The layout of the vertex lines decides between three colour components and four, as in
     // the full reader; a first pass looks at them, then the file is read again. Lines broken
@@ -185,8 +201,8 @@ bool StreamOFFBytes(CByteWindow& bytes, CTriangleSink& sink)
     sink.Fit(vertices.positions.data(), vertices.positions.size() / 3);
     if (!ReadOFFFaces(in, header, vertices, &sink))
         return false;
-    // A wrapper of braces closes after the object, and nothing follows it; a brace on the last
-    // face's line went with the rest of that line.
+    // A wrapper of braces closes after the object (the first pass saw nothing after it); a brace
+    // on the last face's line went with the rest of that line.
     std::string_view token;
     return !header.bBraced || !in.NextToken(token) || (token == "}" && !in.NextToken(token));
 }

@@ -201,7 +201,7 @@ TEST(OffFormat, WhatDataSetsWrite)
         be(strBinary, n);
     const std::tuple<std::string, int, double> rows[] = {
         {"OFF 2 0 0\n0 0 0\n1 2 3\n", 0, 2.0},
-        {"{ OFF 3 1 0 0 0 0 1 0 0 0 2.5 0 3 0 1 2 }\n# end\n", 1, 2.5},
+        {"{ OFF 3 1 0 # {a comment}\n0 0 0 1 0 0 0 2.5 0 3 0 1 2 }\n# end }\n", 1, 2.5},
         {strBinary, 1, 2.5},
     };
     for (const auto& [text, nFaces, dY] : rows)
