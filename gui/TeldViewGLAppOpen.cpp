@@ -124,10 +124,9 @@ bool CTeldViewGLApp::OpenMesh(const std::string& strPath, const SModelFormat& fo
     std::optional<CWaitCursor> wait(std::in_place, *m_pUi);
     const bool bOpened = m_pView->LoadInBackground(
         *pRead,
-        [&](std::unique_ptr<CMesh>& pMesh)
+        [&](std::unique_ptr<CMesh>& pMesh, std::vector<std::unique_ptr<CMesh>>& others)
         {
             // A file of several objects opens as a scene of them.
-            std::vector<std::unique_ptr<CMesh>> others = pRead->TakeOthers();
             const bool bTaken =
                 pMesh && (format.bDocumentFile ? m_pDocument->OnOpenDocumentWithMesh(strPath, pMesh.get())
                                                : m_pDocument->OnOpenMeshSet(strPath, pMesh.get(), others));

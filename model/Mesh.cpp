@@ -339,7 +339,7 @@ SMeshView CMesh::View() const
 
 void CMesh::ShowPointsOfCloud()
 {
-    if (m_nFaces > 0 || m_nVertices == 0)
+    if (!IsPointCloud())
         return;
     m_nRenderMode = RENDER_POINTS;
     // Points without normals of their own would be lit as black: they show in their colour.

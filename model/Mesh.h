@@ -113,6 +113,8 @@ public:
 
     // The mesh as the writers see it, placed where it stands in the scene.
     SMeshView View() const;
+    // Vertices and no faces: shown as points (see ShowPointsOfCloud).
+    bool IsPointCloud() const { return m_nFaces == 0 && m_nVertices > 0; }
 
     // Lets what draws the mesh go (the drawing context must be current when there is any).
     void ReleaseGraphics() { m_pGraphics.reset(); }

@@ -106,7 +106,12 @@ CMesh* CTeldViewGLDoc::TakeIntoScene(CMesh* pRead, bool bAppend)
     if (bAppend || m_pCamera->m_pNext == nullptr)
         return pRead;
     CMesh* pReused = static_cast<CMesh*>(m_pCamera->m_pNext);
+    // Points were the cloud's own way of showing, not the user's choice: the next mesh starts in
+    // the mode it was read with.
+    const bool bWasCloud = pReused->IsPointCloud();
     pReused->Reset();
+    if (bWasCloud)
+        pReused->m_nRenderMode = pRead->m_nRenderMode;
     pReused->TakeLoadedGeometry(*pRead);
     delete pRead;
     return pReused;

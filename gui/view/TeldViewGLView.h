@@ -155,10 +155,13 @@ public:
     // and input arrives, but IsLoading() holds, which makes the application refuse commands that
     // would change the document. Once the wait has taken half a second LoadMessage says
     // "Loading NAME... 42%". Then, still with the window going, what the mesh's display list will
-    // need is made on other threads (see CMeshPreparation; "Preparing NAME... 42%"). Then fnAdopt
-    // gets the mesh (null when the read failed; it releases what it keeps) with the view's context
-    // current. Returns what fnAdopt returns. The caller shows the wait cursor around it.
-    bool LoadInBackground(CMeshPreloader& read, const std::function<bool(std::unique_ptr<CMesh>&)>& fnAdopt);
+    // need is made on other threads (see CMeshPreparation; "Preparing NAME... 42%"), for each
+    // object of a file of several. Then fnAdopt gets the mesh (null when the read failed) and the
+    // file's further objects, with the view's context current; it releases what it keeps.
+    // Returns what fnAdopt returns. The caller shows the wait cursor around it.
+    using FnAdoptLoaded =
+        std::function<bool(std::unique_ptr<CMesh>& pMesh, std::vector<std::unique_ptr<CMesh>>& others)>;
+    bool LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt);
     bool IsLoading() const { return m_nLoading > 0; }
     // What follows every successful load (File > Open, the command line, Load Scene, the
     // imports), in this order: pane 103 names the current object, the materials are applied,

@@ -84,8 +84,7 @@ void CTeldViewGLView::WaitWithProgress(const std::function<bool()>& isDone,
     showProgress();
 }
 
-bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read,
-                                       const std::function<bool(std::unique_ptr<CMesh>&)>& fnAdopt)
+bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt)
 {
     ++m_nLoading;
     const QString strName = QString::fromStdString(FileNameOfPath(read.Path()));
@@ -95,6 +94,7 @@ bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read,
                      [&](std::function<void()> fn) { read.NotifyWhenDone(fn); },
                      [&] { return read.Percent(); }, QStringLiteral("Loading %1... %2%"), strName, clock);
     std::unique_ptr<CMesh> pMesh = read.Take();
+    std::vector<std::unique_ptr<CMesh>> others = read.TakeOthers();
     emit ReadTaken();
     if (pMesh)
     {
@@ -104,14 +104,21 @@ bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read,
             bSystemMemory = guard.IsCurrent() && RendersInSystemMemory();
         }
         // The mesh is prepared for the settings it will have in the scene: replace mode's mesh
-        // keeps its render mode (but a point cloud is shown as points), the rest of its settings
-        // start anew as a new mesh's do.
+        // keeps its render mode (but a point cloud is shown as points, and the points of the
+        // cloud before were not the user's choice), the rest of its settings start anew as a new
+        // mesh's do.
         const CSceneObject* pReused = m_pDocument->m_bScene ? nullptr : m_pDocument->m_pCamera->m_pNext;
-        if (pReused != nullptr && pReused->GetType() == OBJECT_MESH && pMesh->m_nFaces > 0)
+        if (pReused != nullptr && pReused->GetType() == OBJECT_MESH && pMesh->m_nFaces > 0 &&
+            !static_cast<const CMesh*>(pReused)->IsPointCloud())
             pMesh->m_nRenderMode = static_cast<const CMesh*>(pReused)->m_nRenderMode;
-        if (m_bGLReady)
+        // The further objects of a file of several join the scene as new meshes: each is
+        // prepared in the same way, one after the other.
+        for (size_t i = 0; m_bGLReady && i <= others.size(); ++i)
         {
-            CMeshPreparation preparation(*pMesh, bSystemMemory);
+            CMesh* pPrepared = i == 0 ? pMesh.get() : others[i - 1].get();
+            if (pPrepared == nullptr)
+                continue;
+            CMeshPreparation preparation(*pPrepared, bSystemMemory);
             WaitWithProgress([&] { return preparation.IsDone(); },
                              [&](std::function<void()> fn) { preparation.NotifyWhenDone(fn); },
                              [&] { return preparation.Percent(); }, QStringLiteral("Preparing %1... %2%"),
@@ -122,9 +129,10 @@ bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read,
     bool bAdopted = false;
     {
         CGLContextGuard guard(*this);
-        bAdopted = fnAdopt(pMesh);
-        // A mesh left over deletes what was prepared for it while the context is current.
+        bAdopted = fnAdopt(pMesh, others);
+        // Meshes left over delete what was prepared for them while the context is current.
         pMesh.reset();
+        others.clear();
     }
     --m_nLoading;
     emit LoadMessage(QString());

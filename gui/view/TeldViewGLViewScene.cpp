@@ -162,14 +162,15 @@ bool CTeldViewGLView::ReadSTL(const std::string& strPath, int nMode, CMeshPreloa
         pOwnRead = std::make_unique<CMeshPreloader>(strPath, nMode);
         pRead = pOwnRead.get();
     }
-    const bool bRead = LoadInBackground(*pRead,
-                                        [this](std::unique_ptr<CMesh>& pMesh)
-                                        {
-                                            if (!pMesh || !m_pDocument->AdoptImportedMesh(pMesh.get()))
-                                                return false;
-                                            pMesh.release(); // the document's now
-                                            return true;
-                                        });
+    const bool bRead =
+        LoadInBackground(*pRead,
+                         [this](std::unique_ptr<CMesh>& pMesh, std::vector<std::unique_ptr<CMesh>>&)
+                         {
+                             if (!pMesh || !m_pDocument->AdoptImportedMesh(pMesh.get()))
+                                 return false;
+                             pMesh.release(); // the document's now
+                             return true;
+                         });
     if (!bRead)
         Ui().MessageBox(ReadFailureMessage("Error reading STL file.", strPath), MB_OK);
     return bRead;

@@ -48,6 +48,14 @@ TEST_F(DocumentTest, ReplaceModeReusesTheMeshAndAFailedOpenKeepsIt)
     EXPECT_EQ(pMesh->m_strName, "tri.off");
     EXPECT_EQ(pMesh->m_pPrev, m_doc.m_pCamera);
     EXPECT_EQ(std::to_array(m_doc.m_dSceneBounds), (Bounds{0, 1, 0, 1, 0, 0}));
+    // The user's mode stays; the points a cloud was shown as do not.
+    pMesh->m_nRenderMode = RENDER_WIREFRAME;
+    ASSERT_TRUE(m_doc.LoadMeshFile(Write("tri.off", TRIANGLE_OFF), false));
+    EXPECT_EQ(pMesh->m_nRenderMode, RENDER_WIREFRAME);
+    ASSERT_TRUE(m_doc.LoadMeshFile(Write("cloud.off", "OFF 2 0 0\n0 0 0\n1 1 0\n"), false));
+    EXPECT_TRUE(pMesh->m_nRenderMode == RENDER_POINTS && !pMesh->m_bLighting);
+    ASSERT_TRUE(m_doc.LoadMeshFile(Write("tri.off", TRIANGLE_OFF), false));
+    EXPECT_TRUE(pMesh->m_nRenderMode == RENDER_SHADED && pMesh->m_bLighting);
 
     const std::string strBad = Write("bad.off", "OFF\n3 1 0\n0 0 0\n");
     EXPECT_THROW(m_doc.LoadMeshFile(strBad, false), CArchiveException);
