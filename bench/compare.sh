@@ -11,8 +11,8 @@
 # MeshLab's loader and f3d. The other programs are optional; a missing one skips its rows with a
 # note on how to install it. Times are wall times of whole processes; memory is the peak resident
 # size. The meshes (1M, 4M and 16M triangles on grids of 1000 x 500, 2000 x 1000 and 4000 x 2000
-# cells, as OFF and binary STL, about 2.5 GB) are made once in a temporary folder that is removed
-# at the end; a 16M run takes up to 4 GB of memory.
+# cells, as OFF and binary STL, and the 1M sheet as binary PLY and as OBJ, about 2.6 GB) are made
+# once in a temporary folder that is removed at the end; a 16M run takes up to 4 GB of memory.
 #
 # Frame gaps: this program alone, asked for a frame every 10 ms while it starts with a 4M or 16M
 # file (--benchmark-startup --frame-gaps); the longest time between two frames, from the window
@@ -50,10 +50,11 @@ have() {
   echo "(skipping the rows with $1: apt-get install $2)"
   return 1
 }
-have_meshlab=0 have_admesh=0 have_f3d=0
+have_meshlab=0 have_admesh=0 have_f3d=0 have_assimp=0
 have meshlabserver meshlab && have_meshlab=1
 have admesh admesh && have_admesh=1
 have f3d f3d && have_f3d=1
+have assimp assimp-utils && have_assimp=1
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg); $runs runs per row, medians"
 "$maker" "$work/tri1m.off" 1000 500
@@ -64,6 +65,17 @@ for size in 1m 4m 16m; do
   "$viewer" --convert "$work/tri$size.stl" "$work/tri$size.off"
 done
 "$viewer" --convert "$work/tri1m_ascii.stl" --ascii "$work/tri1m.off"
+# The 1M-triangle sheet as binary PLY (our writer), and as OBJ with a normal per vertex and faces
+# of the form v//vn, as modelling programs export it.
+"$viewer" --convert "$work/tri1m.ply" "$work/tri1m.off"
+awk 'NR == 1 { next }
+     NR == 2 { nv = $1; next }
+     NR <= 2 + nv {
+       nx = -0.25 * cos($1) * cos($2); ny = 0.25 * sin($1) * sin($2); l = sqrt(nx * nx + ny * ny + 1)
+       printf "v %s %s %s\nvn %.6f %.6f %.6f\n", $1, $2, $3, nx / l, ny / l, 1 / l; next
+     }
+     { printf "f %d//%d %d//%d %d//%d\n", $2 + 1, $2 + 1, $3 + 1, $3 + 1, $4 + 1, $4 + 1 }' \
+  "$work/tri1m.off" >"$work/tri1m.obj"
 
 # run NAME COMMAND...: one timed run, its wall seconds and peak kilobytes appended to NAME's
 # samples; the command's output is kept in $work/NAME.out.
@@ -145,7 +157,12 @@ f3d=(f3d --resolution 800,600 --output "$work/f3d.png")
 if ((have_meshlab)); then
   pair info_off meshlab_off "${info[@]}" "$work/tri1m.off" -- meshlabserver -i "$work/tri1m.off"
   pair info_quad meshlab_quad "${info[@]}" "$work/quad1m.off" -- meshlabserver -i "$work/quad1m.off"
+  pair info_ply meshlab_ply "${info[@]}" "$work/tri1m.ply" -- meshlabserver -i "$work/tri1m.ply"
 fi
+if ((have_assimp)); then
+  pair info_obj assimp_obj "${info[@]}" "$work/tri1m.obj" -- assimp info "$work/tri1m.obj"
+fi
+pair info_ply_own info_stl_own "${info[@]}" "$work/tri1m.ply" -- "${info[@]}" "$work/tri1m.stl"
 if ((have_admesh)); then
   pair info_stl admesh_stl "${info[@]}" "$work/tri1m.stl" -- admesh -c "$work/tri1m.stl"
   pair info_ascii admesh_ascii "${info[@]}" "$work/tri1m_ascii.stl" -- admesh -c "$work/tri1m_ascii.stl"
@@ -154,6 +171,9 @@ if ((have_f3d)); then
   for size in 1m 4m 16m; do
     pair "start_off$size" "f3d_off$size" "${startup[@]}" "$work/tri$size.off" -- "${f3d[@]}" "$work/tri$size.off"
     pair "start_stl$size" "f3d_stl$size" "${startup[@]}" "$work/tri$size.stl" -- "${f3d[@]}" "$work/tri$size.stl"
+  done
+  for kind in ply obj; do
+    pair "start_$kind" "f3d_$kind" "${startup[@]}" "$work/tri1m.$kind" -- "${f3d[@]}" "$work/tri1m.$kind"
   done
 fi
 for i in $(seq "$runs"); do
@@ -176,7 +196,13 @@ echo
 if ((have_meshlab)); then
   row info-off1m "--info 1M-triangle OFF" info_off meshlab_off "meshlabserver" 5
   row info-quad1m "--info 1M-quad OFF" info_quad meshlab_quad "meshlabserver" 5
+  row info-ply1m "--info 1M-triangle binary PLY" info_ply meshlab_ply "meshlabserver" 5
 fi
+if ((have_assimp)); then
+  row info-obj1m "--info 1M-triangle OBJ (v//vn)" info_obj assimp_obj "assimp info" 5
+fi
+# Within 1.5 times the time of the same mesh as binary STL: the ratio STL / PLY at least 0.67.
+row info-plystl "--info 1M-triangle PLY against STL" info_ply_own info_stl_own "this, STL" 0.67
 if ((have_admesh)); then
   row info-stl1m "--info 1M-triangle binary STL" info_stl admesh_stl "admesh -c" 1
   row mem-info1m "  its peak memory" info_stl admesh_stl "admesh -c" - 2 MiB
@@ -189,6 +215,10 @@ if ((have_f3d)); then
     row "pic-stl$size" "first picture, ${size_name}-triangle binary STL" "start_stl$size" "f3d_stl$size" \
       "f3d to a PNG" 1.5
   done
+  row pic-ply1m "first picture, 1M-triangle binary PLY" start_ply f3d_ply "f3d to a PNG" 1.5
+  row pic-obj1m "first picture, 1M-triangle OBJ" start_obj f3d_obj "f3d to a PNG" 1.5
+  row mem-ply1m "peak memory, 1M-triangle binary PLY" start_ply f3d_ply "f3d to a PNG" 1 2 MiB
+  row mem-obj1m "peak memory, 1M-triangle OBJ" start_obj f3d_obj "f3d to a PNG" 1 2 MiB
   row mem1m "peak memory, 1M-triangle OFF" start_off1m f3d_off1m "f3d to a PNG" - 2 MiB
   row mem4m "peak memory, 4M-triangle OFF" start_off4m f3d_off4m "f3d to a PNG" 1 2 MiB
   row mem16m "peak memory, 16M-triangle OFF" start_off16m f3d_off16m "f3d to a PNG" 1 2 MiB

@@ -1,7 +1,9 @@
 #include "e2e/BatchTestSupport.h"
 
 #include <sys/resource.h>
+#include <zip.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "formats/off/OffWriter.h"
@@ -17,6 +19,43 @@ const std::string TWO_FACETS_STL =
     "vertex 0 2 1\nendloop\nendfacet\nendsolid two\n";
 
 using BatchConvertTest = BatchTest;
+
+// A triangle with corners (0 0 0), (1 0 0), (0 1 0) placed twice, the second time moved 2 along x:
+// as a glTF document with its buffer beside it, and as a 3MF package.
+const std::string TWICE_GLTF =
+    R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+ "nodes": [{"mesh": 0, "name": "left"}, {"mesh": 0, "name": "right", "translation": [2, 0, 0]}],
+ "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
+ "buffers": [{"uri": "twice.bin", "byteLength": 42}],
+ "bufferViews": [{"buffer": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 6}],
+ "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                "min": [0, 0, 0], "max": [1, 1, 0]},
+               {"bufferView": 1, "componentType": 5123, "count": 3, "type": "SCALAR"}]})";
+const std::string TWICE_3MF_MODEL =
+    "<?xml version=\"1.0\"?>\n<model unit=\"millimeter\" "
+    "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\"><resources><object id=\"1\">"
+    "<mesh><vertices><vertex x=\"0\" y=\"0\" z=\"0\"/><vertex x=\"1\" y=\"0\" z=\"0\"/>"
+    "<vertex x=\"0\" y=\"1\" z=\"0\"/></vertices><triangles><triangle v1=\"0\" v2=\"1\" v3=\"2\"/>"
+    "</triangles></mesh></object></resources><build><item objectid=\"1\"/>"
+    "<item objectid=\"1\" transform=\"1 0 0 0 1 0 0 0 1 2 0 0\"/></build></model>\n";
+const std::string TWICE_3MF_RELS =
+    "<?xml version=\"1.0\"?>\n<Relationships "
+    "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"r0\" "
+    "Target=\"/3D/3dmodel.model\" "
+    "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>\n";
+
+void WriteZip(const std::string& strPath, const std::vector<std::pair<std::string, std::string>>& parts)
+{
+    int nError = 0;
+    zip_t* pZip = zip_open(strPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &nError);
+    ASSERT_NE(pZip, nullptr);
+    for (const auto& [strName, contents] : parts)
+        EXPECT_GE(zip_file_add(pZip, strName.c_str(),
+                               zip_source_buffer(pZip, contents.data(), contents.size(), 0),
+                               ZIP_FL_ENC_UTF_8),
+                  0);
+    EXPECT_EQ(zip_close(pZip), 0);
+}
 } // namespace
 
 // One input is copied as the writer writes it; several become one scene, in every format.
@@ -57,6 +96,33 @@ TEST_F(BatchConvertTest, InputsBecomeOneSceneInEveryFormat)
     EXPECT_NE(binInfo.strOut.find("Number of Faces: 3\n"), std::string::npos);
     EXPECT_EQ(binInfo.strOut.substr(binInfo.strOut.find("Number")),
               asciiInfo.strOut.substr(asciiInfo.strOut.find("Number")));
+}
+
+// The objects of a glTF or 3MF file are sections of --info, each where its node or build item
+// puts it, and --convert writes them as one mesh.
+TEST_F(BatchConvertTest, GltfAndThreeMfObjectsAreSectionsThatConvertAsOne)
+{
+    std::string strBin(42, '\0');
+    const float fPositions[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    const uint16_t nIndices[3] = {0, 1, 2};
+    std::memcpy(strBin.data(), fPositions, sizeof fPositions);
+    std::memcpy(strBin.data() + 36, nIndices, sizeof nIndices);
+    WriteFile("twice.bin", strBin);
+    const std::string strGltf = WriteFile("twice.gltf", TWICE_GLTF), str3mf = Path("twice.3mf");
+    WriteZip(str3mf, {{"_rels/.rels", TWICE_3MF_RELS}, {"3D/3dmodel.model", TWICE_3MF_MODEL}});
+    for (const std::string& strInput : {strGltf, str3mf})
+    {
+        SCOPED_TRACE(strInput);
+        const SRun info = Run({"--info", strInput});
+        ASSERT_EQ(info.nStatus, 0) << info.strErr;
+        const size_t nSecond = info.strOut.find("\n\nName: ");
+        ASSERT_NE(nSecond, std::string::npos) << info.strOut;
+        EXPECT_NE(info.strOut.find("Min X: 0.000\nMax X: 1.000\n"), std::string::npos);
+        EXPECT_NE(info.strOut.find("Min X: 2.000\nMax X: 3.000\n", nSecond), std::string::npos);
+        ASSERT_EQ(Run({"--convert", Path("one.off"), strInput}).nStatus, 0);
+        const std::string strOne = Slurp(Path("one.off"));
+        EXPECT_EQ(strOne.substr(0, strOne.find('\n', 4) + 1), "OFF\n6 2 6\n");
+    }
 }
 
 TEST_F(BatchConvertTest, AnyFailedInputWritesNothing)

@@ -15,6 +15,7 @@
 #include "drawing/MeshPreparation.h"
 #include "drawing/SharedGLContext.h"
 #include "drawing/Tessellator.h"
+#include "formats/ModelFormats.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 
@@ -221,6 +222,25 @@ TEST_F(MeshDisplayListTest, DrawsEachModeShadingAndSetting)
                     << pszOff[0] << " " << settings << ", mode " << modes[i];
             }
     }
+}
+
+// A PLY of vertices only opens as a point cloud, unlit: each point shows in its own colour where it
+// lies, and nothing shows between them.
+TEST_F(MeshDisplayListTest, PointCloudDrawsItsPointsInTheirColours)
+{
+    const std::string strPly = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                               "property float z\nproperty uchar red\nproperty uchar green\n"
+                               "property uchar blue\nend_header\n-0.5 -0.5 0 255 0 0\n0.5 -0.5 0 0 255 0\n"
+                               "0 0.5 0 0 0 255\n";
+    CMesh mesh;
+    ASSERT_TRUE(mesh.ReadModelBuffer(*ModelFormatNamed("PLY"), strPly, "cloud.ply"));
+    ASSERT_EQ(mesh.m_nRenderMode, POINTS);
+    EXPECT_FALSE(mesh.m_bLighting);
+    Draw(mesh, mesh.m_nRenderMode);
+    EXPECT_TRUE(Shows(mesh, -0.5, -0.5, 'r', NEAR));
+    EXPECT_TRUE(Shows(mesh, 0.5, -0.5, 'g', NEAR));
+    EXPECT_TRUE(Shows(mesh, 0.0, 0.5, 'b', NEAR));
+    EXPECT_TRUE(Shows(mesh, 0.0, -0.2, 'k', NEAR));
 }
 
 TEST_F(MeshDisplayListTest, HiddenLineShowsOnlyTheLinesInFront)
