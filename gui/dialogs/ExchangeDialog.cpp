@@ -214,9 +214,31 @@ void CExchangeDialog::accept()
 void CExchangeDialog::showEvent(QShowEvent* pEvent)
 {
     // Filled when the program shows the dialog, not again when the window system re-shows it.
+    // The first edit field then has the focus with its text selected, so that typing replaces
+    // it (as Tab selects the text of the field it moves to).
     if (!pEvent->spontaneous())
+    {
         UpdateData(false);
+        for (const SField& field : m_fields)
+        {
+            auto* pEdit = field.nExchange == EXCHANGE_RADIO ? nullptr : Control<QLineEdit>(field.ids.front());
+            if (pEdit != nullptr && pEdit->isEnabled() && !pEdit->isReadOnly())
+            {
+                pEdit->setFocus(Qt::TabFocusReason);
+                pEdit->selectAll();
+                break;
+            }
+        }
+    }
     QDialog::showEvent(pEvent);
+}
+
+bool CExchangeDialog::focusNextPrevChild(bool bNext)
+{
+    const bool bMoved = QDialog::focusNextPrevChild(bNext);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(focusWidget()); bMoved && pEdit != nullptr)
+        pEdit->selectAll();
+    return bMoved;
 }
 
 QLineEdit* CExchangeDialog::NewEdit(int nID)

@@ -50,6 +50,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
+    // Tab and Backtab select the text of the edit field they move to, whether or not the window
+    // system has made the dialog active yet.
+    bool focusNextPrevChild(bool bNext) override;
     // The services set for this dialog, or Qt's own over this dialog when none were set.
     CUiServices& Ui();
 

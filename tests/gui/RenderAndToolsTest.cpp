@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTest>
 
 #include <cmath>
 #include <functional>
@@ -268,8 +269,19 @@ TEST(Tools, TransformMesh)
     SMeshApp gui;
     ASSERT_TRUE(gui.bStarted);
     const double* pCorner = gui.Mesh().m_ppVertices[1]; // (0.5, -0.5, -0.5)
+    // Typing replaces the first field's text, and Tab selects the next one's; Cancel keeps
+    // the mesh.
     RunDialog<QDialog>(
-        gui, ID_TOOLS_TRANSFORM_MESH, [](QDialog& dialog) { SetText(dialog, 1033, "5"); }, false);
+        gui, ID_TOOLS_TRANSFORM_MESH,
+        [](QDialog& dialog)
+        {
+            QTest::keyClicks(dialog.focusWidget(), "5");
+            EXPECT_EQ(Text(dialog, 1033), "5");
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(dialog.focusWidget(), "7");
+            EXPECT_EQ(Text(dialog, 1034), "7");
+        },
+        false);
     EXPECT_EQ(pCorner[0], 0.5);
     // Opens at the identity; of two bad fields OK focuses the first in exchange order (tz before
     // m22); then the twelve fields in the dialog's order.
