@@ -75,6 +75,7 @@ enum
     ID_EXPORT_POINT_CLOUD = 32815,
     ID_EXPORT_PLY = 32820,
     ID_EXPORT_OBJ = 32821,
+    ID_EXPORT_PNG = 32822,
 
     // Tools menu.
     ID_TOOLS_INVERT_MESH = 32783,

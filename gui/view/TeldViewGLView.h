@@ -271,6 +271,7 @@ private:
     void OnExportMetafile();
     void OnExportBitmap();
     void OnExportJpeg();
+    void OnExportPng();
     void OnEditCopy();
     // The save dialog of a picture command; false when cancelled.
     bool AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath);

@@ -1,5 +1,5 @@
-// Picture commands: the view's frame written to a metafile, a bitmap or a JPEG file, or put on
-// the clipboard as a metafile and as an image.
+// Picture commands: the view's frame written to a metafile, a bitmap, a JPEG or a PNG file, or
+// put on the clipboard as a metafile and as an image.
 #include <QByteArray>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -16,6 +16,7 @@
 #include "export/BitmapExport.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "export/PngExport.h"
 #include "gui/view/GLContextGuard.h"
 #include "gui/view/TeldViewGLView.h"
 #include "platform/CommandIds.h"
@@ -27,6 +28,7 @@ const char* const INITIAL_NAME = "teld0001";
 const char* const METAFILE_FILTER = "Windows Enhanced Metafiles (*.emf)|*.emf|All Files (*.*)|*.*||";
 const char* const BITMAP_FILTER = "Windows Bitmaps (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char* const JPEG_FILTER = "JPEG Image Files (*.jpg)|*.jpg|All Files (*.*)|*.*||";
+const char* const PNG_FILTER = "PNG Image Files (*.png)|*.png|All Files (*.*)|*.*||";
 const char* const CAPTURE_FAILED = "The picture of the view could not be captured.";
 // The names under which programs on Linux look for a pasted metafile.
 const char* const METAFILE_MIME_TYPES[] = {"image/emf", "image/x-emf"};
@@ -69,6 +71,7 @@ void CTeldViewGLView::RegisterCaptureCommands()
     OnCommand(ID_EXPORT_METAFILE, [this] { OnExportMetafile(); });
     OnCommand(ID_EXPORT_BITMAP, [this] { OnExportBitmap(); });
     OnCommand(ID_EXPORT_JPEG, [this] { OnExportJpeg(); });
+    OnCommand(ID_EXPORT_PNG, [this] { OnExportPng(); });
     OnCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
 }
 
@@ -91,6 +94,13 @@ void CTeldViewGLView::OnExportJpeg()
     std::string strPath;
     if (AskPicturePath("jpg", JPEG_FILTER, strPath) && CaptureFrame())
         ReportWriteResult(WriteJpegFile(strPath, m_dibCapture, JPEG_QUALITY));
+}
+
+void CTeldViewGLView::OnExportPng()
+{
+    std::string strPath;
+    if (AskPicturePath("png", PNG_FILTER, strPath) && CaptureFrame())
+        ReportWriteResult(WritePngFile(strPath, m_dibCapture));
 }
 
 void CTeldViewGLView::OnEditCopy()

@@ -54,8 +54,9 @@ TEST(Capture, FilesClipboardAndSnapshotShowTheSamePicture)
     ASSERT_TRUE(gui.bStarted);
     // Partly off the screen: the view's own framebuffer still holds the whole picture.
     gui.Frame().move(-gui.Frame().width() / 2, -40);
-    for (const auto& [nID, pszExt] : {std::pair(ID_EXPORT_BITMAP, "bmp"),
-                                      std::pair(ID_EXPORT_METAFILE, "emf"), std::pair(ID_EXPORT_JPEG, "jpg")})
+    for (const auto& [nID, pszExt] :
+         {std::pair(ID_EXPORT_BITMAP, "bmp"), std::pair(ID_EXPORT_METAFILE, "emf"),
+          std::pair(ID_EXPORT_JPEG, "jpg"), std::pair(ID_EXPORT_PNG, "png")})
     {
         gui.ui.m_fileAnswers.push_back(ScratchPath(QStringLiteral("view.") + pszExt));
         gui.Execute(nID);
@@ -72,6 +73,7 @@ TEST(Capture, FilesClipboardAndSnapshotShowTheSamePicture)
     EXPECT_EQ(picture.pixel(w * 3 / 5, h * 2 / 5), qRgb(0, 0, 0));
     EXPECT_EQ(LargestDifference(const_cast<CTeldViewGLView&>(view).grabFramebuffer(), picture), 0);
     EXPECT_EQ(Load(ScratchPath(QStringLiteral("view.jpg"))).size(), picture.size());
+    EXPECT_EQ(LargestDifference(Load(ScratchPath(QStringLiteral("view.png"))), picture), 0);
 
     // The metafile holds the bitmap file's DIB; the clipboard holds the metafile and the image.
     const QByteArray bmp = ReadAll(ScratchPath(QStringLiteral("view.bmp"))),
