@@ -477,6 +477,16 @@ private:
         return true;
     }
 
+    // The items of a fixed size, read from p on, are all there: the header's counts were checked
+    // against the least that every item takes, but a list before them may have taken more.
+    bool FixedItemsFit(const SElementPlan& plan, const char* p)
+    {
+        const auto nLeft = static_cast<uint64_t>(m_data.data() + m_data.size() - p);
+        if (plan.nMinBytes == 0 || plan.pElement->nCount <= nLeft / plan.nMinBytes)
+            return true;
+        return FailItem(*plan.pElement, nLeft / plan.nMinBytes, "the file ends");
+    }
+
     template <bool bSwap> bool ReadBinaryVertices(const SElementPlan& plan, const char*& p)
     {
         const uint64_t nCount = plan.pElement->nCount;
@@ -492,7 +502,8 @@ private:
             }
             return true;
         }
-        // The counts were checked: every item is there.
+        if (!FixedItemsFit(plan, p))
+            return false;
         std::vector<SField> used;
         for (const SField& field : plan.fields)
             if (field.nTarget >= 0)
@@ -585,7 +596,8 @@ private:
                 continue;
             if (plan.bFixed)
             {
-                // Checked with the counts: the items are there.
+                if (!FixedItemsFit(plan, p))
+                    return false;
                 p += plan.pElement->nCount * plan.nMinBytes;
                 continue;
             }

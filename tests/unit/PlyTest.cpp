@@ -295,6 +295,16 @@ TEST(Ply, MalformedFilesAreRefusedWithWhereAndWhy)
                                     "element vertex 13\n" + XYZ + "property list uchar int more\n")};
     for (int i = 0; i < 12; ++i)
         listVertex.Tri().Put<uint8_t>(1).Put<int32_t>(0);
+    // Lists longer than their least before items of a fixed size: those must still fit.
+    SBytes listsFirst{false, Header("binary_little_endian", "element extra 1\nproperty list uchar int v\n"
+                                                            "element vertex 3\n" +
+                                                                XYZ)};
+    listsFirst.Put<uint8_t>(3).Put<int32_t>(0).Put<int32_t>(0).Put<int32_t>(0).Tri().Tri();
+    SBytes listsBeforeSkipped{
+        false, Header("binary_little_endian", "element vertex 1\n" + XYZ +
+                                                  "element extra 1\nproperty list uchar int v\n"
+                                                  "element pad 2\nproperty int p\n")};
+    listsBeforeSkipped.Tri().Put<uint8_t>(2).Put<int32_t>(0).Put<int32_t>(0);
     std::string strComments;
     for (int i = 0; i < 7000; ++i)
         strComments += "comment a long header\n";
@@ -331,6 +341,8 @@ TEST(Ply, MalformedFilesAreRefusedWithWhereAndWhy)
          "face 0: vertex index -1 is not in 0 to 2"},
         {nan.s, "vertex 0: a number that is not finite"},
         {listVertex.s, "vertex 12: the file ends"},
+        {listsFirst.s, "vertex 2: the file ends"},
+        {listsBeforeSkipped.s, "pad 0: the file ends"},
     };
     for (const auto& [data, strWhy] : rows)
     {
