@@ -99,6 +99,7 @@ constexpr SMenuItem ANIMATION_MENU[] = {
 };
 
 constexpr SMenuItem HELP_MENU[] = {
+    {ID_HELP_KEYS_AND_MOUSE, "&Keys and Mouse", false},
     {ID_APP_ABOUT, "&About TeldViewGL...", false},
 };
 
@@ -106,6 +107,19 @@ constexpr SMenu MAIN_MENU[] = {
     {"&File", FILE_MENU},         {"&Edit", EDIT_MENU},           {"&View", VIEW_MENU},
     {"Text&ures", TEXTURES_MENU}, {"&Import", IMPORT_MENU},       {"E&xport", EXPORT_MENU},
     {"&Tools", TOOLS_MENU},       {"&Animation", ANIMATION_MENU}, {"&Help", HELP_MENU},
+};
+
+// What the view itself does with the mouse and the keys, besides the shortcuts.
+constexpr SInputAction VIEW_INPUTS[] = {
+    {"Left drag", "turn the current object the way the mouse moves, and set the spin rates"},
+    {"Right drag", "move it sideways; down brings it closer, up pushes it away"},
+    {"Both buttons", "move it in the screen plane"},
+    {"Arrow keys", "turn it by 2 degrees, and speed a running spin up in that direction"},
+    {"Keypad - and +", "move it one unit towards or away from the viewer"},
+    {"Mouse wheel", "bring it a tenth of its distance nearer, or take it as far out again"},
+    {"Space", "show or hide the keyframe guide"},
+    {"Left drag on the guide", "turn the keyframe direction (with Shift: the rotation)"},
+    {"Right drag on the guide", "lengthen or shorten the direction (with Shift: the rotation)"},
 };
 
 constexpr SAccelerator ACCELERATORS[] = {
@@ -192,6 +206,7 @@ constexpr SStringEntry STRINGS[] = {
     {ID_ANIMATION_WRITE_KEYFRAMES,
      "Save the keyframes for the current object to a .KFF file.\nWrite To Disk"},
     {ID_ANIMATION_LOAD_KEYFRAMES, "Load keyframes for the current object from a .ANM file.\nLoad Animation"},
+    {ID_HELP_KEYS_AND_MOUSE, "List what every key and mouse action does.\nKeys and Mouse"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_NEXT_PANE, "Switch to the next window pane\nNext Pane"},
     {ID_PREV_PANE, "Switch back to the previous window pane\nPrevious Pane"},
@@ -211,6 +226,26 @@ std::span<const SMenu> MainMenu()
 std::span<const SAccelerator> Accelerators()
 {
     return ACCELERATORS;
+}
+
+std::span<const SInputAction> ViewInputs()
+{
+    return VIEW_INPUTS;
+}
+
+std::string KeysAndMouseText()
+{
+    std::string strText = "In the view:\n";
+    for (const SInputAction& action : VIEW_INPUTS)
+        strText.append(action.pszInput).append(": ").append(action.pszEffect).append("\n");
+    strText += "\nShortcuts:\n";
+    for (const SAccelerator& accel : ACCELERATORS)
+    {
+        const std::string strName = ShortName(accel.nID).empty() ? Prompt(accel.nID) : ShortName(accel.nID);
+        if (!strName.empty())
+            strText.append(accel.pszKeys).append(": ").append(strName).append("\n");
+    }
+    return strText;
 }
 
 std::span<const SStringEntry> StringTable()

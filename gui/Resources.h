@@ -29,6 +29,13 @@ struct SAccelerator
     int nID;
 };
 
+// An input the view handles itself, in the words the help shows.
+struct SInputAction
+{
+    const char* pszInput;
+    const char* pszEffect;
+};
+
 struct SStringEntry
 {
     int nID;
@@ -39,6 +46,9 @@ namespace Resources
 {
 std::span<const SMenu> MainMenu();
 std::span<const SAccelerator> Accelerators();
+std::span<const SInputAction> ViewInputs();
+// Help > Keys and Mouse: the view's inputs, then every shortcut with its command's short name.
+std::string KeysAndMouseText();
 std::span<const SStringEntry> StringTable();
 // The string of nID, or nullptr when the table has none.
 const char* LoadString(int nID);

@@ -21,6 +21,7 @@
 
 #include "gui/MainFrame.h"
 #include "gui/QtUiServices.h"
+#include "gui/Resources.h"
 #include "gui/dialogs/AboutDlg.h"
 #include "gui/view/TeldViewGLView.h"
 #include "model/MeshPreloader.h"
@@ -29,14 +30,15 @@
 
 namespace
 {
-// The commands and panes that go on while a file loads: leaving, the About box, the status bar
-// and the panes' texts.
+// The commands and panes that go on while a file loads: leaving, the About box and the keys
+// help, the status bar and the panes' texts.
 bool IsAllowedWhileLoading(int nID)
 {
     switch (nID)
     {
     case ID_APP_EXIT:
     case ID_APP_ABOUT:
+    case ID_HELP_KEYS_AND_MOUSE:
     case ID_VIEW_STATUS_BAR:
     case ID_VIEW_SIZE:
     case ID_FRAME_RATE:
@@ -112,6 +114,7 @@ void CTeldViewGLApp::RegisterCommands()
     RegisterOpenCommands();
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_HELP_KEYS_AND_MOUSE, [this] { OnHelpKeysAndMouse(); });
 }
 
 bool CTeldViewGLApp::CanCreateGLContext()
@@ -252,6 +255,11 @@ void CTeldViewGLApp::OnAppAbout()
 {
     CAboutDlg dialog(m_pFrame.get());
     dialog.exec();
+}
+
+void CTeldViewGLApp::OnHelpKeysAndMouse()
+{
+    m_pUi->MessageBox(Resources::KeysAndMouseText(), MB_OK, "Keys and Mouse");
 }
 
 int CTeldViewGLApp::Run(int argc, char** argv)

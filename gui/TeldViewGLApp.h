@@ -109,6 +109,7 @@ private:
     void OnUpdateRecentFile(CCmdUI& ui);
     void OnAppExit();
     void OnAppAbout();
+    void OnHelpKeysAndMouse();
     // Files dropped onto the window open as File > Open opens them, once the drop is over.
     void OnFilesDropped(const QStringList& files);
     void LoadStdProfileSettings();

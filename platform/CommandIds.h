@@ -96,6 +96,7 @@ enum
     ID_ANIMATION_LOAD_KEYFRAMES = 32808,
 
     // Help menu.
+    ID_HELP_KEYS_AND_MOUSE = 32823,
     ID_APP_ABOUT = 57664,
 
     // Window panes (accelerators F6 and Shift+F6).

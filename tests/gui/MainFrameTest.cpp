@@ -38,6 +38,13 @@ TEST(MainFrame, OnlyHandledCommandsAreEnabledAndMenusUpdateAsTheyOpen)
     }
     for (const int nID : {ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_EXIT, ID_APP_ABOUT, ID_VIEW_STATUS_BAR})
         EXPECT_TRUE(gui.Frame().FindAction(nID)->isEnabled()) << nID;
+    // The keys help lists the view's own inputs and every shortcut by its command's name.
+    gui.Execute(ID_HELP_KEYS_AND_MOUSE);
+    ASSERT_FALSE(gui.ui.m_messages.empty());
+    for (const char* pszLine :
+         {"\nLeft drag: turn", "\nSpace: show", "\nCtrl+O: Open\n", "\nN: Select Next Object\n"})
+        EXPECT_NE(gui.ui.m_messages.back().find(pszLine), std::string::npos) << pszLine;
+    EXPECT_EQ(gui.ui.m_captions.back(), "Keys and Mouse");
     // No recent file: the grayed placeholder stands for the list.
     EXPECT_FALSE(gui.Frame().FindAction(ID_FILE_MRU_FILE1)->isEnabled());
 
