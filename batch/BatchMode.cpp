@@ -109,7 +109,7 @@ int RunBatchMode(int argc, char** argv)
         if (SnapshotKind(options.strOut) == SNAPSHOT_NONE)
             return BatchUsage("the output must end in .bmp, .jpg, .jpeg, .emf or .png: " + options.strOut);
         return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files,
-                           options.bTransparent);
+                           options.bTransparent, options.look);
     }
 
     // Nothing is drawn here: the document has no drawing, so no display lists are compiled and no

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <span>
+#include <string_view>
 
 #include "batch/BatchSnapshot.h"
 #include "batch/BatchThumbnail.h"
+#include "drawing/SceneRenderer.h"
 #include "formats/ModelFormats.h"
+#include "model/Mesh.h"
 #include "model/SceneTime.h"
 #include "platform/DataExchange.h"
 
@@ -126,6 +130,74 @@ int ParseSizeOption(const std::vector<std::string>& args, size_t& i, SBatchOptio
     return -1;
 }
 
+// An option's word from a fixed list, as the index of its value; -1, after the usage message
+// that lists the words, when it is missing or not one of them.
+int ParseWord(const std::vector<std::string>& args, size_t& i, std::span<const char* const> words,
+              int& nIndex)
+{
+    for (size_t n = 0; i + 1 < args.size() && n < words.size(); ++n)
+        if (args[i + 1] == words[n])
+        {
+            nIndex = static_cast<int>(n);
+            ++i;
+            return -1;
+        }
+    std::string strWords;
+    for (size_t n = 0; n < words.size(); ++n)
+        strWords += (n == 0 ? "" : n + 1 == words.size() ? " or " : ", ") + std::string(words[n]);
+    return BatchUsage(args[i] + " needs " + strWords);
+}
+
+// In the order of the sides.
+constexpr const char* VIEW_WORDS[] = {"front", "back", "left", "right", "top", "bottom", "iso"};
+static_assert(std::size(VIEW_WORDS) == SceneRenderer::VIEW_SIDE_COUNT);
+
+int ParseView(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
+{
+    options.bView = true;
+    return ParseWord(args, i, VIEW_WORDS, options.look.nSide);
+}
+
+int ParseOrtho(const std::vector<std::string>&, size_t&, SBatchOptions& options)
+{
+    options.bOrtho = options.look.bOrthographic = true;
+    return -1;
+}
+
+int ParseMode(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
+{
+    constexpr const char* MODE_WORDS[] = {"points", "wireframe", "hidden", "shaded"};
+    constexpr int32_t MODES[] = {RENDER_POINTS, RENDER_WIREFRAME, RENDER_HIDDEN_LINE, RENDER_SHADED};
+    int nIndex = 0;
+    if (const int nStatus = ParseWord(args, i, MODE_WORDS, nIndex); nStatus >= 0)
+        return nStatus;
+    options.bMode = true;
+    options.look.nRenderMode = MODES[nIndex];
+    return -1;
+}
+
+int ParseFlat(const std::vector<std::string>&, size_t&, SBatchOptions& options)
+{
+    options.bFlat = options.look.bFlat = true;
+    return -1;
+}
+
+// RRGGBB in hexadecimal digits, as colour pickers write it; a leading # is taken too.
+int ParseBackground(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
+{
+    std::string_view strColor = i + 1 < args.size() ? std::string_view(args[i + 1]) : std::string_view();
+    if (strColor.starts_with('#'))
+        strColor.remove_prefix(1);
+    uint32_t nRgb = 0;
+    const auto [pEnd, ec] = std::from_chars(strColor.data(), strColor.data() + strColor.size(), nRgb, 16);
+    if (strColor.size() != 6 || ec != std::errc() || pEnd != strColor.data() + strColor.size())
+        return BatchUsage("--background needs a colour RRGGBB in hexadecimal, such as 3366cc");
+    ++i;
+    options.bBackground = options.look.bBackground = true;
+    options.look.crBackground = ((nRgb >> 16) & 0xFF) | (nRgb & 0xFF00) | ((nRgb & 0xFF) << 16);
+    return -1;
+}
+
 // The help texts that follow the format table.
 std::string ConvertHelp()
 {
@@ -198,6 +270,26 @@ bool TransparentGiven(const SBatchOptions& o)
 {
     return o.bTransparent;
 }
+bool ViewGiven(const SBatchOptions& o)
+{
+    return o.bView;
+}
+bool OrthoGiven(const SBatchOptions& o)
+{
+    return o.bOrtho;
+}
+bool ModeGiven(const SBatchOptions& o)
+{
+    return o.bMode;
+}
+bool FlatGiven(const SBatchOptions& o)
+{
+    return o.bFlat;
+}
+bool BackgroundGiven(const SBatchOptions& o)
+{
+    return o.bBackground;
+}
 
 // In the order of the help, which is the order of the checks.
 const SOptionSpec OPTIONS[] = {
@@ -216,6 +308,18 @@ const SOptionSpec OPTIONS[] = {
      "with --snapshot: the picture's size in pixels, 1 to 16384 a side (default 800x600)", ParseSizeOption},
     {"--transparent", "", 0, BATCH_SNAPSHOT, IsPngOutput, "--snapshot to .png", TransparentGiven, nullptr,
      "with --snapshot to .png: transparent wherever nothing was drawn", ParseTransparent},
+    {"--view", "SIDE", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", ViewGiven, nullptr,
+     "with --snapshot: look from front (the default), back, left, right, top, bottom or iso", ParseView},
+    {"--ortho", "", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", OrthoGiven, nullptr,
+     "with --snapshot: a parallel projection instead of the perspective", ParseOrtho},
+    {"--mode", "MODE", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", ModeGiven, nullptr,
+     "with --snapshot: draw every mesh as points, wireframe, hidden (wireframe without hidden lines) or "
+     "shaded",
+     ParseMode},
+    {"--flat", "", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", FlatGiven, nullptr,
+     "with --snapshot: flat shading", ParseFlat},
+    {"--background", "RRGGBB", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", BackgroundGiven, nullptr,
+     "with --snapshot: the background colour in hexadecimal (default 000000, black)", ParseBackground},
     {"--thumbnail", "SIZE FILE OUT", BATCH_THUMBNAIL, 0, nullptr, nullptr, nullptr, nullptr,
      "write a PNG picture of FILE to OUT for a file manager: SIZE x SIZE pixels (1 to 1024), the model "
      "fitted, the rest transparent",
@@ -226,10 +330,9 @@ const SOptionSpec OPTIONS[] = {
 
 const SOptionSpec* FindOption(const std::string& arg)
 {
-    if (arg == "-h")
-        return &OPTIONS[8];
+    const std::string_view strName = arg == "-h" ? "--help" : arg;
     for (const SOptionSpec& spec : OPTIONS)
-        if (arg == spec.pszName)
+        if (strName == spec.pszName)
             return &spec;
     return nullptr;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchSnapshot.h"
+
 // The batch mode's command line. One table (BatchOptions.cpp) gives each option's name, its
 // arguments, the operation it is or modifies, its help text and how it is parsed and checked, so
 // that the help, the parser and the checks cannot disagree.
@@ -27,6 +29,12 @@ struct SBatchOptions
     int32_t nTime = 0;
     bool bSize = false;
     bool bTransparent = false;
+    bool bView = false;
+    bool bOrtho = false;
+    bool bMode = false;
+    bool bFlat = false;
+    bool bBackground = false;
+    SSnapshotLook look;
     int nThumbnailSize = 0;
     int nWidth = 800;
     int nHeight = 600;

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <memory>
 
+#include <GL/gl.h>
+
 #include "batch/BatchInputs.h"
 #include "drawing/CoverageAlpha.h"
 #include "drawing/FrameCapture.h"
 #include "drawing/ListCompiler.h"
+#include "drawing/MeshGL.h"
 #include "drawing/OffscreenContext.h"
 #include "drawing/SceneRenderer.h"
 #include "drawing/ViewSettings.h"
@@ -86,8 +89,31 @@ bool OutputIsAnInput(const std::string& strOut, const std::vector<std::string>& 
 }
 } // namespace
 
+namespace
+{
+// Every mesh in the look's render mode and shading, its list built again where one changed.
+void ApplyLook(const SSnapshotLook& look, const CViewSettings& settings, CTeldViewGLDoc& doc)
+{
+    if (look.bFlat)
+        glColor3fv(settings.m_fOuterDiffuse); // what flat lists draw unlit meshes in, as the view sets it
+    for (CSceneObject* pObject = doc.m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        if (pObject->GetType() != OBJECT_MESH)
+            continue;
+        auto& mesh = *static_cast<CMesh*>(pObject);
+        const int32_t nMode = look.nRenderMode >= 0 ? look.nRenderMode : mesh.m_nRenderMode;
+        const int32_t nShading = look.bFlat ? SHADE_FLAT : mesh.m_nShading;
+        if (nMode == mesh.m_nRenderMode && nShading == mesh.m_nShading)
+            continue;
+        mesh.m_nRenderMode = nMode;
+        mesh.m_nShading = nShading;
+        CMeshGL::Build(mesh);
+    }
+}
+} // namespace
+
 int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::vector<std::string>& files,
-                bool bTransparent)
+                bool bTransparent, const SSnapshotLook& look)
 {
     if (OutputIsAnInput(strOut, files, nullptr))
         return 1;
@@ -106,6 +132,9 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
         return 1;
     }
     CViewSettings settings;
+    settings.m_bOrthographic = look.bOrthographic;
+    if (look.bBackground)
+        settings.m_crBackground = look.crBackground;
     SceneRenderer::SetBaselineState(settings, nWidth, nHeight);
     // Declared after the context, so that it deletes its lists while the context still lives.
     CListCompiler compiler;
@@ -120,8 +149,9 @@ int RunSnapshot(const std::string& strOut, int nWidth, int nHeight, const std::v
         return 1;
     if (OutputIsAnInput(strOut, files, &doc))
         return 1;
+    ApplyLook(look, settings, doc);
     // As the window does after loading a scene: the fit first, then the pose at time 0.
-    SceneRenderer::FitDefaultView(settings, doc);
+    SceneRenderer::FitStandardView(settings, doc, look.nSide);
     doc.EvaluateScene(0);
     SceneRenderer::SetupView(settings, *doc.m_pCamera, nWidth, nHeight);
     SceneRenderer::DrawFrame(doc);

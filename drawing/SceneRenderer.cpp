@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "drawing/ViewSettings.h"
 #include "drawing/MeshGL.h"
+#include "drawing/ViewSettings.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
@@ -19,6 +19,29 @@ namespace
 constexpr float BYTE_TO_FLOAT = 0.003921569f;
 // The far distance when the scene bounds give none.
 constexpr float FALLBACK_FAR_PLANE = 800.0f;
+// Half a degree in radians, for half the field of view.
+constexpr double HALF_DEGREE = 0.008726646259971639;
+
+// A standard view's camera axes, in world coordinates, by side; normalised where they are used.
+struct SSideAxes
+{
+    double right[3];
+    double up[3];
+    double back[3];
+};
+constexpr SSideAxes SIDE_AXES[] = {
+    {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},    {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}},
+    {{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}},   {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
+    {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}},   {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}},
+    {{1, 0, -1}, {-1, 2, -1}, {1, 1, 1}},
+};
+
+CVector3 Unit(const double v[3])
+{
+    CVector3 u(v[0], v[1], v[2]);
+    u.Normalize();
+    return u;
+}
 
 void SendMaterialColor(GLenum nFace, GLenum nName, const float pfColor[3])
 {
@@ -47,7 +70,11 @@ float LoadProjection(const CViewSettings& settings, const SceneRenderer::SClipPl
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const float fAspect = static_cast<float>(static_cast<double>(nWidth) / (nHeight < 1 ? 1 : nHeight));
-    gluPerspective(settings.m_fFovY, fAspect, planes.dNear, planes.dFar);
+    const double h = settings.m_dOrthoHalfHeight;
+    if (settings.m_bOrthographic && h > 0.0 && std::isfinite(h * fAspect))
+        glOrtho(-h * fAspect, h * fAspect, -h, h, planes.dNear, planes.dFar);
+    else
+        gluPerspective(settings.m_fFovY, fAspect, planes.dNear, planes.dFar);
     return fAspect;
 }
 
@@ -173,6 +200,16 @@ void LoadViewTransform(const CViewSettings& settings, const CCamera& camera)
 
 void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc)
 {
+    FitStandardView(settings, doc, VIEW_SIDE_FRONT);
+}
+
+double OrthoHalfHeightAt(const CViewSettings& settings, double dDistance)
+{
+    return dDistance * std::tan(settings.m_fFovY * HALF_DEGREE);
+}
+
+void FitStandardView(CViewSettings& settings, CTeldViewGLDoc& doc, int nSide)
+{
     const double* b = doc.m_dSceneBounds;
     const double ex = b[BOUNDS_MAX_X] - b[BOUNDS_MIN_X];
     const double ey = b[BOUNDS_MAX_Y] - b[BOUNDS_MIN_Y];
@@ -185,9 +222,23 @@ void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc)
     const bool bUsable = std::isfinite(dExtent) && dExtent > 0.0;
     settings.m_fFarPlane = bUsable ? static_cast<float>(dExtent * 25.0) : FALLBACK_FAR_PLANE;
 
+    const double dDistance = doc.m_bHasMesh && bUsable ? 2.5 * dExtent : 0.0;
+    // Without a distance a parallel view still shows the unit the perspective would at 1.
+    settings.m_dOrthoHalfHeight = OrthoHalfHeightAt(settings, dDistance > 0.0 ? dDistance : 1.0);
+
+    const SSideAxes& side = SIDE_AXES[nSide >= 0 && nSide < VIEW_SIDE_COUNT ? nSide : VIEW_SIDE_FRONT];
+    const CVector3 right = Unit(side.right), up = Unit(side.up), back = Unit(side.back);
     CCamera& camera = *doc.m_pCamera;
-    camera.m_qOrientation = CQuaternion();
-    camera.m_vPosition = CVector3(0.0, 0.0, doc.m_bHasMesh && bUsable ? 2.5 * dExtent : 0.0);
+    if (nSide == VIEW_SIDE_FRONT || nSide < 0 || nSide >= VIEW_SIDE_COUNT)
+        camera.m_qOrientation = CQuaternion();
+    else
+    {
+        // The camera's rotation holds its right, up and backward axes as columns.
+        const double m[16] = {right.x, right.y, right.z, 0.0, up.x, up.y, up.z, 0.0,
+                              back.x,  back.y,  back.z,  0.0, 0.0,  0.0,  0.0,  1.0};
+        camera.m_qOrientation = CQuaternion(m);
+    }
+    camera.m_vPosition = back * dDistance;
 }
 
 void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList)

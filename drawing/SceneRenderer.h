@@ -51,18 +51,37 @@ struct SClipPlanes
 };
 SClipPlanes ClipPlanes(const CViewSettings& settings, const CCamera& camera);
 
-// The perspective projection for an nWidth x nHeight client area (a height below 1 counts as
-// 1) with the planes of ClipPlanes, then the camera's view transform. Returns the aspect ratio.
+// The projection for an nWidth x nHeight client area (a height below 1 counts as 1) with the
+// planes of ClipPlanes, perspective or parallel by the settings, then the camera's view
+// transform. Returns the aspect ratio.
 float SetupView(const CViewSettings& settings, const CCamera& camera, int32_t nWidth, int32_t nHeight);
 // The camera's view transform alone: the modelview matrix holds the transposed rotation of the
 // camera times the translation by its negated position; a world-fixed light's position is sent
 // under it, so that it stays put in the world.
 void LoadViewTransform(const CViewSettings& settings, const CCamera& camera);
 
+// The sides a standard view looks from; the front is the default view's.
+enum
+{
+    VIEW_SIDE_FRONT = 0, // from +z, y up
+    VIEW_SIDE_BACK,      // from -z, y up
+    VIEW_SIDE_LEFT,      // from -x, y up
+    VIEW_SIDE_RIGHT,     // from +x, y up
+    VIEW_SIDE_TOP,       // from +y, the front below
+    VIEW_SIDE_BOTTOM,    // from -y, the front above
+    VIEW_SIDE_ISOMETRIC, // from (1, 1, 1): front, right and top alike, y up
+    VIEW_SIDE_COUNT
+};
+
 // The default view of the scene bounds: the far plane 25 times the largest extent, the camera
 // unrotated on the z axis at 2.5 times that extent (at the origin without a mesh). Bounds that
-// give no extent (no mesh, an emptied scene) leave a far plane of 800. Loads nothing into GL.
+// give no extent (no mesh, an emptied scene) leave a far plane of 800. The parallel projection's
+// height is fitted alike: what the perspective shows at the origin. Loads nothing into GL.
 void FitDefaultView(CViewSettings& settings, CTeldViewGLDoc& doc);
+// The same fit from another side: the camera at the same distance from the origin, looking at it.
+void FitStandardView(CViewSettings& settings, CTeldViewGLDoc& doc, int nSide);
+// The parallel projection's half height that shows at dDistance what the perspective shows there.
+double OrthoHalfHeightAt(const CViewSettings& settings, double dDistance);
 
 // One frame: clears colour and depth, calls every mesh's display list under its own matrix,
 // then the keyframe guide list if there is one (not 0), and waits for OpenGL to finish. Relies on

@@ -31,4 +31,8 @@ public:
     // True: the light's position is in eye coordinates and moves with the camera.
     bool m_bLightRelToView = true;
     float m_fFovY = 45.0f; // degrees, vertical
+    // A parallel projection instead of the perspective one; it shows m_dOrthoHalfHeight world
+    // units above and below the view's centre, whatever the depth.
+    bool m_bOrthographic = false;
+    double m_dOrthoHalfHeight = 1.0;
 };

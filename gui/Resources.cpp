@@ -1,6 +1,8 @@
 #include "gui/Resources.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/CommandIds.h"
 
@@ -35,6 +37,15 @@ constexpr SMenuItem VIEW_MENU[] = {
     {ID_VIEW_SELECT_NEXT, "Select &Next Object\tN", false},
     {ID_VIEW_SET_VIEW_PARAMETERS, "Set &View Parameters...", false},
     {ID_VIEW_DEFAULT_VIEW, "Set to &Default View", false},
+    SEPARATOR,
+    {ID_VIEW_FRONT, "F&ront\tNum+1", false},
+    {ID_VIEW_BACK, "Bac&k\tCtrl+Num+1", false},
+    {ID_VIEW_RIGHT, "&Right\tNum+3", false},
+    {ID_VIEW_LEFT, "&Left\tCtrl+Num+3", false},
+    {ID_VIEW_TOP, "&Top\tNum+7", false},
+    {ID_VIEW_BOTTOM, "Botto&m\tCtrl+Num+7", false},
+    {ID_VIEW_ISOMETRIC, "Isom&etric\tNum+9", false},
+    {ID_VIEW_ORTHOGRAPHIC, "Orthogr&aphic\tNum+5", false},
     SEPARATOR,
     {ID_VIEW_WIREFRAME, "&Wireframe", false},
     {ID_VIEW_HIDDEN_LINE, "Wireframe w/o &Hidden Lines", false},
@@ -112,22 +123,51 @@ constexpr SMenu MAIN_MENU[] = {
 // What the view itself does with the mouse and the keys, besides the shortcuts.
 constexpr SInputAction VIEW_INPUTS[] = {
     {"Left drag", "turn the current object the way the mouse moves, and set the spin rates"},
-    {"Right drag", "move it sideways; down brings it closer, up pushes it away"},
+    {"Right drag", "move it sideways; down brings it closer, up pushes it away (in an orthographic view: "
+                   "down shows the scene larger, up smaller)"},
     {"Both buttons", "move it in the screen plane"},
     {"Arrow keys", "turn it by 2 degrees, and speed a running spin up in that direction"},
     {"Keypad - and +", "move it one unit towards or away from the viewer"},
-    {"Mouse wheel", "bring it a tenth of its distance nearer, or take it as far out again"},
+    {"Mouse wheel", "bring it a tenth of its distance nearer, or take it as far out again (in an "
+                    "orthographic view: show the scene a tenth larger or smaller)"},
     {"Space", "show or hide the keyframe guide"},
     {"Left drag on the guide", "turn the keyframe direction (with Shift: the rotation)"},
     {"Right drag on the guide", "lengthen or shorten the direction (with Shift: the rotation)"},
 };
 
 constexpr SAccelerator ACCELERATORS[] = {
-    {"Ctrl+C", ID_EDIT_COPY},     {"N", ID_VIEW_SELECT_NEXT},      {"Ctrl+N", ID_FILE_NEW},
-    {"Ctrl+O", ID_FILE_OPEN},     {"P", ID_VIEW_SELECT_PREVIOUS},  {"Ctrl+S", ID_FILE_SAVE},
-    {"Ctrl+V", ID_EDIT_PASTE},    {"Alt+Backspace", ID_EDIT_UNDO}, {"Shift+Del", ID_EDIT_CUT},
-    {"F6", ID_NEXT_PANE},         {"Shift+F6", ID_PREV_PANE},      {"Ctrl+Ins", ID_EDIT_COPY},
-    {"Shift+Ins", ID_EDIT_PASTE}, {"Ctrl+X", ID_EDIT_CUT},         {"Ctrl+Z", ID_EDIT_UNDO},
+    {"Ctrl+C", ID_EDIT_COPY},
+    {"N", ID_VIEW_SELECT_NEXT},
+    {"Ctrl+N", ID_FILE_NEW},
+    {"Ctrl+O", ID_FILE_OPEN},
+    {"P", ID_VIEW_SELECT_PREVIOUS},
+    {"Ctrl+S", ID_FILE_SAVE},
+    {"Ctrl+V", ID_EDIT_PASTE},
+    {"Alt+Backspace", ID_EDIT_UNDO},
+    {"Shift+Del", ID_EDIT_CUT},
+    {"F6", ID_NEXT_PANE},
+    {"Shift+F6", ID_PREV_PANE},
+    {"Ctrl+Ins", ID_EDIT_COPY},
+    {"Shift+Ins", ID_EDIT_PASTE},
+    {"Ctrl+X", ID_EDIT_CUT},
+    {"Ctrl+Z", ID_EDIT_UNDO},
+    // The keypad's digits, and the keys it sends instead while Num Lock is off.
+    {"Num+1", ID_VIEW_FRONT},
+    {"Num+End", ID_VIEW_FRONT},
+    {"Ctrl+Num+1", ID_VIEW_BACK},
+    {"Ctrl+Num+End", ID_VIEW_BACK},
+    {"Num+3", ID_VIEW_RIGHT},
+    {"Num+PgDown", ID_VIEW_RIGHT},
+    {"Ctrl+Num+3", ID_VIEW_LEFT},
+    {"Ctrl+Num+PgDown", ID_VIEW_LEFT},
+    {"Num+7", ID_VIEW_TOP},
+    {"Num+Home", ID_VIEW_TOP},
+    {"Ctrl+Num+7", ID_VIEW_BOTTOM},
+    {"Ctrl+Num+Home", ID_VIEW_BOTTOM},
+    {"Num+9", ID_VIEW_ISOMETRIC},
+    {"Num+PgUp", ID_VIEW_ISOMETRIC},
+    {"Num+5", ID_VIEW_ORTHOGRAPHIC},
+    {"Num+Clear", ID_VIEW_ORTHOGRAPHIC},
 };
 
 // Prompts and short names are "prompt\nshort name". "&Flat Shading" (32780) and
@@ -165,6 +205,14 @@ constexpr SStringEntry STRINGS[] = {
     {ID_VIEW_SET_VIEW_PARAMETERS, "Set the location and direction of the view.\nSet the view manually."},
     {ID_VIEW_DEFAULT_VIEW,
      "Set the view of the model back to its default value.\nSet the view to default values."},
+    {ID_VIEW_FRONT, "Look at the scene from the front.\nFront View"},
+    {ID_VIEW_BACK, "Look at the scene from the back.\nBack View"},
+    {ID_VIEW_LEFT, "Look at the scene from the left.\nLeft View"},
+    {ID_VIEW_RIGHT, "Look at the scene from the right.\nRight View"},
+    {ID_VIEW_TOP, "Look at the scene from above.\nTop View"},
+    {ID_VIEW_BOTTOM, "Look at the scene from below.\nBottom View"},
+    {ID_VIEW_ISOMETRIC, "Look at the scene from front, right and top alike.\nIsometric View"},
+    {ID_VIEW_ORTHOGRAPHIC, "Toggle a parallel projection without perspective.\nOrthographic"},
     {ID_VIEW_WIREFRAME, "View as a wireframe.\nView as a wireframe."},
     {ID_VIEW_HIDDEN_LINE,
      "View as a wireframe with hidden lines removed.\nView as a Wireframe w/o Hidden Lines"},
@@ -239,11 +287,21 @@ std::string KeysAndMouseText()
     for (const SInputAction& action : VIEW_INPUTS)
         strText.append(action.pszInput).append(": ").append(action.pszEffect).append("\n");
     strText += "\nShortcuts:\n";
-    for (const SAccelerator& accel : ACCELERATORS)
+    // One line a command, with each of its keys, at the place of its first.
+    for (size_t i = 0; i < std::size(ACCELERATORS); ++i)
     {
-        const std::string strName = ShortName(accel.nID).empty() ? Prompt(accel.nID) : ShortName(accel.nID);
-        if (!strName.empty())
-            strText.append(accel.pszKeys).append(": ").append(strName).append("\n");
+        const int nID = ACCELERATORS[i].nID;
+        const auto isCommand = [nID](const SAccelerator& accel) { return accel.nID == nID; };
+        if (std::any_of(ACCELERATORS, ACCELERATORS + i, isCommand))
+            continue;
+        const std::string strName = ShortName(nID).empty() ? Prompt(nID) : ShortName(nID);
+        if (strName.empty())
+            continue;
+        std::string strKeys;
+        for (size_t j = i; j < std::size(ACCELERATORS); ++j)
+            if (isCommand(ACCELERATORS[j]))
+                strKeys.append(strKeys.empty() ? "" : ", ").append(ACCELERATORS[j].pszKeys);
+        strText.append(strKeys).append(": ").append(strName).append("\n");
     }
     return strText;
 }

@@ -94,6 +94,7 @@ void CTeldViewGLView::RegisterCommands()
     RegisterTextureCommands();
     RegisterRenderCommands();
     RegisterToolsCommands();
+    RegisterStandardViewCommands();
 }
 
 CUiServices& CTeldViewGLView::Ui()

@@ -237,6 +237,7 @@ private:
     void RegisterTextureCommands();
     void RegisterRenderCommands();
     void RegisterToolsCommands();
+    void RegisterStandardViewCommands();
 
     // Mouse and keys; each handled change is followed by SetupView and an update.
     void OnLButtonDown(QPoint point);
@@ -249,6 +250,15 @@ private:
     bool OnKeyDown(int nKey, Qt::KeyboardModifiers modifiers);
     void OnViewSetViewParameters();
     void OnViewDefaultView();
+    // The default view's fit from a side (SceneRenderer's VIEW_SIDE_...), ending a spin.
+    void OnViewSide(int nSide);
+    // The parallel projection on or off; on, it starts at the scale the perspective shows the
+    // middle of the scene at.
+    void OnViewOrthographic();
+    void OnUpdateViewOrthographic(CCmdUI& ui);
+    // The parallel view's half height times dFactor (below 1 shows the scene larger), kept
+    // within bounds; a factor that is not positive and finite changes nothing.
+    void ScaleOrthoView(double dFactor);
 
     void OnViewSpin();
     void OnUpdateViewSpin(CCmdUI& ui);

@@ -27,6 +27,8 @@ constexpr double KEY_MOVE = 1.0;
 // Pixels of a drag to distance, and to spin rate.
 constexpr double DRAG_MOVE_PER_PIXEL = 0.1;
 constexpr double DRAG_RATE_PER_PIXEL = 0.5;
+// A parallel view's scale per pixel of a right drag: down shows the scene larger.
+constexpr double DRAG_SCALE_PER_PIXEL = 0.99;
 // The guide's direction is never scaled beyond these lengths, where it would overflow to
 // infinity or vanish to a zero that no later drag could scale back.
 constexpr double MIN_KEY_DIRECTION = 1e-9;
@@ -158,6 +160,11 @@ void CTeldViewGLView::OnMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
     {
         if (m_bLeftDown && m_bRightDown)
             MoveCurrentObject(DRAG_MOVE_PER_PIXEL * dx, -DRAG_MOVE_PER_PIXEL * dy, 0.0);
+        else if (m_bRightDown && m_bOrthographic)
+        {
+            MoveCurrentObject(DRAG_MOVE_PER_PIXEL * dx, 0.0, 0.0);
+            ScaleOrthoView(std::pow(DRAG_SCALE_PER_PIXEL, dy));
+        }
         else if (m_bRightDown)
             MoveCurrentObject(DRAG_MOVE_PER_PIXEL * dx, 0.0, DRAG_MOVE_PER_PIXEL * dy);
         else if (m_bLeftDown)

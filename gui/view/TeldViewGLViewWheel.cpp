@@ -62,7 +62,11 @@ void CTeldViewGLView::OnMouseWheel(int nDelta)
     if (nClicks == 0)
         return;
     m_nWheelDelta -= nClicks * WHEEL_CLICK;
-    ZoomCurrentObject(nClicks);
+    // Moving along the view would change nothing in a parallel projection: the view scales.
+    if (m_bOrthographic)
+        ScaleOrthoView(std::pow(WHEEL_FACTOR, nClicks));
+    else
+        ZoomCurrentObject(nClicks);
     SetupView();
     update();
 }

@@ -134,6 +134,25 @@ TEST_F(BatchSnapshotTest, AKeyframedCameraWinsOverTheFit)
     EXPECT_EQ(Pixel(bmp, 32, 24), std::tuple(0, 0, 0));
 }
 
+// The look options: a wireframe from above, in parallel projection, on a chosen background, which
+// shows through the middle of the top face and at the corners.
+TEST_F(BatchSnapshotTest, TheLookOptionsApplyToEveryMesh)
+{
+    const SRun run =
+        Run({"--snapshot", Path("wire.bmp"), "--size", "64x48", "--view", "top", "--ortho", "--mode",
+             "wireframe", "--flat", "--background", "#3366cc", EXAMPLES + "/cube.off"});
+    ASSERT_EQ(run.nStatus, 0) << run.strErr;
+    CBitmapFile bmp;
+    ASSERT_TRUE(bmp.Read(Path("wire.bmp")));
+    const std::tuple<int, int, int> background(0xcc, 0x66, 0x33);
+    EXPECT_EQ(Pixel(bmp, 0, 0), background);
+    EXPECT_EQ(Pixel(bmp, 32, 24), background);
+    int nEdges = 0;
+    for (int x = 0; x < 64; ++x)
+        nEdges += Pixel(bmp, x, 24) != background;
+    EXPECT_TRUE(nEdges >= 2 && nEdges <= 4) << nEdges;
+}
+
 TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
 {
     const std::string strCube = EXAMPLES + "/cube.off", strOut = WriteFile("old.bmp", "old");
@@ -149,6 +168,12 @@ TEST_F(BatchSnapshotTest, BadRequestsAndFailuresWriteNothing)
         {{"--snapshot", strOut, "--transparent", strCube},
          2,
          "--transparent applies only to --snapshot to .png"},
+        {{"--snapshot", strOut, "--view", "above", strCube},
+         2,
+         "--view needs front, back, left, right, top, bottom or iso"},
+        {{"--snapshot", strOut, "--mode", strCube}, 2, "--mode needs points, wireframe, hidden or shaded"},
+        {{"--snapshot", strOut, "--background", "12345g", strCube}, 2, "--background needs a colour RRGGBB"},
+        {{"--info", "--ortho", strCube}, 2, "--ortho applies only to --snapshot"},
         {{"--snapshot", strOut, "--convert", Path("x.off"), strCube}, 2, "cannot be combined"},
         {{"--snapshot", strOut}, 2, "no input file"},
         {{"--snapshot", strOut, WriteFile("bad.off", "OFF\n3 1 0\n0 0 0\n")},

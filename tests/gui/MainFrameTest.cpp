@@ -42,7 +42,8 @@ TEST(MainFrame, OnlyHandledCommandsAreEnabledAndMenusUpdateAsTheyOpen)
     gui.Execute(ID_HELP_KEYS_AND_MOUSE);
     ASSERT_FALSE(gui.ui.m_messages.empty());
     for (const char* pszLine :
-         {"\nLeft drag: turn", "\nSpace: show", "\nCtrl+O: Open\n", "\nN: Select Next Object\n"})
+         {"\nLeft drag: turn", "\nSpace: show", "\nCtrl+O: Open\n", "\nN: Select Next Object\n",
+          "\nCtrl+C, Ctrl+Ins: Copy\n", "\nNum+5, Num+Clear: Orthographic\n"})
         EXPECT_NE(gui.ui.m_messages.back().find(pszLine), std::string::npos) << pszLine;
     EXPECT_EQ(gui.ui.m_captions.back(), "Keys and Mouse");
     // No recent file: the grayed placeholder stands for the list.

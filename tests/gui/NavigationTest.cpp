@@ -1,5 +1,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -276,4 +277,51 @@ TEST(Navigation, ViewParametersDialog)
     EXPECT_FLOAT_EQ(view.m_fFovY, 30.0f);
     gui.Execute(ID_VIEW_DEFAULT_VIEW);
     EXPECT_NEAR(camera.m_vPosition.z, 2.5, 1e-12);
+}
+
+// The keypad picks the standard views, with Num Lock on or off; its 5 toggles the parallel
+// projection, in which the wheel and the right drag scale the view and leave the objects where
+// they are.
+TEST(Navigation, KeypadViewsAndTheOrthographicZoom)
+{
+    SGuiApp gui({QString::fromStdString(Example("cube.off"))});
+    ASSERT_TRUE(gui.bStarted);
+    CTeldViewGLView& view = gui.View();
+    CCamera& camera = *gui.Doc().m_pCamera;
+    gui.Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&gui.Frame()));
+    view.setFocus();
+    // The cube's extent is 1: the fit stands 2.5 from the origin.
+    const std::tuple<int, Qt::KeyboardModifiers, CVector3, CVector3> keys[] = {
+        {Qt::Key_7, Qt::KeypadModifier, {0, 2.5, 0}, {0, 0, -1}},
+        {Qt::Key_Home, Qt::KeypadModifier | Qt::ControlModifier, {0, -2.5, 0}, {0, 0, 1}},
+        {Qt::Key_3, Qt::KeypadModifier, {2.5, 0, 0}, {0, 1, 0}},
+        {Qt::Key_End, Qt::KeypadModifier | Qt::ControlModifier, {0, 0, -2.5}, {0, 1, 0}},
+        {Qt::Key_1, Qt::KeypadModifier, {0, 0, 2.5}, {0, 1, 0}}};
+    for (const auto& [nKey, modifiers, position, up] : keys)
+    {
+        QTest::keyClick(&view, static_cast<Qt::Key>(nKey), modifiers);
+        EXPECT_TRUE(Near(camera.m_vPosition, position)) << nKey;
+        EXPECT_TRUE(Near(camera.Axis(1), up)) << nKey;
+    }
+    // The main row's digits are not the keypad's.
+    QTest::keyClick(&view, Qt::Key_5);
+    EXPECT_FALSE(view.m_bOrthographic);
+    QTest::keyClick(&view, Qt::Key_5, Qt::KeypadModifier);
+    ASSERT_TRUE(view.m_bOrthographic);
+    EXPECT_TRUE(gui.app->Router().Update(ID_VIEW_ORTHOGRAPHIC).m_bChecked);
+    const double dFitted = view.m_dOrthoHalfHeight;
+    EXPECT_NEAR(dFitted, 2.5 * std::tan(22.5 * PI / 180.0), 1e-6);
+    QWheelEvent event(QPointF(50, 50), view.mapToGlobal(QPointF(50, 50)), {}, {0, 120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &event);
+    EXPECT_NEAR(view.m_dOrthoHalfHeight, 0.9 * dFitted, 1e-9);
+    Drag(view, Qt::RightButton, 0, 10);
+    EXPECT_NEAR(view.m_dOrthoHalfHeight, 0.9 * std::pow(0.99, 10) * dFitted, 1e-9);
+    EXPECT_TRUE(Near(gui.Doc().m_pCurrentObject->m_vPosition, {0, 0, 0}));
+    EXPECT_TRUE(Near(camera.m_vPosition, {0, 0, 2.5}));
+    // A standard view fits the parallel projection again.
+    QTest::keyClick(&view, Qt::Key_9, Qt::KeypadModifier);
+    EXPECT_NEAR(view.m_dOrthoHalfHeight, dFitted, 1e-9);
+    EXPECT_TRUE(Near(camera.m_vPosition, CVector3(1, 1, 1) * (2.5 / std::sqrt(3.0))));
 }
