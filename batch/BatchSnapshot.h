@@ -3,21 +3,7 @@
 #include <string>
 #include <vector>
 
-class CDib;
-
-// The picture a snapshot writes, by the output's extension (any case).
-enum
-{
-    SNAPSHOT_NONE = 0,
-    SNAPSHOT_BITMAP = 1,   // .bmp
-    SNAPSHOT_JPEG = 2,     // .jpg, .jpeg
-    SNAPSHOT_METAFILE = 3, // .emf
-    SNAPSHOT_PNG = 4       // .png
-};
-int SnapshotKind(const std::string& strPath);
-
-// The largest side of a snapshot: the largest framebuffer Mesa's drivers offer.
-constexpr int MAX_SNAPSHOT_SIDE = 16384;
+#include "export/PictureFile.h"
 
 // Draws the files as the window shows them after loading, without any display: in an offscreen
 // context of nWidth x nHeight pixels, with the settings a new view has, the default view fitted
