@@ -4,18 +4,7 @@
 #include <string>
 #include <vector>
 
-class CDib;
-
-// The picture a snapshot writes, by the output's extension (any case).
-enum
-{
-    SNAPSHOT_NONE = 0,
-    SNAPSHOT_BITMAP = 1,   // .bmp
-    SNAPSHOT_JPEG = 2,     // .jpg, .jpeg
-    SNAPSHOT_METAFILE = 3, // .emf
-    SNAPSHOT_PNG = 4       // .png
-};
-int SnapshotKind(const std::string& strPath);
+#include "export/PictureFile.h"
 
 // How a snapshot looks at the scene, where it differs from a new view.
 struct SSnapshotLook
@@ -27,9 +16,6 @@ struct SSnapshotLook
     bool bBackground = false;
     uint32_t crBackground = 0; // 0x00BBGGRR
 };
-
-// The largest side of a snapshot: the largest framebuffer Mesa's drivers offer.
-constexpr int MAX_SNAPSHOT_SIDE = 16384;
 
 // Draws the files as the window shows them after loading, without any display: in an offscreen
 // context of nWidth x nHeight pixels, with the settings a new view has, the default view fitted

@@ -76,6 +76,7 @@ constexpr SMenuItem IMPORT_MENU[] = {
 constexpr SMenuItem EXPORT_MENU[] = {
     {ID_EXPORT_JPEG, "Write Image to &JPEG...", false},
     {ID_EXPORT_PNG, "Write Image to P&NG...", false},
+    {ID_EXPORT_IMAGE_AT_SIZE, "Write Image at &Size...", false},
     {ID_EXPORT_METAFILE, "Write Image to &Metafile...", false},
     {ID_EXPORT_BITMAP, "Write Image to &Bitmap...", false},
     {ID_EXPORT_SCENE_OFF, "Write Scene to &OFF...", false},
@@ -227,6 +228,7 @@ constexpr SStringEntry STRINGS[] = {
     {ID_IMPORT_ASCII_STL, "Load from an ASCII STL file.\nImport ASCII STL"},
     {ID_EXPORT_JPEG, "Export the current screen image to a JPEG file.\nWrite Current Image to JPEG"},
     {ID_EXPORT_PNG, "Export the current screen image to a PNG file.\nWrite Current Image to PNG"},
+    {ID_EXPORT_IMAGE_AT_SIZE, "Write the view's picture at a size you choose.\nWrite Image at Size"},
     {ID_EXPORT_METAFILE, "Export the current screen image to a Windows Enhanced "
                          "Metafile.\nWrite Current Image to Metafile"},
     {ID_EXPORT_BITMAP, "Export the current screen image to a Windows Bitmap.\nWrite Current Image to Bitmap"},

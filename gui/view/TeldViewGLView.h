@@ -282,6 +282,10 @@ private:
     void OnExportBitmap();
     void OnExportJpeg();
     void OnExportPng();
+    // Asks for a width and a height, then for the file, whose extension picks the format; writes
+    // the picture drawn offscreen at that size (CaptureAtSize). Nothing is written for an
+    // unknown extension or a size that cannot be drawn; a message says why.
+    void OnExportImageAtSize();
     void OnEditCopy();
     // The save dialog of a picture command; false when cancelled.
     bool AskPicturePath(const char* pszExtension, const char* pszFilter, std::string& strPath);
@@ -289,6 +293,12 @@ private:
     // m_dibCapture. False, with m_dibCapture empty and a message shown, for a view of zero
     // width or height, without a context, or when the read fails.
     bool CaptureFrame();
+    // Draws the frame the window would show at nWidth x nHeight pixels, in the view's context
+    // into a framebuffer object of that size, and reads it into dib (24 bits); then the view's
+    // framebuffer, viewport and projection are back. False with dib empty: with the reason in
+    // strReason when the size cannot be drawn (beyond the driver's limit, out of memory); with
+    // strReason empty without a context or when reading the pixels fails.
+    bool CaptureAtSize(int32_t nWidth, int32_t nHeight, CDib& dib, std::string& strReason);
     // A writer's failure in a message box (nothing when it has nothing to say).
     void ReportWriteResult(const CImageWriteResult& result);
 

@@ -1,5 +1,6 @@
 // Picture commands: the view's frame written to a metafile, a bitmap, a JPEG or a PNG file, or
-// put on the clipboard as a metafile and as an image.
+// put on the clipboard as a metafile and as an image; or the view's picture drawn offscreen at a
+// size of its own and written in the format its file name asks for.
 #include <QByteArray>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -8,17 +9,23 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
 
 #include "drawing/FrameCapture.h"
+#include "drawing/SceneRenderer.h"
 #include "export/BitmapExport.h"
 #include "export/JpegExport.h"
 #include "export/MetafileExport.h"
+#include "export/PictureFile.h"
 #include "export/PngExport.h"
+#include "gui/dialogs/ImageSizeDlg.h"
 #include "gui/view/GLContextGuard.h"
+#include "gui/view/PictureFramebuffer.h"
 #include "gui/view/TeldViewGLView.h"
+#include "model/TeldViewGLDoc.h"
 #include "platform/CommandIds.h"
 #include "platform/UiServices.h"
 
@@ -29,6 +36,11 @@ const char* const METAFILE_FILTER = "Windows Enhanced Metafiles (*.emf)|*.emf|Al
 const char* const BITMAP_FILTER = "Windows Bitmaps (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char* const JPEG_FILTER = "JPEG Image Files (*.jpg)|*.jpg|All Files (*.*)|*.*||";
 const char* const PNG_FILTER = "PNG Image Files (*.png)|*.png|All Files (*.*)|*.*||";
+const char* const SIZED_FILTER = "PNG Image Files (*.png)|*.png|Windows Bitmaps (*.bmp)|*.bmp|"
+                                 "JPEG Image Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                 "Windows Enhanced Metafiles (*.emf)|*.emf|All Files (*.*)|*.*||";
+const char* const UNKNOWN_FORMAT =
+    ": unknown picture format; end the name with .png, .bmp, .jpg, .jpeg or .emf";
 const char* const CAPTURE_FAILED = "The picture of the view could not be captured.";
 // The names under which programs on Linux look for a pasted metafile.
 const char* const METAFILE_MIME_TYPES[] = {"image/emf", "image/x-emf"};
@@ -72,6 +84,7 @@ void CTeldViewGLView::RegisterCaptureCommands()
     OnCommand(ID_EXPORT_BITMAP, [this] { OnExportBitmap(); });
     OnCommand(ID_EXPORT_JPEG, [this] { OnExportJpeg(); });
     OnCommand(ID_EXPORT_PNG, [this] { OnExportPng(); });
+    OnCommand(ID_EXPORT_IMAGE_AT_SIZE, [this] { OnExportImageAtSize(); });
     OnCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
 }
 
@@ -101,6 +114,34 @@ void CTeldViewGLView::OnExportPng()
     std::string strPath;
     if (AskPicturePath("png", PNG_FILTER, strPath) && CaptureFrame())
         ReportWriteResult(WritePngFile(strPath, m_dibCapture));
+}
+
+void CTeldViewGLView::OnExportImageAtSize()
+{
+    CImageSizeDlg dialog(this);
+    dialog.SetUiServices(&Ui());
+    // The client area, which may have no width, still offers a size the dialog takes.
+    dialog.m_nWidth = std::clamp<int32_t>(m_rcClient.right, 1, MAX_SNAPSHOT_SIDE);
+    dialog.m_nHeight = std::clamp<int32_t>(m_rcClient.bottom, 1, MAX_SNAPSHOT_SIDE);
+    std::string strPath;
+    if (dialog.exec() != QDialog::Accepted || !AskPicturePath("png", SIZED_FILTER, strPath))
+        return;
+    // The name decides the format before anything is drawn.
+    const int nKind = SnapshotKind(strPath);
+    if (nKind == SNAPSHOT_NONE)
+    {
+        Ui().MessageBox("Error writing file.\n" + strPath + UNKNOWN_FORMAT, MB_OK);
+        return;
+    }
+    CDib dib;
+    std::string strReason;
+    if (!CaptureAtSize(dialog.m_nWidth, dialog.m_nHeight, dib, strReason))
+    {
+        Ui().MessageBox(
+            strReason.empty() ? CAPTURE_FAILED : "Error writing file.\n" + strPath + ": " + strReason, MB_OK);
+        return;
+    }
+    ReportWriteResult(WritePictureFile(nKind, strPath, dib));
 }
 
 void CTeldViewGLView::OnEditCopy()
@@ -164,4 +205,38 @@ void CTeldViewGLView::ReportWriteResult(const CImageWriteResult& result)
     // The encoder's own failures come under their captions with the error sign.
     const unsigned nType = result.m_strCaption.empty() ? MB_OK : MB_OK | MB_ICONERROR;
     Ui().MessageBox(result.m_strText, nType, result.m_strCaption);
+}
+
+bool CTeldViewGLView::CaptureAtSize(int32_t nWidth, int32_t nHeight, CDib& dib, std::string& strReason)
+{
+    CGLContextGuard guard(*this);
+    if (!guard.IsCurrent() || !m_bGLReady)
+        return false;
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    bool bCaptured = false;
+    {
+        CPictureFramebuffer framebuffer;
+        if (framebuffer.Create(nWidth, nHeight, strReason))
+        {
+            if (!dib.Create(nWidth, nHeight, 24))
+                strReason = "not enough memory for a picture of " + std::to_string(nWidth) + " x " +
+                            std::to_string(nHeight) + " pixels";
+            else
+            {
+                // The frame as the window would draw it at that size: its own aspect, the view's
+                // camera, materials, light, background, lists and guide.
+                glViewport(0, 0, nWidth, nHeight);
+                SceneRenderer::SetupView(*this, *m_pDocument->m_pCamera, nWidth, nHeight);
+                SceneRenderer::DrawFrame(*m_pDocument, m_guide.List());
+                bCaptured = CaptureFramebuffer(dib);
+            }
+        }
+    }
+    // The window's framebuffer is bound again; its viewport and projection come back.
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    SetupView();
+    if (!bCaptured)
+        dib.Clear();
+    return bCaptured;
 }

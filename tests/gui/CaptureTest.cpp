@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "GuiTestSupport.h"
+#include "ModalDialog.h"
 
 namespace
 {
@@ -40,6 +41,17 @@ int LargestDifference(const QImage& first, const QImage& second)
                                  std::abs(qBlue(p) - qBlue(q))});
         }
     return nLargest;
+}
+
+// How many pixels unlike the top-left corner's the middle row and the middle column hold.
+QSize ModelExtent(const QImage& image)
+{
+    QSize extent;
+    for (int x = 0; x < image.width(); ++x)
+        extent.rwidth() += image.pixel(x, image.height() / 2) != image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+        extent.rheight() += image.pixel(image.width() / 2, y) != image.pixel(0, 0);
+    return extent;
 }
 } // namespace
 
@@ -126,4 +138,72 @@ TEST(Capture, FailuresAreReportedAndKeepWhatWasThere)
     gui.Execute(ID_EDIT_COPY);
     EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"The picture of the view could not be captured."});
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+}
+
+// A picture at a size of its own is drawn at that size and aspect, the window's own picture
+// unchanged; the dialog refuses a side out of range, and an unknown extension writes nothing.
+TEST(Capture, ImageAtSizeOfItsOwn)
+{
+    using namespace ModalDialog;
+    SGuiApp gui({QString::fromStdString(Example("cube.off"))});
+    ASSERT_TRUE(gui.bStarted);
+    CTeldViewGLView& view = gui.View();
+    const QImage window = view.grabFramebuffer();
+    QString strPreset;
+    const auto write = [&](const char* pszName, const QString& strWidth, const QString& strHeight)
+    {
+        CModalAnswer answer(
+            [&](QDialog& dialog)
+            {
+                strPreset = Text(dialog, 1064) + "x" + Text(dialog, 1065);
+                SetText(dialog, 1064, strWidth), SetText(dialog, 1065, strHeight);
+                Press(dialog, IDOK);
+            });
+        gui.ui.m_fileAnswers.push_back(ScratchPath(QString::fromUtf8(pszName)));
+        gui.Execute(ID_EXPORT_IMAGE_AT_SIZE);
+        return Load(ScratchPath(QString::fromUtf8(pszName)));
+    };
+    double dFaceShare = 0.0;
+    for (const auto& [pszName, w, h] : {std::tuple("wide.png", 320, 200), std::tuple("tall.BMP", 64, 1100)})
+    {
+        const QImage picture = write(pszName, QString::number(w), QString::number(h));
+        ASSERT_EQ(picture.size(), QSize(w, h)) << pszName;
+        EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 0, 0));
+        EXPECT_GT(qBlue(picture.pixel(w / 2, h / 2)), 40);
+        // The cube's front face: square in the wide picture, the same share of either height (the
+        // tall one is taller than the screen, so only the framebuffer object can hold it).
+        const QSize extent = ModelExtent(picture);
+        if (w > h)
+            EXPECT_NEAR(extent.width(), extent.height(), 2);
+        else
+            EXPECT_NEAR(extent.height() / double(h), dFaceShare, 0.02);
+        dFaceShare = extent.height() / double(h);
+    }
+    EXPECT_EQ(strPreset, QString("%1x%2").arg(view.m_rcClient.right).arg(view.m_rcClient.bottom));
+    EXPECT_EQ(gui.ui.m_fileRequests.back().strInitialName, "teld0001");
+    EXPECT_EQ(gui.ui.m_fileRequests.back().strDefaultExt, "png");
+    EXPECT_TRUE(gui.ui.m_messages.empty());
+    EXPECT_EQ(LargestDifference(view.grabFramebuffer(), window), 0);
+
+    // A refused side keeps the dialog open with the field selected; no file is asked for.
+    const size_t nRequests = gui.ui.m_fileRequests.size();
+    CModalAnswer refused(
+        [](QDialog& dialog)
+        {
+            SetText(dialog, 1065, "16385");
+            Press(dialog, IDOK);
+            EXPECT_EQ(Edit(dialog, 1065)->selectedText(), "16385");
+        });
+    gui.Execute(ID_EXPORT_IMAGE_AT_SIZE);
+    EXPECT_TRUE(refused.LeftOpen());
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Please enter an integer between 1 and 16384."});
+    EXPECT_EQ(gui.ui.m_fileRequests.size(), nRequests);
+
+    gui.ui.m_messages.clear();
+    const std::string strGif = ScratchPath(QStringLiteral("view.gif"));
+    EXPECT_TRUE(write("view.gif", "32", "32").isNull());
+    EXPECT_EQ(gui.ui.m_messages, std::vector<std::string>{"Error writing file.\n" + strGif +
+                                                          ": unknown picture format; end the name with "
+                                                          ".png, .bmp, .jpg, .jpeg or .emf"});
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(strGif)));
 }
