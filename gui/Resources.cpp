@@ -13,6 +13,8 @@ constexpr SMenuItem FILE_MENU[] = {
     {ID_FILE_OPEN, "&Open...\tCtrl+O", false},
     {ID_FILE_SAVE, "&Save\tCtrl+S", true},
     {ID_FILE_SAVE_AS, "Save &As...", true},
+    {ID_FILE_RELOAD, "&Reload\tF5", false},
+    {ID_FILE_RELOAD_ON_CHANGE, "Reload on &Change", false},
     SEPARATOR,
     {ID_FILE_MAKE_SCENE, "&Make Scene", false},
     {ID_FILE_LOAD_SCENE, "&Load Scene...", false},
@@ -128,6 +130,7 @@ constexpr SAccelerator ACCELERATORS[] = {
     {"Ctrl+V", ID_EDIT_PASTE},    {"Alt+Backspace", ID_EDIT_UNDO}, {"Shift+Del", ID_EDIT_CUT},
     {"F6", ID_NEXT_PANE},         {"Shift+F6", ID_PREV_PANE},      {"Ctrl+Ins", ID_EDIT_COPY},
     {"Shift+Ins", ID_EDIT_PASTE}, {"Ctrl+X", ID_EDIT_CUT},         {"Ctrl+Z", ID_EDIT_UNDO},
+    {"F5", ID_FILE_RELOAD},
 };
 
 // Prompts and short names are "prompt\nshort name". "&Flat Shading" (32780) and
@@ -146,6 +149,8 @@ constexpr SStringEntry STRINGS[] = {
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
     {ID_FILE_SAVE_AS, "Save the active document with a new name\nSave As"},
+    {ID_FILE_RELOAD, "Read the open files again from disk.\nReload"},
+    {ID_FILE_RELOAD_ON_CHANGE, "Read a file again whenever it changes on disk.\nReload on Change"},
     {ID_FILE_MAKE_SCENE, "Make the current mesh into a scene.\nMake Scene"},
     {ID_FILE_LOAD_SCENE, "Load a scene file and its associated files.\nLoad Scene"},
     {ID_FILE_CLEAR_SCENE, "Remove the current scene.\nClear Scene"},
