@@ -19,6 +19,7 @@
 
 #include <cstdio>
 
+#include "gui/FileChangeWatch.h"
 #include "gui/MainFrame.h"
 #include "gui/QtUiServices.h"
 #include "gui/Resources.h"
@@ -105,13 +106,14 @@ CTeldViewGLApp::~CTeldViewGLApp()
     }
     m_pFrame.reset();
     m_pView = nullptr;
-    if (m_recentFilesWrite.valid())
-        m_recentFilesWrite.wait();
+    if (m_settingsWrite.valid())
+        m_settingsWrite.wait();
 }
 
 void CTeldViewGLApp::RegisterCommands()
 {
     RegisterOpenCommands();
+    RegisterReloadCommands();
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     OnCommand(ID_HELP_KEYS_AND_MOUSE, [this] { OnHelpKeysAndMouse(); });
@@ -191,6 +193,7 @@ void CTeldViewGLApp::ConnectCommands()
     QObject::connect(m_pView, &CTeldViewGLView::LoadMessage, m_pFrame.get(), &CMainFrame::SetBusyMessage);
     QObject::connect(m_pFrame.get(), &CMainFrame::FilesDropped, m_pFrame.get(),
                      [this](const QStringList& files) { OnFilesDropped(files); });
+    ConnectReload();
 }
 
 bool CTeldViewGLApp::ProcessCommandLine(const QStringList& arguments)

@@ -12,6 +12,7 @@
 #include "platform/CmdTarget.h"
 #include "platform/CommandRouter.h"
 
+class CFileChangeWatch;
 class CMainFrame;
 class CMesh;
 class CMeshPreloader;
@@ -25,7 +26,7 @@ class CUiServices;
 // the command line, dropped files, and the commands Open, the recent files, Exit and About.
 // Commands reach the view first, then the document, the frame and this object. Its member
 // definitions are split by concern: start-up and exit here, opening files in
-// TeldViewGLAppOpen.cpp.
+// TeldViewGLAppOpen.cpp, reading them again in TeldViewGLAppReload.cpp.
 class CTeldViewGLApp : public CCmdTarget
 {
 public:
@@ -104,6 +105,7 @@ private:
     bool ProcessCommandLine(const QStringList& arguments);
     void RegisterCommands();
     void RegisterOpenCommands();
+    void RegisterReloadCommands();
     void OnFileOpen();
     void OnOpenRecentFile(int nID);
     void OnUpdateRecentFile(CCmdUI& ui);
@@ -112,13 +114,29 @@ private:
     void OnHelpKeysAndMouse();
     // Files dropped onto the window open as File > Open opens them, once the drop is over.
     void OnFilesDropped(const QStringList& files);
+    void OnFileReload();
+    // File > Reload: the files of the scene's meshes read again (only strOnly's when given), on
+    // the worker thread as an open reads them, into the objects that show them; the camera, the
+    // objects' poses, keyframes and display settings stay. Should any file fail to read, nothing
+    // changes, and why is said in a message box, or for an automatic reload (bAutomatic) in the
+    // status bar. False then, and when there is nothing to read.
+    bool ReloadFiles(const std::string& strOnly, bool bAutomatic);
+    void OnUpdateFileReload(CCmdUI& ui);
+    void OnFileReloadOnChange();
+    void OnUpdateFileReloadOnChange(CCmdUI& ui);
+    // The watch of the opened files, told of every change of the scene's content.
+    void ConnectReload();
+    // Reload on Change: the watch follows the files the scene's meshes were read from.
+    void WatchOpenedFiles();
+    // A watched file changed and settled: it is read again once nothing stands in the way.
+    void OnFileSettled(const std::string& strPath);
     void LoadStdProfileSettings();
-    // Writes the recent files now, after any write still on its way.
+    // Writes the recent files and Reload on Change now, after any write still on its way.
     void SaveStdProfileSettings();
     // The same on a worker: the settings file is synced to disk, which may take long while the
     // system writes much else, and the window must not wait for it (an open would stall).
-    void SaveRecentFilesInBackground();
-    static void WriteRecentFiles(const std::vector<std::string>& files);
+    void SaveSettingsInBackground();
+    static void WriteSettings(const std::vector<std::string>& files, bool bReloadOnChange);
     // Lets the shown window create the view's context and run initializeGL.
     void WaitForContext();
     // A mesh file read on the worker thread, with the read started before the window when there
@@ -135,7 +153,8 @@ private:
     CUiServices* m_pUi;
     CCommandRouter m_router;
     std::vector<std::string> m_recentFiles;
-    std::future<void> m_recentFilesWrite;
+    bool m_bReloadOnChange = true;
+    std::future<void> m_settingsWrite;
     // The frame (with the view) goes before the document, while the context can still release
     // the document's GL objects.
     std::unique_ptr<CTeldViewGLDoc> m_pDocument;
@@ -144,4 +163,5 @@ private:
     CTeldViewGLView* m_pView = nullptr;
     std::unique_ptr<CMeshPreloader> m_pPreload;
     CAppObserver* m_pObserver = nullptr;
+    std::unique_ptr<CFileChangeWatch> m_pWatch;
 };

@@ -1,5 +1,6 @@
 // Opening files: File > Open, the recent files, the command line's files and files dropped onto
-// the window, all told apart by content; and the recent-file list kept in the settings.
+// the window, all told apart by content; and the settings: the recent-file list and Reload on
+// Change.
 #include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
@@ -24,6 +25,8 @@ namespace
 const char* const SETTINGS_ORGANIZATION = "Local AppWizard-Generated Applications";
 const char* const SETTINGS_APPLICATION = "TeldViewGL";
 const char* const RECENT_FILE_GROUP = "Recent File List";
+const char* const SETTINGS_GROUP = "Settings";
+const char* const RELOAD_ON_CHANGE_KEY = "ReloadOnChange";
 
 bool IsScene(const SModelFormat* pFormat)
 {
@@ -192,7 +195,7 @@ void CTeldViewGLApp::OnOpenRecentFile(int nID)
         const auto it = std::find(m_recentFiles.begin(), m_recentFiles.end(), strPath);
         if (it != m_recentFiles.end())
             m_recentFiles.erase(it);
-        SaveRecentFilesInBackground();
+        SaveSettingsInBackground();
     }
 }
 
@@ -228,7 +231,7 @@ void CTeldViewGLApp::AddToRecentFileList(const std::string& strPath)
     m_recentFiles.insert(m_recentFiles.begin(), strFull);
     if (m_recentFiles.size() > RECENT_FILE_COUNT)
         m_recentFiles.resize(RECENT_FILE_COUNT);
-    SaveRecentFilesInBackground();
+    SaveSettingsInBackground();
 }
 
 void CTeldViewGLApp::LoadStdProfileSettings()
@@ -242,9 +245,12 @@ void CTeldViewGLApp::LoadStdProfileSettings()
         if (!strPath.isEmpty())
             m_recentFiles.push_back(strPath.toStdString());
     }
+    settings.endGroup();
+    settings.beginGroup(QString::fromUtf8(SETTINGS_GROUP));
+    m_bReloadOnChange = settings.value(QString::fromUtf8(RELOAD_ON_CHANGE_KEY), true).toBool();
 }
 
-void CTeldViewGLApp::WriteRecentFiles(const std::vector<std::string>& files)
+void CTeldViewGLApp::WriteSettings(const std::vector<std::string>& files, bool bReloadOnChange)
 {
     QSettings settings(QString::fromUtf8(SETTINGS_ORGANIZATION), QString::fromUtf8(SETTINGS_APPLICATION));
     settings.beginGroup(QString::fromUtf8(RECENT_FILE_GROUP));
@@ -256,28 +262,31 @@ void CTeldViewGLApp::WriteRecentFiles(const std::vector<std::string>& files)
         else
             settings.remove(strKey);
     }
+    settings.endGroup();
+    settings.beginGroup(QString::fromUtf8(SETTINGS_GROUP));
+    settings.setValue(QString::fromUtf8(RELOAD_ON_CHANGE_KEY), bReloadOnChange);
     settings.sync();
 }
 
 void CTeldViewGLApp::SaveStdProfileSettings()
 {
-    if (m_recentFilesWrite.valid())
-        m_recentFilesWrite.wait();
-    WriteRecentFiles(m_recentFiles);
+    if (m_settingsWrite.valid())
+        m_settingsWrite.wait();
+    WriteSettings(m_recentFiles, m_bReloadOnChange);
 }
 
-void CTeldViewGLApp::SaveRecentFilesInBackground()
+void CTeldViewGLApp::SaveSettingsInBackground()
 {
     // One write at a time, in order: the last list is the one that stays.
-    if (m_recentFilesWrite.valid())
-        m_recentFilesWrite.wait();
+    if (m_settingsWrite.valid())
+        m_settingsWrite.wait();
     try
     {
-        m_recentFilesWrite = std::async(std::launch::async, WriteRecentFiles, m_recentFiles);
+        m_settingsWrite = std::async(std::launch::async, WriteSettings, m_recentFiles, m_bReloadOnChange);
     }
     catch (const std::system_error&)
     {
         // No thread to be had: written here, as before.
-        WriteRecentFiles(m_recentFiles);
+        WriteSettings(m_recentFiles, m_bReloadOnChange);
     }
 }

@@ -110,6 +110,15 @@ public:
     // settings, graphics (but what was made ahead from source's geometry), orientation, links and
     // keyframes stay this mesh's own, so a mesh after Reset ends up as if the reader had filled it.
     void TakeLoadedGeometry(CMesh& source);
+    // The display settings of kept, the mesh whose file this one is read again from: render mode,
+    // lighting, shading, culling, texture mapping and fill colour; but where one of the two is a
+    // point cloud and the other not, the render mode and lighting stay as read (points were the
+    // cloud's own way of showing), and texture mapping needs texture coordinates.
+    void KeepDisplaySettingsOf(const CMesh& kept);
+    // Takes the geometry of this mesh's file read again (source, loaded) as a reload does: as
+    // TakeLoadedGeometry, but the object stays where it stands, with the display settings that
+    // KeepDisplaySettingsOf gives the new geometry.
+    void TakeReloadedGeometry(CMesh& source);
 
     // The mesh as the writers see it, placed where it stands in the scene.
     SMeshView View() const;

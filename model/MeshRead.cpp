@@ -1,5 +1,7 @@
-// Reading model files into a mesh: the readers of formats/ fill it through its builder side.
+// Reading model files into a mesh: the readers of formats/ fill it through its builder side; and
+// a mesh that takes its file's geometry again.
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "formats/MeshSet.h"
@@ -243,4 +245,31 @@ void CMesh::AdoptPolygons(SMeshParts& data)
     m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
     std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
     ComputeNormals();
+}
+
+void CMesh::KeepDisplaySettingsOf(const CMesh& kept)
+{
+    if (IsPointCloud() == kept.IsPointCloud())
+    {
+        m_nRenderMode = kept.m_nRenderMode;
+        m_bLighting = kept.m_bLighting;
+    }
+    m_nShading = kept.m_nShading;
+    m_bCulling = kept.m_bCulling;
+    // A texture is mapped by coordinates the records must hold.
+    m_bTextureOn = kept.m_bTextureOn && m_bHasTexCoords;
+    std::copy(std::begin(kept.m_fFillColor), std::end(kept.m_fFillColor), m_fFillColor);
+}
+
+void CMesh::TakeReloadedGeometry(CMesh& source)
+{
+    source.KeepDisplaySettingsOf(*this);
+    const int32_t nRenderMode = source.m_nRenderMode;
+    const bool bLighting = source.m_bLighting, bTextureOn = source.m_bTextureOn;
+    const CVector3 vPosition = m_vPosition;
+    TakeLoadedGeometry(source);
+    m_vPosition = vPosition;
+    m_nRenderMode = nRenderMode;
+    m_bLighting = bLighting;
+    m_bTextureOn = bTextureOn;
 }

@@ -86,6 +86,12 @@ public:
     // (SetUntitled, titled with the mesh's name). False as AdoptMesh; on true the document owns
     // it.
     bool AdoptImportedMesh(CMesh* pMesh);
+    // File > Reload: each of targets, meshes of the scene, takes the geometry of reads[i], its
+    // file read again (loaded and unlinked, as AdoptMesh wants it; see TakeReloadedGeometry):
+    // the objects stay with their poses, keyframes, places in the list and display settings;
+    // bounds and display lists follow. False, with nothing changed, when a read is not such a
+    // mesh or the counts differ. The reads are left empty, still the caller's.
+    bool ReloadMeshes(const std::vector<CMesh*>& targets, std::vector<std::unique_ptr<CMesh>>& reads);
     // The list handling of LoadMeshFile without reading: the mesh to fill, now current.
     CMesh* PrepareImportMesh(bool bAppend);
     // Deletes every object behind the camera; the camera becomes current.

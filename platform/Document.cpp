@@ -91,6 +91,8 @@ bool CDocument::DoSave(const std::string& strPath, bool bReplace)
     // title and the recent files never name a file that was not written.
     if (bReplace && m_bMarkedClean)
         SetPathName(strNewName);
+    if (m_bMarkedClean && m_fnFileWritten)
+        m_fnFileWritten(strNewName);
     return true;
 }
 

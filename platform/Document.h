@@ -79,6 +79,9 @@ public:
 
     // Called with every path the document takes (the application keeps its recent files).
     std::function<void(const std::string&)> m_fnAddToRecentFileList;
+    // Called with the path of every file a save wrote (the application's watch of the opened
+    // files then knows the change for its own).
+    std::function<void(const std::string&)> m_fnFileWritten;
 
 private:
     std::string m_strPathName;

@@ -158,10 +158,15 @@ public:
     // need is made on other threads (see CMeshPreparation; "Preparing NAME... 42%"), for each
     // object of a file of several. Then fnAdopt gets the mesh (null when the read failed) and the
     // file's further objects, with the view's context current; it releases what it keeps.
-    // Returns what fnAdopt returns. The caller shows the wait cursor around it.
+    // Returns what fnAdopt returns. The caller shows the wait cursor around it. fnSettingsOf, when
+    // given, names for each mesh read (0 the first, then the others) the mesh whose display
+    // settings it will take (a reload: the object it goes into), or null; what is prepared
+    // follows them. Without it replace mode's rule holds (see there).
     using FnAdoptLoaded =
         std::function<bool(std::unique_ptr<CMesh>& pMesh, std::vector<std::unique_ptr<CMesh>>& others)>;
-    bool LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt);
+    using FnSettingsOf = std::function<const CMesh*(size_t nIndex)>;
+    bool LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt,
+                          const FnSettingsOf& fnSettingsOf = nullptr);
     bool IsLoading() const { return m_nLoading > 0; }
     // What follows every successful load (File > Open, the command line, Load Scene, the
     // imports), in this order: pane 103 names the current object, the materials are applied,
@@ -172,6 +177,10 @@ public:
     // have changed it, such as a scene file that failed half way): pane 103 names the current
     // object and the window is updated later. Nothing else: no refit, no new pose.
     void OnSceneChanged();
+    // After meshes took their files' geometry again in place (File > Reload): pane 103, the
+    // keyframe guide when it is shown, the projection (the bounds changed) and an update later.
+    // The camera and every pose stay as they are.
+    void OnSceneReloaded();
 
     // Window timers: each id has its own precise QTimer delivering to OnTimer (10 ms at least).
     // SetTimer returns the id, or 0 for an id the view does not know.
@@ -215,6 +224,9 @@ signals:
     void LoadMessage(const QString& strText);
     // A load's read on the worker has ended and the GUI thread goes on with its mesh.
     void ReadTaken();
+    // At the end of OnSceneLoaded and OnSceneChanged: the scene's objects may come from other
+    // files now.
+    void SceneContentChanged();
 
 protected:
     void initializeGL() override;

@@ -84,7 +84,8 @@ void CTeldViewGLView::WaitWithProgress(const std::function<bool()>& isDone,
     showProgress();
 }
 
-bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt)
+bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded& fnAdopt,
+                                       const FnSettingsOf& fnSettingsOf)
 {
     ++m_nLoading;
     const QString strName = QString::fromStdString(FileNameOfPath(read.Path()));
@@ -108,8 +109,14 @@ bool CTeldViewGLView::LoadInBackground(CMeshPreloader& read, const FnAdoptLoaded
         // cloud before were not the user's choice), the rest of its settings start anew as a new
         // mesh's do.
         const CSceneObject* pReused = m_pDocument->m_bScene ? nullptr : m_pDocument->m_pCamera->m_pNext;
-        if (pReused != nullptr && pReused->GetType() == OBJECT_MESH && pMesh->m_nFaces > 0 &&
-            !static_cast<const CMesh*>(pReused)->IsPointCloud())
+        if (fnSettingsOf)
+        {
+            for (size_t i = 0; i <= others.size(); ++i)
+                if (const CMesh* pKept = fnSettingsOf(i); pKept != nullptr && (i == 0 || others[i - 1]))
+                    (i == 0 ? *pMesh : *others[i - 1]).KeepDisplaySettingsOf(*pKept);
+        }
+        else if (pReused != nullptr && pReused->GetType() == OBJECT_MESH && pMesh->m_nFaces > 0 &&
+                 !static_cast<const CMesh*>(pReused)->IsPointCloud())
             pMesh->m_nRenderMode = static_cast<const CMesh*>(pReused)->m_nRenderMode;
         // The further objects of a file of several join the scene as new meshes: each is
         // prepared in the same way, one after the other.

@@ -1,5 +1,5 @@
 // Scene commands: scene mode on and off, Load Scene, the STL imports and the scene exports, and
-// what the view does after new content arrived.
+// what the view does after new content arrived, or the old files were read again.
 #include "formats/ModelFormats.h"
 #include "formats/stl/StlFormat.h"
 #include "gui/view/GLContextGuard.h"
@@ -191,12 +191,23 @@ void CTeldViewGLView::OnSceneLoaded()
     HideKeyframeGuide();
     m_pDocument->EvaluateScene(0);
     RefreshCameraView();
+    emit SceneContentChanged();
 }
 
 void CTeldViewGLView::OnSceneChanged()
 {
     m_strSelectedName = m_pDocument->m_pCurrentObject->m_strName;
     update();
+    emit SceneContentChanged();
+}
+
+void CTeldViewGLView::OnSceneReloaded()
+{
+    m_strSelectedName = m_pDocument->m_pCurrentObject->m_strName;
+    // The guide's size follows the current object's.
+    if (m_nDragMode == DRAG_GUIDE)
+        RebuildGuideList();
+    RefreshCameraView();
 }
 
 void CTeldViewGLView::OnExportScene(int nID)
