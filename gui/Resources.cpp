@@ -16,7 +16,7 @@ constexpr SMenuItem FILE_MENU[] = {
     {ID_FILE_SAVE, "&Save\tCtrl+S", true},
     {ID_FILE_SAVE_AS, "Save &As...", true},
     {ID_FILE_RELOAD, "&Reload\tF5", false},
-    {ID_FILE_RELOAD_ON_CHANGE, "Reload on &Change", false},
+    {ID_FILE_RELOAD_ON_CHANGE, "Reload on C&hange", false},
     SEPARATOR,
     {ID_FILE_MAKE_SCENE, "&Make Scene", false},
     {ID_FILE_LOAD_SCENE, "&Load Scene...", false},
@@ -78,7 +78,7 @@ constexpr SMenuItem IMPORT_MENU[] = {
 constexpr SMenuItem EXPORT_MENU[] = {
     {ID_EXPORT_JPEG, "Write Image to &JPEG...", false},
     {ID_EXPORT_PNG, "Write Image to P&NG...", false},
-    {ID_EXPORT_IMAGE_AT_SIZE, "Write Image at &Size...", false},
+    {ID_EXPORT_IMAGE_AT_SIZE, "Write Image at S&ize...", false},
     {ID_EXPORT_METAFILE, "Write Image to &Metafile...", false},
     {ID_EXPORT_BITMAP, "Write Image to &Bitmap...", false},
     {ID_EXPORT_SCENE_OFF, "Write Scene to &OFF...", false},
