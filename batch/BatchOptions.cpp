@@ -330,7 +330,7 @@ const SOptionSpec OPTIONS[] = {
 
 const SOptionSpec* FindOption(const std::string& arg)
 {
-    const std::string_view strName = arg == "-h" ? "--help" : arg;
+    const std::string_view strName = arg == "-h" ? std::string_view("--help") : std::string_view(arg);
     for (const SOptionSpec& spec : OPTIONS)
         if (strName == spec.pszName)
             return &spec;
