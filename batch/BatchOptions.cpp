@@ -160,7 +160,7 @@ int ParseView(const std::vector<std::string>& args, size_t& i, SBatchOptions& op
 
 int ParseOrtho(const std::vector<std::string>&, size_t&, SBatchOptions& options)
 {
-    options.bOrtho = options.look.bOrthographic = true;
+    options.look.bOrthographic = true;
     return -1;
 }
 
@@ -171,14 +171,13 @@ int ParseMode(const std::vector<std::string>& args, size_t& i, SBatchOptions& op
     int nIndex = 0;
     if (const int nStatus = ParseWord(args, i, MODE_WORDS, nIndex); nStatus >= 0)
         return nStatus;
-    options.bMode = true;
     options.look.nRenderMode = MODES[nIndex];
     return -1;
 }
 
 int ParseFlat(const std::vector<std::string>&, size_t&, SBatchOptions& options)
 {
-    options.bFlat = options.look.bFlat = true;
+    options.look.bFlat = true;
     return -1;
 }
 
@@ -193,7 +192,7 @@ int ParseBackground(const std::vector<std::string>& args, size_t& i, SBatchOptio
     if (strColor.size() != 6 || ec != std::errc() || pEnd != strColor.data() + strColor.size())
         return BatchUsage("--background needs a colour RRGGBB in hexadecimal, such as 3366cc");
     ++i;
-    options.bBackground = options.look.bBackground = true;
+    options.look.bBackground = true;
     options.look.crBackground = ((nRgb >> 16) & 0xFF) | (nRgb & 0xFF00) | ((nRgb & 0xFF) << 16);
     return -1;
 }
@@ -276,19 +275,19 @@ bool ViewGiven(const SBatchOptions& o)
 }
 bool OrthoGiven(const SBatchOptions& o)
 {
-    return o.bOrtho;
+    return o.look.bOrthographic;
 }
 bool ModeGiven(const SBatchOptions& o)
 {
-    return o.bMode;
+    return o.look.nRenderMode >= 0;
 }
 bool FlatGiven(const SBatchOptions& o)
 {
-    return o.bFlat;
+    return o.look.bFlat;
 }
 bool BackgroundGiven(const SBatchOptions& o)
 {
-    return o.bBackground;
+    return o.look.bBackground;
 }
 
 // In the order of the help, which is the order of the checks.

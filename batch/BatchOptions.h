@@ -29,11 +29,7 @@ struct SBatchOptions
     int32_t nTime = 0;
     bool bSize = false;
     bool bTransparent = false;
-    bool bView = false;
-    bool bOrtho = false;
-    bool bMode = false;
-    bool bFlat = false;
-    bool bBackground = false;
+    bool bView = false; // the look's side was given, the front too
     SSnapshotLook look;
     int nThumbnailSize = 0;
     int nWidth = 800;
