@@ -7,7 +7,8 @@ packages=(g++ cmake ninja-build ccache pkg-config
           qt6-base-dev libqt6opengl6-dev
           libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
           libturbojpeg0-dev libpng-dev libx11-dev
-          libzip-dev libexpat1-dev libtinygltf-dev nlohmann-json3-dev)
+          libzip-dev libexpat1-dev libtinygltf-dev nlohmann-json3-dev
+          libmeshoptimizer-dev libavcodec-dev libavformat-dev libswscale-dev libavutil-dev)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
              xvfb xauth locales python3-pil desktop-file-utils shared-mime-info)
