@@ -23,10 +23,15 @@ public:
     // A soup of nTriangles triangles: three records of 6 doubles (position, normal) a triangle, one
     // face each, not filled yet; returns the first record. May throw std::bad_alloc.
     virtual double* AllocateSoup(int32_t nTriangles) = 0;
-    // Run on a second thread while the reader fills the records: makes ready the rest of the soup
-    // (faces, pointers) and what its normals will take, staying ahead of nReached, the triangles
-    // the reader has filled.
-    virtual void PrepareSoup(const std::atomic<int32_t>& nReached) = 0;
+    // What nReached holds once the reader stops before the end of the soup.
+    static constexpr int32_t READ_STOPPED = -1;
+    // With bBehind, run on a second thread while the reader fills the records: makes ready the rest
+    // of the soup (faces, pointers) and what its normals will take, staying ahead of nReached, the
+    // triangles the reader has filled and completed (stored with release order); it may then go on
+    // with completed triangles behind the reader until nReached is the whole soup, or
+    // READ_STOPPED. Without, it runs before the reader begins (no thread to spare), and returns
+    // without waiting.
+    virtual void PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind) = 0;
     // Triangles [nFirst, nEnd) are filled: their normals, widening [vMin, vMax] by them.
     virtual void CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax) = 0;
     // Every triangle is filled and completed; [vMin, vMax] is the soup's box.

@@ -24,6 +24,10 @@ struct SMeshParts
     bool bNormals = false;
     bool bColors = false;
     bool bTexCoords = false;
+    // The format's faces meet where their positions do, so that where they share no vertex (a
+    // soup, as some writers give every triangle vertices of its own) they are shaded smoothly
+    // across their common positions; not so for a format whose files decide it by the sharing.
+    bool bSmoothSoup = false;
     int32_t nRecordSize = 6;
     int32_t nVertices = 0;
     int32_t nFaces = 0;

@@ -24,7 +24,7 @@ public:
         ++m_nSoupsAsked;
         return nullptr;
     }
-    void PrepareSoup(const std::atomic<int32_t>&) override {}
+    void PrepareSoup(const std::atomic<int32_t>&, bool) override {}
     void CompleteSoup(int32_t, int32_t, CVector3&, CVector3&) override {}
     void FinishSoup(const CVector3&, const CVector3&) override {}
 

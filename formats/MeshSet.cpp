@@ -7,13 +7,14 @@
 bool MergeMeshSet(SMeshSet& set, SMeshParts& merged)
 {
     SMeshParts whole;
-    whole.bNormals = whole.bColors = whole.bTexCoords = !set.meshes.empty();
+    whole.bNormals = whole.bColors = whole.bTexCoords = whole.bSmoothSoup = !set.meshes.empty();
     int64_t nVertices = 0, nFaces = 0;
     for (const SMeshParts& parts : set.meshes)
     {
         whole.bNormals = whole.bNormals && parts.bNormals;
         whole.bColors = whole.bColors && parts.bColors;
         whole.bTexCoords = whole.bTexCoords && parts.bTexCoords;
+        whole.bSmoothSoup = whole.bSmoothSoup && parts.bSmoothSoup;
         nVertices += parts.nVertices;
         nFaces += parts.nFaces;
         whole.nEdges += parts.nEdges;

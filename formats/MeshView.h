@@ -15,6 +15,9 @@ struct SMeshView
     int32_t nEdges = 0;
     int32_t nRecordSize = 6;
     bool bNormals = false;
+    // The generated vertex normals are smoothed across faces that share no vertex; each vertex's
+    // own face normal is what it had before.
+    bool bWeldedNormals = false;
     bool bColors = false;
     bool bTexCoords = false;
     double* const* ppVertices = nullptr;

@@ -52,6 +52,8 @@ void CMesh::FreeGeometry()
     m_pVertexPool.reset();
     m_indexPool = std::vector<int32_t>();
     m_pNormalPool.reset();
+    m_pWelder.reset();
+    m_bWeldedNormals = false;
 }
 
 void CMesh::DiscardRead(int32_t nRecordSize)
@@ -81,6 +83,7 @@ void CMesh::TakeLoadedGeometry(CMesh& source)
     source.m_indexPool = std::vector<int32_t>();
     m_pNormalPool = std::move(source.m_pNormalPool);
     m_bHasNormals = std::exchange(source.m_bHasNormals, false);
+    m_bWeldedNormals = std::exchange(source.m_bWeldedNormals, false);
     m_bHasColors = std::exchange(source.m_bHasColors, false);
     m_bHasTexCoords = std::exchange(source.m_bHasTexCoords, false);
     m_vBoundsMin = source.m_vBoundsMin;
@@ -225,6 +228,47 @@ void CMesh::ComputeNormals()
             vNormal.Normalize();
             vNormal.ToArray(m_ppVertices[i] + SLOT_NORMAL);
         }
+        if (m_bWeldedNormals)
+            WeldVertexNormals();
+    }
+}
+
+bool CMesh::SharesNoVertex() const
+{
+    if (m_nFaces == 0 || static_cast<int64_t>(m_nEdges) != m_nVertices)
+        return false;
+    std::vector<bool> used(static_cast<size_t>(m_nVertices), false);
+    for (int32_t f = 0; f < m_nFaces; ++f)
+        for (int32_t k = 0; k < m_pFaceSizes[f]; ++k)
+        {
+            const size_t v = static_cast<size_t>(m_ppFaces[f][k]);
+            if (used[v])
+                return false;
+            used[v] = true;
+        }
+    return true;
+}
+
+void CMesh::WeldVertexNormals()
+{
+    // The normals just made are the faces' own; they stay where there is no memory for more.
+    std::unique_ptr<int32_t[]> pFaceOf;
+    std::unique_ptr<CSoupWelder> pWelder;
+    try
+    {
+        pFaceOf.reset(NewHugeArray<int32_t>(static_cast<size_t>(m_nVertices)));
+        for (int32_t f = 0; f < m_nFaces; ++f)
+            for (int32_t k = 0; k < m_pFaceSizes[f]; ++k)
+                pFaceOf[static_cast<size_t>(m_ppFaces[f][k])] = f;
+        pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), static_cast<size_t>(m_nRecordSize),
+                                                m_nVertices, m_pNormalPool.get(), pFaceOf.get());
+        pWelder->Number(0, m_nVertices);
+        pWelder->WriteNormals();
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (pWelder)
+            pWelder->WriteFaceNormals();
     }
 }
 
@@ -319,6 +363,7 @@ SMeshView CMesh::View() const
     view.nEdges = m_nEdges;
     view.nRecordSize = m_nRecordSize;
     view.bNormals = m_bHasNormals;
+    view.bWeldedNormals = m_bWeldedNormals;
     view.bColors = m_bHasColors;
     view.bTexCoords = m_bHasTexCoords;
     view.ppVertices = m_ppVertices;

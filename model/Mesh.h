@@ -13,6 +13,7 @@
 #include "formats/MeshView.h"
 #include "model/MeshGraphics.h"
 #include "model/SceneObject.h"
+#include "model/SoupWelder.h"
 
 enum
 {
@@ -142,6 +143,9 @@ public:
     int32_t m_nRecordSize = 6;
     double** m_ppVertices = nullptr;
     bool m_bHasNormals = false;
+    // The generated vertex normals are smoothed across the faces that meet at one position, as
+    // for a triangle soup (see CSoupWelder): Transform smooths them again.
+    bool m_bWeldedNormals = false;
     bool m_bHasColors = false;
     bool m_bHasTexCoords = false;
     bool m_bTextureOn = false;
@@ -193,7 +197,7 @@ private:
     // What the readers fill (see CMeshBuilder).
     void AdoptPolygons(SMeshParts& parts) override;
     double* AllocateSoup(int32_t nTriangles) override;
-    void PrepareSoup(const std::atomic<int32_t>& nReached) override;
+    void PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind) override;
     void CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax) override;
     void FinishSoup(const CVector3& vMin, const CVector3& vMax) override;
 
@@ -203,4 +207,13 @@ private:
     std::vector<int32_t> m_indexPool;
     std::unique_ptr<double[]> m_pNormalPool;
     bool m_bFilled = false; // a reader running on the mesh has given it geometry
+    // Numbers a soup's positions while a reader fills it; null when there is no soup to smooth, or
+    // no memory to smooth it (its normals stay the faces' own then).
+    std::unique_ptr<CSoupWelder> m_pWelder;
+    bool m_bWeldInline = false; // the reader's own thread numbers the soup, block by block
+    bool m_bWeldFailed = false; // the numbering behind the reader ran out of memory
+    // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
+    void WeldVertexNormals();
+    // Every vertex belongs to one face, once, and every face has vertices.
+    bool SharesNoVertex() const;
 };

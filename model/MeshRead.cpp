@@ -1,7 +1,9 @@
 // Reading model files into a mesh: the readers of formats/ fill it through its builder side; and
 // a mesh that takes its file's geometry again.
 #include <algorithm>
+#include <chrono>
 #include <iterator>
+#include <thread>
 #include <utility>
 
 #include "formats/MeshSet.h"
@@ -195,22 +197,86 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     m_bFilled = true;
     m_nRecordSize = 6;
     AllocateTrianglesUnfilled(nTriangles);
+    m_bWeldInline = m_bWeldFailed = false;
+    try
+    {
+        m_pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), static_cast<size_t>(m_nRecordSize),
+                                                  m_nVertices, m_pNormalPool.get(), nullptr);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Flat normals need no more memory than the soup itself.
+    }
     return m_pVertexPool.get();
 }
 
-void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached)
+void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 {
     PrepareTriangleArrays(nReached);
+    if (!bBehind)
+    {
+        m_bWeldInline = true;
+        return;
+    }
+    if (!m_pWelder)
+        return;
+    // The numbering follows the reader on this thread, which has nothing else to do, instead of
+    // lengthening the read.
+    try
+    {
+        for (int32_t nDone = 0; nDone < m_nFaces;)
+        {
+            const int32_t nFilled = nReached.load(std::memory_order_acquire);
+            if (nFilled == READ_STOPPED)
+                return;
+            if (nFilled == nDone)
+            {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;
+            }
+            m_pWelder->Number(3 * nDone, 3 * nFilled);
+            nDone = nFilled;
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_bWeldFailed = true;
+    }
 }
 
 void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
 {
     CompleteTriangles(nFirst, nEnd, vMin, vMax);
+    if (!m_pWelder || !m_bWeldInline)
+        return;
+    try
+    {
+        m_pWelder->Number(3 * nFirst, 3 * nEnd);
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_bWeldFailed = true;
+        m_bWeldInline = false;
+    }
 }
 
 void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
 {
     FinishTriangleSoup(vMin, vMax);
+    if (!m_pWelder)
+        return;
+    try
+    {
+        if (m_bWeldFailed)
+            throw std::bad_alloc();
+        m_pWelder->WriteNormals();
+        m_bWeldedNormals = true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_pWelder->WriteFaceNormals();
+    }
+    m_pWelder.reset();
 }
 
 void CMesh::AdoptPolygons(SMeshParts& data)
@@ -244,6 +310,7 @@ void CMesh::AdoptPolygons(SMeshParts& data)
     ComputeBounds();
     m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
     std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
+    m_bWeldedNormals = data.bSmoothSoup && !m_bHasNormals && SharesNoVertex();
     ComputeNormals();
 }
 

@@ -137,6 +137,7 @@ public:
                 continue;
             SMeshParts mesh;
             mesh.nRecordSize = 6;
+            mesh.bSmoothSoup = true;
             mesh.nVertices = static_cast<int32_t>(total.nVertices);
             mesh.nFaces = static_cast<int32_t>(total.nTriangles);
             mesh.nEdges = 3 * static_cast<int64_t>(total.nTriangles);

@@ -383,6 +383,7 @@ std::string NotFinite(const SAccessorData& data, size_t n)
 bool PlaceMesh(const SCheckedMesh& checked, const CMatrix& m, SMeshParts& parts, std::string& strDetail)
 {
     parts.bNormals = checked.bNormals;
+    parts.bSmoothSoup = true;
     parts.bTexCoords = checked.bTexCoords;
     parts.bColors = checked.bColors;
     parts.nRecordSize = checked.bColors ? 11 : checked.bTexCoords ? 8 : 6;

@@ -230,6 +230,7 @@ public:
         const size_t nCorners = m_vertices.size();
         parts.bTexCoords = nCorners > 0 && m_vt.Given() == nCorners;
         parts.bNormals = nCorners > 0 && m_vn.Given() == nCorners;
+        parts.bSmoothSoup = true;
         const bool bVertexColors = !m_colors.empty();
         if (bVertexColors)
             FinishVertexColors();

@@ -702,6 +702,7 @@ private:
     void Finish(SMeshParts& parts)
     {
         parts.bNormals = m_bNormals;
+        parts.bSmoothSoup = true;
         parts.bColors = m_bColors || m_bFaceColors;
         parts.bTexCoords = m_bTexCoords;
         parts.nRecordSize = m_nRecordSize;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "formats/ByteOutput.h"
 #include "formats/NumberFormat.h"
@@ -16,6 +17,33 @@ int64_t CountPoints(const std::vector<SMeshView>& meshes)
     for (const SMeshView& mesh : meshes)
         nPoints += mesh.nVertices;
     return nPoints;
+}
+
+// The face of each vertex of a mesh whose faces share no vertex; null where none names it.
+std::vector<const double*> FaceNormalOfEachVertex(const SMeshView& mesh)
+{
+    std::vector<const double*> normals(static_cast<size_t>(mesh.nVertices), nullptr);
+    for (int32_t f = 0; f < mesh.nFaces; ++f)
+        for (int32_t k = 0; k < mesh.pFaceSizes[f]; ++k)
+            normals[static_cast<size_t>(mesh.ppFaces[f][k])] = mesh.ppFaceNormals[f];
+    return normals;
+}
+
+// The normal a point is written with: the record's, but for smoothed normals the one the mesh
+// had before they were smoothed (its face's), as the file always held.
+void StoredNormal(const SMeshView& mesh, const std::vector<const double*>& faceNormals, int32_t i,
+                  float* pValues)
+{
+    const double* pFaceNormal = mesh.bWeldedNormals ? faceNormals[static_cast<size_t>(i)] : nullptr;
+    if (pFaceNormal == nullptr)
+    {
+        CVector3(mesh.ppVertices[i] + SLOT_NORMAL).ToFloatArray(pValues);
+        return;
+    }
+    CVector3 vNormal;
+    vNormal += CVector3(pFaceNormal);
+    vNormal.Normalize();
+    vNormal.ToFloatArray(pValues);
 }
 } // namespace
 
@@ -52,12 +80,14 @@ bool WritePointCloud(std::ostream& stream, const std::vector<SMeshView>& meshes,
 
         for (const SMeshView& mesh : meshes)
         {
+            const std::vector<const double*> faceNormals =
+                mesh.bWeldedNormals ? FaceNormalOfEachVertex(mesh) : std::vector<const double*>();
             for (int32_t i = 0; i < mesh.nVertices; ++i)
             {
                 // Positions are placed in the scene; normals stay as stored, in the mesh's frame.
                 float values[6];
                 mesh.World(i).ToFloatArray(values);
-                CVector3(mesh.ppVertices[i] + SLOT_NORMAL).ToFloatArray(values + 3);
+                StoredNormal(mesh, faceNormals, i, values + 3);
                 // A value beyond the float range would be written as infinity.
                 if (!NumberFormat::AllFinite(values, 6))
                 {

@@ -273,36 +273,47 @@ bool ScanAsciiSTL(CByteWindow& bytes, int64_t& nFacets, CReadProgress* pProgress
 // Below this many facets a helper thread would cost more than it saves.
 constexpr int32_t HELPER_MIN_FACETS = 1 << 16;
 
-// Runs a job on a thread of its own while the caller reads, and waits for it on every way out. For
-// a small job, or when no thread can start, the job runs at once instead.
+// Runs the builder's PrepareSoup on a thread of its own while the caller reads, and waits for it
+// on every way out; a way out before the whole soup is read first tells it that the read stopped.
+// For a small soup, or when no thread can start, PrepareSoup runs at once instead.
 class CHelperThread
 {
 public:
-    template <typename Fn> CHelperThread(bool bWorthAThread, Fn fn)
+    CHelperThread(bool bWorthAThread, CMeshBuilder& builder, std::atomic<int32_t>& nReached)
+        : m_nReached(nReached)
     {
         try
         {
             if (bWorthAThread)
             {
-                m_thread = std::thread(fn);
+                m_thread = std::thread([&builder, &nReached] { builder.PrepareSoup(nReached, true); });
                 return;
             }
         }
         catch (const std::exception&)
         {
         }
-        fn();
+        builder.PrepareSoup(nReached, false);
     }
-    ~CHelperThread() { Join(); }
+    ~CHelperThread()
+    {
+        if (m_thread.joinable())
+        {
+            m_nReached.store(CMeshBuilder::READ_STOPPED, std::memory_order_release);
+            m_thread.join();
+        }
+    }
     CHelperThread(const CHelperThread&) = delete;
     CHelperThread& operator=(const CHelperThread&) = delete;
-    void Join()
+    // After the whole soup is read: waits for what the helper does behind the read.
+    void Finish()
     {
         if (m_thread.joinable())
             m_thread.join();
     }
 
 private:
+    std::atomic<int32_t>& m_nReached;
     std::thread m_thread;
 };
 
@@ -346,8 +357,7 @@ bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CR
     // pointer arrays and then faults in the records from the far end, while this one reads,
     // completes each block (normals, box) while it is in the cache, and meets it half way.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [&builder, &nReached] { builder.PrepareSoup(nReached); });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, builder, nReached);
     for (uint64_t nDone = 0; nDone < nFacets;)
     {
         // A file that shrank since its size was taken ends early: that is a short file too.
@@ -366,10 +376,11 @@ bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CR
         pRecord += nWhole * 3 * 6;
         builder.CompleteSoup(static_cast<int32_t>(nDone), static_cast<int32_t>(nDone + nWhole), vMin, vMax);
         nDone += nWhole;
-        nReached.store(static_cast<int32_t>(nDone), std::memory_order_relaxed);
+        nReached.store(static_cast<int32_t>(nDone), std::memory_order_release);
         if (pProgress != nullptr)
             pProgress->SetDone(bytes.Offset());
     }
+    helper.Finish();
     return true;
 }
 
@@ -390,8 +401,7 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
     double* pRecord = builder.AllocateSoup(nTriangles);
     // As in the binary reader, though text takes longer to parse than memory to fault in.
     std::atomic<int32_t> nReached{0};
-    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS,
-                         [&builder, &nReached] { builder.PrepareSoup(nReached); });
+    CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, builder, nReached);
     bool bAll = false; // the window holds the rest of the data
     for (int64_t k = 0; k < nFacets;)
     {
@@ -421,7 +431,7 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
         }
         bytes.Consume(nRead);
         builder.CompleteSoup(static_cast<int32_t>(nFirst), static_cast<int32_t>(k), vMin, vMax);
-        nReached.store(static_cast<int32_t>(k), std::memory_order_relaxed);
+        nReached.store(static_cast<int32_t>(k), std::memory_order_release);
         if (k < nFacets && !bytes.More())
         {
             if (bytes.Failed())
@@ -429,6 +439,7 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
             bAll = true;
         }
     }
+    helper.Finish();
     return true;
 }
 

@@ -77,9 +77,9 @@ std::vector<double> Bounds(const CTeldViewGLDoc& doc)
     return {doc.m_dSceneBounds, doc.m_dSceneBounds + 6};
 }
 
-TEST_F(StlTest, BinaryCubeReplacesTheModel)
+// The twelve counter-clockwise triangles of the unit cube.
+std::vector<Triangle> Cube()
 {
-    // The twelve counter-clockwise triangles of the unit cube.
     const auto corner = [](int i) { return CVector3(i & 1, (i >> 1) & 1, (i >> 2) & 1); };
     std::vector<Triangle> cube;
     for (const auto& q :
@@ -88,6 +88,12 @@ TEST_F(StlTest, BinaryCubeReplacesTheModel)
         cube.push_back({corner(q[0]), corner(q[1]), corner(q[2])});
         cube.push_back({corner(q[0]), corner(q[2]), corner(q[3])});
     }
+    return cube;
+}
+
+TEST_F(StlTest, BinaryCubeReplacesTheModel)
+{
+    const std::vector<Triangle> cube = Cube();
     // The reused mesh must not keep the old model's record size or position; display settings stay.
     ASSERT_TRUE(m_doc.ImportSTL(Write("a.stl", "solid a\n" + AsciiFacet(TRI_B)), STL_ASCII));
     CMesh& mesh = MeshAt(m_doc, 1);
@@ -116,6 +122,72 @@ TEST_F(StlTest, BinaryCubeReplacesTheModel)
         }
     }
     EXPECT_EQ(Bounds(m_doc), (std::vector<double>{0, 1, 0, 1, 0, 1})); // exactly the new model's box
+}
+
+// Vertex normals are smoothed across the facets at one position, within 60 degrees: a cube keeps
+// its edges, a shallow ridge shades round, also after Transform; the point cloud file keeps each
+// vertex's facet normal, as it always held. Soups of other formats but OFF shade so too.
+TEST_F(StlTest, NormalsAreSmoothedWithinTheCreaseAngle)
+{
+    ASSERT_TRUE(m_doc.ImportSTL(Write("cube.stl", BinaryStl(Cube())), STL_BINARY));
+    const CMesh& cube = MeshAt(m_doc, 1);
+    for (int32_t v = 0; v < cube.m_nVertices; ++v)
+        EXPECT_LT((CVector3(cube.m_ppVertices[v] + SLOT_NORMAL) - CVector3(cube.m_ppFaceNormals[v / 3]))
+                      .LengthSquared(),
+                  1e-24)
+            << v;
+
+    // Two facets folded by about 27 degrees along the edge from (0,0,0) to (1,0,0).
+    const std::vector<Triangle> ridge = {{CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, 0)},
+                                         {CVector3(1, 0, 0), CVector3(0, 0, 0), CVector3(0.5, -1, 0.5)}};
+    m_doc.m_bScene = true;
+    ASSERT_TRUE(m_doc.ImportSTL(Write("ridge.stl", BinaryStl(ridge)), STL_BINARY));
+    CMesh& mesh = MeshAt(m_doc, 2);
+    const auto normal = [&mesh](int v) { return CVector3(mesh.m_ppVertices[v] + SLOT_NORMAL); };
+    const auto expectRound = [&](const char* pszWhen)
+    {
+        CVector3 vEdge = CVector3(mesh.m_ppFaceNormals[0]) + CVector3(mesh.m_ppFaceNormals[1]);
+        vEdge.Normalize();
+        for (const int v : {0, 1, 3, 4})
+            EXPECT_LT((normal(v) - vEdge).LengthSquared(), 1e-24) << pszWhen << v;
+        EXPECT_LT((normal(2) - CVector3(mesh.m_ppFaceNormals[0])).LengthSquared(), 1e-24) << pszWhen;
+        EXPECT_LT((normal(5) - CVector3(mesh.m_ppFaceNormals[1])).LengthSquared(), 1e-24) << pszWhen;
+    };
+    expectRound("read");
+    mesh.Transform(CVector3(1, 0, 0), CVector3(0, 0, -1), CVector3(0, 1, 0));
+    expectRound("turned");
+
+    // A PLY soup of the same ridge shades as round; the same faces sharing their vertices as OFF do
+    // anyway, and where an OFF file shares none it keeps its facets.
+    std::string strSoup =
+        "ply\nformat ascii 1.0\nelement vertex 6\nproperty float x\nproperty float y\n"
+        "property float z\nelement face 2\nproperty list uchar int vertex_indices\nend_header\n";
+    std::string strOff = "OFF\n6 2 0\n";
+    for (const Triangle& t : ridge)
+        for (const CVector3& p : t)
+            for (std::string* pText : {&strSoup, &strOff})
+                *pText += std::to_string(p.x) + ' ' + std::to_string(p.y) + ' ' + std::to_string(p.z) + '\n';
+    strSoup += "3 0 1 2\n3 3 4 5\n";
+    strOff += "3 0 1 2\n3 3 4 5\n";
+    CMesh ply, off;
+    ASSERT_TRUE(ply.ReadModelBuffer(*ModelFormatNamed("PLY"), strSoup, "ridge.ply"));
+    ASSERT_TRUE(off.ReadOFFBuffer(strOff, "ridge.off"));
+    EXPECT_TRUE(ply.m_bWeldedNormals && !off.m_bWeldedNormals);
+    EXPECT_LT((CVector3(ply.m_ppVertices[0] + SLOT_NORMAL) - CVector3(ply.m_ppVertices[4] + SLOT_NORMAL))
+                  .LengthSquared(),
+              1e-24);
+    EXPECT_GT((CVector3(off.m_ppVertices[0] + SLOT_NORMAL) - CVector3(off.m_ppVertices[4] + SLOT_NORMAL))
+                  .LengthSquared(),
+              0.1);
+
+    ASSERT_TRUE(m_doc.ExportScene(Path("points.pts"), EXPORT_POINT_CLOUD));
+    const std::string bytes = ReadFile(Path("points.pts"));
+    ASSERT_EQ(bytes.size(), 28u + 24u * 42u);
+    for (size_t v = 0; v < 6; ++v)
+        for (size_t k = 0; k < 3; ++k)
+            EXPECT_FLOAT_EQ(FloatAt(bytes, 28 + 24 * (36 + v) + 12 + 4 * k),
+                            static_cast<float>(mesh.m_ppFaceNormals[v / 3][k]))
+                << v;
 }
 
 TEST_F(StlTest, AsciiFirstLineAndCountingPass)
