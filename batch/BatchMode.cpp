@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchAnimate.h"
 #include "batch/BatchInputs.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchSnapshot.h"
@@ -109,8 +110,11 @@ int RunBatchMode(int argc, char** argv)
         if (SnapshotKind(options.strOut) == SNAPSHOT_NONE)
             return BatchUsage("the output must end in .bmp, .jpg, .jpeg, .emf or .png: " + options.strOut);
         return RunSnapshot(options.strOut, options.nWidth, options.nHeight, options.files,
-                           options.bTransparent, options.look);
+                           options.bTransparent, options.look, options.nTime);
     }
+    if (options.nOperations == BATCH_ANIMATE)
+        return RunAnimate(options.strOut, options.nWidth, options.nHeight, options.files, options.look,
+                          options.range);
 
     // Nothing is drawn here: the document has no drawing, so no display lists are compiled and no
     // GL is needed.

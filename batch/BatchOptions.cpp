@@ -9,11 +9,10 @@
 
 #include "batch/BatchSnapshot.h"
 #include "batch/BatchThumbnail.h"
+#include "batch/BatchTimeOptions.h"
 #include "drawing/SceneRenderer.h"
 #include "formats/ModelFormats.h"
 #include "model/Mesh.h"
-#include "model/SceneTime.h"
-#include "platform/DataExchange.h"
 
 namespace
 {
@@ -86,22 +85,8 @@ int ParseThumbnail(const std::vector<std::string>& args, size_t& i, SBatchOption
     return -1;
 }
 
-int ParseTime(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
-{
-    // Times of keyframe files are 32-bit counts of hundredths.
-    const DataExchange::SRange range{0.0, SceneTime::MAX_TIME / 100.0};
-    double dSeconds = 0.0;
-    std::string strMessage;
-    if (i + 1 >= args.size() || !DataExchange::Parse(args[i + 1], FIELD_DOUBLE, &range, dSeconds, strMessage))
-        return BatchUsage("--time needs a time in seconds from 0 to 21474836.47");
-    ++i;
-    options.bTime = true;
-    options.nTime = SceneTime::FromSeconds(dSeconds);
-    return -1;
-}
-
-// --convert and --snapshot: an option where the output belongs is misplaced, not a file name to
-// write over.
+// --convert, --snapshot and --animate: an option where the output belongs is misplaced, not a
+// file name to write over.
 int ParseOutput(const std::vector<std::string>& args, size_t& i, SBatchOptions& options, int nOperation)
 {
     if (i + 1 >= args.size() || IsOption(args[i + 1]))
@@ -119,6 +104,11 @@ int ParseConvert(const std::vector<std::string>& args, size_t& i, SBatchOptions&
 int ParseSnapshot(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
 {
     return ParseOutput(args, i, options, BATCH_SNAPSHOT);
+}
+
+int ParseAnimate(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
+{
+    return ParseOutput(args, i, options, BATCH_ANIMATE);
 }
 
 int ParseSizeOption(const std::vector<std::string>& args, size_t& i, SBatchOptions& options)
@@ -265,6 +255,18 @@ bool SizeGiven(const SBatchOptions& o)
 {
     return o.bSize;
 }
+bool FpsGiven(const SBatchOptions& o)
+{
+    return o.bFps;
+}
+bool FromGiven(const SBatchOptions& o)
+{
+    return o.bFrom;
+}
+bool ToGiven(const SBatchOptions& o)
+{
+    return o.range.bTo;
+}
 bool TransparentGiven(const SBatchOptions& o)
 {
     return o.bTransparent;
@@ -290,12 +292,15 @@ bool BackgroundGiven(const SBatchOptions& o)
     return o.look.bBackground;
 }
 
+// The options of how the scene is drawn.
+constexpr int LOOKS = BATCH_SNAPSHOT | BATCH_ANIMATE;
+
 // In the order of the help, which is the order of the checks.
 const SOptionSpec OPTIONS[] = {
     {"--info", "FILE...", BATCH_INFO, 0, nullptr, nullptr, nullptr, nullptr,
      "print the object information of every object loaded", ParseInfo},
-    {"--time", "SECONDS", 0, BATCH_INFO, nullptr, "--info", TimeGiven, nullptr,
-     "with --info: pose the scene at that time first (0.01 s steps)", ParseTime},
+    {"--time", "SECONDS", 0, BATCH_INFO | BATCH_SNAPSHOT, nullptr, "--info or --snapshot", TimeGiven, nullptr,
+     "with --info or --snapshot: pose the scene at that time first (0.01 s steps)", ParseTime},
     {"--convert", "OUT FILE...", BATCH_CONVERT, 0, nullptr, nullptr, nullptr, ConvertHelp, nullptr,
      ParseConvert},
     {"--ascii", "", 0, BATCH_CONVERT, nullptr, "--convert", AsciiGiven, AsciiHelp, nullptr, ParseAscii},
@@ -303,22 +308,36 @@ const SOptionSpec OPTIONS[] = {
      "load the files and write the picture of the default view to OUT, drawn without a display, by its "
      "extension: .bmp, .jpg or .jpeg, .emf, .png",
      ParseSnapshot},
-    {"--size", "WxH", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", SizeGiven, nullptr,
-     "with --snapshot: the picture's size in pixels, 1 to 16384 a side (default 800x600)", ParseSizeOption},
+    {"--size", "WxH", 0, LOOKS, nullptr, "--snapshot or --animate", SizeGiven, nullptr,
+     "with --snapshot or --animate: the picture's size in pixels, 1 to 16384 a side (default 800x600)",
+     ParseSizeOption},
     {"--transparent", "", 0, BATCH_SNAPSHOT, IsPngOutput, "--snapshot to .png", TransparentGiven, nullptr,
      "with --snapshot to .png: transparent wherever nothing was drawn", ParseTransparent},
-    {"--view", "SIDE", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", ViewGiven, nullptr,
-     "with --snapshot: look from front (the default), back, left, right, top, bottom or iso", ParseView},
-    {"--ortho", "", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", OrthoGiven, nullptr,
-     "with --snapshot: a parallel projection instead of the perspective", ParseOrtho},
-    {"--mode", "MODE", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", ModeGiven, nullptr,
-     "with --snapshot: draw every mesh as points, wireframe, hidden (wireframe without hidden lines) or "
-     "shaded",
+    {"--view", "SIDE", 0, LOOKS, nullptr, "--snapshot or --animate", ViewGiven, nullptr,
+     "with --snapshot or --animate: look from front (the default), back, left, right, top, bottom or iso",
+     ParseView},
+    {"--ortho", "", 0, LOOKS, nullptr, "--snapshot or --animate", OrthoGiven, nullptr,
+     "with --snapshot or --animate: a parallel projection instead of the perspective", ParseOrtho},
+    {"--mode", "MODE", 0, LOOKS, nullptr, "--snapshot or --animate", ModeGiven, nullptr,
+     "with --snapshot or --animate: draw every mesh as points, wireframe, hidden (wireframe without hidden "
+     "lines) or shaded",
      ParseMode},
-    {"--flat", "", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", FlatGiven, nullptr,
-     "with --snapshot: flat shading", ParseFlat},
-    {"--background", "RRGGBB", 0, BATCH_SNAPSHOT, nullptr, "--snapshot", BackgroundGiven, nullptr,
-     "with --snapshot: the background colour in hexadecimal (default 000000, black)", ParseBackground},
+    {"--flat", "", 0, LOOKS, nullptr, "--snapshot or --animate", FlatGiven, nullptr,
+     "with --snapshot or --animate: flat shading", ParseFlat},
+    {"--background", "RRGGBB", 0, LOOKS, nullptr, "--snapshot or --animate", BackgroundGiven, nullptr,
+     "with --snapshot or --animate: the background colour in hexadecimal (default 000000, black)",
+     ParseBackground},
+    {"--animate", "OUT FILE...", BATCH_ANIMATE, 0, nullptr, nullptr, nullptr, nullptr,
+     "load the files and draw the playback without a display, frame k at the time FROM + k / FPS, to OUT: "
+     "a name holding %d or %04d writes numbered pictures from 0 (.png, .bmp, .jpg or .jpeg), .mp4 writes "
+     "H.264 video, .webm VP9 video",
+     ParseAnimate},
+    {"--fps", "N", 0, BATCH_ANIMATE, nullptr, "--animate", FpsGiven, nullptr,
+     "with --animate: frames a second, 1 to 240 (default 25)", ParseFps},
+    {"--from", "SECONDS", 0, BATCH_ANIMATE, nullptr, "--animate", FromGiven, nullptr,
+     "with --animate: the time of the first frame (default 0)", ParseFrom},
+    {"--to", "SECONDS", 0, BATCH_ANIMATE, nullptr, "--animate", ToGiven, nullptr,
+     "with --animate: the latest time a frame shows (default the last keyframe)", ParseTo},
     {"--thumbnail", "SIZE FILE OUT", BATCH_THUMBNAIL, 0, nullptr, nullptr, nullptr, nullptr,
      "write a PNG picture of FILE to OUT for a file manager: SIZE x SIZE pixels (1 to 1024), the model "
      "fitted, the rest transparent",
@@ -369,6 +388,12 @@ std::string OptionHelp(const std::string& strName, const std::string& strHelp)
     return Wrap(strHelp, strName + std::string(23 - strName.size(), ' '), strIndent);
 }
 } // namespace
+
+int BatchRefusal(const std::string& strProblem)
+{
+    std::fprintf(stderr, "teldviewgl: %s\n", strProblem.c_str());
+    return 1;
+}
 
 int BatchUsage(const std::string& strProblem)
 {
@@ -440,6 +465,6 @@ int ParseBatchOptions(const std::vector<std::string>& args, SBatchOptions& optio
     for (int nOperation = options.nOperations; nOperation != 0; nOperation &= nOperation - 1)
         ++nCount;
     if (nCount > 1)
-        return BatchUsage("--info, --convert, --snapshot and --thumbnail cannot be combined");
+        return BatchUsage("--info, --convert, --snapshot, --animate and --thumbnail cannot be combined");
     return -1;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchAnimate.h"
 #include "batch/BatchSnapshot.h"
 
 // The batch mode's command line. One table (BatchOptions.cpp) gives each option's name, its
@@ -17,7 +18,8 @@ enum
     BATCH_INFO = 1,
     BATCH_CONVERT = 2,
     BATCH_SNAPSHOT = 4,
-    BATCH_THUMBNAIL = 8
+    BATCH_THUMBNAIL = 8,
+    BATCH_ANIMATE = 16
 };
 
 struct SBatchOptions
@@ -28,6 +30,9 @@ struct SBatchOptions
     bool bTime = false;
     int32_t nTime = 0;
     bool bSize = false;
+    bool bFps = false;
+    bool bFrom = false;
+    SAnimationRange range;
     bool bTransparent = false;
     bool bView = false; // the look's side was given, the front too
     SSnapshotLook look;
@@ -46,3 +51,6 @@ int ParseBatchOptions(const std::vector<std::string>& args, SBatchOptions& optio
 std::string BatchUsageText();
 // Prints "teldviewgl: PROBLEM" and the usage text to the standard error; returns 2.
 int BatchUsage(const std::string& strProblem);
+// Prints "teldviewgl: PROBLEM" to the standard error; returns 1: a request that is well formed
+// but asks for what cannot be made.
+int BatchRefusal(const std::string& strProblem);

@@ -1,4 +1,8 @@
 // Posing the whole scene at a time.
+#include <algorithm>
+
+#include "model/OrientationKeyframe.h"
+#include "model/PositionKeyframe.h"
 #include "model/SceneObject.h"
 #include "model/TeldViewGLDoc.h"
 
@@ -14,4 +18,22 @@ bool CTeldViewGLDoc::EvaluateScene(int32_t nTime)
         bInProgress = bInProgress || bOrientation || bPosition;
     }
     return bInProgress;
+}
+
+int32_t CTeldViewGLDoc::LastKeyframeTime() const
+{
+    int32_t nLast = 0;
+    // Each list is sorted by time: its last keyframe is its latest.
+    const auto latest = [&nLast](const auto* pKey)
+    {
+        for (; pKey != nullptr; pKey = pKey->m_pNext)
+            if (pKey->m_pNext == nullptr)
+                nLast = std::max(nLast, pKey->m_nTime);
+    };
+    for (const CSceneObject* pObject = m_pObjectList; pObject != nullptr; pObject = pObject->m_pNext)
+    {
+        latest(pObject->m_pPosKeys);
+        latest(pObject->m_pOriKeys);
+    }
+    return nLast;
 }

@@ -25,4 +25,17 @@ inline int32_t FromSeconds(double dSeconds)
 {
     return static_cast<int32_t>(std::lround(dSeconds * 100.0));
 }
+
+// The frames of an animation from nFrom to nTo at nFps frames a second: frame k shows the time
+// nFrom + k / nFps seconds, to the nearest hundredth, for every k that stays within nTo. None when
+// nTo lies before nFrom. nFps is positive.
+inline int64_t FrameCount(int32_t nFrom, int32_t nTo, int nFps)
+{
+    return nTo < nFrom ? 0 : (static_cast<int64_t>(nTo) - nFrom) * nFps / 100 + 1;
+}
+// Frame k's time; never past nTo for a k below FrameCount.
+inline int32_t FrameTime(int32_t nFrom, int64_t nFrame, int nFps)
+{
+    return nFrom + static_cast<int32_t>((nFrame * 200 + nFps) / (2 * static_cast<int64_t>(nFps)));
+}
 } // namespace SceneTime

@@ -131,6 +131,8 @@ public:
     bool ImportSTL(const std::string& strPath, int nMode);
     // Poses every object at time t; true while any list is still in progress.
     bool EvaluateScene(int32_t nTime);
+    // The time of the latest keyframe of any object, the camera's included; 0 without keyframes.
+    int32_t LastKeyframeTime() const;
 
     // Lets go of what draws every mesh of the scene (the drawing context must be current), so
     // that nothing is left to delete once the context is gone.

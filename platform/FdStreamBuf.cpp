@@ -2,8 +2,46 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+uint64_t CFdStreamBuf::Size() const
+{
+    return std::max(m_nEnd, m_nWritten + static_cast<uint64_t>(pptr() - pbase()));
+}
+
+CFdStreamBuf::pos_type CFdStreamBuf::seekoff(off_type nOffset, std::ios_base::seekdir nDir,
+                                             std::ios_base::openmode nWhich)
+{
+    const off_type nBase = nDir == std::ios_base::beg ? 0
+                           : nDir == std::ios_base::end
+                               ? static_cast<off_type>(Size())
+                               : static_cast<off_type>(m_nWritten + (pptr() - pbase()));
+    // Telling where the writing stands moves nothing.
+    if (nDir == std::ios_base::cur && nOffset == 0 && (nWhich & std::ios_base::out) != 0)
+        return pos_type(nBase);
+    if ((nWhich & std::ios_base::out) == 0 || nOffset < -nBase || m_bFailed)
+        return pos_type(off_type(-1));
+    m_nEnd = Size();
+    if (!FlushBuffer())
+        return pos_type(off_type(-1));
+    const off_type nTarget = nBase + nOffset;
+    // A descriptor that cannot seek (a pipe) fails the file: what follows would land elsewhere.
+    if (lseek(m_fd, static_cast<off_t>(nTarget), SEEK_SET) < 0)
+    {
+        m_nError = errno;
+        m_bFailed = true;
+        return pos_type(off_type(-1));
+    }
+    m_nWritten = static_cast<uint64_t>(nTarget);
+    return pos_type(nTarget);
+}
+
+CFdStreamBuf::pos_type CFdStreamBuf::seekpos(pos_type nPos, std::ios_base::openmode nWhich)
+{
+    return seekoff(off_type(nPos), std::ios_base::beg, nWhich);
+}
 
 bool CFdStreamBuf::WriteAll(int fd, const char* p, size_t nBytes)
 {

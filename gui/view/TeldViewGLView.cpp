@@ -90,6 +90,7 @@ void CTeldViewGLView::RegisterCommands()
     RegisterTimerCommands();
     RegisterKeyframeCommands();
     RegisterCaptureCommands();
+    RegisterRecordCommands();
     RegisterSceneCommands();
     RegisterTextureCommands();
     RegisterRenderCommands();

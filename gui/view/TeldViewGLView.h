@@ -18,6 +18,7 @@
 #include "platform/CmdTarget.h"
 
 class CClock;
+class CFrameSink;
 class CImageWriteResult;
 class CMesh;
 class CMeshPreloader;
@@ -245,6 +246,7 @@ private:
     void RegisterTimerCommands();
     void RegisterKeyframeCommands();
     void RegisterCaptureCommands();
+    void RegisterRecordCommands();
     void RegisterSceneCommands();
     void RegisterTextureCommands();
     void RegisterRenderCommands();
@@ -289,6 +291,17 @@ private:
     void OnAnimationMoveToTime();
     void OnAnimationWriteKeyframes();
     void OnAnimationLoadKeyframes();
+    // Asks for the frames' size, the frame rate and the range, then for the file (see
+    // AnimationOutput.h); records the playback into it. Nothing is written for a name no output
+    // takes, a range without frames or a recording that fails or is cancelled; a message says why
+    // (nothing for a cancel).
+    void OnAnimationRecord();
+    // Draws nFrames frames from nFrom at nFps a second with CaptureAtSize into sink, under a
+    // progress dialog whose Cancel stops it; the event loop runs between frames, so the view
+    // shows each pose. Playback and spin are held, and the scene time is put back, meanwhile.
+    // True when every frame was written and the sink finished.
+    bool RecordFrames(CFrameSink& sink, int32_t nFrom, int64_t nFrames, int nFps, int32_t nWidth,
+                      int32_t nHeight);
 
     void OnExportMetafile();
     void OnExportBitmap();

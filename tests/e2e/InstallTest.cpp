@@ -42,6 +42,33 @@ TEST_F(BatchTest, InstallsLikeADesktopApplication)
     const SRun version = RunCommand(strPrefix + "/bin/teldviewgl", {"--version"});
     EXPECT_EQ(version.nStatus, 0);
     EXPECT_EQ(version.strOut, "TeldViewGL " TELDVIEW_VERSION "\n");
+    // The installed program finds the installed video module.
+    const std::string strScene = EXAMPLES + "/scene.scn";
+    const std::vector<std::string> video = {"--animate", Path("clip.mp4"), "--size", "32x32", "--to",
+                                            "0.1",       strScene};
+    const SRun animate = RunCommand(strPrefix + "/bin/teldviewgl", video);
+    EXPECT_EQ(animate.nStatus, 0) << animate.strErr;
+    EXPECT_TRUE(fs::is_regular_file(Path("clip.mp4")));
+    // Without it, videos are refused with the module's name and nothing is written; picture
+    // sequences do not need it.
+    fs::remove(Path("clip.mp4"));
+    fs::path module;
+    for (const auto& entry : fs::recursive_directory_iterator(strPrefix))
+        if (entry.path().filename() == "libteldview_video.so")
+            module = entry.path();
+    ASSERT_FALSE(module.empty());
+    fs::remove(module);
+    const SRun refused = RunCommand(strPrefix + "/bin/teldviewgl", video);
+    EXPECT_EQ(refused.nStatus, 1);
+    EXPECT_NE(refused.strErr.find("teldviewgl: the video module " + fs::weakly_canonical(module).string() +
+                                  " cannot be loaded: "),
+              std::string::npos)
+        << refused.strErr;
+    EXPECT_FALSE(fs::exists(Path("clip.mp4")));
+    const SRun sequence = RunCommand(strPrefix + "/bin/teldviewgl", {"--animate", Path("f%d.bmp"), "--size",
+                                                                     "32x32", "--to", "0", strScene});
+    EXPECT_EQ(sequence.nStatus, 0) << sequence.strErr;
+    EXPECT_TRUE(fs::is_regular_file(Path("f0.bmp")));
 
     // The entry names the installed program by its absolute path, and stays valid.
     const std::string strEntry = strPrefix + "/share/applications/teldviewgl.desktop";

@@ -81,6 +81,34 @@ TEST_F(SafeFileWriterTest, WritesToWhatStandsAtThePath)
     EXPECT_EQ(Temporaries(m_dir), 0);
 }
 
+// A writer that seeks back to fill in a header (MP4 does) keeps everything after it; a pipe,
+// which cannot seek, fails the file.
+TEST_F(SafeFileWriterTest, SeekingBackKeepsTheRest)
+{
+    Write("hard.mp4", "old");
+    fs::create_hard_link(m_dir / "hard.mp4", m_dir / "hard2.mp4");
+    for (const char* pszName : {"new.mp4", "hard.mp4"})
+    {
+        CSafeFileWriter file(Path(pszName));
+        file.Stream() << "0123456789";
+        file.Stream().seekp(2);
+        file.Stream() << "ab";
+        EXPECT_EQ(file.Stream().tellp(), 4);
+        EXPECT_TRUE(file.Commit()) << pszName;
+    }
+    EXPECT_EQ(ReadFile(Path("new.mp4")), "01ab456789");
+    EXPECT_EQ(ReadFile(Path("hard2.mp4")), "01ab456789");
+
+    ASSERT_EQ(mkfifo(Path("fifo.mp4").c_str(), 0644), 0);
+    const int fdReader = open(Path("fifo.mp4").c_str(), O_RDONLY | O_NONBLOCK);
+    CSafeFileWriter fifo(Path("fifo.mp4"));
+    fifo.Stream() << "0123";
+    fifo.Stream().seekp(0);
+    EXPECT_FALSE(fifo.Commit());
+    EXPECT_EQ(fifo.ErrorText(), "Illegal seek");
+    close(fdReader);
+}
+
 // Root keeps the owner of a file it rewrites; only root can give a file away.
 TEST_F(SafeFileWriterTest, KeepsTheOwner)
 {
