@@ -2,9 +2,10 @@
 // (800 x 600), each spun for a few seconds as the Spin command runs it: the spin period (median
 // and 95th percentile of the time between ticks) against the frame time, the composition of each
 // frame into the window, the ticks per drawn frame (1 when no tick is spent on a frame that is
-// never drawn), the frame rate pane 102 shows, and the cost of the idle update of the command
-// states that follows every tick. Needs an X display (run under xvfb-run) and the teldviewgl
-// binary beside this program (or its path as the first argument); an optional second argument
+// never drawn), the frame rate pane 102 shows, the cost of the idle update of the command
+// states that follows every tick, the frames drawn reduced while spinning and the time from the
+// end of the spin to the first full frame (settle_ms). Needs an X display (run under xvfb-run) and the
+// teldviewgl binary beside this program (or its path as the first argument); an optional second argument
 // gives the seconds per mesh.
 #include <chrono>
 #include <cstdio>
@@ -25,7 +26,8 @@ int main(int argc, char** argv)
     } grids[] = {{100, 50}, {250, 200}, {1000, 500}};
     const char* const columns[] = {"period_median_ms",     "period_p95_ms",     "final_period_ms",
                                    "frame_time_median_ms", "frame_time_p95_ms", "compose_median_ms",
-                                   "ticks_per_frame",      "pane_fps_median",   "idle_update_us"};
+                                   "ticks_per_frame",      "pane_fps_median",   "idle_update_us",
+                                   "reduced_frames",       "settle_ms"};
     std::printf("%10s", "triangles");
     for (const char* pszColumn : columns)
         std::printf(" %s", pszColumn);

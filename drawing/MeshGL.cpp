@@ -3,10 +3,14 @@
 #include <GL/gl.h>
 
 #include "drawing/MeshDrawing.h"
+#include "drawing/MeshReduction.h"
+#include "drawing/ReducedMeshGL.h"
 #include "model/Mesh.h"
 
 CMeshGL::~CMeshGL()
 {
+    m_pReduction.reset();
+    m_pReduced.reset();
     DeleteDrawing();
     SetPrepared(nullptr);
     SetTexture(0);
@@ -15,8 +19,8 @@ CMeshGL::~CMeshGL()
 void CMeshGL::GeometryGone()
 {
     // Lists need a context to be deleted, so they wait for the next build or the destructor;
-    // what reads the records stops now. A list that ends an array drawing stays, so that a
-    // drawing without arrays still ends what its first list began.
+    // what reads the records stops now, the making of levels too. A list that ends an array
+    // drawing stays, so that a drawing without arrays still ends what its first list began.
     for (CMeshDrawing* pDrawing : {m_pDrawing.get(), m_pPrepared.get()})
         if (pDrawing != nullptr)
         {
@@ -25,6 +29,7 @@ void CMeshGL::GeometryGone()
         }
     if (m_pPrepared)
         m_pPrepared->m_nKey = CMeshDrawing::NO_KEY;
+    ForgetReduction();
 }
 
 void CMeshGL::MoveAheadInto(std::unique_ptr<CMeshGraphics>& pTarget)
@@ -84,4 +89,40 @@ void CMeshGL::SetTexture(uint32_t nTexture)
     if (m_nTexture != 0 && m_nTexture != nTexture)
         glDeleteTextures(1, &m_nTexture);
     m_nTexture = nTexture;
+}
+
+void CMeshGL::StartReduction(const CMesh& mesh)
+{
+    if (m_pReduction || (m_pReduced && !m_bReducedStale) || !mesh.m_bLoaded || !CMeshReduction::IsBig(mesh))
+        return;
+    // Stale levels stay undrawn until the new ones replace them.
+    m_pReduction = std::make_unique<CMeshReduction>(mesh);
+}
+
+void CMeshGL::ForgetReduction()
+{
+    m_pReduction.reset();
+    m_bReducedStale = true;
+}
+
+bool CMeshGL::HasReduction() const
+{
+    if (m_pReduction)
+        return m_pReduction->IsDone();
+    return m_pReduced && !m_bReducedStale;
+}
+
+int64_t CMeshGL::DrawReduced(const CMesh& mesh, double dShare, bool& bCompiled)
+{
+    if (m_pReduction && m_pReduction->IsDone())
+    {
+        m_pReduced = std::make_unique<CReducedMeshGL>(m_pReduction->TakeLevels());
+        m_pReduction.reset();
+        m_bReducedStale = false;
+    }
+    if (m_bReducedStale)
+        m_pReduced.reset();
+    if (!m_pReduced || m_pReduced->IsEmpty())
+        return -1;
+    return m_pReduced->Draw(mesh, m_nTexture, dShare, bCompiled);
 }

@@ -8,6 +8,8 @@
 
 class CMesh;
 class CMeshDrawing;
+class CMeshReduction;
+class CReducedMeshGL;
 struct SListRecipe;
 struct STriangleRun;
 
@@ -42,8 +44,8 @@ public:
     // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
     // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
     // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
-    static bool FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
-                                 int32_t& nLastVertex);
+    static bool FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
+                                 std::vector<STriangleRun>& runs, int32_t& nLastVertex);
 
     // What CMeshPreparation made for the next build; the build takes it when the settings are
     // still those it was made for, and deletes it otherwise (a context must then be current).
@@ -53,10 +55,30 @@ public:
     // Takes a new texture, deleting the one it had (the context must be current).
     void SetTexture(uint32_t nTexture);
 
+    // Level of detail (see CMeshReduction): starts making the levels of a big loaded mesh on a
+    // thread, unless they are being made or are there for its present geometry. While they are
+    // made its geometry may change only after ForgetReduction (freeing it forgets them itself).
+    void StartReduction(const CMesh& mesh);
+    // The geometry changes in place (a transform, an inversion): the levels being made stop, those
+    // made are not drawn again; StartReduction makes new ones.
+    void ForgetReduction();
+    // Whether the levels for the present geometry are made (a mesh may have none).
+    bool HasReduction() const;
+    // Draws the mesh at its largest level within dShare of its items (see CReducedMeshGL::Draw)
+    // and returns what it sent; -1, having drawn nothing, when it has no levels (yet): the caller
+    // draws the full mesh. bCompiled is set when a level's list was compiled on the way. Needs the
+    // context current.
+    int64_t DrawReduced(const CMesh& mesh, double dShare, bool& bCompiled);
+    // Null until levels are ready and drawn once.
+    const CReducedMeshGL* Reduced() const { return m_pReduced.get(); }
+
     uint32_t m_nDisplayList = 0;
     uint32_t m_nTexture = 0;
-    std::unique_ptr<CMeshDrawing> m_pDrawing;  // what m_nDisplayList calls or relies on
-    std::unique_ptr<CMeshDrawing> m_pPrepared; // made ahead for the next build
+    std::unique_ptr<CMeshDrawing> m_pDrawing;     // what m_nDisplayList calls or relies on
+    std::unique_ptr<CMeshDrawing> m_pPrepared;    // made ahead for the next build
+    std::unique_ptr<CMeshReduction> m_pReduction; // levels being made
+    std::unique_ptr<CReducedMeshGL> m_pReduced;   // levels made
+    bool m_bReducedStale = false;                 // made from geometry since changed
 
 private:
     // What the build for the recipe uses besides its own list: what was prepared for it, or what

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "drawing/MeshGL.h"
+#include "drawing/MeshReduction.h"
 #include "drawing/ViewSettings.h"
 #include "model/Camera.h"
 #include "model/Mesh.h"
@@ -243,17 +244,34 @@ void FitStandardView(CViewSettings& settings, CTeldViewGLDoc& doc, int nSide)
 
 void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList)
 {
+    // The full frame never changes what the meshes keep.
+    DrawFrameWithin(const_cast<CTeldViewGLDoc&>(doc), nGuideList, 1.0);
+}
+
+SFrameDrawn DrawFrameWithin(CTeldViewGLDoc& doc, uint32_t nGuideList, double dShare)
+{
+    SFrameDrawn drawn;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const CSceneObject* pObject = doc.m_pObjectList->m_pNext; pObject != nullptr;
-         pObject = pObject->m_pNext)
+    for (CSceneObject* pObject = doc.m_pObjectList->m_pNext; pObject != nullptr; pObject = pObject->m_pNext)
     {
         if (pObject->GetType() != OBJECT_MESH)
             continue;
+        CMesh& mesh = *static_cast<CMesh*>(pObject);
         double m[16];
-        pObject->GetMatrix(m);
+        mesh.GetMatrix(m);
         glPushMatrix();
         glMultMatrixd(m);
-        CMeshGL::Draw(*static_cast<const CMesh*>(pObject));
+        int64_t nItems = -1;
+        if (dShare < 1.0 && mesh.m_pGraphics)
+            nItems = CMeshGL::Of(mesh).DrawReduced(mesh, dShare, drawn.bCompiled);
+        if (nItems >= 0)
+            drawn.bReduced = true;
+        else
+        {
+            CMeshGL::Draw(mesh);
+            nItems = CMeshReduction::DrawnItems(mesh);
+        }
+        drawn.nItems += nItems;
         glPopMatrix();
     }
     if (nGuideList != 0)
@@ -265,5 +283,16 @@ void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList)
     // Waiting here makes a frame's measured time that of the whole drawing, not of queuing the
     // commands, and a capture that follows reads the finished picture.
     glFinish();
+    return drawn;
+}
+
+int64_t SceneItems(const CTeldViewGLDoc& doc)
+{
+    int64_t nItems = 0;
+    for (const CSceneObject* pObject = doc.m_pObjectList->m_pNext; pObject != nullptr;
+         pObject = pObject->m_pNext)
+        if (pObject->GetType() == OBJECT_MESH)
+            nItems += CMeshReduction::DrawnItems(*static_cast<const CMesh*>(pObject));
+    return nItems;
 }
 } // namespace SceneRenderer

@@ -87,4 +87,17 @@ double OrthoHalfHeightAt(const CViewSettings& settings, double dDistance);
 // then the keyframe guide list if there is one (not 0), and waits for OpenGL to finish. Relies on
 // the modelview matrix holding the camera transform, and leaves it so.
 void DrawFrame(const CTeldViewGLDoc& doc, uint32_t nGuideList = 0);
+// The same frame while the view moves: with dShare below 1, each big mesh whose levels are ready
+// is drawn at the largest of them within dShare of its items (see CMeshGL::DrawReduced), the rest
+// in full. Returns what it sent (see CMeshReduction::DrawnItems), whether any mesh was reduced,
+// and whether a level's list was compiled on the way (the frame's time then tells no rate).
+struct SFrameDrawn
+{
+    int64_t nItems = 0;
+    bool bReduced = false;
+    bool bCompiled = false;
+};
+SFrameDrawn DrawFrameWithin(CTeldViewGLDoc& doc, uint32_t nGuideList, double dShare);
+// What a full frame of the document's meshes sends.
+int64_t SceneItems(const CTeldViewGLDoc& doc);
 } // namespace SceneRenderer

@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "bench/observers/Benchmarks.h"
+#include "drawing/MeshGL.h"
+#include "export/PngExport.h"
 #include "gui/MainFrame.h"
 #include "gui/TeldViewGLApp.h"
 #include "gui/view/TeldViewGLView.h"
+#include "model/Mesh.h"
 #include "model/TeldViewGLDoc.h"
 #include "platform/CommandIds.h"
 #include "platform/ScriptedUiServices.h"
@@ -24,6 +28,8 @@ constexpr int WINDOW_HEIGHT = 600;
 // Degrees per tick about the camera's up axis, as a right drag of two pixels would set.
 constexpr double SPIN_RATE = 1.0;
 constexpr int IDLE_UPDATE_RUNS = 200;
+// The longest wait for the reduced meshes before the spin starts.
+constexpr int REDUCTION_WAIT_MS = 120000;
 
 double Percentile(std::vector<double> values, double dFraction)
 {
@@ -40,6 +46,39 @@ std::vector<double> Intervals(const std::vector<double>& times)
         intervals.push_back(times[i] - times[i - 1]);
     return intervals;
 }
+
+// Whether every mesh the view draws has its levels (or none to make).
+bool ReductionsDone(const CTeldViewGLDoc& doc)
+{
+    for (const CSceneObject* p = doc.m_pObjectList; p != nullptr; p = p->m_pNext)
+        if (p->GetType() == OBJECT_MESH)
+        {
+            const CMeshGL* pGL = CMeshGL::Find(*static_cast<const CMesh*>(p));
+            if (pGL != nullptr && pGL->m_pReduction && !pGL->HasReduction())
+                return false;
+        }
+    return true;
+}
+
+// The window's picture as it draws it now, written as a PNG; false after a message.
+bool WritePicture(CTeldViewGLView& view, const QString& strPath)
+{
+    const QImage image = view.grabFramebuffer().convertToFormat(QImage::Format_BGR888);
+    CDib dib;
+    if (image.isNull() || !dib.Create(image.width(), image.height(), 24))
+    {
+        std::fprintf(stderr, "teldviewgl: the window gave no picture for %s\n", strPath.toUtf8().constData());
+        return false;
+    }
+    // DIB rows run bottom-up.
+    for (int y = 0; y < image.height(); ++y)
+        std::copy_n(image.constScanLine(image.height() - 1 - y), 3 * image.width(),
+                    dib.GetPixels() + static_cast<size_t>(y) * dib.GetStride());
+    const CImageWriteResult result = WritePngFile(strPath.toStdString(), dib);
+    if (!result.m_bOk)
+        std::fprintf(stderr, "teldviewgl: %s\n", result.m_strText.c_str());
+    return result.m_bOk;
+}
 } // namespace
 
 // The spin of one file in a window of fixed size, as the Spin command runs it, for a number of
@@ -51,10 +90,21 @@ int RunSpinBenchmark(int argc, char** argv)
     CTeldViewGLApp::PrepareQt();
     QApplication application(argc, argv);
     QStringList arguments = BenchmarkArguments("--benchmark-spin");
+    // Every frame full, as before the reduced meshes, for comparison.
+    const bool bFull = arguments.removeAll(QStringLiteral("--full")) > 0;
+    // The reduced picture in motion and the full one once still, written as PNG files.
+    QString strPictures;
+    if (const qsizetype i = arguments.indexOf(QStringLiteral("--pictures"));
+        i >= 0 && i + 1 < arguments.size())
+    {
+        strPictures = arguments[i + 1];
+        arguments.remove(i, 2);
+    }
     const double dSeconds = arguments.size() > 1 ? arguments[1].toDouble() : 4.0;
     if (arguments.isEmpty() || !(dSeconds > 0.0))
     {
-        std::fputs("usage: teldviewgl --benchmark-spin FILE.off [SECONDS]\n", stderr);
+        std::fputs("usage: teldviewgl --benchmark-spin FILE.off [SECONDS] [--full] [--pictures DIR]\n",
+                   stderr);
         return 2;
     }
 
@@ -71,8 +121,17 @@ int RunSpinBenchmark(int argc, char** argv)
         return 1;
     }
 
+    view.Motion().SetEnabled(!bFull);
+    // The levels are made after the load while the window goes on; the spin measures them in use.
+    QElapsedTimer reductionClock;
+    reductionClock.start();
+    while ((view.AreReductionsDue() || !ReductionsDone(*app.GetDocument())) &&
+           reductionClock.elapsed() < REDUCTION_WAIT_MS)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const double dReductionMs = static_cast<double>(reductionClock.nsecsElapsed()) / 1e6;
+
     QElapsedTimer clock;
-    std::vector<double> ticks, drawn, swaps, frameTimes, paneRates;
+    std::vector<double> ticks, drawn, swaps, frameTimes, paneRates, itemsDrawn;
     QObject::connect(&view, &CTeldViewGLView::TimerHandled, &view,
                      [&] { ticks.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6); });
     QObject::connect(&view, &CTeldViewGLView::FrameDrawn, &view,
@@ -81,6 +140,9 @@ int RunSpinBenchmark(int argc, char** argv)
                          if (!view.m_bSpinning)
                              return;
                          frameTimes.push_back(view.m_nFrameTime);
+                         // Reduced frames count negative.
+                         itemsDrawn.push_back(static_cast<double>(view.m_nItemsDrawn) *
+                                              (view.m_bFrameReduced ? -1.0 : 1.0));
                          drawn.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
                      });
     QObject::connect(&view, &QOpenGLWidget::frameSwapped, &view,
@@ -108,7 +170,26 @@ int RunSpinBenchmark(int argc, char** argv)
     loop.exec();
     paneReader.stop();
     const int nFinalPeriod = view.m_nSpinPeriod;
-    view.StopSpin(false);
+    size_t nReducedFrames = 0;
+    for (const double dItems : itemsDrawn)
+        nReducedFrames += dItems < 0 ? 1 : 0;
+    bool bPictures = true;
+    if (!strPictures.isEmpty())
+        bPictures = WritePicture(view, strPictures + QStringLiteral("/spin-moving.png"));
+    // The end of the motion, as the Spin command ends it: the time to the first full frame drawn.
+    bool bFullDrawn = false;
+    QMetaObject::Connection settled =
+        QObject::connect(&view, &CTeldViewGLView::FrameDrawn, &view,
+                         [&] { bFullDrawn = bFullDrawn || !view.m_bFrameReduced; });
+    QElapsedTimer settleClock;
+    settleClock.start();
+    app.Router().Execute(ID_VIEW_SPIN);
+    while (!bFullDrawn && settleClock.elapsed() < REDUCTION_WAIT_MS)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double dSettleMs = static_cast<double>(settleClock.nsecsElapsed()) / 1e6;
+    QObject::disconnect(settled);
+    if (!strPictures.isEmpty())
+        bPictures = WritePicture(view, strPictures + QStringLiteral("/spin-still.png")) && bPictures;
 
     // What every tick also costs: the command states of all menus and the pane texts.
     QElapsedTimer idleClock;
@@ -138,6 +219,13 @@ int RunSpinBenchmark(int argc, char** argv)
     std::printf("frame_interval_median_ms %.1f\n", Percentile(frameIntervals, 0.5));
     std::printf("pane_fps_median %.1f\n", Percentile(settledRates, 0.5));
     std::printf("idle_update_us %.1f\n", dIdleUs);
+    std::printf("reduction_wait_ms %.0f\n", dReductionMs);
+    std::printf("reduced_frames %zu\n", nReducedFrames);
+    std::vector<double> items;
+    for (const double dItems : itemsDrawn)
+        items.push_back(std::abs(dItems));
+    std::printf("items_drawn_median %.0f\n", Percentile(items, 0.5));
+    std::printf("settle_ms %.1f\n", dSettleMs);
     std::fflush(stdout);
-    return 0;
+    return bPictures ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 #include "drawing/SceneRenderer.h"
@@ -34,7 +35,8 @@ const CClock& DefaultClock()
 } // namespace
 
 CTeldViewGLView::CTeldViewGLView(CTeldViewGLDoc* pDocument, QWidget* pParent)
-    : QOpenGLWidget(pParent), m_pDocument(pDocument), m_pClock(&DefaultClock())
+    : QOpenGLWidget(pParent), m_pDocument(pDocument), m_pClock(&DefaultClock()),
+      m_motion([this] { OnMotionSettled(); })
 {
     // Keys reach the view only with a strong focus policy; the window's shortcuts (N, P) still
     // take precedence.
@@ -198,18 +200,26 @@ void CTeldViewGLView::OnSize(int cx, int cy)
 void CTeldViewGLView::paintGL()
 {
     ++m_nFramesPainted;
-    OnDraw();
+    OnDraw(true);
+    if (m_bReductionsDue)
+        QTimer::singleShot(0, this, &CTeldViewGLView::MakeReductions);
     emit FrameDrawn();
 }
 
-void CTeldViewGLView::OnDraw()
+void CTeldViewGLView::OnDraw(bool bMayReduce)
 {
     CGLContextGuard guard(*this);
     if (!guard.IsCurrent() || !m_bGLReady)
         return;
+    const double dShare = bMayReduce ? m_motion.Share(SceneRenderer::SceneItems(*m_pDocument)) : 1.0;
     const uint32_t dwStart = m_pClock->GetTickCount();
-    SceneRenderer::DrawFrame(*m_pDocument, m_guide.List());
+    const SceneRenderer::SFrameDrawn drawn =
+        SceneRenderer::DrawFrameWithin(*m_pDocument, m_guide.List(), dShare);
     m_nFrameTime = static_cast<int32_t>(m_pClock->GetTickCount() - dwStart);
+    m_bFrameReduced = drawn.bReduced;
+    m_nItemsDrawn = drawn.nItems;
+    if (!drawn.bCompiled)
+        m_motion.FrameDrawn(drawn.nItems, static_cast<uint32_t>(std::max(m_nFrameTime, 0)), drawn.bReduced);
 
     if (m_bSpinning)
     {

@@ -15,6 +15,7 @@
 #include "drawing/ListCompiler.h"
 #include "drawing/ViewSettings.h"
 #include "export/Dib.h"
+#include "gui/view/MotionDetail.h"
 #include "platform/CmdTarget.h"
 
 class CClock;
@@ -93,8 +94,16 @@ public:
     // Viewport and projection for a client area of cx by cy pixels.
     void OnSize(int cx, int cy);
     // One frame: clear, one list per object, the guide list, finish; times the frame. Runs in
-    // paintGL, or with the context current.
-    void OnDraw();
+    // paintGL, or with the context current. bMayReduce (the window's own frames, not captures):
+    // while the view moves on a renderer too slow for the whole scene, big meshes are drawn
+    // reduced (see CMotionDetail); m_bFrameReduced and m_nItemsDrawn tell what was drawn.
+    void OnDraw(bool bMayReduce = false);
+    // Level of detail: the levels of every big mesh are made on threads after each load (and
+    // after a transform or inversion), starting once the next frame is drawn, so that they do not
+    // slow the first picture down; the motion ends at once with Settle (its timer's work).
+    void StartReductions();
+    bool AreReductionsDue() const { return m_bReductionsDue; }
+    CMotionDetail& Motion() { return m_motion; }
     // Timer messages: SPIN_TIMER_ID or ANIM_TIMER_ID.
     void OnTimer(int nIDEvent);
     // Releases every display list and texture while the context still exists.
@@ -198,6 +207,8 @@ public:
     bool m_bFrameSlow = false;
     uint32_t m_dwLastTick = 0;
     int32_t m_nFrameTime = 0;
+    bool m_bFrameReduced = false;
+    int64_t m_nItemsDrawn = 0;
     float m_fFramesPerSecond = 0.0f;
     unsigned m_nSpinTimer = 0;
     bool m_bSpinning = false;
@@ -372,6 +383,12 @@ private:
     void BuildMeshList(CMesh& mesh);
     // The list, SetupView and an update.
     void RebuildMesh(CMesh& mesh);
+    // Before the mesh's geometry changes in place: its levels are made again afterwards.
+    void ForgetReduction(CMesh& mesh);
+    // What StartReductions asks for, after the frame (nothing when it is done already).
+    void MakeReductions();
+    // Still again: the full frame, where the last one was reduced.
+    void OnMotionSettled();
     // The GL current colour, which unlit meshes without vertex colours are drawn in.
     void SetCurrentColor(const float pfColor[3]);
 
@@ -416,6 +433,8 @@ private:
     const CClock* m_pClock;
     QTimer m_spinTimer;
     QTimer m_animTimer;
+    CMotionDetail m_motion;
+    bool m_bReductionsDue = false;
     bool m_bGLReady = false;
     uint64_t m_nFramesPainted = 0;
     int m_nContextProblem = CONTEXT_OK;

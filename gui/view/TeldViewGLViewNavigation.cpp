@@ -198,6 +198,7 @@ void CTeldViewGLView::OnMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
     }
     else
         return;
+    m_motion.NoteMotion();
     SetupView();
     update();
 }
@@ -246,6 +247,8 @@ bool CTeldViewGLView::OnKeyDown(int nKey, Qt::KeyboardModifiers modifiers)
     default:
         return false;
     }
+    if (nKey != Qt::Key_Space)
+        m_motion.NoteMotion();
     SetupView();
     update();
     return true;

@@ -191,12 +191,14 @@ void CTeldViewGLView::OnSceneLoaded()
     HideKeyframeGuide();
     m_pDocument->EvaluateScene(0);
     RefreshCameraView();
+    StartReductions();
     emit SceneContentChanged();
 }
 
 void CTeldViewGLView::OnSceneChanged()
 {
     m_strSelectedName = m_pDocument->m_pCurrentObject->m_strName;
+    StartReductions();
     update();
     emit SceneContentChanged();
 }
@@ -207,6 +209,7 @@ void CTeldViewGLView::OnSceneReloaded()
     // The guide's size follows the current object's.
     if (m_nDragMode == DRAG_GUIDE)
         RebuildGuideList();
+    StartReductions();
     RefreshCameraView();
 }
 

@@ -98,6 +98,8 @@ bool CTeldViewGLView::StartSpin(bool bKeepRates)
     if (!bKeepRates)
         m_dSpinRateX = m_dSpinRateY = 0.0;
     m_dwLastTick = m_pClock->GetTickCount();
+    if (m_bSpinning)
+        m_motion.NoteMotion();
     update();
     m_bFrameDrawn = false;
     return m_bSpinning;
@@ -118,6 +120,8 @@ bool CTeldViewGLView::StartPlayback(bool bUnused)
     m_nAnimTimer = SetTimer(ANIM_TIMER_ID, m_nAnimPeriod);
     m_bPlaying = m_nAnimTimer != 0;
     m_dwLastTick = m_pClock->GetTickCount();
+    if (m_bPlaying)
+        m_motion.NoteMotion();
     update();
     m_bFrameDrawn = false;
     return m_bPlaying;
@@ -155,6 +159,7 @@ void CTeldViewGLView::OnTimer(int nIDEvent)
 void CTeldViewGLView::OnSpinTick()
 {
     RotateCurrentObject(-m_dSpinRateX, -m_dSpinRateY);
+    m_motion.NoteMotion();
     // A new frame only once the last one is drawn; the object turns on every tick regardless.
     if (m_bFrameDrawn)
     {
@@ -201,6 +206,7 @@ void CTeldViewGLView::OnPlaybackTick()
     // Times are 32-bit: at the last one playback ends rather than wrap to the most negative.
     const int32_t nTime = m_pDocument->GetSceneTime();
     const bool bEnded = nTime >= SceneTime::MAX_TIME || !m_pDocument->EvaluateScene(nTime + 1);
+    m_motion.NoteMotion();
     if (bEnded)
         StopPlayback(false);
     // The final pose is always shown: no later tick would bring a camera resting on its last

@@ -78,6 +78,8 @@ void CTeldViewGLView::OnToolsTransformMesh()
     dialog.SetUiServices(&Ui());
     if (pMesh == nullptr || dialog.exec() != QDialog::Accepted)
         return;
+    // The levels are made from the positions that change now.
+    ForgetReduction(*pMesh);
     pMesh->Transform(CVector3(dialog.m_d00, dialog.m_d01, dialog.m_d02),
                      CVector3(dialog.m_d10, dialog.m_d11, dialog.m_d12),
                      CVector3(dialog.m_d20, dialog.m_d21, dialog.m_d22));
@@ -88,6 +90,7 @@ void CTeldViewGLView::OnToolsTransformMesh()
     // So that Default View fits the mesh as it is now.
     m_pDocument->UpdateSceneBounds();
     BuildMeshList(*pMesh);
+    StartReductions();
     RefreshCameraView();
 }
 
@@ -95,8 +98,10 @@ void CTeldViewGLView::OnToolsInvertMesh()
 {
     if (CMesh* pMesh = CurrentMesh())
     {
+        ForgetReduction(*pMesh);
         pMesh->Invert();
         BuildMeshList(*pMesh);
+        StartReductions();
     }
     SetupView();
     update();

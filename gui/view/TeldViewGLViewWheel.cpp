@@ -67,6 +67,7 @@ void CTeldViewGLView::OnMouseWheel(int nDelta)
         ScaleOrthoView(std::pow(WHEEL_FACTOR, nClicks));
     else
         ZoomCurrentObject(nClicks);
+    m_motion.NoteMotion();
     SetupView();
     update();
 }
