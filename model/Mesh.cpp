@@ -262,8 +262,10 @@ void CMesh::WeldVertexNormals()
                 pFaceOf[static_cast<size_t>(m_ppFaces[f][k])] = f;
         pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), static_cast<size_t>(m_nRecordSize),
                                                 m_nVertices, m_pNormalPool.get(), pFaceOf.get());
-        pWelder->Number(0, m_nVertices);
-        pWelder->WriteNormals();
+        if (pWelder->Number(0, m_nVertices))
+            pWelder->WriteNormals();
+        else
+            pWelder->WriteFaceNormals();
     }
     catch (const std::bad_alloc&)
     {

@@ -211,7 +211,7 @@ private:
     // no memory to smooth it (its normals stay the faces' own then).
     std::unique_ptr<CSoupWelder> m_pWelder;
     bool m_bWeldInline = false; // the reader's own thread numbers the soup, block by block
-    bool m_bWeldFailed = false; // the numbering behind the reader ran out of memory
+    bool m_bWeldFailed = false; // the numbering gave up: no memory, or too few shared positions
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
     // Every vertex belongs to one face, once, and every face has vertices.

@@ -234,7 +234,11 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
                 continue;
             }
-            m_pWelder->Number(3 * nDone, 3 * nFilled);
+            if (!m_pWelder->Number(3 * nDone, 3 * nFilled))
+            {
+                m_bWeldFailed = true;
+                return;
+            }
             nDone = nFilled;
         }
     }
@@ -251,7 +255,11 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
         return;
     try
     {
-        m_pWelder->Number(3 * nFirst, 3 * nEnd);
+        if (!m_pWelder->Number(3 * nFirst, 3 * nEnd))
+        {
+            m_bWeldFailed = true;
+            m_bWeldInline = false;
+        }
     }
     catch (const std::bad_alloc&)
     {

@@ -84,7 +84,10 @@ CSoupWelder::CSoupWelder(double* pPool, size_t nRecord, int32_t nVertices, const
     m_pTable.reset(NewHugeArray<uint64_t>(nTable));
     std::fill_n(m_pTable.get(), nTable, 0);
     m_nTableMask = nTable - 1;
-    ReserveHuge(m_positions, static_cast<size_t>(m_nVertices) / 5);
+    // A soup of more positions than a third of its vertices shares too few to be worth it, and would
+    // take much memory (a file of loose triangles): the numbering gives up there.
+    m_nMostPositions = m_nVertices / 3 + 64;
+    ReserveHuge(m_positions, static_cast<size_t>(m_nMostPositions) + 1);
     m_pRecent.reset(new SRecent[size_t{1} << RECENT_BITS]);
     for (size_t i = 0; i < (size_t{1} << RECENT_BITS); ++i)
         m_pRecent[i].nId = -1;
@@ -153,7 +156,7 @@ void CSoupWelder::AddFace(int32_t nId, int32_t v)
         position.bMixed = 1;
 }
 
-void CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
+bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
 {
     const uint64_t nRecentShift = 64 - RECENT_BITS;
     // Memory is slow to answer: the entry of the positions met last and the slot of the table of
@@ -190,8 +193,11 @@ void CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
             recent.p[2] = p[2];
             recent.nId = nId;
         }
+        if (nId == Positions() && nId == m_nMostPositions)
+            return false;
         AddFace(nId, v);
         p[3] = static_cast<double>(nId);
         m_nNumbered = v + 1;
     }
+    return true;
 }

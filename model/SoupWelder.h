@@ -32,8 +32,9 @@ public:
     CSoupWelder& operator=(const CSoupWelder&) = delete;
 
     // Numbers the vertices [nFirst, nEnd), which follow those numbered before; their positions
-    // and their faces' normals must be filled. May throw std::bad_alloc.
-    void Number(int32_t nFirst, int32_t nEnd);
+    // and their faces' normals must be filled. False where the soup shares too few positions to
+    // be smoothed (WriteFaceNormals must run then). May throw std::bad_alloc.
+    bool Number(int32_t nFirst, int32_t nEnd);
     int32_t Positions() const { return static_cast<int32_t>(m_positions.size()); }
 
     // Once every vertex is numbered: the smoothed normals, into the records' normal slots. May
@@ -68,6 +69,7 @@ private:
     size_t m_nRecord;
     int32_t m_nVertices;
     int32_t m_nNumbered = 0;
+    int32_t m_nMostPositions = 0;
     const double* m_pFaceNormals;
     const int32_t* m_pFaceOf;
     std::vector<SPosition> m_positions;

@@ -137,6 +137,15 @@ TEST_F(StlTest, NormalsAreSmoothedWithinTheCreaseAngle)
                   1e-24)
             << v;
 
+    // Loose triangles share too little to be worth the memory: they keep their facets' normals.
+    std::vector<Triangle> loose;
+    for (int i = 0; i < 300; ++i)
+        loose.push_back({CVector3(2 * i, 0, 0), CVector3(2 * i + 1, 0, 0), CVector3(2 * i, 1, i % 2)});
+    CMesh scattered;
+    ASSERT_TRUE(scattered.ReadSTLBuffer(BinaryStl(loose), STL_BINARY, "loose.stl"));
+    EXPECT_FALSE(scattered.m_bWeldedNormals);
+    EXPECT_EQ(CVector3(scattered.m_ppVertices[4] + SLOT_NORMAL).z, CVector3(scattered.m_ppFaceNormals[1]).z);
+
     // Two facets folded by about 27 degrees along the edge from (0,0,0) to (1,0,0).
     const std::vector<Triangle> ridge = {{CVector3(0, 0, 0), CVector3(1, 0, 0), CVector3(0, 1, 0)},
                                          {CVector3(1, 0, 0), CVector3(0, 0, 0), CVector3(0.5, -1, 0.5)}};
