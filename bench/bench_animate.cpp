@@ -9,27 +9,19 @@
 //   bench_animate [runs] [teldviewgl]   (default 3 runs; teldviewgl beside this program)
 //
 // Each figure is the median of the runs. Files go to a temporary folder removed at the end.
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "batch/OffscreenScene.h"
-#include "bench/GridOff.h"
+#include "bench/ProcessTimes.h"
 #include "export/AnimationOutput.h"
 #include "export/Dib.h"
 #include "model/SceneTime.h"
-
-extern char** environ;
 
 namespace
 {
@@ -38,26 +30,6 @@ using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point tStart)
 {
     return std::chrono::duration<double>(Clock::now() - tStart).count();
-}
-
-// Wall seconds of the program's run, negative when it failed.
-double RunProgram(std::vector<std::string> args)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const auto tStart = Clock::now();
-    pid_t pid = 0;
-    const int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int nStatus = 0;
-    if (nSpawn != 0 || waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
-        return -1.0;
-    return Seconds(tStart);
 }
 
 double Median(std::vector<double> values)
@@ -110,23 +82,13 @@ bool TimeGrid(const std::string& strScene, const std::string& strOut, int nFrame
 
 int main(int argc, char** argv)
 {
-    int nRuns = 3;
-    if (argc > 3 ||
-        (argc >= 2 && (std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), nRuns).ec != std::errc() ||
-                       nRuns < 1 || nRuns > 100)))
-    {
-        std::fprintf(stderr, "usage: %s [runs] [teldviewgl]\n", argv[0]);
+    int nRuns = 0;
+    std::string strViewer;
+    if (!ProcessBenchArguments(argc, argv, 3, nRuns, strViewer))
         return 2;
-    }
-    const std::string strViewer =
-        argc == 3 ? argv[2]
-                  : (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "teldviewgl").string();
-    std::string strDir = (std::filesystem::temp_directory_path() / "bench_animate.XXXXXX").string();
-    if (mkdtemp(strDir.data()) == nullptr || !WriteGridOff(strDir + "/grid.off", 1000, 500))
-    {
-        std::fprintf(stderr, "bench_animate: cannot write the grid in %s\n", strDir.c_str());
+    const std::string strDir = MakeGridFolder("bench_animate");
+    if (strDir.empty())
         return 1;
-    }
     // One turn about y in 4 s, in two halves (records hold x, y, z, w).
     std::ofstream(strDir + "/none.kff") << "KFF\n0 0\n";
     std::ofstream(strDir + "/turn.kff")
@@ -142,7 +104,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < nRuns && bOk; ++i)
     {
         scene.push_back(
-            RunProgram({strViewer, "--animate", strDir + "/scene.mp4", TELDVIEW_EXAMPLES_DIR "/scene.scn"}));
+            TimeProcess({strViewer, "--animate", strDir + "/scene.mp4", TELDVIEW_EXAMPLES_DIR "/scene.scn"})
+                .dWall);
         grid.emplace_back();
         bOk = scene.back() >= 0.0 && TimeGrid(strDir + "/grid.scn", strDir + "/grid.mp4", 50, grid.back());
     }

@@ -8,59 +8,19 @@
 // median of the runs: the wall time, and the processor time (user and system, all threads),
 // which a machine shared with other work disturbs less. Files go to a temporary folder that is removed at the
 // end.
-#include <fcntl.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "bench/GridOff.h"
-
-extern char** environ;
+#include "bench/ProcessTimes.h"
 
 namespace
 {
-struct STimes
-{
-    double dWall = -1.0; // negative when the program could not run or failed
-    double dProcessor = 0.0;
-};
-
-// Seconds from spawning the program (looked up on PATH) to its exit, and its processor time.
-STimes Run(std::vector<std::string> args)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const auto tStart = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int nSpawn = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int nStatus = 0;
-    rusage usage{};
-    if (nSpawn != 0 || wait4(pid, &nStatus, 0, &usage) != pid || !WIFEXITED(nStatus) ||
-        WEXITSTATUS(nStatus) != 0)
-        return {};
-    const auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec * 1e-6; };
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count(),
-            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
-
 double Median(const std::vector<STimes>& runs, double STimes::*pField)
 {
     std::vector<double> values;
@@ -93,23 +53,13 @@ bool OnPath(const char* pszName)
 
 int main(int argc, char** argv)
 {
-    int nRuns = 5;
-    if (argc > 3 ||
-        (argc >= 2 && (std::from_chars(argv[1], argv[1] + std::strlen(argv[1]), nRuns).ec != std::errc() ||
-                       nRuns < 1 || nRuns > 100)))
-    {
-        std::fprintf(stderr, "usage: %s [runs] [teldviewgl]\n", argv[0]);
+    int nRuns = 0;
+    std::string strViewer;
+    if (!ProcessBenchArguments(argc, argv, 5, nRuns, strViewer))
         return 2;
-    }
-    const std::string strViewer =
-        argc == 3 ? argv[2]
-                  : (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "teldviewgl").string();
-    std::string strDir = (std::filesystem::temp_directory_path() / "bench_snapshot.XXXXXX").string();
-    if (mkdtemp(strDir.data()) == nullptr || !WriteGridOff(strDir + "/grid.off", 1000, 500))
-    {
-        std::fprintf(stderr, "bench_snapshot: cannot write the grid in %s\n", strDir.c_str());
+    const std::string strDir = MakeGridFolder("bench_snapshot");
+    if (strDir.empty())
         return 1;
-    }
     const bool bF3d = OnPath("f3d");
     if (!bF3d)
         std::printf("f3d is not on the PATH: timing the snapshot alone\n");
@@ -117,10 +67,10 @@ int main(int argc, char** argv)
     bool bOk = true;
     for (int i = 0; i < nRuns && bOk; ++i)
     {
-        snapshot.push_back(
-            Run({strViewer, "--snapshot", strDir + "/grid.bmp", "--size", "800x600", strDir + "/grid.off"}));
+        snapshot.push_back(TimeProcess(
+            {strViewer, "--snapshot", strDir + "/grid.bmp", "--size", "800x600", strDir + "/grid.off"}));
         if (bF3d)
-            f3d.push_back(Run(
+            f3d.push_back(TimeProcess(
                 {"f3d", "--output", strDir + "/grid.png", "--resolution", "800,600", strDir + "/grid.off"}));
         bOk = snapshot.back().dWall >= 0.0 && (!bF3d || f3d.back().dWall >= 0.0);
     }

@@ -273,17 +273,19 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
     FinishTriangleSoup(vMin, vMax);
     if (!m_pWelder)
         return;
-    try
+    if (!m_bWeldFailed)
     {
-        if (m_bWeldFailed)
-            throw std::bad_alloc();
-        m_pWelder->WriteNormals();
-        m_bWeldedNormals = true;
+        try
+        {
+            m_pWelder->WriteNormals();
+            m_bWeldedNormals = true;
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
     }
-    catch (const std::bad_alloc&)
-    {
+    if (!m_bWeldedNormals)
         m_pWelder->WriteFaceNormals();
-    }
     m_pWelder.reset();
 }
 

@@ -122,48 +122,39 @@ void CSoupWelder::WriteNormals()
             vSum.Normalize();
             vSum.ToArray(position.sum);
         }
-    // The vertices on two threads for a big mesh; those at other positions are gathered.
-    std::vector<int64_t> mixed, mixedSecond;
-    const int32_t nHalf = m_nNumbered < PARALLEL_MIN_VERTICES ? m_nNumbered : m_nNumbered / 2;
-    std::thread second;
-    std::exception_ptr pFailure;
-    if (nHalf < m_nNumbered)
+    // The vertices on two threads for a big mesh, each half gathering those at other positions.
+    std::vector<int64_t> mixed[2];
+    bool bFailed[2] = {false, false};
+    const auto write = [&](int nHalf, int32_t nFirst, int32_t nEnd)
     {
         try
         {
-            second = std::thread(
-                [&]
-                {
-                    try
-                    {
-                        WriteRange(nHalf, m_nNumbered, mixedSecond);
-                    }
-                    catch (const std::bad_alloc&)
-                    {
-                        pFailure = std::current_exception();
-                    }
-                });
+            WriteRange(nFirst, nEnd, mixed[nHalf]);
+        }
+        catch (const std::bad_alloc&)
+        {
+            bFailed[nHalf] = true;
+        }
+    };
+    const int32_t nMiddle = m_nNumbered < PARALLEL_MIN_VERTICES ? m_nNumbered : m_nNumbered / 2;
+    std::thread second;
+    if (nMiddle < m_nNumbered)
+    {
+        try
+        {
+            second = std::thread(write, 1, nMiddle, m_nNumbered);
         }
         catch (const std::exception&)
         {
-            WriteRange(nHalf, m_nNumbered, mixedSecond);
+            write(1, nMiddle, m_nNumbered);
         }
     }
-    try
-    {
-        WriteRange(0, nHalf, mixed);
-    }
-    catch (const std::bad_alloc&)
-    {
-        if (second.joinable())
-            second.join();
-        throw;
-    }
+    write(0, 0, nMiddle);
     if (second.joinable())
         second.join();
-    if (pFailure)
-        std::rethrow_exception(pFailure);
-    mixed.insert(mixed.end(), mixedSecond.begin(), mixedSecond.end());
-    WriteMixed(mixed);
+    if (bFailed[0] || bFailed[1])
+        throw std::bad_alloc();
+    mixed[0].insert(mixed[0].end(), mixed[1].begin(), mixed[1].end());
+    WriteMixed(mixed[0]);
     m_positions = std::vector<SPosition>();
 }

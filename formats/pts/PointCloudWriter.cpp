@@ -19,7 +19,8 @@ int64_t CountPoints(const std::vector<SMeshView>& meshes)
     return nPoints;
 }
 
-// The face of each vertex of a mesh whose faces share no vertex; null where none names it.
+// The face normal of each vertex of a mesh whose faces share no vertex; null where no face names
+// the vertex.
 std::vector<const double*> FaceNormalOfEachVertex(const SMeshView& mesh)
 {
     std::vector<const double*> normals(static_cast<size_t>(mesh.nVertices), nullptr);

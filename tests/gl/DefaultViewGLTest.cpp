@@ -23,23 +23,12 @@ namespace
 // depth buffer cannot tell them from the front ones, and those lit beyond the ambient light.
 std::tuple<int, int, int> DrawCube(double dSide)
 {
-    CListCompiler compiler;
-    CTeldViewGLDoc doc;
-    doc.m_pGraphics = &compiler;
     auto* pMesh = new CMesh;
     EXPECT_TRUE(pMesh->ReadOFF(TELDVIEW_EXAMPLES_DIR "/cube.off"));
     pMesh->Transform(CVector3(dSide, 0, 0), CVector3(0, dSide, 0), CVector3(0, 0, dSide));
-    pMesh->m_qOrientation = CQuaternion(0.88, 0.28, 0.36, 0.12);
-    EXPECT_TRUE(doc.AdoptMesh(pMesh, false));
-    CViewSettings settings;
-    SceneRenderer::SetBaselineState(settings, GlTest::SIZE, GlTest::SIZE);
-    SceneRenderer::FitDefaultView(settings, doc);
-    SceneRenderer::SetupView(settings, *doc.m_pCamera, GlTest::SIZE, GlTest::SIZE);
-    SceneRenderer::DrawFrame(doc);
-    uint8_t rgb[GlTest::SIZE * GlTest::SIZE * 3];
-    glReadPixels(0, 0, GlTest::SIZE, GlTest::SIZE, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    const std::vector<uint8_t> rgb = GlTest::DrawTurnedInDefaultView(pMesh);
     int nCovered = 0, nRed = 0, nLit = 0;
-    for (const uint8_t* p = rgb; p < rgb + sizeof rgb; p += 3)
+    for (const uint8_t* p = rgb.data(); p < rgb.data() + rgb.size(); p += 3)
     {
         nCovered += p[0] + p[1] + p[2] > 0;
         nRed += p[0] > p[2] + 40;

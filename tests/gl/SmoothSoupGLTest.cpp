@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "drawing/ListCompiler.h"
-#include "drawing/SceneRenderer.h"
-#include "drawing/ViewSettings.h"
 #include "formats/stl/StlFormat.h"
 #include "gl/GlTestSupport.h"
-#include "model/Camera.h"
 #include "model/Mesh.h"
-#include "model/TeldViewGLDoc.h"
 
 namespace
 {
@@ -68,23 +63,6 @@ void SphereFiles(std::string& strOff, std::string& strStl)
     strStl += "endsolid sphere\n";
 }
 
-std::vector<uint8_t> Draw(CMesh* pMesh)
-{
-    CListCompiler compiler;
-    CTeldViewGLDoc doc;
-    doc.m_pGraphics = &compiler;
-    pMesh->m_qOrientation = CQuaternion(0.88, 0.28, 0.36, 0.12);
-    EXPECT_TRUE(doc.AdoptMesh(pMesh, false));
-    CViewSettings settings;
-    SceneRenderer::SetBaselineState(settings, GlTest::SIZE, GlTest::SIZE);
-    SceneRenderer::FitDefaultView(settings, doc);
-    SceneRenderer::SetupView(settings, *doc.m_pCamera, GlTest::SIZE, GlTest::SIZE);
-    SceneRenderer::DrawFrame(doc);
-    std::vector<uint8_t> rgb(GlTest::SIZE * GlTest::SIZE * 3);
-    glReadPixels(0, 0, GlTest::SIZE, GlTest::SIZE, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    return rgb;
-}
-
 int Difference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& nLargest)
 {
     int nSum = 0;
@@ -111,7 +89,9 @@ TEST(SmoothSoupGLTest, AnStlSphereLooksAsTheOffSphere)
     ASSERT_TRUE(pStl->ReadSTLBuffer(strStl, STL_ASCII, "sphere.stl"));
     ASSERT_TRUE(pFlat->ReadOFFBuffer(strOff, "sphere.off"));
     pFlat->m_nShading = SHADE_FLAT;
-    const std::vector<uint8_t> off = Draw(pOff), stl = Draw(pStl), flat = Draw(pFlat);
+    const std::vector<uint8_t> off = GlTest::DrawTurnedInDefaultView(pOff),
+                               stl = GlTest::DrawTurnedInDefaultView(pStl),
+                               flat = GlTest::DrawTurnedInDefaultView(pFlat);
     int nLargest = 0;
     EXPECT_LE(Difference(off, stl, nLargest), 64);
     EXPECT_LE(nLargest, 2);
