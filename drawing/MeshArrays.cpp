@@ -6,6 +6,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -45,13 +47,14 @@ bool RendersInSystemMemory()
     return false;
 }
 
-bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd, std::vector<STriangleRun>& runs,
-                               int32_t& nLastVertex)
+bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
+                               std::vector<STriangleRun>& runs, int32_t& nLastVertex)
 {
-    // Every record pointer is the pool's record of its index (Allocate and the readers set them so,
-    // and nothing changes them), so the faces alone decide whether the records are in soup order.
+    // Unless the records are shared, every record pointer is the pool's record of its index
+    // (Allocate and the readers set them so, and nothing changes them), so the faces alone decide
+    // whether the records are in soup order.
     const double* pPool = mesh.VertexPool();
-    if (pPool == nullptr || mesh.m_ppFaces == nullptr ||
+    if (pPool == nullptr || mesh.m_ppFaces == nullptr || mesh.SharesRecords() ||
         static_cast<int64_t>(mesh.m_nVertices) < 3 * int64_t{mesh.m_nFaces})
         return false;
     const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
@@ -80,6 +83,66 @@ bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
     return true;
 }
 
+bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, SIndexedBlock& block,
+                               int32_t& nLastRecord)
+{
+    const double* pPool = mesh.VertexPool();
+    if (pPool == nullptr || mesh.m_ppFaces == nullptr ||
+        static_cast<int64_t>(mesh.m_nVertices) < 3 * int64_t{mesh.m_nFaces})
+        return false;
+    const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
+    block.shortIndices.clear();
+    block.indices.clear();
+    block.indices.reserve(3 * static_cast<size_t>(nEnd - nFirst));
+    int64_t nLow = INT64_MAX, nHigh = -1;
+    for (int32_t t = nFirst; t < nEnd; ++t)
+    {
+        const int32_t* pFace = mesh.m_ppFaces[t];
+        if (pFace == nullptr || mesh.m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
+            pFace[2] != 3 * t + 2)
+            return false;
+        const double* const* ppRecords = mesh.m_ppVertices + 3 * static_cast<size_t>(t);
+        const int nOrder = TessTriangleOrder(ppRecords[0], ppRecords[1], ppRecords[2]);
+        if (nOrder == TESS_FAN_NONE)
+            continue;
+        if (nOrder != TESS_FAN_FORWARD && nOrder != TESS_FAN_BACKWARD)
+            return false;
+        // As the tessellator sends it: turned round, the second and third corners change places.
+        const int order[3] = {0, nOrder == TESS_FAN_BACKWARD ? 2 : 1, nOrder == TESS_FAN_BACKWARD ? 1 : 2};
+        for (int k : order)
+        {
+            const int64_t nIndex = (ppRecords[k] - pPool) / static_cast<ptrdiff_t>(nRecord);
+            nLow = std::min(nLow, nIndex);
+            nHigh = std::max(nHigh, nIndex);
+            block.indices.push_back(static_cast<uint32_t>(nIndex));
+        }
+        nLastRecord = static_cast<int32_t>(block.indices.back());
+    }
+    if (block.indices.empty())
+    {
+        block.nBase = block.nRange = 0;
+        return true;
+    }
+    // One call converts the records of its whole range: a block whose records lie scattered over
+    // the pool would convert most of it every time, and Mesa's vertex fetch counts bytes in 32 bits.
+    const int64_t nRange = nHigh - nLow + 1;
+    if (nRange > 8 * static_cast<int64_t>(block.indices.size()) + 65536 ||
+        nRange * static_cast<int64_t>(nRecord * sizeof(double)) > (int64_t{1} << 30))
+        return false;
+    for (uint32_t& nIndex : block.indices)
+        nIndex -= static_cast<uint32_t>(nLow);
+    if (nRange <= 65536)
+    {
+        block.shortIndices.assign(block.indices.begin(), block.indices.end());
+        block.indices = std::vector<uint32_t>();
+    }
+    else
+        block.indices.shrink_to_fit();
+    block.nBase = static_cast<int32_t>(nLow);
+    block.nRange = static_cast<int32_t>(nRange);
+    return true;
+}
+
 std::unique_ptr<CMeshDrawing> CMeshGL::DrawingFor(const CMesh& mesh, const SListRecipe& recipe)
 {
     std::unique_ptr<CMeshDrawing> pPrepared = std::move(m_pPrepared);
@@ -99,7 +162,7 @@ void CMeshGL::Draw(const CMesh& mesh)
     if (!pGL->m_pDrawing || !pGL->m_pDrawing->m_bArrays)
         return;
     const CMeshDrawing& drawing = *pGL->m_pDrawing;
-    if (!drawing.m_triangleRuns.empty())
+    if (!drawing.m_triangleRuns.empty() || !drawing.m_indexedBlocks.empty())
     {
         const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
         const GLsizei nStride = static_cast<GLsizei>(nRecord * sizeof(double));
@@ -124,6 +187,18 @@ void CMeshGL::Draw(const CMesh& mesh)
                 else
                     glDrawArrays(GL_TRIANGLES, 0, 3 * std::min(nStep, nEnd - t));
             }
+        }
+        for (const SIndexedBlock& block : drawing.m_indexedBlocks)
+        {
+            const bool bShort = !block.shortIndices.empty();
+            const size_t nCount = bShort ? block.shortIndices.size() : block.indices.size();
+            if (nCount == 0)
+                continue;
+            PointArraysAt(pPool + static_cast<size_t>(block.nBase) * nRecord, nStride, drawing);
+            glDrawRangeElements(GL_TRIANGLES, 0, static_cast<GLuint>(block.nRange - 1),
+                                static_cast<GLsizei>(nCount), bShort ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
+                                bShort ? static_cast<const void*>(block.shortIndices.data())
+                                       : block.indices.data());
         }
         glPopClientAttrib();
         // What stays current after the list's own drawing: the last vertex's values (with colour

@@ -13,12 +13,23 @@ struct STriangleRun
     bool bReversed = false;
 };
 
+// Triangles of a triangle soup whose vertices share records, drawn by one call: the records GL
+// gets, three a triangle, counted from record nBase; none lies beyond nBase + nRange - 1. They
+// are kept in 16 bits where the range allows (a block of a surface mostly does), else in 32.
+struct SIndexedBlock
+{
+    int32_t nBase = 0;
+    int32_t nRange = 0;
+    std::vector<uint16_t> shortIndices;
+    std::vector<uint32_t> indices;
+};
+
 // What draws a mesh besides its display list, and what can be made for a build ahead of it:
 // - the lists of consecutive runs of faces (or of vertices, for points) that the display list
 //   calls, per part of the drawing (the lines, then the filled faces of hidden-line drawing);
 // - or, for a triangle soup shaded smoothly on a renderer that works in system memory, the runs
-//   of triangles drawn straight from the mesh's vertex records, between the display list (which
-//   sets the state up) and m_nEndList (which restores it): no copy of the vertices at all.
+//   (or indexed blocks) of triangles drawn straight from the mesh's vertex records, between the display list
+//   (which sets the state up) and m_nEndList (which restores it): no copy of the vertices at all.
 // The lists belong to the share group of the drawing context; DeleteLists needs one of its
 // contexts current.
 class CMeshDrawing
@@ -41,7 +52,9 @@ public:
     bool m_bColors = false;    // the arrays send each vertex's colour too
     bool m_bTexCoords = false; // ... and its texture coordinate
     std::vector<STriangleRun> m_triangleRuns;
-    // The vertex sent last, whose normal, colour and texture coordinate stay current after the
+    // Instead of the runs, where the soup's vertices share records.
+    std::vector<SIndexedBlock> m_indexedBlocks;
+    // The record sent last, whose normal, colour and texture coordinate stay current after the
     // drawing as they do after the list's own; -1 when nothing is drawn.
     int32_t m_nLastVertex = -1;
     uint32_t m_nEndList = 0;

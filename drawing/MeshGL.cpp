@@ -25,6 +25,7 @@ void CMeshGL::GeometryGone()
         if (pDrawing != nullptr)
         {
             pDrawing->m_triangleRuns.clear();
+            pDrawing->m_indexedBlocks.clear();
             pDrawing->m_nLastVertex = -1;
         }
     if (m_pPrepared)

@@ -12,6 +12,7 @@ class CMeshReduction;
 class CReducedMeshGL;
 struct SListRecipe;
 struct STriangleRun;
+struct SIndexedBlock;
 
 // A mesh's GL objects: its display list, its texture, what the list calls or relies on, and
 // what was made ahead of the next build (see CMeshPreparation). They belong to the share group of
@@ -46,6 +47,11 @@ public:
     // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
     static bool FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
                                  std::vector<STriangleRun>& runs, int32_t& nLastVertex);
+    // The same for a soup whose vertices share records: the block of triangles [nFirst, nEnd) as
+    // the records sent, and the record sent last. False also where the block's records lie too far
+    // apart to be drawn by one call.
+    static bool FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, SIndexedBlock& block,
+                                 int32_t& nLastRecord);
 
     // What CMeshPreparation made for the next build; the build takes it when the settings are
     // still those it was made for, and deletes it otherwise (a context must then be current).

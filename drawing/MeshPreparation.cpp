@@ -224,7 +224,10 @@ bool CMeshPreparation::FindRuns()
 {
     const int32_t nFaces = m_mesh.m_nFaces;
     const int32_t nBlocks = (nFaces + TRIANGLES_PER_BLOCK - 1) / TRIANGLES_PER_BLOCK;
-    std::vector<std::vector<STriangleRun>> blockRuns(static_cast<size_t>(nBlocks));
+    // Vertices that share records are drawn by their indices, a block a call.
+    const bool bIndexed = m_mesh.SharesRecords();
+    std::vector<std::vector<STriangleRun>> blockRuns(bIndexed ? 0 : static_cast<size_t>(nBlocks));
+    std::vector<SIndexedBlock> indexedBlocks(bIndexed ? static_cast<size_t>(nBlocks) : 0);
     std::vector<int32_t> blockLast(static_cast<size_t>(nBlocks), -1);
     std::atomic<int32_t> nNext{0};
     std::atomic<bool> bFailed{false};
@@ -239,8 +242,11 @@ bool CMeshPreparation::FindRuns()
                       {
                           const int32_t nFirst = b * TRIANGLES_PER_BLOCK;
                           const int32_t nEnd = std::min(nFaces, nFirst + TRIANGLES_PER_BLOCK);
-                          if (!CMeshGL::FindTriangleRuns(m_mesh, nFirst, nEnd, blockRuns[static_cast<size_t>(b)],
-                                                       blockLast[static_cast<size_t>(b)]))
+                          const size_t nBlock = static_cast<size_t>(b);
+                          if (!(bIndexed ? CMeshGL::FindIndexedBlock(m_mesh, nFirst, nEnd,
+                                                                     indexedBlocks[nBlock], blockLast[nBlock])
+                                         : CMeshGL::FindTriangleRuns(m_mesh, nFirst, nEnd, blockRuns[nBlock],
+                                                                     blockLast[nBlock])))
                               bFailed = true;
                           ++m_nWorkDone;
                       }
@@ -263,9 +269,11 @@ bool CMeshPreparation::FindRuns()
             else
                 runs.push_back(run);
         }
-        if (blockLast[b] >= 0)
-            m_pDrawing->m_nLastVertex = blockLast[b];
     }
+    for (int32_t nLast : blockLast)
+        if (nLast >= 0)
+            m_pDrawing->m_nLastVertex = nLast;
+    m_pDrawing->m_indexedBlocks = std::move(indexedBlocks);
     m_pDrawing->m_bArrays = true;
     m_pDrawing->m_bColors = m_recipe.bColors;
     m_pDrawing->m_bTexCoords = m_recipe.bTextureOn;

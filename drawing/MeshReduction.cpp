@@ -22,7 +22,7 @@ constexpr int64_t LAST_LEVEL_MIN = 1 << 12;
 // Faces are clustered in chunks of this many triangles: the simplifier's copies of them stay small
 // beside the mesh (each chunk on a grid of its own, so a bigger mesh may show a faint seam between
 // two in its reduced picture), and a stop waits for one chunk at most.
-constexpr size_t CHUNK_TRIANGLES = size_t{1} << 22;
+constexpr size_t CHUNK_TRIANGLES = size_t{1} << 21;
 // A level that keeps more than this share of the one before is not worth its memory (edge
 // collapses stop short where the surface would change too much).
 constexpr double MIN_STEP = 0.9;
@@ -48,6 +48,23 @@ template <typename Fn> size_t Unheld(CHold& hold, Fn fn)
     if (hold.mutex() != nullptr)
         hold.lock();
     return n;
+}
+
+// The ids the levels are made of: where vertices share records, a record's number (one id for the
+// vertices of one position and normal, so that the simplifier sees the surface joined and copies
+// a few times fewer), else the vertex's own.
+int32_t IdOf(const CMesh& mesh, int32_t nVertex)
+{
+    if (!mesh.SharesRecords())
+        return nVertex;
+    return static_cast<int32_t>((mesh.m_ppVertices[nVertex] - mesh.VertexPool()) / mesh.m_nRecordSize);
+}
+
+const double* RecordOf(const CMesh& mesh, int32_t nId)
+{
+    if (!mesh.SharesRecords())
+        return mesh.m_ppVertices[nId];
+    return mesh.VertexPool() + static_cast<size_t>(nId) * static_cast<size_t>(mesh.m_nRecordSize);
 }
 
 // Vertex ids of the full mesh made dense, for the simplifier: local ids, in the order first met,
@@ -99,7 +116,7 @@ SCompact Compact(const std::vector<int32_t>& ids)
 // beside them still cover the place.
 bool FacesAsItsVertices(const CMesh& mesh, const int32_t t[3])
 {
-    const double* p[3] = {mesh.m_ppVertices[t[0]], mesh.m_ppVertices[t[1]], mesh.m_ppVertices[t[2]]};
+    const double* p[3] = {RecordOf(mesh, t[0]), RecordOf(mesh, t[1]), RecordOf(mesh, t[2])};
     const CVector3 a(p[0]), b(p[1]), c(p[2]);
     const CVector3 normal = (b - a).Cross(c - a);
     double dDot = 0.0;
@@ -108,7 +125,7 @@ bool FacesAsItsVertices(const CMesh& mesh, const int32_t t[3])
     return dDot > 0.0;
 }
 
-// Triangles (three full-mesh vertex ids each) brought down to about nTarget, appended to result:
+// Triangles (three ids each) brought down to about nTarget, appended to result:
 // clustered (bSloppy), for the first level from the full mesh, or by edge collapses, which keep the
 // surface whole, for each further level from the one before (clustering what was clustered already
 // would fold it over and tear it).
@@ -119,7 +136,7 @@ void Simplify(const CMesh& mesh, const std::vector<int32_t>& triangles, size_t n
     std::vector<float> positions(compact.vertices.size() * 3);
     for (size_t v = 0; v < compact.vertices.size(); ++v)
     {
-        const double* pRecord = mesh.m_ppVertices[compact.vertices[v]];
+        const double* pRecord = RecordOf(mesh, compact.vertices[v]);
         for (size_t k = 0; k < 3; ++k)
             positions[3 * v + k] = static_cast<float>(pRecord[SLOT_POSITION + k]);
     }
@@ -150,7 +167,7 @@ void Simplify(const CMesh& mesh, const std::vector<int32_t>& triangles, size_t n
     }
 }
 
-// A level of the mesh: the given triangles (three full-mesh vertex ids each), or with bPoints the
+// A level of the mesh: the given triangles (three ids each), or with bPoints the
 // given vertices alone; null when it cannot be made.
 std::unique_ptr<CMesh> LevelMesh(const CMesh& mesh, const std::vector<int32_t>& ids, bool bPoints)
 {
@@ -170,7 +187,7 @@ std::unique_ptr<CMesh> LevelMesh(const CMesh& mesh, const std::vector<int32_t>& 
     const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
     parts.pRecords = std::make_unique<double[]>(compact.vertices.size() * nRecord);
     for (size_t v = 0; v < compact.vertices.size(); ++v)
-        std::copy_n(mesh.m_ppVertices[compact.vertices[v]], nRecord, parts.pRecords.get() + v * nRecord);
+        std::copy_n(RecordOf(mesh, compact.vertices[v]), nRecord, parts.pRecords.get() + v * nRecord);
     parts.pFaceSizes = std::make_unique<int32_t[]>(static_cast<size_t>(parts.nFaces));
     std::fill_n(parts.pFaceSizes.get(), parts.nFaces, 3);
     if (!bPoints)
@@ -216,7 +233,7 @@ void MakeFaceLevels(const CMesh& mesh, const std::atomic<bool>& bStop, CHold& ho
     {
         const int32_t* pFace = mesh.m_ppFaces[f];
         for (int32_t k = 1; k + 1 < mesh.m_pFaceSizes[f]; ++k)
-            chunk.insert(chunk.end(), {pFace[0], pFace[k], pFace[k + 1]});
+            chunk.insert(chunk.end(), {IdOf(mesh, pFace[0]), IdOf(mesh, pFace[k]), IdOf(mesh, pFace[k + 1])});
         if (chunk.size() >= 3 * CHUNK_TRIANGLES)
             flush();
     }

@@ -59,7 +59,7 @@ void CMesh::FreeGeometry()
 void CMesh::DiscardRead(int32_t nRecordSize)
 {
     FreeGeometry();
-    m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
+    m_nVertices = m_nRecords = m_nFaces = m_nEdges = m_nLargestFace = 0;
     m_bHasNormals = m_bHasColors = m_bHasTexCoords = false;
     m_nRecordSize = nRecordSize;
 }
@@ -70,6 +70,7 @@ void CMesh::TakeLoadedGeometry(CMesh& source)
         return;
     FreeGeometry();
     m_nVertices = std::exchange(source.m_nVertices, 0);
+    m_nRecords = std::exchange(source.m_nRecords, 0);
     m_nFaces = std::exchange(source.m_nFaces, 0);
     m_nEdges = std::exchange(source.m_nEdges, 0);
     m_nLargestFace = std::exchange(source.m_nLargestFace, 0);
@@ -108,7 +109,7 @@ void CMesh::Reset()
     FreeGeometry();
     m_bLoaded = false;
     m_bLighting = true;
-    m_nVertices = m_nFaces = m_nEdges = m_nLargestFace = 0;
+    m_nVertices = m_nRecords = m_nFaces = m_nEdges = m_nLargestFace = 0;
     m_bHasNormals = m_bHasColors = m_bHasTexCoords = m_bTextureOn = false;
     m_nShading = SHADE_GOURAUD;
     m_fFillColor[0] = m_fFillColor[1] = m_fFillColor[2] = 0.0f;
@@ -123,7 +124,7 @@ void CMesh::Reset()
 void CMesh::Allocate(int32_t nVertices, int32_t nFaces, int32_t nEdges)
 {
     FreeGeometry();
-    m_nVertices = std::max(nVertices, 0);
+    m_nVertices = m_nRecords = std::max(nVertices, 0);
     m_nFaces = std::max(nFaces, 0);
     m_nEdges = nEdges;
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
@@ -187,6 +188,9 @@ void CMesh::SetBounds(const CVector3& vMin, const CVector3& vMax)
 
 void CMesh::ComputeNormals()
 {
+    // The normals are summed per vertex, and smoothed again into shared records after.
+    if (!m_bHasNormals)
+        UnshareRecords();
     m_nLargestFace = 0;
     const size_t nFaces = static_cast<size_t>(std::max(m_nFaces, 0));
     // Generated vertex normals are summed straight in the records' normal slots, which they
@@ -249,36 +253,78 @@ bool CMesh::SharesNoVertex() const
     return true;
 }
 
+void CMesh::UnshareRecords()
+{
+    if (!SharesRecords())
+        return;
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    std::unique_ptr<double[]> pPool(NewHugeArray<double>(static_cast<size_t>(m_nVertices) * nRecord));
+    for (int32_t v = 0; v < m_nVertices; ++v)
+    {
+        double* pRecord = pPool.get() + static_cast<size_t>(v) * nRecord;
+        std::copy_n(m_ppVertices[v], nRecord, pRecord);
+        m_ppVertices[v] = pRecord;
+    }
+    m_pVertexPool = std::move(pPool);
+    m_nRecords = m_nVertices;
+}
+
 void CMesh::WeldVertexNormals()
 {
-    // The normals just made are the faces' own; they stay where there is no memory for more.
+    // The normals just made are the faces' own; they stay where there is no memory for more. The
+    // welder shares records of positions and normals only: records that hold more than those are
+    // smoothed through a copy of the positions, and keep a record per vertex.
+    const size_t nVertices = static_cast<size_t>(m_nVertices), nRecord = static_cast<size_t>(m_nRecordSize);
+    const bool bShare = nRecord == CSoupWelder::RECORD;
     std::unique_ptr<int32_t[]> pFaceOf;
+    std::unique_ptr<double[]> pCopy;
+    std::unique_ptr<double*[]> ppCopySlots;
     std::unique_ptr<CSoupWelder> pWelder;
     try
     {
-        pFaceOf.reset(NewHugeArray<int32_t>(static_cast<size_t>(m_nVertices)));
+        pFaceOf.reset(NewHugeArray<int32_t>(nVertices));
         for (int32_t f = 0; f < m_nFaces; ++f)
             for (int32_t k = 0; k < m_pFaceSizes[f]; ++k)
                 pFaceOf[static_cast<size_t>(m_ppFaces[f][k])] = f;
-        pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), static_cast<size_t>(m_nRecordSize),
-                                                m_nVertices, m_pNormalPool.get(), pFaceOf.get());
-        if (pWelder->Number(0, m_nVertices))
-            pWelder->WriteNormals();
+        double* pPool = m_pVertexPool.get();
+        double** ppSlots = m_ppVertices;
+        if (!bShare)
+        {
+            pCopy.reset(NewHugeArray<double>(nVertices * CSoupWelder::RECORD));
+            ppCopySlots.reset(NewHugeArray<double*>(nVertices));
+            for (size_t v = 0; v < nVertices; ++v)
+                std::copy_n(m_ppVertices[v], 3, pCopy.get() + v * CSoupWelder::RECORD);
+            pPool = pCopy.get();
+            ppSlots = ppCopySlots.get();
+        }
+        pWelder =
+            std::make_unique<CSoupWelder>(pPool, m_nVertices, ppSlots, m_pNormalPool.get(), pFaceOf.get());
+        if (!pWelder->Number(0, m_nVertices))
+        {
+            pWelder->Unshare();
+            return;
+        }
+        const int32_t nRecords = pWelder->WriteNormals();
+        if (bShare)
+            m_nRecords = nRecords;
         else
-            pWelder->WriteFaceNormals();
+            for (size_t v = 0; v < nVertices; ++v)
+                std::copy_n(ppCopySlots[v] + 3, 3, m_ppVertices[v] + SLOT_NORMAL);
     }
     catch (const std::bad_alloc&)
     {
         if (pWelder)
-            pWelder->WriteFaceNormals();
+            pWelder->Unshare();
     }
 }
 
 void CMesh::Invert()
 {
-    for (int32_t i = 0; i < m_nVertices; ++i)
-        for (int s = SLOT_NORMAL; s < SLOT_NORMAL + 3; ++s)
-            m_ppVertices[i][s] *= -1.0;
+    // Record by record: a record shared by several vertices turns once.
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (size_t r = 0; r < static_cast<size_t>(m_nRecords); ++r)
+        for (size_t s = SLOT_NORMAL; s < SLOT_NORMAL + 3; ++s)
+            m_pVertexPool[r * nRecord + s] *= -1.0;
     ReverseFaces();
     for (int32_t f = 0; f < m_nFaces; ++f)
         if (m_ppFaceNormals[f] != nullptr)
@@ -294,9 +340,10 @@ void CMesh::ReverseFaces()
 
 void CMesh::Transform(CVector3 r0, CVector3 r1, CVector3 r2)
 {
-    for (int32_t i = 0; i < m_nVertices; ++i)
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (size_t r = 0; r < static_cast<size_t>(m_nRecords); ++r)
     {
-        double* p = m_ppVertices[i];
+        double* p = m_pVertexPool.get() + r * nRecord;
         const CVector3 vOld(p);
         p[0] = r0.Dot(vOld);
         p[1] = r1.Dot(vOld);
@@ -314,9 +361,10 @@ void CMesh::Transform(CVector3 r0, CVector3 r1, CVector3 r2)
 
 void CMesh::Translate(CVector3 vOffset)
 {
-    for (int32_t i = 0; i < m_nVertices; ++i)
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (size_t r = 0; r < static_cast<size_t>(m_nRecords); ++r)
     {
-        double* p = m_ppVertices[i];
+        double* p = m_pVertexPool.get() + r * nRecord;
         p[0] += vOffset.x;
         p[1] += vOffset.y;
         p[2] += vOffset.z;
@@ -351,10 +399,10 @@ uint64_t CMesh::GeometryBytes() const
 {
     const auto nVertices = static_cast<uint64_t>(m_nVertices);
     const auto nFaces = static_cast<uint64_t>(m_nFaces);
-    // A vertex: its record and its pointer; a face: its size, its pointers, its normal (three
-    // doubles); a corner: its index.
-    return nVertices * (static_cast<uint64_t>(m_nRecordSize) * 8 + 8) + nFaces * (4 + 8 + 8 + 24) +
-           static_cast<uint64_t>(m_nEdges) * 4;
+    // A record; a vertex: its pointer; a face: its size, its pointers, its normal (three doubles);
+    // a corner: its index.
+    return static_cast<uint64_t>(m_nRecords) * static_cast<uint64_t>(m_nRecordSize) * 8 + nVertices * 8 +
+           nFaces * (4 + 8 + 8 + 24) + static_cast<uint64_t>(m_nEdges) * 4;
 }
 
 SMeshView CMesh::View() const

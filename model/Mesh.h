@@ -128,8 +128,10 @@ public:
 
     // Lets what draws the mesh go (the drawing context must be current when there is any).
     void ReleaseGraphics() { m_pGraphics.reset(); }
-    // The records in one block, record i at i * m_nRecordSize; null without geometry.
+    // The records in one block, record i at i * m_nRecordSize; null without geometry. Unless they
+    // are shared, vertex i's record is record i.
     const double* VertexPool() const { return m_pVertexPool.get(); }
+    bool SharesRecords() const { return m_nRecords != m_nVertices; }
 
     // Recomputes m_vBoundsMin/Max, m_dHalfExtent and m_vCenter from the positions.
     void ComputeBounds();
@@ -137,6 +139,9 @@ public:
     uint64_t GeometryBytes() const;
 
     int32_t m_nVertices = 0;
+    // The records in the pool: as many as the vertices, or fewer where vertices of one position
+    // and one normal share a record (a smoothed triangle soup, see CSoupWelder).
+    int32_t m_nRecords = 0;
     int32_t m_nFaces = 0;
     int32_t m_nEdges = 0;
     int32_t m_nLargestFace = 0;
@@ -178,8 +183,12 @@ private:
     // normals faulted in from the top down as long as they stay a step above nReached (where the
     // reader has come to), so that the reader finds them ready.
     void AllocateTrianglesUnfilled(int32_t nTriangles);
+    // bRecords: the records are faulted in too, not only the face normals.
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
-    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached);
+    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords);
+    // Faults in the records of the triangles from nFrom (where the last call ended) to a step or two
+    // past nReached; returns where that ends (the end of the soup where the system cannot).
+    int32_t PrefaultRecordsAhead(int32_t nFrom, int32_t nReached);
     // CompleteTriangleSoup for triangles [nFirst, nEnd), widening the box [vMin, vMax]; then, once
     // every triangle is, the largest face and the bounds from that box.
     void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
@@ -211,9 +220,16 @@ private:
     // no memory to smooth it (its normals stay the faces' own then).
     std::unique_ptr<CSoupWelder> m_pWelder;
     bool m_bWeldInline = false; // the reader's own thread numbers the soup, block by block
+    // The faces numbered behind the reader; NUMBERING_ENDED once the numbering stops.
+    std::atomic<int32_t> m_nNumberedFaces{0};
+    static constexpr int32_t NUMBERING_ENDED = INT32_MAX;
+    static constexpr int32_t MOST_FACES_BEHIND = 1 << 19;
     bool m_bWeldFailed = false; // the numbering gave up: no memory, or too few shared positions
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
+    // Each vertex its own record again, in vertex order, for what changes records one vertex at
+    // a time. May throw std::bad_alloc, leaving the mesh as it was.
+    void UnshareRecords();
     // Every vertex belongs to one face, once, and every face has vertices.
     bool SharesNoVertex() const;
 };

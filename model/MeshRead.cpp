@@ -198,10 +198,11 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     m_nRecordSize = 6;
     AllocateTrianglesUnfilled(nTriangles);
     m_bWeldInline = m_bWeldFailed = false;
+    m_nNumberedFaces.store(0, std::memory_order_relaxed);
     try
     {
-        m_pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), static_cast<size_t>(m_nRecordSize),
-                                                  m_nVertices, m_pNormalPool.get(), nullptr);
+        m_pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), m_nVertices, m_ppVertices,
+                                                  m_pNormalPool.get(), nullptr);
     }
     catch (const std::bad_alloc&)
     {
@@ -212,7 +213,9 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
 
 void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 {
-    PrepareTriangleArrays(nReached);
+    // The records of a soup that is smoothed are given back behind the numbering, so they are not
+    // all faulted in ahead of the reader, only a step at a time (below).
+    PrepareTriangleArrays(nReached, !(bBehind && m_pWelder));
     if (!bBehind)
     {
         m_bWeldInline = true;
@@ -221,14 +224,20 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
     if (!m_pWelder)
         return;
     // The numbering follows the reader on this thread, which has nothing else to do, instead of
-    // lengthening the read.
+    // lengthening the read; the reader waits for it where it falls behind (see CompleteSoup).
+    struct SNumberingEnds
+    {
+        std::atomic<int32_t>& nNumbered;
+        ~SNumberingEnds() { nNumbered.store(NUMBERING_ENDED, std::memory_order_release); }
+    } ends{m_nNumberedFaces};
     try
     {
-        for (int32_t nDone = 0; nDone < m_nFaces;)
+        for (int32_t nDone = 0, nFaulted = 0; nDone < m_nFaces;)
         {
             const int32_t nFilled = nReached.load(std::memory_order_acquire);
             if (nFilled == READ_STOPPED)
                 return;
+            nFaulted = PrefaultRecordsAhead(nFaulted, nFilled);
             if (nFilled == nDone)
             {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -239,7 +248,9 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
                 m_bWeldFailed = true;
                 return;
             }
+            m_pWelder->ReleaseBehind();
             nDone = nFilled;
+            m_nNumberedFaces.store(nDone, std::memory_order_release);
         }
     }
     catch (const std::bad_alloc&)
@@ -251,7 +262,15 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
 {
     CompleteTriangles(nFirst, nEnd, vMin, vMax);
-    if (!m_pWelder || !m_bWeldInline)
+    if (m_pWelder && !m_bWeldInline)
+    {
+        // The records the numbering has not reached stay in memory: past a limit the read waits
+        // for it, which costs nothing, as the normals wait for the numbering anyway.
+        while (nFirst - m_nNumberedFaces.load(std::memory_order_acquire) > MOST_FACES_BEHIND)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        return;
+    }
+    if (!m_pWelder)
         return;
     try
     {
@@ -277,7 +296,7 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
     {
         try
         {
-            m_pWelder->WriteNormals();
+            m_nRecords = m_pWelder->WriteNormals();
             m_bWeldedNormals = true;
         }
         catch (const std::bad_alloc&)
@@ -285,7 +304,7 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
         }
     }
     if (!m_bWeldedNormals)
-        m_pWelder->WriteFaceNormals();
+        m_pWelder->Unshare();
     m_pWelder.reset();
 }
 
@@ -297,7 +316,7 @@ void CMesh::AdoptPolygons(SMeshParts& data)
     m_bHasColors = data.bColors;
     m_bHasTexCoords = data.bTexCoords;
     m_nRecordSize = data.nRecordSize;
-    m_nVertices = data.nVertices;
+    m_nVertices = m_nRecords = data.nVertices;
     m_nFaces = data.nFaces;
     m_nEdges = static_cast<int32_t>(data.nEdges);
 

@@ -37,7 +37,7 @@ void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
 {
     FreeGeometry();
     const int32_t n = std::max(nTriangles, 0);
-    m_nVertices = 3 * n;
+    m_nVertices = m_nRecords = 3 * n;
     m_nFaces = n;
     m_nEdges = 3 * n;
     const size_t nVertices = static_cast<size_t>(m_nVertices), nFaces = static_cast<size_t>(n);
@@ -71,7 +71,7 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
     }
 }
 
-void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached)
+void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords)
 {
     FillTriangleArrays(0, m_nFaces);
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
@@ -82,12 +82,25 @@ void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached)
         if (nBottom < nReached.load(std::memory_order_relaxed) + PREFAULT_TRIANGLES)
             return;
         const size_t nFirst = static_cast<size_t>(nBottom), nCount = static_cast<size_t>(nTop - nBottom);
-        if (!PrefaultForWrite(m_pVertexPool.get() + 3 * nFirst * nRecord,
-                              3 * nCount * nRecord * sizeof(double)) ||
+        if ((bRecords && !PrefaultForWrite(m_pVertexPool.get() + 3 * nFirst * nRecord,
+                                           3 * nCount * nRecord * sizeof(double))) ||
             !PrefaultForWrite(m_pNormalPool.get() + 3 * nFirst, 3 * nCount * sizeof(double)))
             return;
         nTop = nBottom;
     }
+}
+
+int32_t CMesh::PrefaultRecordsAhead(int32_t nFrom, int32_t nReached)
+{
+    // Two steps ahead of the reader, so that it seldom meets a page of its own to fault in.
+    const int32_t nTo =
+        static_cast<int32_t>(std::min<int64_t>(m_nFaces, int64_t{nReached} + 2 * PREFAULT_TRIANGLES));
+    nFrom = std::max(nFrom, nReached);
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    if (nTo > nFrom && !PrefaultForWrite(m_pVertexPool.get() + 3 * static_cast<size_t>(nFrom) * nRecord,
+                                         3 * static_cast<size_t>(nTo - nFrom) * nRecord * sizeof(double)))
+        return m_nFaces;
+    return std::max(nFrom, nTo);
 }
 
 void CMesh::AllocateTriangles(int32_t nTriangles)

@@ -6,6 +6,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "geometry/Vector3.h"
 #include "platform/HugePages.h"
 
@@ -55,27 +59,43 @@ constexpr float CONE_COS = 0.8669f;
 // How many vertices ahead the lookups are brought into the cache.
 constexpr int32_t PREFETCH_AHEAD = 64;
 
-// A slot of the table: the first vertex at a position, plus one (0: empty), above 32 bits of
-// the position's hash, which spare most comparisons with records far away in memory.
-uint64_t Slot(size_t nVertex, uint64_t nHash)
+// A slot of the table: a position's number, plus one (0: empty), above 32 bits of its hash, which
+// spare most comparisons with records far away in memory.
+uint64_t Slot(int32_t nId, uint64_t nHash)
 {
-    return (static_cast<uint64_t>(nVertex + 1) << 32) | (nHash >> 32);
+    return (static_cast<uint64_t>(nId + 1) << 32) | (nHash >> 32);
 }
 
-size_t SlotVertex(uint64_t nSlot)
+int32_t SlotId(uint64_t nSlot)
 {
-    return static_cast<size_t>(nSlot >> 32) - 1;
+    return static_cast<int32_t>(nSlot >> 32) - 1;
 }
 
 bool SlotTagged(uint64_t nSlot, uint64_t nHash)
 {
     return (nSlot & 0xFFFFFFFFu) == (nHash >> 32);
 }
+
+// Pages are given back in steps of the huge pages the pool may be made of.
+constexpr uintptr_t RELEASE_STEP = uintptr_t{2} << 20;
 } // namespace
 
-CSoupWelder::CSoupWelder(double* pPool, size_t nRecord, int32_t nVertices, const double* pFaceNormals,
+void CSoupWelder::Release(uintptr_t nStart, uintptr_t nEnd)
+{
+#if defined(__linux__)
+    nStart = (nStart + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
+    nEnd &= ~(RELEASE_STEP - 1);
+    if (nEnd > nStart)
+        madvise(reinterpret_cast<void*>(nStart), nEnd - nStart, MADV_DONTNEED);
+#else
+    (void)nStart;
+    (void)nEnd;
+#endif
+}
+
+CSoupWelder::CSoupWelder(double* pPool, int32_t nVertices, double** ppSlots, const double* pFaceNormals,
                          const int32_t* pFaceOf)
-    : m_pPool(pPool), m_nRecord(nRecord), m_nVertices(std::max(nVertices, 0)), m_pFaceNormals(pFaceNormals),
+    : m_pPool(pPool), m_nVertices(std::max(nVertices, 0)), m_ppSlots(ppSlots), m_pFaceNormals(pFaceNormals),
       m_pFaceOf(pFaceOf)
 {
     // A closed surface of triangles has about a sixth as many positions as vertices; the table
@@ -91,9 +111,20 @@ CSoupWelder::CSoupWelder(double* pPool, size_t nRecord, int32_t nVertices, const
     m_pRecent.reset(new SRecent[size_t{1} << RECENT_BITS]);
     for (size_t i = 0; i < (size_t{1} << RECENT_BITS); ++i)
         m_pRecent[i].nId = -1;
+    m_nReleasedTo = reinterpret_cast<uintptr_t>(m_pPool);
 }
 
 CSoupWelder::~CSoupWelder() = default;
+
+int32_t CSoupWelder::SlotNumber(int32_t v) const
+{
+    return static_cast<int32_t>(reinterpret_cast<uintptr_t>(m_ppSlots[v]));
+}
+
+void CSoupWelder::SetSlotNumber(int32_t v, int32_t n) const
+{
+    m_ppSlots[v] = reinterpret_cast<double*>(static_cast<uintptr_t>(n));
+}
 
 void CSoupWelder::Grow()
 {
@@ -107,48 +138,55 @@ void CSoupWelder::Grow()
         const uint64_t nSlot = pOld[i];
         if (nSlot == 0)
             continue;
-        size_t j = HashPosition(Record(static_cast<int32_t>(SlotVertex(nSlot)))) & m_nTableMask;
+        size_t j = HashPosition(Record(static_cast<size_t>(SlotId(nSlot)))) & m_nTableMask;
         while (m_pTable[j] != 0)
             j = (j + 1) & m_nTableMask;
         m_pTable[j] = nSlot;
     }
 }
 
-int32_t CSoupWelder::Find(const double* p, uint64_t nHash, int32_t nVertex)
+int32_t CSoupWelder::Find(const double* p, uint64_t nHash)
 {
     for (size_t j = nHash & m_nTableMask;; j = (j + 1) & m_nTableMask)
     {
         const uint64_t nSlot = m_pTable[j];
         if (nSlot == 0)
         {
-            m_pTable[j] = Slot(static_cast<size_t>(nVertex), nHash);
+            m_pTable[j] = Slot(Positions(), nHash);
             // Growing keeps the probes short: at most three slots in four are taken.
             if (4 * (m_positions.size() + 1) > 3 * (m_nTableMask + 1))
                 Grow();
             return Positions();
         }
-        // The first vertex's record holds its number next to its position.
-        const double* pFirst = Record(static_cast<int32_t>(SlotVertex(nSlot)));
-        if (SlotTagged(nSlot, nHash) && SamePosition(p, pFirst))
-            return static_cast<int32_t>(pFirst[3]);
+        if (SlotTagged(nSlot, nHash) && SamePosition(p, Record(static_cast<size_t>(SlotId(nSlot)))))
+            return SlotId(nSlot);
     }
 }
 
 void CSoupWelder::AddFace(int32_t nId, int32_t v)
 {
     const double* n = FaceNormal(v);
+    double* pRecord = Record(static_cast<size_t>(nId));
     if (nId == Positions())
     {
-        // From zero, as the sums of shared vertices start: -0.0 becomes 0.0 as it does there.
-        m_positions.push_back({{0.0 + n[0], 0.0 + n[1], 0.0 + n[2]},
-                               {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])},
-                               0});
+        // The position's record, at the front of the pool; its normal slot sums the faces' normals
+        // in vertex order, from zero as the sums of shared vertices start (-0.0 becomes 0.0 as it
+        // does there).
+        const double* p = Record(static_cast<size_t>(v));
+        pRecord[0] = p[0];
+        pRecord[1] = p[1];
+        pRecord[2] = p[2];
+        pRecord[3] = 0.0 + n[0];
+        pRecord[4] = 0.0 + n[1];
+        pRecord[5] = 0.0 + n[2];
+        m_positions.push_back(
+            {{static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])}, 0});
         return;
     }
+    pRecord[3] += n[0];
+    pRecord[4] += n[1];
+    pRecord[5] += n[2];
     SPosition& position = m_positions[static_cast<size_t>(nId)];
-    position.sum[0] += n[0];
-    position.sum[1] += n[1];
-    position.sum[2] += n[2];
     const float fDot = position.first[0] * static_cast<float>(n[0]) +
                        position.first[1] * static_cast<float>(n[1]) +
                        position.first[2] * static_cast<float>(n[2]);
@@ -165,7 +203,7 @@ bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
     uint64_t hashes[RING];
     const auto prefetch = [&](int32_t v)
     {
-        const uint64_t nHash = HashPosition(Record(v));
+        const uint64_t nHash = HashPosition(Record(static_cast<size_t>(v)));
         hashes[v % RING] = nHash;
         __builtin_prefetch(m_pRecent.get() + (nHash >> nRecentShift));
         __builtin_prefetch(m_pTable.get() + (nHash & m_nTableMask));
@@ -177,7 +215,7 @@ bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
         const uint64_t nHash = hashes[v % RING];
         if (v + RING < nEnd)
             prefetch(v + RING);
-        double* p = Record(v);
+        const double* p = Record(static_cast<size_t>(v));
         SRecent& recent = m_pRecent[nHash >> nRecentShift];
         int32_t nId;
         // A position that is not a number is no other's; many would fill one chain of the table.
@@ -187,7 +225,7 @@ bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
             nId = recent.nId;
         else
         {
-            nId = Find(p, nHash, v);
+            nId = Find(p, nHash);
             recent.p[0] = p[0];
             recent.p[1] = p[1];
             recent.p[2] = p[2];
@@ -196,8 +234,21 @@ bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
         if (nId == Positions() && nId == m_nMostPositions)
             return false;
         AddFace(nId, v);
-        p[3] = static_cast<double>(nId);
+        SetSlotNumber(v, nId);
         m_nNumbered = v + 1;
     }
     return true;
+}
+
+void CSoupWelder::ReleaseBehind()
+{
+    // Records are made only below the vertex being numbered, so the pages between the last record
+    // and the first vertex not numbered are read no more, and those given back before stay so.
+    const uintptr_t nMade = reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(Positions())));
+    const uintptr_t nEnd = reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered)));
+    const uintptr_t nStart = std::max(nMade, m_nReleasedTo);
+    if (nEnd < nStart + RELEASE_STEP)
+        return;
+    Release(nStart, nEnd);
+    m_nReleasedTo = nEnd & ~(RELEASE_STEP - 1);
 }

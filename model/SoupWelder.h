@@ -12,8 +12,12 @@
 // vertex's normal becomes the normalised sum of the normals of the faces at its position that
 // meet its own face at no more than the crease angle, so a machined part keeps its edges.
 //
-// While it works, the first normal slot of each numbered record holds the vertex's position
-// number; WriteNormals (or, where it cannot finish, WriteFaceNormals) fills the slots again.
+// The vertices then share records: vertices with one position and one normal have the same
+// record, as a soup of a closed surface has about six vertices at each position. The records are
+// compacted in place, to the front of the pool, as the numbering goes (a position's record is
+// never behind a vertex that is still to be numbered), and the pool behind the numbering may be
+// given back to the system while a reader fills the rest. Each vertex's slot (8 bytes of the
+// caller's, the mesh's own pointer array) holds its record's number while the welder works.
 class CSoupWelder
 {
 public:
@@ -21,11 +25,14 @@ public:
     static constexpr double CREASE_COS = 0.5;
     // Below this many vertices the normals are written on one thread.
     static constexpr int32_t PARALLEL_MIN_VERTICES = 1 << 20;
+    // The records are positions, then normals.
+    static constexpr size_t RECORD = 6;
 
-    // pPool: the records of nVertices vertices, nRecord doubles each (position, then normal); they
-    // need not be filled yet. pFaceNormals: the unit normal of face f at 3 f; pFaceOf: the face of
-    // each vertex, or null for a triangle soup (vertex v in face v / 3). May throw std::bad_alloc.
-    CSoupWelder(double* pPool, size_t nRecord, int32_t nVertices, const double* pFaceNormals,
+    // pPool: the records of nVertices vertices, in vertex order (they need not be filled yet);
+    // ppSlots: a slot for each vertex. pFaceNormals: the unit normal of face f at 3 f; pFaceOf: the
+    // face of each vertex, or null for a triangle soup (vertex v in face v / 3). May throw
+    // std::bad_alloc.
+    CSoupWelder(double* pPool, int32_t nVertices, double** ppSlots, const double* pFaceNormals,
                 const int32_t* pFaceOf);
     ~CSoupWelder();
     CSoupWelder(const CSoupWelder&) = delete;
@@ -33,15 +40,22 @@ public:
 
     // Numbers the vertices [nFirst, nEnd), which follow those numbered before; their positions
     // and their faces' normals must be filled. False where the soup shares too few positions to
-    // be smoothed (WriteFaceNormals must run then). May throw std::bad_alloc.
+    // be smoothed (Unshare must run then). May throw std::bad_alloc, after which Unshare must run.
     bool Number(int32_t nFirst, int32_t nEnd);
     int32_t Positions() const { return static_cast<int32_t>(m_positions.size()); }
+    // Gives the system back the whole pages of the pool between the records made and the
+    // vertices numbered (they are not read again).
+    void ReleaseBehind();
 
-    // Once every vertex is numbered: the smoothed normals, into the records' normal slots. May
-    // throw std::bad_alloc, after which WriteFaceNormals must run.
-    void WriteNormals();
-    // What the records held before: each vertex its face's normal, normalised again.
-    void WriteFaceNormals();
+    // Once every vertex is numbered: the smoothed normals into the shared records, and every slot
+    // pointing at its vertex's record. Returns the number of records, which are the pool's first;
+    // the rest of the pool is given back to the system. May throw std::bad_alloc, before anything
+    // is changed; Unshare must run then.
+    int32_t WriteNormals();
+    // What a soup without smoothing holds: each numbered vertex its own record again, in vertex
+    // order, its position and its face's normal (normalised again); every numbered slot pointing
+    // at it. The vertices not numbered are left as they were.
+    void Unshare();
 
 private:
     struct SRecent
@@ -51,25 +65,33 @@ private:
     };
     struct SPosition
     {
-        double sum[3];  // of the faces' normals, in vertex order
         float first[3]; // the first face's normal
         int32_t bMixed; // a face's normal lies outside a cone about the first one's
     };
-    int32_t Find(const double* p, uint64_t nHash, int32_t nVertex);
+    int32_t Find(const double* p, uint64_t nHash);
     void Grow();
     void AddFace(int32_t nId, int32_t v);
     int32_t FaceOf(int32_t v) const { return m_pFaceOf != nullptr ? m_pFaceOf[v] : v / 3; }
     const double* FaceNormal(int32_t v) const { return m_pFaceNormals + 3 * static_cast<size_t>(FaceOf(v)); }
-    double* Record(int32_t v) const { return m_pPool + static_cast<size_t>(v) * m_nRecord; }
-    // The vertices [nFirst, nEnd) at positions whose faces all lie close; the others go to mixed.
-    void WriteRange(int32_t nFirst, int32_t nEnd, std::vector<int64_t>& mixed) const;
-    void WriteMixed(std::vector<int64_t>& mixed) const;
+    double* Record(size_t i) const { return m_pPool + i * RECORD; }
+    // Gives the system back the whole huge-page steps inside [nStart, nEnd) (addresses); their
+    // memory reads as zeros if it is touched again.
+    static void Release(uintptr_t nStart, uintptr_t nEnd);
+    int32_t SlotNumber(int32_t v) const;
+    void SetSlotNumber(int32_t v, int32_t n) const;
+    // The slots of vertices [nFirst, nEnd) at positions whose faces all lie close pointed at their
+    // position's record.
+    void PointSlots(int32_t nFirst, int32_t nEnd) const;
+    void WriteMixed(const std::vector<int64_t>& mixed, std::vector<const double*>& normals,
+                    std::vector<const double*>& made);
 
     double* m_pPool;
-    size_t m_nRecord;
     int32_t m_nVertices;
+    double** m_ppSlots;
     int32_t m_nNumbered = 0;
+    int32_t m_nRecords = 0;
     int32_t m_nMostPositions = 0;
+    size_t m_nReleasedTo = 0; // bytes of the pool given back up to here
     const double* m_pFaceNormals;
     const int32_t* m_pFaceOf;
     std::vector<SPosition> m_positions;

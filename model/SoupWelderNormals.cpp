@@ -25,46 +25,92 @@ void StoreNormalised(CVector3 vSum, double* pSlot)
     vSum.Normalize();
     vSum.ToArray(pSlot);
 }
+
+// Runs fnSecond on a thread of its own where that is worth it and one starts, else after fnFirst;
+// fnFirst here.
+template <typename FnA, typename FnB> void OnTwoThreads(bool bWorthIt, FnA&& fnSecond, FnB&& fnFirst)
+{
+    std::thread second;
+    try
+    {
+        if (bWorthIt)
+            second = std::thread(fnSecond);
+    }
+    catch (const std::exception&)
+    {
+    }
+    fnFirst();
+    if (second.joinable())
+        second.join();
+    else
+        fnSecond();
+}
 } // namespace
 
-void CSoupWelder::WriteFaceNormals()
+void CSoupWelder::Unshare()
 {
-    for (int32_t v = 0; v < m_nNumbered; ++v)
+    // From the back: a vertex's position record is never behind it, so each record is read
+    // before the vertex at its place is written.
+    for (int32_t v = m_nNumbered - 1; v >= 0; --v)
     {
+        double* pRecord = Record(static_cast<size_t>(v));
+        const double* pPosition = Record(static_cast<size_t>(SlotNumber(v)));
+        if (pPosition != pRecord)
+            std::copy(pPosition, pPosition + 3, pRecord);
         CVector3 vNormal;
         vNormal += CVector3(FaceNormal(v));
-        StoreNormalised(vNormal, Record(v) + 3);
+        StoreNormalised(vNormal, pRecord + 3);
+        m_ppSlots[v] = pRecord;
     }
+    m_nNumbered = 0;
 }
 
-void CSoupWelder::WriteRange(int32_t nFirst, int32_t nEnd, std::vector<int64_t>& mixed) const
+void CSoupWelder::PointSlots(int32_t nFirst, int32_t nEnd) const
 {
     for (int32_t v = nFirst; v < nEnd; ++v)
     {
-        double* pSlot = Record(v) + 3;
-        const int32_t nId = static_cast<int32_t>(pSlot[0]);
-        const SPosition& position = m_positions[static_cast<size_t>(nId)];
-        if (position.bMixed)
-            mixed.push_back((static_cast<int64_t>(nId) << 32) | v);
-        else
-            std::copy(position.sum, position.sum + 3, pSlot);
+        const int32_t nId = SlotNumber(v);
+        if (!m_positions[static_cast<size_t>(nId)].bMixed)
+            m_ppSlots[v] = Record(static_cast<size_t>(nId));
     }
 }
 
-void CSoupWelder::WriteMixed(std::vector<int64_t>& mixed) const
+void CSoupWelder::WriteMixed(const std::vector<int64_t>& mixed, std::vector<const double*>& normals,
+                             std::vector<const double*>& made)
 {
+    size_t nRecords = m_positions.size();
+    // Each vertex's normal, into the record of the first vertex of its position with the same
+    // normal, or else into a new record behind the others.
+    const auto store = [&](int32_t nId, int32_t v, CVector3 vSum)
+    {
+        double normal[3];
+        StoreNormalised(vSum, normal);
+        for (const double* pMade : made)
+            if (std::equal(normal, normal + 3, pMade + 3))
+            {
+                m_ppSlots[v] = const_cast<double*>(pMade);
+                return;
+            }
+        double* pRecord = Record(made.empty() ? static_cast<size_t>(nId) : nRecords++);
+        if (!made.empty())
+            std::copy_n(Record(static_cast<size_t>(nId)), 3, pRecord);
+        std::copy_n(normal, 3, pRecord + 3);
+        made.push_back(pRecord);
+        m_ppSlots[v] = pRecord;
+    };
     // By position, and at each in vertex order: the order in which shared vertices sum.
-    std::sort(mixed.begin(), mixed.end());
-    std::vector<const double*> normals;
     for (size_t nStart = 0; nStart < mixed.size();)
     {
+        const int32_t nId = static_cast<int32_t>(mixed[nStart] >> 32);
         size_t nStop = nStart + 1;
-        while (nStop < mixed.size() && (mixed[nStop] >> 32) == (mixed[nStart] >> 32))
+        while (nStop < mixed.size() && (mixed[nStop] >> 32) == nId)
             ++nStop;
         normals.clear();
+        made.clear();
         for (size_t k = nStart; k < nStop; ++k)
             normals.push_back(FaceNormal(static_cast<int32_t>(mixed[k] & 0xFFFFFFFF)));
         const size_t n = normals.size();
+        const auto vertex = [&](size_t i) { return static_cast<int32_t>(mixed[nStart + i] & 0xFFFFFFFF); };
         if (n <= EXACT_MAX_FACES)
         {
             for (size_t i = 0; i < n; ++i)
@@ -73,7 +119,7 @@ void CSoupWelder::WriteMixed(std::vector<int64_t>& mixed) const
                 for (size_t k = 0; k < n; ++k)
                     if (k == i || WithinCrease(normals[i], normals[k]))
                         vSum += CVector3(normals[k]);
-                StoreNormalised(vSum, Record(static_cast<int32_t>(mixed[nStart + i] & 0xFFFFFFFF)) + 3);
+                store(nId, vertex(i), vSum);
             }
         }
         else
@@ -103,33 +149,32 @@ void CSoupWelder::WriteMixed(std::vector<int64_t>& mixed) const
                 const int g = groupOf(normals[i]);
                 CVector3 vSum;
                 vSum += g >= 0 ? sums[g] : CVector3(normals[i]);
-                StoreNormalised(vSum, Record(static_cast<int32_t>(mixed[nStart + i] & 0xFFFFFFFF)) + 3);
+                store(nId, vertex(i), vSum);
             }
         }
         nStart = nStop;
     }
+    m_nRecords = static_cast<int32_t>(nRecords);
 }
 
-void CSoupWelder::WriteNormals()
+int32_t CSoupWelder::WriteNormals()
 {
     m_pTable.reset();
     m_pRecent.reset();
-    // Where the faces all lie close, the sum is every vertex's normal there.
-    for (SPosition& position : m_positions)
-        if (!position.bMixed)
-        {
-            CVector3 vSum(position.sum);
-            vSum.Normalize();
-            vSum.ToArray(position.sum);
-        }
-    // The vertices on two threads for a big mesh, each half gathering those at other positions.
+    // The vertices at positions whose faces do not all lie close, gathered on two threads for a
+    // big mesh; nothing is changed before the memory for the rest is there.
     std::vector<int64_t> mixed[2];
     bool bFailed[2] = {false, false};
-    const auto write = [&](int nHalf, int32_t nFirst, int32_t nEnd)
+    const auto gather = [&](int nHalf, int32_t nFirst, int32_t nEnd)
     {
         try
         {
-            WriteRange(nFirst, nEnd, mixed[nHalf]);
+            for (int32_t v = nFirst; v < nEnd; ++v)
+            {
+                const int32_t nId = SlotNumber(v);
+                if (m_positions[static_cast<size_t>(nId)].bMixed)
+                    mixed[nHalf].push_back((static_cast<int64_t>(nId) << 32) | v);
+            }
         }
         catch (const std::bad_alloc&)
         {
@@ -137,24 +182,40 @@ void CSoupWelder::WriteNormals()
         }
     };
     const int32_t nMiddle = m_nNumbered < PARALLEL_MIN_VERTICES ? m_nNumbered : m_nNumbered / 2;
-    std::thread second;
-    if (nMiddle < m_nNumbered)
-    {
-        try
-        {
-            second = std::thread(write, 1, nMiddle, m_nNumbered);
-        }
-        catch (const std::exception&)
-        {
-            write(1, nMiddle, m_nNumbered);
-        }
-    }
-    write(0, 0, nMiddle);
-    if (second.joinable())
-        second.join();
+    OnTwoThreads(
+        nMiddle < m_nNumbered, [&] { gather(1, nMiddle, m_nNumbered); }, [&] { gather(0, 0, nMiddle); });
     if (bFailed[0] || bFailed[1])
         throw std::bad_alloc();
     mixed[0].insert(mixed[0].end(), mixed[1].begin(), mixed[1].end());
-    WriteMixed(mixed[0]);
+    mixed[1] = std::vector<int64_t>();
+    std::sort(mixed[0].begin(), mixed[0].end());
+    size_t nMostAtOne = 0;
+    for (size_t nStart = 0, k = 1; k <= mixed[0].size(); ++k)
+        if (k == mixed[0].size() || (mixed[0][k] >> 32) != (mixed[0][nStart] >> 32))
+        {
+            nMostAtOne = std::max(nMostAtOne, k - nStart);
+            nStart = k;
+        }
+    std::vector<const double*> normals, made;
+    normals.reserve(nMostAtOne);
+    made.reserve(nMostAtOne);
+
+    // Where the faces all lie close, the sum is every vertex's normal there.
+    for (size_t i = 0; i < m_positions.size(); ++i)
+        if (!m_positions[i].bMixed)
+        {
+            double* pSlot = Record(i) + 3;
+            CVector3 vSum(pSlot);
+            vSum.Normalize();
+            vSum.ToArray(pSlot);
+        }
+    OnTwoThreads(
+        nMiddle < m_nNumbered, [&] { PointSlots(nMiddle, m_nNumbered); }, [&] { PointSlots(0, nMiddle); });
+    WriteMixed(mixed[0], normals, made);
     m_positions = std::vector<SPosition>();
+    // What is left of the pool is not read again.
+    Release(reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nRecords))),
+            reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nVertices))));
+    m_nNumbered = 0;
+    return m_nRecords;
 }

@@ -199,6 +199,90 @@ TEST_F(StlTest, NormalsAreSmoothedWithinTheCreaseAngle)
                 << v;
 }
 
+bool Same(const CVector3& a, const CVector3& b)
+{
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// A sheet of nColumns x nRows unit cells, two triangles each, standing up by 90 degrees from
+// column nFold on (those cells in the plane x = nFold): a crease, and flat shading either side.
+std::vector<Triangle> FoldedSheet(int nColumns, int nRows, int nFold)
+{
+    const auto at = [nFold](int x, int y)
+    { return x <= nFold ? CVector3(x, y, 0) : CVector3(nFold, y, x - nFold); };
+    std::vector<Triangle> sheet;
+    for (int y = 0; y < nRows; ++y)
+        for (int x = 0; x < nColumns; ++x)
+        {
+            sheet.push_back({at(x, y), at(x + 1, y), at(x + 1, y + 1)});
+            sheet.push_back({at(x, y), at(x + 1, y + 1), at(x, y + 1)});
+        }
+    return sheet;
+}
+
+// A smoothed soup keeps one record per position and normal, made behind a big read whose records
+// are given back on the way; every vertex reads as before, and what changes the records changes
+// each vertex once. A soup that turns out to share too little gets a record per vertex back.
+TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
+{
+    const std::vector<Triangle> sheet = FoldedSheet(400, 250, 200);
+    CMesh mesh;
+    ASSERT_TRUE(mesh.ReadSTL(Write("sheet.stl", BinaryStl(sheet)), STL_BINARY));
+    ASSERT_TRUE(mesh.m_bWeldedNormals);
+    // Each position once, those along the crease twice: one record for either side.
+    EXPECT_EQ(mesh.m_nRecords, 401 * 251 + 251);
+    const auto expectSheet = [&](const CVector3& vOffset, double dNormalSign, const char* pszWhen)
+    {
+        for (int32_t v = 0; v < mesh.m_nVertices; ++v)
+        {
+            ASSERT_TRUE(
+                Same(CVector3(mesh.m_ppVertices[v]), sheet[static_cast<size_t>(v / 3)][v % 3] + vOffset))
+                << pszWhen << v;
+            const CVector3 vFace = CVector3(mesh.m_ppFaceNormals[v / 3]) * dNormalSign;
+            ASSERT_LT((CVector3(mesh.m_ppVertices[v] + SLOT_NORMAL) - vFace).LengthSquared(), 1e-24)
+                << pszWhen << v;
+        }
+    };
+    expectSheet(CVector3(), 1.0, "read");
+    mesh.Translate(CVector3(0.5, 0, 0));
+    expectSheet(CVector3(0.5, 0, 0), 1.0, "moved");
+    mesh.Invert();
+    mesh.Invert();
+    expectSheet(CVector3(0.5, 0, 0), 1.0, "inverted twice");
+    mesh.Invert();
+    EXPECT_EQ(CVector3(mesh.m_ppVertices[0] + SLOT_NORMAL).z, -1.0);
+    mesh.Invert();
+    // A quarter turn about z shares the records again.
+    mesh.Transform(CVector3(0, -1, 0), CVector3(1, 0, 0), CVector3(0, 0, 1));
+    EXPECT_EQ(mesh.m_nRecords, 401 * 251 + 251);
+    EXPECT_TRUE(Same(CVector3(mesh.m_ppVertices[0]), CVector3(0, 0.5, 0)));
+    EXPECT_TRUE(Same(CVector3(mesh.m_ppFaceNormals[600]), CVector3(0, -1, 0)));
+    for (int32_t v = 0; v < mesh.m_nVertices; ++v)
+        ASSERT_LT((CVector3(mesh.m_ppVertices[v] + SLOT_NORMAL) - CVector3(mesh.m_ppFaceNormals[v / 3]))
+                      .LengthSquared(),
+                  1e-24)
+            << v;
+
+    // The sheet, then as many loose triangles as give the soup more positions than it may have:
+    // the numbering gives up after the sheet's records were compacted and given back.
+    std::vector<Triangle> mixed = FoldedSheet(400, 250, 400);
+    for (int i = 0; i < 100000; ++i)
+        mixed.push_back({CVector3(2 * i, 0, 9), CVector3(2 * i + 1, 0, 9), CVector3(2 * i, 1, 9 + i % 2)});
+    CMesh loose;
+    ASSERT_TRUE(loose.ReadSTL(Write("mixed.stl", BinaryStl(mixed)), STL_BINARY));
+    EXPECT_FALSE(loose.m_bWeldedNormals);
+    ASSERT_FALSE(loose.SharesRecords());
+    for (int32_t v = 0; v < loose.m_nVertices; ++v)
+    {
+        ASSERT_EQ(loose.m_ppVertices[v], loose.VertexPool() + 6 * v);
+        ASSERT_TRUE(Same(CVector3(loose.m_ppVertices[v]), mixed[static_cast<size_t>(v / 3)][v % 3])) << v;
+        ASSERT_LT((CVector3(loose.m_ppVertices[v] + SLOT_NORMAL) - CVector3(loose.m_ppFaceNormals[v / 3]))
+                      .LengthSquared(),
+                  1e-24)
+            << v;
+    }
+}
+
 TEST_F(StlTest, AsciiFirstLineAndCountingPass)
 {
     const std::string facetA = AsciiFacet(TRI_A, "  facet normal 0 0 1");
