@@ -188,9 +188,10 @@ void CMesh::SetBounds(const CVector3& vMin, const CVector3& vMax)
 
 void CMesh::ComputeNormals()
 {
-    // The normals are summed per vertex, and smoothed again into shared records after.
-    if (!m_bHasNormals)
-        UnshareRecords();
+    // The normals are summed per vertex, and smoothed again into shared records after. Without the
+    // memory for a record per vertex the records stay shared, each the sum of its vertices' faces,
+    // the smoothing without the crease test (still none across a crease the records had).
+    const bool bShared = !m_bHasNormals && !UnshareRecords();
     m_nLargestFace = 0;
     const size_t nFaces = static_cast<size_t>(std::max(m_nFaces, 0));
     // Generated vertex normals are summed straight in the records' normal slots, which they
@@ -224,7 +225,18 @@ void CMesh::ComputeNormals()
                 pSum[2] += vNormal.z;
             }
     }
-    if (!m_bHasNormals)
+    if (bShared)
+    {
+        const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+        for (size_t r = 0; r < static_cast<size_t>(m_nRecords); ++r)
+        {
+            double* pNormal = m_pVertexPool.get() + r * nRecord + SLOT_NORMAL;
+            CVector3 vNormal(pNormal);
+            vNormal.Normalize();
+            vNormal.ToArray(pNormal);
+        }
+    }
+    else if (!m_bHasNormals)
     {
         for (int32_t i = 0; i < m_nVertices; ++i)
         {
@@ -253,12 +265,20 @@ bool CMesh::SharesNoVertex() const
     return true;
 }
 
-void CMesh::UnshareRecords()
+bool CMesh::UnshareRecords()
 {
     if (!SharesRecords())
-        return;
+        return true;
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
-    std::unique_ptr<double[]> pPool(NewHugeArray<double>(static_cast<size_t>(m_nVertices) * nRecord));
+    std::unique_ptr<double[]> pPool;
+    try
+    {
+        pPool.reset(NewHugeArray<double>(static_cast<size_t>(m_nVertices) * nRecord));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
     for (int32_t v = 0; v < m_nVertices; ++v)
     {
         double* pRecord = pPool.get() + static_cast<size_t>(v) * nRecord;
@@ -267,6 +287,7 @@ void CMesh::UnshareRecords()
     }
     m_pVertexPool = std::move(pPool);
     m_nRecords = m_nVertices;
+    return true;
 }
 
 void CMesh::WeldVertexNormals()

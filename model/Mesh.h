@@ -228,8 +228,8 @@ private:
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
     // Each vertex its own record again, in vertex order, for what changes records one vertex at
-    // a time. May throw std::bad_alloc, leaving the mesh as it was.
-    void UnshareRecords();
+    // a time. False, with the mesh as it was, where there is no memory for it.
+    bool UnshareRecords();
     // Every vertex belongs to one face, once, and every face has vertices.
     bool SharesNoVertex() const;
 };

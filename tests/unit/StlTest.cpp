@@ -498,6 +498,39 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
            (!bScene || doc.m_pCurrentObject->m_pPrev == listBefore.back());
 }
 
+// A turn of a soup of shared records with no memory for a record per vertex: the records stay
+// shared, and the sheet's vertices still get their faces' normals.
+bool TransformOutOfMemory(const std::string& strSheet)
+{
+    // Big blocks from the system and back to it when freed, so that no freed block serves the
+    // transform's.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    CMesh mesh;
+    if (!mesh.ReadSTL(strSheet, STL_BINARY) || !mesh.SharesRecords())
+        return false;
+    size_t nPages = 0;
+    std::ifstream("/proc/self/statm") >> nPages;
+    rlimit saved = {};
+    getrlimit(RLIMIT_AS, &saved);
+    const rlimit limit = {nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (size_t(8) << 20),
+                          saved.rlim_max};
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        return false;
+    mesh.Transform(CVector3(0, -1, 0), CVector3(1, 0, 0), CVector3(0, 0, 1));
+    setrlimit(RLIMIT_AS, &saved);
+    const std::vector<Triangle> sheet = FoldedSheet(400, 250, 200);
+    bool bRight = mesh.SharesRecords();
+    for (int32_t v = 0; v < mesh.m_nVertices && bRight; ++v)
+    {
+        const CVector3 p = sheet[static_cast<size_t>(v / 3)][v % 3];
+        bRight = Same(CVector3(mesh.m_ppVertices[v]), CVector3(-p.y, p.x, p.z)) &&
+                 (CVector3(mesh.m_ppVertices[v] + SLOT_NORMAL) - CVector3(mesh.m_ppFaceNormals[v / 3]))
+                         .LengthSquared() < 1e-24;
+    }
+    return bRight;
+}
+
 TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -513,6 +546,16 @@ TEST_F(StlTest, OutOfMemoryLeavesNoHalfBuiltMesh)
                     ::testing::ExitedWithCode(0), "")
             << (bScene ? "scene mode" : "replace mode");
     EXPECT_TRUE(m_doc.ImportSTL(strBig, STL_BINARY));
+}
+
+TEST_F(StlTest, OutOfMemoryInATransformKeepsTheRecordsShared)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit does not mix with the sanitizer's shadow memory";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string strSheet = Write("sheet.stl", BinaryStl(FoldedSheet(400, 250, 200)));
+    EXPECT_EXIT(std::exit(TransformOutOfMemory(strSheet) ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(StlTest, ExportRefusesFacesThatAreNotTriangles)
