@@ -33,6 +33,19 @@ void PointArraysAt(const double* pRecord, GLsizei nStride, const CMeshDrawing& d
     if (drawing.m_bTexCoords)
         glTexCoordPointer(2, GL_DOUBLE, nStride, pRecord + SLOT_TEXCOORD);
 }
+// Whether the mesh can be a soup at all, and whether its face t is the soup's [3t, 3t+1, 3t+2].
+bool MayBeSoup(const CMesh& mesh)
+{
+    return mesh.VertexPool() != nullptr && mesh.m_ppFaces != nullptr &&
+           static_cast<int64_t>(mesh.m_nVertices) >= 3 * int64_t{mesh.m_nFaces};
+}
+
+bool IsSoupFace(const CMesh& mesh, int32_t t)
+{
+    const int32_t* pFace = mesh.m_ppFaces[t];
+    return pFace != nullptr && mesh.m_pFaceSizes[t] == 3 && pFace[0] == 3 * t && pFace[1] == 3 * t + 1 &&
+           pFace[2] == 3 * t + 2;
+}
 } // namespace
 
 bool RendersInSystemMemory()
@@ -54,15 +67,12 @@ bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
     // (Allocate and the readers set them so, and nothing changes them), so the faces alone decide
     // whether the records are in soup order.
     const double* pPool = mesh.VertexPool();
-    if (pPool == nullptr || mesh.m_ppFaces == nullptr || mesh.SharesRecords() ||
-        static_cast<int64_t>(mesh.m_nVertices) < 3 * int64_t{mesh.m_nFaces})
+    if (!MayBeSoup(mesh) || mesh.SharesRecords())
         return false;
     const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
-        const int32_t* pFace = mesh.m_ppFaces[t];
-        if (pFace == nullptr || mesh.m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
-            pFace[2] != 3 * t + 2)
+        if (!IsSoupFace(mesh, t))
             return false;
         const double* pRecord = pPool + 3 * static_cast<size_t>(t) * nRecord;
         // The tessellator's own decision: nothing for a flat triangle, the points turned round for
@@ -87,8 +97,7 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
                                int32_t& nLastRecord)
 {
     const double* pPool = mesh.VertexPool();
-    if (pPool == nullptr || mesh.m_ppFaces == nullptr ||
-        static_cast<int64_t>(mesh.m_nVertices) < 3 * int64_t{mesh.m_nFaces})
+    if (!MayBeSoup(mesh))
         return false;
     const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
     block.shortIndices.clear();
@@ -97,9 +106,7 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
     int64_t nLow = INT64_MAX, nHigh = -1;
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
-        const int32_t* pFace = mesh.m_ppFaces[t];
-        if (pFace == nullptr || mesh.m_pFaceSizes[t] != 3 || pFace[0] != 3 * t || pFace[1] != 3 * t + 1 ||
-            pFace[2] != 3 * t + 2)
+        if (!IsSoupFace(mesh, t))
             return false;
         const double* const* ppRecords = mesh.m_ppVertices + 3 * static_cast<size_t>(t);
         const int nOrder = TessTriangleOrder(ppRecords[0], ppRecords[1], ppRecords[2]);

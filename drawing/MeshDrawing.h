@@ -28,8 +28,9 @@ struct SIndexedBlock
 // - the lists of consecutive runs of faces (or of vertices, for points) that the display list
 //   calls, per part of the drawing (the lines, then the filled faces of hidden-line drawing);
 // - or, for a triangle soup shaded smoothly on a renderer that works in system memory, the runs
-//   (or indexed blocks) of triangles drawn straight from the mesh's vertex records, between the display list
-//   (which sets the state up) and m_nEndList (which restores it): no copy of the vertices at all.
+//   (or indexed blocks) of triangles drawn straight from the mesh's vertex records, between the
+//   display list (which sets the state up) and m_nEndList (which restores it): no copy of the
+//   vertices at all.
 // The lists belong to the share group of the drawing context; DeleteLists needs one of its
 // contexts current.
 class CMeshDrawing

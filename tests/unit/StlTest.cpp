@@ -466,6 +466,17 @@ TEST_F(StlTest, AFileReadInBlocksGivesTheWholeFilesMesh)
     }
 }
 
+// Limits the address space to what the process has now and nMoreBytes; saved receives the limit
+// to restore.
+bool LimitAddressSpace(size_t nMoreBytes, rlimit& saved)
+{
+    size_t nPages = 0;
+    std::ifstream("/proc/self/statm") >> nPages;
+    getrlimit(RLIMIT_AS, &saved);
+    const rlimit limit = {nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + nMoreBytes, saved.rlim_max};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
 // Imports strBig under an address space limit that holds the file but not the mesh; true when
 // the import failed cleanly.
 bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, bool bScene)
@@ -478,13 +489,8 @@ bool ImportOutOfMemory(const std::string& strSmall, const std::string& strBig, b
     if (!doc.ImportSTL(strSmall, STL_BINARY))
         return false;
     const std::vector<CSceneObject*> listBefore = ObjectList(doc);
-    size_t nPages = 0;
-    std::ifstream("/proc/self/statm") >> nPages;
     rlimit saved = {};
-    getrlimit(RLIMIT_AS, &saved);
-    const rlimit limit = {nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (size_t(40) << 20),
-                          saved.rlim_max};
-    if (setrlimit(RLIMIT_AS, &limit) != 0)
+    if (!LimitAddressSpace(size_t(40) << 20, saved))
         return false;
     const bool bImported = doc.ImportSTL(strBig, STL_BINARY);
     setrlimit(RLIMIT_AS, &saved);
@@ -509,13 +515,8 @@ bool TransformOutOfMemory(const std::string& strSheet)
     CMesh mesh;
     if (!mesh.ReadSTL(strSheet, STL_BINARY) || !mesh.SharesRecords())
         return false;
-    size_t nPages = 0;
-    std::ifstream("/proc/self/statm") >> nPages;
     rlimit saved = {};
-    getrlimit(RLIMIT_AS, &saved);
-    const rlimit limit = {nPages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (size_t(8) << 20),
-                          saved.rlim_max};
-    if (setrlimit(RLIMIT_AS, &limit) != 0)
+    if (!LimitAddressSpace(size_t(8) << 20, saved))
         return false;
     mesh.Transform(CVector3(0, -1, 0), CVector3(1, 0, 0), CVector3(0, 0, 1));
     setrlimit(RLIMIT_AS, &saved);
