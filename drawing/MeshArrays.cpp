@@ -1,11 +1,13 @@
-// Drawing a mesh: its display list, and the faces of a triangle soup straight from the mesh's own
-// vertex records. A display list of a soup holds a copy of every vertex (as many vertices as the
-// soup, each normal per face) and takes Mesa long to compile, as it hashes every vertex to share
-// it; on a renderer that works in system memory the arrays draw the same triangles, in the same
-// order and from the same values, with no copy and nothing to compile.
+// Drawing a mesh: its display list, and its faces straight from the mesh's own vertex records. A
+// display list holds a copy of every vertex it is sent (three a triangle) and takes Mesa long to
+// compile, as it hashes every vertex to share it; on a renderer that works in system memory the
+// arrays draw the same triangles, in the same order and from the same values, with no copy and
+// nothing to compile.
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include "drawing/MeshGL.h"
 #include "drawing/MeshListRecipe.h"
 #include "drawing/MeshPreparation.h"
+#include "drawing/SampleCull.h"
 #include "drawing/TessFan.h"
 #include "model/Mesh.h"
 
@@ -93,35 +96,78 @@ bool CMeshGL::FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
     return true;
 }
 
+bool CMeshGL::DrawsSoupRuns(const CMesh& mesh)
+{
+    return MayBeSoup(mesh) && !mesh.SharesRecords() && mesh.m_nFaces > 0 && IsSoupFace(mesh, 0) &&
+           IsSoupFace(mesh, mesh.m_nFaces - 1);
+}
+
 bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, SIndexedBlock& block,
                                int32_t& nLastRecord)
 {
     const double* pPool = mesh.VertexPool();
-    if (!MayBeSoup(mesh))
+    if (pPool == nullptr || mesh.m_ppFaces == nullptr || mesh.m_ppVertices == nullptr)
         return false;
-    const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
+    // A record's number from its pointer: the offset, always a whole number of records, divided
+    // exactly by a multiplication (the records' odd factor's inverse modulo 2^64, after the shift
+    // of its factor 2), as a division per corner would cost more than the rest of the work.
+    const uint64_t nRecord = static_cast<uint64_t>(mesh.m_nRecordSize);
+    const int nShift = std::countr_zero(nRecord);
+    const uint64_t nOdd = nRecord >> nShift;
+    uint64_t nInverse = nOdd;
+    for (int i = 0; i < 5; ++i)
+        nInverse *= 2 - nOdd * nInverse;
+    const uint64_t nRecords = static_cast<uint64_t>(mesh.m_nRecords);
     block.shortIndices.clear();
     block.indices.clear();
     block.indices.reserve(3 * static_cast<size_t>(nEnd - nFirst));
     int64_t nLow = INT64_MAX, nHigh = -1;
+    const double* ppPoints[TESS_FAN_MAX_POINTS];
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
-        if (!IsSoupFace(mesh, t))
+        // The records of the faces ahead, which lie wherever the faces point.
+        if (t + 16 < nEnd && mesh.m_ppFaces[t + 16] != nullptr)
+            for (int32_t k = 0; k < std::min(mesh.m_pFaceSizes[t + 16], 3); ++k)
+                __builtin_prefetch(mesh.m_ppVertices[mesh.m_ppFaces[t + 16][k]]);
+        const int32_t* pFace = mesh.m_ppFaces[t];
+        const int32_t nSize = mesh.m_pFaceSizes[t];
+        // What the list's faces skip: no face, and faces of more than three points with a NaN.
+        if (pFace == nullptr)
+            continue;
+        if (nSize > TESS_FAN_MAX_POINTS)
             return false;
-        const double* const* ppRecords = mesh.m_ppVertices + 3 * static_cast<size_t>(t);
-        const int nOrder = TessTriangleOrder(ppRecords[0], ppRecords[1], ppRecords[2]);
+        bool bNaN = false;
+        for (int32_t k = 0; k < nSize; ++k)
+            ppPoints[k] = mesh.m_ppVertices[pFace[k]];
+        for (int32_t k = 0; k < nSize && nSize > 3; ++k)
+            bNaN = bNaN || std::isnan(ppPoints[k][0]) || std::isnan(ppPoints[k][1]) ||
+                   std::isnan(ppPoints[k][2]);
+        if (bNaN)
+            continue;
+        const int nOrder = nSize == 3 ? TessTriangleOrder(ppPoints[0], ppPoints[1], ppPoints[2])
+                                      : TessFanOrder(ppPoints, nSize);
         if (nOrder == TESS_FAN_NONE)
             continue;
         if (nOrder != TESS_FAN_FORWARD && nOrder != TESS_FAN_BACKWARD)
             return false;
-        // As the tessellator sends it: turned round, the second and third corners change places.
-        const int order[3] = {0, nOrder == TESS_FAN_BACKWARD ? 2 : 1, nOrder == TESS_FAN_BACKWARD ? 1 : 2};
-        for (int k : order)
+        uint32_t records[TESS_FAN_MAX_POINTS];
+        for (int32_t k = 0; k < nSize; ++k)
         {
-            const int64_t nIndex = (ppRecords[k] - pPool) / static_cast<ptrdiff_t>(nRecord);
-            nLow = std::min(nLow, nIndex);
-            nHigh = std::max(nHigh, nIndex);
-            block.indices.push_back(static_cast<uint32_t>(nIndex));
+            const uint64_t nIndex = (static_cast<uint64_t>(ppPoints[k] - pPool) >> nShift) * nInverse;
+            if (nIndex >= nRecords)
+                return false;
+            records[k] = static_cast<uint32_t>(nIndex);
+            nLow = std::min(nLow, static_cast<int64_t>(nIndex));
+            nHigh = std::max(nHigh, static_cast<int64_t>(nIndex));
+        }
+        // The fan's triangles as the tessellator sends them: turned round, the points after the
+        // first come in reverse.
+        const auto point = [&](int32_t i) { return records[nOrder > 0 ? i : nSize - i]; };
+        for (int32_t i = 1; i + 1 < nSize; ++i)
+        {
+            block.indices.push_back(records[0]);
+            block.indices.push_back(point(i));
+            block.indices.push_back(point(i + 1));
         }
         nLastRecord = static_cast<int32_t>(block.indices.back());
     }
@@ -160,15 +206,23 @@ std::unique_ptr<CMeshDrawing> CMeshGL::DrawingFor(const CMesh& mesh, const SList
     return CMeshPreparation::MakeNow(mesh, recipe, RendersInSystemMemory());
 }
 
-void CMeshGL::Draw(const CMesh& mesh)
+double CMeshGL::Draw(const CMesh& mesh)
 {
     const CMeshGL* pGL = Find(mesh);
     if (pGL == nullptr || pGL->m_nDisplayList == 0)
-        return;
+        return 1.0;
     glCallList(pGL->m_nDisplayList);
     if (!pGL->m_pDrawing || !pGL->m_pDrawing->m_bArrays)
-        return;
+        return 1.0;
     const CMeshDrawing& drawing = *pGL->m_pDrawing;
+    // The list has set the mesh's own translation: the matrices are the frame's.
+    bool bCulled = false;
+    if (drawing.m_indexedBlocks.size() > 0 && mesh.m_nFaces >= CSampleCull::MIN_TRIANGLES)
+    {
+        if (!pGL->m_pCull)
+            pGL->m_pCull = std::make_unique<CSampleCull>();
+        bCulled = pGL->m_pCull->Cull(mesh, drawing.m_indexedBlocks);
+    }
     if (!drawing.m_triangleRuns.empty() || !drawing.m_indexedBlocks.empty())
     {
         const size_t nRecord = static_cast<size_t>(mesh.m_nRecordSize);
@@ -195,8 +249,10 @@ void CMeshGL::Draw(const CMesh& mesh)
                     glDrawArrays(GL_TRIANGLES, 0, 3 * std::min(nStep, nEnd - t));
             }
         }
-        for (const SIndexedBlock& block : drawing.m_indexedBlocks)
+        for (size_t b = 0; b < drawing.m_indexedBlocks.size(); ++b)
         {
+            const SIndexedBlock* pKept = bCulled ? pGL->m_pCull->Kept(b) : nullptr;
+            const SIndexedBlock& block = pKept != nullptr ? *pKept : drawing.m_indexedBlocks[b];
             const bool bShort = !block.shortIndices.empty();
             const size_t nCount = bShort ? block.shortIndices.size() : block.indices.size();
             if (nCount == 0)
@@ -218,4 +274,5 @@ void CMeshGL::Draw(const CMesh& mesh)
             glColor3dv(pLast + SLOT_COLOR);
     }
     glCallList(drawing.m_nEndList);
+    return bCulled ? pGL->m_pCull->KeptShare() : 1.0;
 }

@@ -13,7 +13,8 @@ struct STriangleRun
     bool bReversed = false;
 };
 
-// Triangles of a triangle soup whose vertices share records, drawn by one call: the records GL
+// Triangles of a mesh (any but a soup whose vertices have records of their own), drawn by one
+// call from its records: the records GL
 // gets, three a triangle, counted from record nBase; none lies beyond nBase + nRange - 1. They
 // are kept in 16 bits where the range allows (a block of a surface mostly does), else in 32.
 struct SIndexedBlock
@@ -27,8 +28,8 @@ struct SIndexedBlock
 // What draws a mesh besides its display list, and what can be made for a build ahead of it:
 // - the lists of consecutive runs of faces (or of vertices, for points) that the display list
 //   calls, per part of the drawing (the lines, then the filled faces of hidden-line drawing);
-// - or, for a triangle soup shaded smoothly on a renderer that works in system memory, the runs
-//   (or indexed blocks) of triangles drawn straight from the mesh's vertex records, between the
+// - or, for a mesh shaded smoothly on a renderer that works in system memory, the runs (for a
+//   soup) or indexed blocks of triangles drawn straight from the mesh's vertex records, between the
 //   display list (which sets the state up) and m_nEndList (which restores it): no copy of the
 //   vertices at all.
 // The lists belong to the share group of the drawing context; DeleteLists needs one of its
@@ -53,7 +54,7 @@ public:
     bool m_bColors = false;    // the arrays send each vertex's colour too
     bool m_bTexCoords = false; // ... and its texture coordinate
     std::vector<STriangleRun> m_triangleRuns;
-    // Instead of the runs, where the soup's vertices share records.
+    // Instead of the runs, for every mesh but a soup whose vertices have records of their own.
     std::vector<SIndexedBlock> m_indexedBlocks;
     // The record sent last, whose normal, colour and texture coordinate stay current after the
     // drawing as they do after the list's own; -1 when nothing is drawn.

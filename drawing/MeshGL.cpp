@@ -5,6 +5,7 @@
 #include "drawing/MeshDrawing.h"
 #include "drawing/MeshReduction.h"
 #include "drawing/ReducedMeshGL.h"
+#include "drawing/SampleCull.h"
 #include "model/Mesh.h"
 
 CMeshGL::~CMeshGL()
@@ -30,6 +31,7 @@ void CMeshGL::GeometryGone()
         }
     if (m_pPrepared)
         m_pPrepared->m_nKey = CMeshDrawing::NO_KEY;
+    m_pCull.reset();
     ForgetReduction();
 }
 
@@ -83,6 +85,7 @@ void CMeshGL::DeleteDrawing()
         m_pDrawing->DeleteLists();
         m_pDrawing.reset();
     }
+    m_pCull.reset();
 }
 
 void CMeshGL::SetTexture(uint32_t nTexture)

@@ -10,6 +10,7 @@ class CMesh;
 class CMeshDrawing;
 class CMeshReduction;
 class CReducedMeshGL;
+class CSampleCull;
 struct SListRecipe;
 struct STriangleRun;
 struct SIndexedBlock;
@@ -40,16 +41,22 @@ public:
     static void SetTessCallbacks(const CMesh& mesh);
     // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
     // drawn from its own vertex records, draws those and calls the list that ends the drawing.
-    // Needs the build's context, or one sharing with it, current.
-    static void Draw(const CMesh& mesh);
+    // Needs the build's context, or one sharing with it, current. Indexed blocks of a big mesh
+    // are drawn without the triangles that cover no pixel centre in this frame (see CSampleCull).
+    // Returns the share of the mesh's triangles sent: 1 unless some were left out.
+    static double Draw(const CMesh& mesh);
     // Appends the runs in which triangles [nFirst, nEnd) of a triangle soup go to GL (see
     // STriangleRun) and sets nLastVertex to the vertex sent last, as the list build would send
     // them. False when the mesh is no soup there: a face that is not [3t, 3t+1, 3t+2].
     static bool FindTriangleRuns(const CMesh& mesh, int32_t nFirst, int32_t nEnd,
                                  std::vector<STriangleRun>& runs, int32_t& nLastVertex);
-    // The same for a soup whose vertices share records: the block of triangles [nFirst, nEnd) as
-    // the records sent, and the record sent last. False also where the block's records lie too far
-    // apart to be drawn by one call.
+    // Whether a mesh is drawn by FindTriangleRuns: a soup whose vertices have records of their own,
+    // as its first and last faces tell; every other mesh is drawn by FindIndexedBlock.
+    static bool DrawsSoupRuns(const CMesh& mesh);
+    // The same for any mesh: faces [nFirst, nEnd) as the records of the triangles the list build
+    // would send (the fans of the faces the tessellator draws as one fan), and the record sent
+    // last. False where a face needs the tessellator's sweep, or where the block's records lie too
+    // far apart to be drawn by one call.
     static bool FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, SIndexedBlock& block,
                                  int32_t& nLastRecord);
 
@@ -85,6 +92,8 @@ public:
     std::unique_ptr<CMeshReduction> m_pReduction; // levels being made
     std::unique_ptr<CReducedMeshGL> m_pReduced;   // levels made
     bool m_bReducedStale = false;                 // made from geometry since changed
+    // The last frame's test of the indexed blocks; kept for its memory, made again every frame.
+    mutable std::unique_ptr<CSampleCull> m_pCull;
 
 private:
     // What the build for the recipe uses besides its own list: what was prepared for it, or what

@@ -11,10 +11,11 @@
 #include "drawing/MeshGL.h"
 #include "drawing/SharedGLContext.h"
 #include "model/Mesh.h"
+#include "platform/OnThreads.h"
 
 namespace
 {
-// Triangles a thread classifies at a time.
+// Faces a thread classifies at a time: an indexed block is drawn by one call.
 constexpr int32_t TRIANGLES_PER_BLOCK = 1 << 16;
 
 // Long enough that Mesa's own cost per list stays small, short enough to share the work out.
@@ -57,32 +58,6 @@ void CallHook()
         fnHook();
 }
 
-int ThreadCount()
-{
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-}
-
-// Runs fn on nThreads threads, this one among them; a thread that cannot start leaves its share
-// to the others.
-template <typename Fn> void OnThreads(int nThreads, Fn fn)
-{
-    std::vector<std::thread> threads;
-    for (int i = 1; i < nThreads; ++i)
-    {
-        try
-        {
-            threads.emplace_back(fn);
-        }
-        catch (const std::exception&)
-        {
-            break;
-        }
-    }
-    fn();
-    for (std::thread& thread : threads)
-        thread.join();
-}
-
 // The items of one run list.
 struct SRun
 {
@@ -119,8 +94,8 @@ CMeshPreparation::CMeshPreparation(const CMesh& mesh, const SListRecipe& recipe,
 {
     m_pDrawing = std::make_unique<CMeshDrawing>();
     m_pDrawing->m_nKey = recipe.Key();
-    m_bSoup = bSystemMemory && s_bArrayDrawing && recipe.bShortcuts && recipe.nMode == RENDER_SHADED &&
-              !recipe.bFlat && mesh.m_nFaces > 0;
+    m_bArrays = bSystemMemory && s_bArrayDrawing && recipe.bShortcuts && recipe.nMode == RENDER_SHADED &&
+                !recipe.bFlat && mesh.m_nFaces > 0;
     // A small mesh compiles its one list quicker than threads and contexts could help.
     bool bBig = false;
     for (int nPart = 0; nPart < recipe.Parts(); ++nPart)
@@ -134,7 +109,7 @@ CMeshPreparation::CMeshPreparation(CMesh& mesh, bool bSystemMemory)
     : CMeshPreparation(mesh, SListRecipe::Of(mesh), bSystemMemory)
 {
     m_pTarget = &mesh;
-    if (!m_bSoup && !m_bLists)
+    if (!m_bArrays && !m_bLists)
     {
         m_done.SetDone();
         return;
@@ -160,7 +135,7 @@ std::unique_ptr<CMeshDrawing> CMeshPreparation::MakeNow(const CMesh& mesh, const
                                                         bool bSystemMemory)
 {
     CMeshPreparation work(mesh, recipe, bSystemMemory);
-    if (!work.m_bSoup && !work.m_bLists)
+    if (!work.m_bArrays && !work.m_bLists)
         return nullptr;
     work.Run();
     // Lists of a stopped or failed compile go at once: the caller's context shares them.
@@ -198,7 +173,9 @@ void CMeshPreparation::Run()
     bool bMade = false;
     try
     {
-        bMade = m_bSoup && FindRuns();
+        // A soup that is not one after all is tried by its indices.
+        const bool bRuns = m_bArrays && CMeshGL::DrawsSoupRuns(m_mesh);
+        bMade = m_bArrays && (FindRuns(!bRuns) || (bRuns && !m_bStop && FindRuns(true)));
         if (!bMade && m_bLists && !m_bStop)
             bMade = CompileRunLists();
     }
@@ -220,12 +197,10 @@ void CMeshPreparation::Run()
     m_done.SetDone();
 }
 
-bool CMeshPreparation::FindRuns()
+bool CMeshPreparation::FindRuns(bool bIndexed)
 {
     const int32_t nFaces = m_mesh.m_nFaces;
     const int32_t nBlocks = (nFaces + TRIANGLES_PER_BLOCK - 1) / TRIANGLES_PER_BLOCK;
-    // Vertices that share records are drawn by their indices, a block a call.
-    const bool bIndexed = m_mesh.SharesRecords();
     std::vector<std::vector<STriangleRun>> blockRuns(bIndexed ? 0 : static_cast<size_t>(nBlocks));
     std::vector<SIndexedBlock> indexedBlocks(bIndexed ? static_cast<size_t>(nBlocks) : 0);
     std::vector<int32_t> blockLast(static_cast<size_t>(nBlocks), -1);
@@ -233,7 +208,7 @@ bool CMeshPreparation::FindRuns()
     std::atomic<bool> bFailed{false};
     m_nWorkDone = 0;
     m_nWorkTotal = nBlocks;
-    OnThreads(ThreadCount(),
+    OnThreads(WorkerThreadCount(),
               [&]
               {
                   try

@@ -15,13 +15,14 @@ class CMeshDrawing;
 class CSharedGLContext;
 
 // Whether the current context's renderer works in system memory (Mesa's software renderers),
-// where drawing a triangle soup from its own records costs what calling a list of it does.
+// where drawing a mesh from its own records costs what calling a list of it does.
 bool RendersInSystemMemory();
 
 // Makes, on other threads, what the next BuildDisplayList of a mesh needs for the mesh's present
 // settings, so that the build only assembles it:
-// - for a triangle soup shaded smoothly on a renderer in system memory, the runs in which its
-//   triangles are drawn from its records (no GL needed, all threads at once);
+// - for a mesh shaded smoothly on a renderer in system memory, the runs (for a soup) or the
+//   indexed blocks in which its triangles are drawn from its records (no GL needed, all threads
+//   at once);
 // - otherwise, for a big mesh, the lists of runs of its faces (or vertices), compiled in parallel
 //   on the worker contexts (see SetWorkerContexts).
 // Nothing may change the mesh, or compile lists for it, until the preparation is done; Finish then
@@ -67,7 +68,8 @@ public:
 private:
     CMeshPreparation(const CMesh& mesh, const SListRecipe& recipe, bool bSystemMemory);
     void Run();
-    bool FindRuns();
+    // The runs of a soup's records, or with bIndexed the indexed blocks of any mesh.
+    bool FindRuns(bool bIndexed);
     bool CompileRunLists();
 
     const CMesh& m_mesh;
@@ -75,7 +77,7 @@ private:
     CMesh* m_pTarget = nullptr; // the mesh Finish gives the result to
     std::unique_ptr<CMeshDrawing> m_pDrawing;
     std::vector<CSharedGLContext*> m_contexts; // the worker contexts this preparation holds
-    bool m_bSoup = false;
+    bool m_bArrays = false;
     bool m_bLists = false;
     std::atomic<int64_t> m_nWorkDone{0};
     std::atomic<int64_t> m_nWorkTotal{1};

@@ -268,8 +268,8 @@ SFrameDrawn DrawFrameWithin(CTeldViewGLDoc& doc, uint32_t nGuideList, double dSh
             drawn.bReduced = true;
         else
         {
-            CMeshGL::Draw(mesh);
-            nItems = CMeshReduction::DrawnItems(mesh);
+            const double dSent = CMeshGL::Draw(mesh);
+            nItems = std::llround(dSent * static_cast<double>(CMeshReduction::DrawnItems(mesh)));
         }
         drawn.nItems += nItems;
         glPopMatrix();

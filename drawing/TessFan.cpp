@@ -9,19 +9,20 @@ struct SPoint
     double x, y, z;
 };
 
+double ClampedCoord(double d)
+{
+    if (d < -MAX_COORD)
+        d = -MAX_COORD;
+    if (d > MAX_COORD)
+        d = MAX_COORD;
+    return d;
+}
+
+// Coordinate by coordinate into the point's own fields: going through an array made the compiler
+// store the three and load them back in pairs, a stall on every point.
 SPoint Clamped(const double* p)
 {
-    double c[3];
-    for (int k = 0; k < 3; ++k)
-    {
-        double d = p[k];
-        if (d < -MAX_COORD)
-            d = -MAX_COORD;
-        if (d > MAX_COORD)
-            d = MAX_COORD;
-        c[k] = d;
-    }
-    return {c[0], c[1], c[2]};
+    return {ClampedCoord(p[0]), ClampedCoord(p[1]), ClampedCoord(p[2])};
 }
 
 // One pass over the fan's triangles (p0, pi, pi+1). Without bCheck it sums their cross products

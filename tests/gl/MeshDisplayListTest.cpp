@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "GlTestSupport.h"
+#include "drawing/MeshDrawing.h"
 #include "drawing/MeshGL.h"
 #include "drawing/MeshPreparation.h"
 #include "drawing/SharedGLContext.h"
@@ -349,8 +350,10 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
 // A wavy sheet of 10 x 10 cells with colours and texture coordinates, each cell another kind of
 // face, by its corners a b c d and points m below its bottom edge, n above it (concave: the
 // tessellator's sweep) and z on it: two triangles, a quad, two pentagons, a point twice, a quad
-// wound the other way, and a sliver with a flat triangle.
-std::string MixedSheetOFF()
+// wound the other way, and a sliver with a flat triangle. Without bConcave a quad stands for the
+// concave pentagon and two triangles for the sliver: every face is then
+// drawn as one fan.
+std::string MixedSheetOFF(bool bConcave = true)
 {
     std::string vertices, faces;
     int nVertices = 0, nFaces = 0;
@@ -365,7 +368,13 @@ std::string MixedSheetOFF()
     for (int j = 0; j <= 10; ++j)
         for (int i = 0; i <= 10; ++i)
             vertex(i * 0.2 - 1.0, j * 0.2 - 1.0);
-    const std::string kinds[] = {"abc acd", "abcd", "ambcd", "anbcd", "abbcd", "adcb", "abcz abz"};
+    const std::string kinds[] = {"abc acd",
+                                 "abcd",
+                                 "ambcd",
+                                 bConcave ? "anbcd" : "abcd",
+                                 "abbcd",
+                                 "adcb",
+                                 bConcave ? "abcz abz" : "abc acd abz"};
     for (int a = 0; a < 109; ++a)
     {
         const int corners[4] = {a, a + 1, a + 12, a + 11};
@@ -444,8 +453,8 @@ struct SSplitBuilds
 // Faces sent without the tessellator in long primitives, and the hidden-line fill colour sent
 // once, draw exactly the pixels of the tessellator's own per-face output; so do lists that call
 // lists of runs of faces compiled on two other contexts (prepared ahead or made by the build
-// itself), and a soup drawn from its vertex records. For every setting that changes what reaches
-// the faces, lit by the view's point light (flat shading lights each triangle at its last vertex).
+// itself), and a soup or a sheet of fans drawn from its vertex records. For every setting that changes what
+// reaches the faces, lit by the view's point light (flat shading lights each triangle at its last vertex).
 TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixels)
 {
     const uint8_t texels[12] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
@@ -461,10 +470,17 @@ TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixel
     glMatrixMode(GL_MODELVIEW);
     glTranslated(0.0, 0.0, -2.5);
     glRotated(-50.0, 1.0, 0.0, 0.0);
-    for (const std::string& off : {MixedSheetOFF(), SoupOFF()})
+    struct SCase
     {
-        std::unique_ptr<CMesh> pMesh = MeshFromOFF(off);
-        const char* pszMesh = pMesh->m_nFaces == 201 ? "soup" : "sheet";
+        const char* pszMesh;
+        std::string off;
+        bool bArrays; // drawn from its records when shaded smoothly
+    };
+    for (const SCase& test : {SCase{"sheet", MixedSheetOFF(), false},
+                              SCase{"fans", MixedSheetOFF(false), true}, SCase{"soup", SoupOFF(), true}})
+    {
+        std::unique_ptr<CMesh> pMesh = MeshFromOFF(test.off);
+        const char* pszMesh = test.pszMesh;
         CMeshGL::Of(*pMesh).m_nTexture = nTexture;
         for (int nFlags = 0; nFlags < 64; ++nFlags)
         {
@@ -485,6 +501,11 @@ TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixel
                     CMeshPreparation(*pMesh, true).Finish();
                 Draw(*pMesh, pMesh->m_nRenderMode);
                 Context()->ReadPixels(pictures[nWay]);
+                const CMeshDrawing* pDrawing = CMeshGL::Find(*pMesh)->m_pDrawing.get();
+                const bool bSmooth = pMesh->m_nRenderMode == SHADED && nFlags % 2 == 0;
+                const bool bArrays = pDrawing != nullptr && pDrawing->m_bArrays;
+                EXPECT_TRUE(nWay < 2 || !bSmooth || !RendersInSystemMemory() || bArrays == test.bArrays)
+                    << pszMesh << " flags " << nFlags;
             }
             EXPECT_EQ(pictures[1], pictures[0]) << pszMesh << " flags " << nFlags;
             EXPECT_EQ(pictures[2], pictures[0]) << pszMesh << " flags " << nFlags;

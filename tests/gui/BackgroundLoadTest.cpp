@@ -131,6 +131,8 @@ TEST(BackgroundLoad, ExitClosesTheWindowWhileTheListCompiles)
         SHold(std::atomic<bool>& bFlag, std::shared_future<void> done)
         {
             CMeshPreparation::SetRunSize(100);
+            // Drawn from its records the sheet would have no list to compile.
+            CMeshPreparation::SetArrayDrawing(false);
             // A window that cannot answer would hold the compile for good: one wait in all.
             CMeshPreparation::SetWorkHook(
                 [&bFlag, done]
@@ -143,6 +145,7 @@ TEST(BackgroundLoad, ExitClosesTheWindowWhileTheListCompiles)
         {
             CMeshPreparation::SetWorkHook(nullptr);
             CMeshPreparation::SetRunSize(0);
+            CMeshPreparation::SetArrayDrawing(true);
         }
     } hold(bCompiling, released);
 
