@@ -1,15 +1,17 @@
 // Display-list build and frames of a million-face mesh in the offscreen context, for every
 // render mode and shading.
 //
-//   bench_displaylist [--quads|--soup] [--tessellator] [--lists] [--workers N] [MODE] [columns rows]
+//   bench_displaylist [--quads|--soup] [--tessellator] [--lists] [--whole] [--workers N] [MODE]
+//                     [columns rows]
 //
 // The mesh is a gently waved grid: by default 500 x 1000 cells of two triangles each
 // (1,000,000 triangles); with --quads 1000 x 1000 cells of one quad each (1,000,000 quads); with
 // --soup the triangles each with three vertices of their own, as an STL import makes them.
 // MODE (points, wireframe, shaded or hidden) limits the run to one mode; both shadings are
 // always measured. --tessellator sends every filled face through the GLU tessellator in its own
-// primitive (the reference the faster paths are checked against). --lists gives a soup a display
-// list instead of drawing it from its records; --workers N compiles big meshes in runs on N
+// primitive (the reference the faster paths are checked against). --lists gives the mesh a display
+// list instead of drawing it from its records; --whole draws every triangle of a mesh drawn from
+// its records, also those that cover no pixel centre; --workers N compiles big meshes in runs on N
 // contexts sharing the drawing one. For each it prints the time of CMeshGL::Build, the memory it
 // added, and the first and second frame that draw the mesh (glClear, CMesh::Draw, glFinish at 800
 // x 600), as wall time and as the processor time of the whole process (which counts the renderer's
@@ -28,11 +30,12 @@
 #include <string>
 #include <vector>
 
+#include "drawing/MeshGL.h"
 #include "drawing/MeshPreparation.h"
 #include "drawing/OffscreenContext.h"
+#include "drawing/SampleCull.h"
 #include "drawing/SharedGLContext.h"
 #include "drawing/Tessellator.h"
-#include "drawing/MeshGL.h"
 #include "model/Mesh.h"
 
 namespace
@@ -220,6 +223,8 @@ int main(int argc, char** argv)
             SetTessShortcuts(false);
         else if (std::strcmp(argv[i], "--lists") == 0)
             CMeshPreparation::SetArrayDrawing(false);
+        else if (std::strcmp(argv[i], "--whole") == 0)
+            CSampleCull::SetEnabled(false);
         else if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc && ParseCount(argv[i + 1], nWorkers))
             ++i;
         else if (argv[i][0] >= '0' && argv[i][0] <= '9')
@@ -236,7 +241,7 @@ int main(int argc, char** argv)
         (counts.size() == 2 && (!ParseCount(counts[0], nColumns) || !ParseCount(counts[1], nRows))))
     {
         std::fprintf(stderr,
-                     "usage: %s [--quads|--soup] [--tessellator] [--lists] [--workers N] "
+                     "usage: %s [--quads|--soup] [--tessellator] [--lists] [--whole] [--workers N] "
                      "[points|wireframe|shaded|hidden] [columns rows]\n",
                      argv[0]);
         return 2;

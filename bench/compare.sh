@@ -230,9 +230,9 @@ fi
 if ((have_f3d)); then
   for size in 1m 4m 16m; do
     size_name=${size^^}
-    row "pic-off$size" "first picture, ${size_name}-triangle OFF" "start_off$size" "f3d_off$size" "f3d to a PNG" 1.5
+    row "pic-off$size" "first picture, ${size_name}-triangle OFF" "start_off$size" "f3d_off$size" "f3d to a PNG" 2
     row "pic-stl$size" "first picture, ${size_name}-triangle binary STL" "start_stl$size" "f3d_stl$size" \
-      "f3d to a PNG" 1.5
+      "f3d to a PNG" 2
   done
   row pic-ply1m "first picture, 1M-triangle binary PLY" start_ply f3d_ply "f3d to a PNG" 1.5
   row pic-obj1m "first picture, 1M-triangle OBJ" start_obj f3d_obj "f3d to a PNG" 1.5

@@ -120,15 +120,24 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
     const uint64_t nRecords = static_cast<uint64_t>(mesh.m_nRecords);
     block.shortIndices.clear();
     block.indices.clear();
-    block.indices.reserve(3 * static_cast<size_t>(nEnd - nFirst));
+    // Gathered in one buffer a thread, kept from block to block: a new one for each block would
+    // cost its pages' faults every time.
+    thread_local std::vector<uint32_t> t_indices;
+    std::vector<uint32_t>& indices = t_indices;
+    indices.clear();
     int64_t nLow = INT64_MAX, nHigh = -1;
     const double* ppPoints[TESS_FAN_MAX_POINTS];
+    // Unless the records are shared, a vertex's record is the one of its number: no pointer to
+    // load on the way.
+    const bool bShared = mesh.SharesRecords();
+    const auto recordOf = [&](int32_t nVertex) -> const double*
+    { return bShared ? mesh.m_ppVertices[nVertex] : pPool + static_cast<size_t>(nVertex) * nRecord; };
     for (int32_t t = nFirst; t < nEnd; ++t)
     {
         // The records of the faces ahead, which lie wherever the faces point.
         if (t + 16 < nEnd && mesh.m_ppFaces[t + 16] != nullptr)
             for (int32_t k = 0; k < std::min(mesh.m_pFaceSizes[t + 16], 3); ++k)
-                __builtin_prefetch(mesh.m_ppVertices[mesh.m_ppFaces[t + 16][k]]);
+                __builtin_prefetch(recordOf(mesh.m_ppFaces[t + 16][k]));
         const int32_t* pFace = mesh.m_ppFaces[t];
         const int32_t nSize = mesh.m_pFaceSizes[t];
         // What the list's faces skip: no face, and faces of more than three points with a NaN.
@@ -138,7 +147,7 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
             return false;
         bool bNaN = false;
         for (int32_t k = 0; k < nSize; ++k)
-            ppPoints[k] = mesh.m_ppVertices[pFace[k]];
+            ppPoints[k] = recordOf(pFace[k]);
         for (int32_t k = 0; k < nSize && nSize > 3; ++k)
             bNaN = bNaN || std::isnan(ppPoints[k][0]) || std::isnan(ppPoints[k][1]) ||
                    std::isnan(ppPoints[k][2]);
@@ -165,13 +174,13 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
         const auto point = [&](int32_t i) { return records[nOrder > 0 ? i : nSize - i]; };
         for (int32_t i = 1; i + 1 < nSize; ++i)
         {
-            block.indices.push_back(records[0]);
-            block.indices.push_back(point(i));
-            block.indices.push_back(point(i + 1));
+            indices.push_back(records[0]);
+            indices.push_back(point(i));
+            indices.push_back(point(i + 1));
         }
-        nLastRecord = static_cast<int32_t>(block.indices.back());
+        nLastRecord = static_cast<int32_t>(indices.back());
     }
-    if (block.indices.empty())
+    if (indices.empty())
     {
         block.nBase = block.nRange = 0;
         return true;
@@ -179,18 +188,22 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
     // One call converts the records of its whole range: a block whose records lie scattered over
     // the pool would convert most of it every time, and Mesa's vertex fetch counts bytes in 32 bits.
     const int64_t nRange = nHigh - nLow + 1;
-    if (nRange > 8 * static_cast<int64_t>(block.indices.size()) + 65536 ||
+    if (nRange > 8 * static_cast<int64_t>(indices.size()) + 65536 ||
         nRange * static_cast<int64_t>(nRecord * sizeof(double)) > (int64_t{1} << 30))
         return false;
-    for (uint32_t& nIndex : block.indices)
-        nIndex -= static_cast<uint32_t>(nLow);
+    const uint32_t nBase = static_cast<uint32_t>(nLow);
     if (nRange <= 65536)
     {
-        block.shortIndices.assign(block.indices.begin(), block.indices.end());
-        block.indices = std::vector<uint32_t>();
+        block.shortIndices.resize(indices.size());
+        for (size_t i = 0; i < indices.size(); ++i)
+            block.shortIndices[i] = static_cast<uint16_t>(indices[i] - nBase);
     }
     else
-        block.indices.shrink_to_fit();
+    {
+        block.indices.resize(indices.size());
+        for (size_t i = 0; i < indices.size(); ++i)
+            block.indices[i] = indices[i] - nBase;
+    }
     block.nBase = static_cast<int32_t>(nLow);
     block.nRange = static_cast<int32_t>(nRange);
     return true;
