@@ -39,8 +39,8 @@ public:
     static uint32_t Build(CMesh& mesh);
     // The tessellator callbacks of a build with the mesh's settings, on the shared tessellator.
     static void SetTessCallbacks(const CMesh& mesh);
-    // Draws the mesh as the last build made it: calls the display list and, for a triangle soup
-    // drawn from its own vertex records, draws those and calls the list that ends the drawing.
+    // Draws the mesh as the last build made it: calls the display list and, for a mesh drawn from
+    // its own vertex records, draws those and calls the list that ends the drawing.
     // Needs the build's context, or one sharing with it, current. Indexed blocks of a big mesh
     // are drawn without the triangles that cover no pixel centre in this frame (see CSampleCull).
     // Returns the share of the mesh's triangles sent: 1 unless some were left out.
