@@ -272,18 +272,20 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
     }
     if (!m_pWelder)
         return;
+    bool bNumbered = false;
     try
     {
-        if (!m_pWelder->Number(3 * nFirst, 3 * nEnd))
-        {
-            m_bWeldFailed = true;
-            m_bWeldInline = false;
-        }
+        bNumbered = m_pWelder->Number(3 * nFirst, 3 * nEnd);
     }
     catch (const std::bad_alloc&)
     {
+    }
+    if (!bNumbered)
+    {
+        // The rest is read as behind a numbering that has ended: nothing to wait for.
         m_bWeldFailed = true;
         m_bWeldInline = false;
+        m_nNumberedFaces.store(NUMBERING_ENDED, std::memory_order_release);
     }
 }
 
