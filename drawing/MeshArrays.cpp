@@ -230,7 +230,7 @@ double CMeshGL::Draw(const CMesh& mesh)
     const CMeshDrawing& drawing = *pGL->m_pDrawing;
     // The list has set the mesh's own translation: the matrices are the frame's.
     bool bCulled = false;
-    if (drawing.m_indexedBlocks.size() > 0 && mesh.m_nFaces >= CSampleCull::MIN_TRIANGLES)
+    if (!drawing.m_indexedBlocks.empty())
     {
         if (!pGL->m_pCull)
             pGL->m_pCull = std::make_unique<CSampleCull>();

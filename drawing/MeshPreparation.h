@@ -58,8 +58,8 @@ public:
     // Items (faces, or vertices for points) in each run list, 0 for the usual number; meshes of
     // fewer than two runs get one list of their own. Tests make the runs small.
     static void SetRunSize(int32_t nItems);
-    // Whether soups may be drawn from their records (the default); off, they get display lists like
-    // every other mesh, for benchmarks that compare the two.
+    // Whether meshes may be drawn from their records (the default); off, they get display lists as
+    // on a GPU, for benchmarks and tests that need the lists.
     static void SetArrayDrawing(bool bAllowed);
     // Called by each worker context's thread before it compiles a run; tests hold the compile
     // with it. Null: none.

@@ -73,7 +73,7 @@ bool CSampleCull::Cull(const CMesh& mesh, const std::vector<SIndexedBlock>& bloc
     if (viewport[2] <= 0 || viewport[3] <= 0)
         return false;
     Multiply(projection, modelview, matrix);
-    // The magnitudes the renderer's own product of the two sums.
+    // The renderer multiplies the two in floats: its rounding goes with these magnitudes.
     double absModelview[16], absProjection[16];
     for (int i = 0; i < 16; ++i)
     {
@@ -108,12 +108,13 @@ bool CSampleCull::Cull(const CMesh& mesh, const std::vector<SIndexedBlock>& bloc
                               SIndexedBlock& kept = m_kept[b];
                               kept.nBase = block.nBase;
                               kept.nRange = block.nRange;
+                              kept.shortIndices.clear();
+                              kept.indices.clear();
                               m_whole[b] = 4 * nBlockKept > 3 * nCount ? 1 : 0;
-                              const bool bShort = m_whole[b] == 0 && !block.shortIndices.empty();
-                              const bool bLong = m_whole[b] == 0 && block.shortIndices.empty();
-                              kept.shortIndices.assign(scratch.begin(),
-                                                       bShort ? scratch.end() : scratch.begin());
-                              kept.indices.assign(scratch.begin(), bLong ? scratch.end() : scratch.begin());
+                              if (m_whole[b] == 0 && !block.shortIndices.empty())
+                                  kept.shortIndices.assign(scratch.begin(), scratch.end());
+                              else if (m_whole[b] == 0)
+                                  kept.indices = scratch;
                               nMine += m_whole[b] != 0 ? nCount : nBlockKept;
                               nMineAll += nCount;
                           }
@@ -148,18 +149,19 @@ bool CSampleCull::Project(const CMesh& mesh, const double* m, const double* a, c
     const double dHalfWidth = 0.5 * pViewport[2], dHalfHeight = 0.5 * pViewport[3];
     const float fWidth = static_cast<float>(pViewport[2]), fHeight = static_cast<float>(pViewport[3]);
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
-    std::atomic<int32_t> nNext{0};
+    // Wide enough not to wrap when every thread has stepped past the last record.
+    std::atomic<int64_t> nNext{0};
     std::atomic<bool> bTooCoarse{false};
     std::atomic<uint64_t> nWorstBits{0};
     OnThreads(WorkerThreadCount(),
               [&]
               {
                   double dWorst = 0.0;
-                  for (int32_t nFirst = nNext.fetch_add(RECORDS_PER_STEP); nFirst < nRecords && !bTooCoarse;
+                  for (int64_t nFirst = nNext.fetch_add(RECORDS_PER_STEP); nFirst < nRecords && !bTooCoarse;
                        nFirst = nNext.fetch_add(RECORDS_PER_STEP))
                   {
-                      const int32_t nEnd = std::min(nRecords, nFirst + RECORDS_PER_STEP);
-                      for (int32_t r = nFirst; r < nEnd; ++r)
+                      const int64_t nEnd = std::min<int64_t>(nRecords, nFirst + RECORDS_PER_STEP);
+                      for (int64_t r = nFirst; r < nEnd; ++r)
                       {
                           const double* p = pPool + static_cast<size_t>(r) * nRecordSize;
                           const double x = p[0], y = p[1], z = p[2];

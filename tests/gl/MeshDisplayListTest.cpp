@@ -351,8 +351,7 @@ TEST_F(MeshDisplayListTest, RebuildReplacesTheOldList)
 // face, by its corners a b c d and points m below its bottom edge, n above it (concave: the
 // tessellator's sweep) and z on it: two triangles, a quad, two pentagons, a point twice, a quad
 // wound the other way, and a sliver with a flat triangle. Without bConcave a quad stands for the
-// concave pentagon and two triangles for the sliver: every face is then
-// drawn as one fan.
+// concave pentagon and two triangles for the sliver: every face is then drawn as one fan.
 std::string MixedSheetOFF(bool bConcave = true)
 {
     std::string vertices, faces;
@@ -453,8 +452,9 @@ struct SSplitBuilds
 // Faces sent without the tessellator in long primitives, and the hidden-line fill colour sent
 // once, draw exactly the pixels of the tessellator's own per-face output; so do lists that call
 // lists of runs of faces compiled on two other contexts (prepared ahead or made by the build
-// itself), and a soup or a sheet of fans drawn from its vertex records. For every setting that changes what
-// reaches the faces, lit by the view's point light (flat shading lights each triangle at its last vertex).
+// itself), and a soup or a sheet of fans drawn from its vertex records. For every setting that
+// changes what reaches the faces, lit by the view's point light (flat shading lights each triangle
+// at its last vertex).
 TEST_F(MeshDisplayListTest, ShortcutsSplitListsAndArraysDrawTheTessellatorsPixels)
 {
     const uint8_t texels[12] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
