@@ -2,6 +2,7 @@
 
 #include "formats/InputFile.h"
 #include "platform/HugePages.h"
+#include "platform/Prefaulter.h"
 
 #include <unistd.h>
 
@@ -115,10 +116,13 @@ bool ReadOpenFile(const CInputFile& file, std::string& contents, SReadLimits& li
     // the way; a pipe is read in pieces until its end.
     size_t nSize = contents.size();
     const size_t nStart = nSize;
+    // The room for a big file is faulted in from its end while the reads fill it from the start.
+    CPrefaulter prefault;
     if (file.IsRegular() && file.Size() > 0)
     {
         const uint64_t nWanted = std::min<uint64_t>(file.Size(), limits.nMaxBytes);
         ReserveHuge(contents, nStart + static_cast<size_t>(nWanted));
+        prefault.Start({{contents.data() + nStart, static_cast<size_t>(nWanted)}});
         if (!limits.bStopAtNul)
             contents.resize(nStart + static_cast<size_t>(nWanted));
     }
@@ -137,6 +141,9 @@ bool ReadOpenFile(const CInputFile& file, std::string& contents, SReadLimits& li
             pDest = contents.data() + nSize;
             nRoom = CHECKED_PIECE;
         }
+        // What comes through the buffer may move the string.
+        if (pDest == probe)
+            prefault.Stop();
         const ssize_t nRead = ::read(file.Fd(), pDest, nRoom);
         if (nRead < 0 && errno == EINTR)
             continue;

@@ -15,6 +15,7 @@
 #include "model/Mesh.h"
 #include "platform/FileName.h"
 #include "platform/HugePages.h"
+#include "platform/Prefaulter.h"
 #include "platform/ReadProgress.h"
 
 template <typename FnRead> bool CMesh::ReadWith(const std::string& strPath, FnRead&& fnRead)
@@ -323,14 +324,23 @@ void CMesh::AdoptPolygons(SMeshParts& data)
     m_nEdges = static_cast<int32_t>(data.nEdges);
 
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    const size_t nVertices = static_cast<size_t>(m_nVertices), nFaces = static_cast<size_t>(m_nFaces);
     m_pVertexPool = std::move(data.pRecords);
-    m_ppVertices = NewHugeArray<double*>(static_cast<size_t>(m_nVertices));
+    m_ppVertices = NewHugeArray<double*>(nVertices);
+    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+    m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
+    // Last, as its pointers are freed with the mesh: nothing fails before they are filled.
+    m_ppFaces = NewHugeArray<int32_t*>(nFaces);
+    // Filled in this order, and whole (the face normals in ComputeNormals).
+    const CPrefaulter prefault({{m_ppVertices, nVertices * sizeof(double*)},
+                                {m_ppFaces, nFaces * sizeof(int32_t*)},
+                                {m_ppFaceNormals, nFaces * sizeof(double*)},
+                                {m_pNormalPool.get(), nFaces * 3 * sizeof(double)}});
     for (int32_t i = 0; i < m_nVertices; ++i)
         m_ppVertices[i] = m_pVertexPool.get() + static_cast<size_t>(i) * nRecord;
 
     m_indexPool = std::move(data.indices);
     m_pFaceSizes = data.pFaceSizes.release();
-    m_ppFaces = NewHugeArray<int32_t*>(static_cast<size_t>(m_nFaces));
     size_t nOffset = 0;
     for (int32_t f = 0; f < m_nFaces; ++f)
     {
@@ -339,7 +349,6 @@ void CMesh::AdoptPolygons(SMeshParts& data)
     }
 
     ComputeBounds();
-    m_ppFaceNormals = NewHugeArray<double*>(static_cast<size_t>(m_nFaces));
     std::fill_n(m_ppFaceNormals, m_nFaces, nullptr);
     m_bWeldedNormals = data.bSmoothSoup && !m_bHasNormals && SharesNoVertex();
     ComputeNormals();

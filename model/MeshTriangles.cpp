@@ -2,35 +2,15 @@
 #include <algorithm>
 #include <cfloat>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "model/Mesh.h"
 #include "model/MeshMath.h"
 #include "platform/HugePages.h"
+#include "platform/Prefaulter.h"
 
 namespace
 {
 // Prefaulting works in steps of this many triangles (about 8 MB of records).
 constexpr int32_t PREFAULT_TRIANGLES = 1 << 16;
-
-// Faults in the whole pages inside [p, p + nBytes) as a write would, without changing what they
-// hold. False where the system cannot.
-bool PrefaultForWrite(const void* p, size_t nBytes)
-{
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    constexpr uintptr_t PAGE = 4096;
-    const uintptr_t nStart = (reinterpret_cast<uintptr_t>(p) + PAGE - 1) & ~(PAGE - 1);
-    const uintptr_t nEnd = (reinterpret_cast<uintptr_t>(p) + nBytes) & ~(PAGE - 1);
-    return nEnd <= nStart ||
-           madvise(reinterpret_cast<void*>(nStart), nEnd - nStart, MADV_POPULATE_WRITE) == 0;
-#else
-    (void)p;
-    (void)nBytes;
-    return false;
-#endif
-}
 } // namespace
 
 void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)

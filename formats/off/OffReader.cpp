@@ -16,6 +16,7 @@
 #include "formats/off/OffBinary.h"
 #include "formats/off/OffFormat.h"
 #include "platform/HugePages.h"
+#include "platform/Prefaulter.h"
 #include "platform/ReadProgress.h"
 
 namespace
@@ -175,9 +176,12 @@ private:
         const uint64_t nFaceBytes = static_cast<uint64_t>(data.nFaces) * 4;
         if (nVertexBytes + nFaceBytes > nRemaining)
             return Fail("the counts ask for more than the file holds", true);
-        data.pRecords.reset(NewHugeArray<double>(static_cast<size_t>(data.nVertices) *
-                                                 static_cast<size_t>(data.nRecordSize)));
+        const size_t nRecords = static_cast<size_t>(data.nVertices) * static_cast<size_t>(data.nRecordSize);
+        data.pRecords.reset(NewHugeArray<double>(nRecords));
         data.pFaceSizes.reset(NewHugeArray<int32_t>(static_cast<size_t>(data.nFaces)));
+        // Both are filled whole, the records first, while a second core faults them in.
+        m_prefault.Start({{data.pRecords.get(), nRecords * sizeof(double)},
+                          {data.pFaceSizes.get(), static_cast<size_t>(data.nFaces) * sizeof(int32_t)}});
         return true;
     }
 
@@ -249,6 +253,8 @@ private:
         data.nEdges = 0;
         ReserveHuge(data.indices,
                     std::min<size_t>(static_cast<size_t>(data.nFaces) * 3, m_in.Remaining() / 2 + 1));
+        // The room is filled whole unless the faces need more, which moves it.
+        m_indexPrefault.Start({{data.indices.data(), data.indices.capacity() * sizeof(int32_t)}});
         for (int32_t f = 0; f < data.nFaces; ++f)
         {
             Report(m_pProgress, f, m_in);
@@ -260,6 +266,8 @@ private:
             // Each index needs two bytes too; this also bounds the edge count below.
             if (static_cast<uint64_t>(n) * 2 > m_in.Remaining() + 1)
                 return Fail("the face size asks for more than the file holds", true);
+            if (data.indices.size() + static_cast<size_t>(n) > data.indices.capacity())
+                m_indexPrefault.Stop();
             data.pFaceSizes[static_cast<size_t>(f)] = n;
             for (int32_t k = 0; k < n; ++k)
             {
@@ -293,6 +301,8 @@ private:
     bool m_bByteColors = true;
     double m_dLargestColor = 0.0;
     bool m_bBraced = false;
+    // Stop before the parts they fault in are freed: the parser is made after them.
+    CPrefaulter m_prefault, m_indexPrefault;
 };
 
 void SetError(std::string* pstrError, std::string strText)
