@@ -183,9 +183,10 @@ private:
     // normals faulted in from the top down as long as they stay a step above nReached (where the
     // reader has come to), so that the reader finds them ready.
     void AllocateTrianglesUnfilled(int32_t nTriangles);
-    // bRecords: the records are faulted in too, not only the face normals.
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
-    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords);
+    // bRecords: the records are faulted in too, not only the face normals. bFill: the face and
+    // pointer arrays are filled first; without, the reader fills them block by block.
+    void PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords, bool bFill);
     // Faults in the records of the triangles from nFrom (where the last call ended) to a step or two
     // past nReached; returns where that ends (the end of the soup where the system cannot).
     int32_t PrefaultRecordsAhead(int32_t nFrom, int32_t nReached);
@@ -224,7 +225,9 @@ private:
     std::atomic<int32_t> m_nNumberedFaces{0};
     static constexpr int32_t NUMBERING_ENDED = INT32_MAX;
     static constexpr int32_t MOST_FACES_BEHIND = 1 << 19;
-    bool m_bWeldFailed = false; // the numbering gave up: no memory, or too few shared positions
+    bool m_bWeldFailed = false;  // the numbering gave up: no memory, or too few shared positions
+    bool m_bReaderFills = false; // CompleteSoup fills the arrays of its triangles
+    int32_t m_nFacesFilled = 0;  // ... up to here, so far
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
     // Each vertex its own record again, in vertex order, for what changes records one vertex at

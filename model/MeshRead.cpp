@@ -209,6 +209,9 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     {
         // Flat normals need no more memory than the soup itself.
     }
+    // A numbering behind the reader is the longer task: the reader fills the arrays then.
+    m_bReaderFills = m_pWelder != nullptr;
+    m_nFacesFilled = 0;
     return m_pVertexPool.get();
 }
 
@@ -216,7 +219,10 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 {
     // The records of a soup that is smoothed are given back behind the numbering, so they are not
     // all faulted in ahead of the reader, only a step at a time (below).
-    PrepareTriangleArrays(nReached, !(bBehind && m_pWelder));
+    // Before the reader begins, on its own thread, the arrays are filled at once.
+    if (!bBehind)
+        m_bReaderFills = false;
+    PrepareTriangleArrays(nReached, !(bBehind && m_pWelder), !m_bReaderFills);
     if (!bBehind)
     {
         m_bWeldInline = true;
@@ -262,6 +268,11 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 
 void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
 {
+    if (m_bReaderFills)
+    {
+        FillTriangleArrays(nFirst, nEnd);
+        m_nFacesFilled = nEnd;
+    }
     CompleteTriangles(nFirst, nEnd, vMin, vMax);
     if (m_pWelder && !m_bWeldInline)
     {
@@ -292,6 +303,7 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
 
 void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
 {
+    m_bReaderFills = false;
     FinishTriangleSoup(vMin, vMax);
     if (!m_pWelder)
         return;

@@ -51,9 +51,10 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
     }
 }
 
-void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords)
+void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords, bool bFill)
 {
-    FillTriangleArrays(0, m_nFaces);
+    if (bFill)
+        FillTriangleArrays(0, m_nFaces);
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
     for (int32_t nTop = m_nFaces; nTop > 0;)
     {

@@ -263,6 +263,14 @@ TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
                   1e-24)
             << v;
 
+    // A facet that is not finite, after the reader has filled blocks of faces: nothing is left.
+    std::vector<Triangle> bad = sheet;
+    bad[150000] = TRI_NAN;
+    CMesh refused;
+    EXPECT_FALSE(refused.ReadSTL(Write("bad.stl", BinaryStl(bad)), STL_BINARY));
+    EXPECT_EQ(std::tuple(refused.m_nFaces, refused.m_bLoaded, refused.m_ppFaces),
+              std::tuple(0, false, nullptr));
+
     // The sheet, then as many loose triangles as give the soup more positions than it may have:
     // the numbering gives up after the sheet's records were compacted and given back.
     std::vector<Triangle> mixed = FoldedSheet(400, 250, 400);
