@@ -222,7 +222,8 @@ std::vector<Triangle> FoldedSheet(int nColumns, int nRows, int nFold)
 
 // A smoothed soup keeps one record per position and normal, made behind a big read whose records
 // are given back on the way; every vertex reads as before, and what changes the records changes
-// each vertex once. A soup that turns out to share too little gets a record per vertex back.
+// each vertex once. A read that fails half way leaves nothing; a soup that turns out to share too
+// little gets a record per vertex back.
 TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
 {
     const std::vector<Triangle> sheet = FoldedSheet(400, 250, 200);
