@@ -128,7 +128,7 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
     int64_t nLow = INT64_MAX, nHigh = -1;
     const double* ppPoints[TESS_FAN_MAX_POINTS];
     // Unless the records are shared, a vertex's record is the one of its number: no pointer to
-    // load on the way.
+    // load on the way, and no number to find.
     const bool bShared = mesh.SharesRecords();
     const auto recordOf = [&](int32_t nVertex) -> const double*
     { return bShared ? mesh.m_ppVertices[nVertex] : pPool + static_cast<size_t>(nVertex) * nRecord; };
@@ -162,7 +162,9 @@ bool CMeshGL::FindIndexedBlock(const CMesh& mesh, int32_t nFirst, int32_t nEnd, 
         uint32_t records[TESS_FAN_MAX_POINTS];
         for (int32_t k = 0; k < nSize; ++k)
         {
-            const uint64_t nIndex = (static_cast<uint64_t>(ppPoints[k] - pPool) >> nShift) * nInverse;
+            const uint64_t nIndex = bShared
+                                        ? (static_cast<uint64_t>(ppPoints[k] - pPool) >> nShift) * nInverse
+                                        : static_cast<uint64_t>(pFace[k]);
             if (nIndex >= nRecords)
                 return false;
             records[k] = static_cast<uint32_t>(nIndex);

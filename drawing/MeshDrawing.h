@@ -14,9 +14,9 @@ struct STriangleRun
 };
 
 // Triangles of a mesh (any but a soup whose vertices have records of their own), drawn by one
-// call from its records: the records GL
-// gets, three a triangle, counted from record nBase; none lies beyond nBase + nRange - 1. They
-// are kept in 16 bits where the range allows (a block of a surface mostly does), else in 32.
+// call from its records: the records GL gets, three a triangle, counted from record nBase; none
+// lies beyond nBase + nRange - 1. They are kept in 16 bits where the range allows (a block of a
+// surface mostly does), else in 32.
 struct SIndexedBlock
 {
     int32_t nBase = 0;
