@@ -58,10 +58,6 @@ void CMesh::FreeGeometry()
 
 void CMesh::DiscardRead(int32_t nRecordSize)
 {
-    // The faces a reader has not reached point nowhere yet.
-    if (m_bReaderFills && m_ppFaces != nullptr)
-        std::fill(m_ppFaces + m_nFacesFilled, m_ppFaces + m_nFaces, nullptr);
-    m_bReaderFills = false;
     FreeGeometry();
     m_nVertices = m_nRecords = m_nFaces = m_nEdges = m_nLargestFace = 0;
     m_bHasNormals = m_bHasColors = m_bHasTexCoords = false;

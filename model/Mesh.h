@@ -179,20 +179,28 @@ private:
     // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
     void AllocateTriangles(int32_t nTriangles);
     // The same in parts, the second on a thread of its own while a reader fills the records: the
-    // arrays, untouched; then the face and pointer arrays, and the pages of the records and face
-    // normals faulted in from the top down as long as they stay a step above nReached (where the
-    // reader has come to), so that the reader finds them ready.
-    void AllocateTrianglesUnfilled(int32_t nTriangles);
+    // arrays, untouched (the face arrays only with bFaceArrays); then the face and pointer arrays,
+    // and the pages of the records and face normals faulted in from the top down as long as they
+    // stay a step above nReached (where the reader has come to), so that the reader finds them
+    // ready.
+    void AllocateTrianglesUnfilled(int32_t nTriangles, bool bFaceArrays);
+    void AllocateFaceArrays();
+    // The face arrays of triangles [nFirst, nEnd); FillTriangleArrays also their vertex pointers.
+    void FillFaceArrays(int32_t nFirst, int32_t nEnd);
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
+    // The face arrays of a soup that was smoothed, made once the smoothing has given back its
+    // memory, so that they take those pages instead of fresh ones.
+    void AddSoupFaceArrays();
     // bRecords: the records are faulted in too, not only the face normals. bFill: the face and
-    // pointer arrays are filled first; without, the reader fills them block by block.
+    // pointer arrays are filled first (without, they are not there yet).
     void PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords, bool bFill);
     // Faults in the records of the triangles from nFrom (where the last call ended) to a step or two
     // past nReached; returns where that ends (the end of the soup where the system cannot).
     int32_t PrefaultRecordsAhead(int32_t nFrom, int32_t nReached);
     // CompleteTriangleSoup for triangles [nFirst, nEnd), widening the box [vMin, vMax]; then, once
-    // every triangle is, the largest face and the bounds from that box.
-    void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax);
+    // every triangle is, the largest face and the bounds from that box. bVertexNormals: the
+    // records' normals too.
+    void CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax, bool bVertexNormals);
     void FinishTriangleSoup(const CVector3& vMin, const CVector3& vMax);
     bool OwnsIndexPool(const int32_t* p) const;
     // What a failed read leaves: no geometry, no flags, the record size it found.
@@ -225,9 +233,7 @@ private:
     std::atomic<int32_t> m_nNumberedFaces{0};
     static constexpr int32_t NUMBERING_ENDED = INT32_MAX;
     static constexpr int32_t MOST_FACES_BEHIND = 1 << 19;
-    bool m_bWeldFailed = false;  // the numbering gave up: no memory, or too few shared positions
-    bool m_bReaderFills = false; // CompleteSoup fills the arrays of its triangles
-    int32_t m_nFacesFilled = 0;  // ... up to here, so far
+    bool m_bWeldFailed = false; // the numbering gave up: no memory, or too few shared positions
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
     // Each vertex its own record again, in vertex order, for what changes records one vertex at

@@ -197,7 +197,8 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
 {
     m_bFilled = true;
     m_nRecordSize = 6;
-    AllocateTrianglesUnfilled(nTriangles);
+    // A smoothed soup's face arrays wait for the end of the read (see FinishSoup).
+    AllocateTrianglesUnfilled(nTriangles, false);
     m_bWeldInline = m_bWeldFailed = false;
     m_nNumberedFaces.store(0, std::memory_order_relaxed);
     try
@@ -209,9 +210,8 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     {
         // Flat normals need no more memory than the soup itself.
     }
-    // A numbering behind the reader is the longer task: the reader fills the arrays then.
-    m_bReaderFills = m_pWelder != nullptr;
-    m_nFacesFilled = 0;
+    if (!m_pWelder)
+        AllocateFaceArrays();
     return m_pVertexPool.get();
 }
 
@@ -219,10 +219,9 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 {
     // The records of a soup that is smoothed are given back behind the numbering, so they are not
     // all faulted in ahead of the reader, only a step at a time (below).
-    // Before the reader begins, on its own thread, the arrays are filled at once.
-    if (!bBehind)
-        m_bReaderFills = false;
-    PrepareTriangleArrays(nReached, !(bBehind && m_pWelder), !m_bReaderFills);
+    // Without smoothing the arrays are filled at once, before the reader begins or on the second
+    // thread; a welder points the vertices at their records itself.
+    PrepareTriangleArrays(nReached, !(bBehind && m_pWelder), !m_pWelder);
     if (!bBehind)
     {
         m_bWeldInline = true;
@@ -268,12 +267,8 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
 
 void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
 {
-    if (m_bReaderFills)
-    {
-        FillTriangleArrays(nFirst, nEnd);
-        m_nFacesFilled = nEnd;
-    }
-    CompleteTriangles(nFirst, nEnd, vMin, vMax);
+    // A welder writes every vertex's normal, whether it smooths them or not.
+    CompleteTriangles(nFirst, nEnd, vMin, vMax, !m_pWelder);
     if (m_pWelder && !m_bWeldInline)
     {
         // The records the numbering has not reached stay in memory: past a limit the read waits
@@ -303,7 +298,6 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
 
 void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
 {
-    m_bReaderFills = false;
     FinishTriangleSoup(vMin, vMax);
     if (!m_pWelder)
         return;
@@ -319,8 +313,9 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
         }
     }
     if (!m_bWeldedNormals)
-        m_pWelder->Unshare();
+        m_pWelder->UnshareAll();
     m_pWelder.reset();
+    AddSoupFaceArrays();
 }
 
 void CMesh::AdoptPolygons(SMeshParts& data)

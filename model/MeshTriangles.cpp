@@ -5,6 +5,7 @@
 #include "model/Mesh.h"
 #include "model/MeshMath.h"
 #include "platform/HugePages.h"
+#include "platform/OnThreads.h"
 #include "platform/Prefaulter.h"
 
 namespace
@@ -13,7 +14,7 @@ namespace
 constexpr int32_t PREFAULT_TRIANGLES = 1 << 16;
 } // namespace
 
-void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
+void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles, bool bFaceArrays)
 {
     FreeGeometry();
     const int32_t n = std::max(nTriangles, 0);
@@ -23,32 +24,57 @@ void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
     const size_t nVertices = static_cast<size_t>(m_nVertices), nFaces = static_cast<size_t>(n);
     m_pVertexPool.reset(NewHugeArray<double>(nVertices * static_cast<size_t>(m_nRecordSize)));
     m_ppVertices = NewHugeArray<double*>(nVertices);
-    // The faces share one index block instead of one allocation each.
-    ReserveHuge(m_indexPool, nVertices);
-    m_indexPool.resize(nVertices);
-    m_ppFaces = NewHugeArray<int32_t*>(nFaces);
-    m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
     m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
-    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+    if (bFaceArrays)
+        AllocateFaceArrays();
 }
 
-void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
+void CMesh::AllocateFaceArrays()
 {
-    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    const size_t nFaces = static_cast<size_t>(m_nFaces);
+    // The faces share one index block instead of one allocation each.
+    ReserveHuge(m_indexPool, 3 * nFaces);
+    m_indexPool.resize(3 * nFaces);
+    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+    m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
+    // Last, as its pointers are freed with the mesh: nothing fails before they are filled.
+    m_ppFaces = NewHugeArray<int32_t*>(nFaces);
+}
+
+void CMesh::FillFaceArrays(int32_t nFirst, int32_t nEnd)
+{
     for (int32_t f = nFirst; f < nEnd; ++f)
     {
         const size_t nVertex = 3 * static_cast<size_t>(f);
         int32_t* pIndex = m_indexPool.data() + nVertex;
-        for (int k = 0; k < 3; ++k)
-        {
-            pIndex[k] = 3 * f + k;
-            m_ppVertices[nVertex + static_cast<size_t>(k)] =
-                m_pVertexPool.get() + (nVertex + static_cast<size_t>(k)) * nRecord;
-        }
+        pIndex[0] = 3 * f;
+        pIndex[1] = 3 * f + 1;
+        pIndex[2] = 3 * f + 2;
         m_ppFaces[f] = pIndex;
         m_pFaceSizes[f] = 3;
         m_ppFaceNormals[f] = m_pNormalPool.get() + nVertex;
     }
+}
+
+void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
+{
+    FillFaceArrays(nFirst, nEnd);
+    const size_t nRecord = static_cast<size_t>(m_nRecordSize);
+    for (size_t v = 3 * static_cast<size_t>(nFirst); v < 3 * static_cast<size_t>(nEnd); ++v)
+        m_ppVertices[v] = m_pVertexPool.get() + v * nRecord;
+}
+
+void CMesh::AddSoupFaceArrays()
+{
+    AllocateFaceArrays();
+    // Fresh memory on both cores, in steps that keep the threads apart.
+    std::atomic<int32_t> nNext{0};
+    OnThreads(m_nFaces >= PREFAULT_TRIANGLES ? WorkerThreadCount() : 1,
+              [&]
+              {
+                  for (int32_t nFirst; (nFirst = nNext.fetch_add(PREFAULT_TRIANGLES)) < m_nFaces;)
+                      FillFaceArrays(nFirst, std::min(m_nFaces - nFirst, PREFAULT_TRIANGLES) + nFirst);
+              });
 }
 
 void CMesh::PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords, bool bFill)
@@ -86,7 +112,7 @@ int32_t CMesh::PrefaultRecordsAhead(int32_t nFrom, int32_t nReached)
 
 void CMesh::AllocateTriangles(int32_t nTriangles)
 {
-    AllocateTrianglesUnfilled(nTriangles);
+    AllocateTrianglesUnfilled(nTriangles, true);
     FillTriangleArrays(0, m_nFaces);
 }
 
@@ -107,13 +133,14 @@ template <typename T> void CMesh::SetTriangles(const T* pXyz, int32_t nTriangles
 template void CMesh::SetTriangles<float>(const float*, int32_t);
 template void CMesh::SetTriangles<double>(const double*, int32_t);
 
-void CMesh::CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax)
+void CMesh::CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax,
+                              bool bVertexNormals)
 {
     // The steps of Transform and ComputeNormals with the same arithmetic in the same order, so
     // the same bits: the rows' products (which turn some negative zeros positive), the box over
     // the vertices in index order, each face's normal, and each vertex normal as the normalised
-    // sum of the one face normal it gets. The records are reached by the soup's layout, so the
-    // pointer arrays may still be on their way.
+    // sum of the one face normal it gets (unless a welder writes them). The records are reached by
+    // the soup's layout, so the pointer arrays may still be on their way.
     const CVector3 r0(1.0, 0.0, 0.0), r1(0.0, 1.0, 0.0), r2(0.0, 0.0, 1.0);
     const size_t nRecord = static_cast<size_t>(m_nRecordSize);
     for (int32_t f = nFirst; f < nEnd; ++f)
@@ -132,6 +159,8 @@ void CMesh::CompleteTriangles(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVec
         static const int32_t CORNERS[3] = {0, 1, 2};
         const CVector3 vNormal = MeshMath::FaceNormal(ppRecords, CORNERS, 3);
         vNormal.ToArray(m_pNormalPool.get() + 3 * static_cast<size_t>(f));
+        if (!bVertexNormals)
+            continue;
         // The three vertex normals are the same sum of the same one normal: computed once.
         CVector3 vVertexNormal;
         vVertexNormal += vNormal;
@@ -145,7 +174,7 @@ void CMesh::CompleteTriangleSoup()
 {
     CVector3 vMin(DBL_MAX, DBL_MAX, DBL_MAX);
     CVector3 vMax(-DBL_MAX, -DBL_MAX, -DBL_MAX);
-    CompleteTriangles(0, m_nFaces, vMin, vMax);
+    CompleteTriangles(0, m_nFaces, vMin, vMax, true);
     FinishTriangleSoup(vMin, vMax);
 }
 

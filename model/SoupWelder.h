@@ -56,6 +56,9 @@ public:
     // order, its position and its face's normal (normalised again); every numbered slot pointing
     // at it. The vertices not numbered are left as they were.
     void Unshare();
+    // The same for every vertex: those not numbered get their slots and normals too (their records
+    // must hold their positions, and their faces' normals must be filled).
+    void UnshareAll();
 
 private:
     struct SRecent
@@ -77,6 +80,8 @@ private:
     // Gives the system back the whole huge-page steps inside [nStart, nEnd) (addresses); their
     // memory reads as zeros if it is touched again.
     static void Release(uintptr_t nStart, uintptr_t nEnd);
+    // Unshare for the vertices below nEnd.
+    void UnshareBelow(int32_t nEnd);
     int32_t SlotNumber(int32_t v) const;
     void SetSlotNumber(int32_t v, int32_t n) const;
     // The slots of vertices [nFirst, nEnd) at positions whose faces all lie close pointed at their

@@ -49,12 +49,22 @@ template <typename FnA, typename FnB> void OnTwoThreads(bool bWorthIt, FnA&& fnS
 
 void CSoupWelder::Unshare()
 {
+    UnshareBelow(m_nNumbered);
+}
+
+void CSoupWelder::UnshareAll()
+{
+    UnshareBelow(m_nVertices);
+}
+
+void CSoupWelder::UnshareBelow(int32_t nEnd)
+{
     // From the back: a vertex's position record is never behind it, so each record is read
-    // before the vertex at its place is written.
-    for (int32_t v = m_nNumbered - 1; v >= 0; --v)
+    // before the vertex at its place is written. The vertices not numbered are still at theirs.
+    for (int32_t v = nEnd - 1; v >= 0; --v)
     {
         double* pRecord = Record(static_cast<size_t>(v));
-        const double* pPosition = Record(static_cast<size_t>(SlotNumber(v)));
+        const double* pPosition = v < m_nNumbered ? Record(static_cast<size_t>(SlotNumber(v))) : pRecord;
         if (pPosition != pRecord)
             std::copy(pPosition, pPosition + 3, pRecord);
         CVector3 vNormal;

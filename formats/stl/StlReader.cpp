@@ -356,9 +356,9 @@ bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CR
     // Most of a big read is the first touch of fresh memory. This thread reads and completes each
     // block (normals, box) while it is in the cache; a second one keeps ahead of it. For a
     // smoothed soup that one faults in the records a step or two ahead and numbers the positions
-    // behind the read, the longer task, while this one fills the face and pointer arrays block by
-    // block; otherwise it fills those arrays and faults in the records from the far end, to meet
-    // this thread half way.
+    // behind the read, the longer task, and the face arrays are made at the end, in the memory
+    // the numbering gives back; otherwise it fills those arrays and faults in the records from
+    // the far end, to meet this thread half way.
     std::atomic<int32_t> nReached{0};
     CHelperThread helper(nTriangles >= HELPER_MIN_FACETS, builder, nReached);
     for (uint64_t nDone = 0; nDone < nFacets;)
