@@ -67,7 +67,7 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
 void CMesh::AddSoupFaceArrays()
 {
     AllocateFaceArrays();
-    // Fresh memory on both cores, in steps that keep the threads apart.
+    // On both cores, in steps that keep the threads apart.
     std::atomic<int32_t> nNext{0};
     OnThreads(m_nFaces >= PREFAULT_TRIANGLES ? WorkerThreadCount() : 1,
               [&]
