@@ -179,11 +179,11 @@ private:
     // Allocate(3n, n, 3n) with every face k set to [3k, 3k+1, 3k+2]; positions are left to fill.
     void AllocateTriangles(int32_t nTriangles);
     // The same in parts, the second on a thread of its own while a reader fills the records: the
-    // arrays, untouched (the face arrays only with bFaceArrays); then the face and pointer arrays,
-    // and the pages of the records and face normals faulted in from the top down as long as they
-    // stay a step above nReached (where the reader has come to), so that the reader finds them
-    // ready.
-    void AllocateTrianglesUnfilled(int32_t nTriangles, bool bFaceArrays);
+    // records, pointer and face-normal arrays, untouched, and the face arrays apart; then the face
+    // and pointer arrays, and the pages of the records and face normals faulted in from the top
+    // down as long as they stay a step above nReached (where the reader has come to), so that the
+    // reader finds them ready.
+    void AllocateTrianglesUnfilled(int32_t nTriangles);
     void AllocateFaceArrays();
     // The face arrays of triangles [nFirst, nEnd); FillTriangleArrays also their vertex pointers.
     void FillFaceArrays(int32_t nFirst, int32_t nEnd);

@@ -198,7 +198,7 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     m_bFilled = true;
     m_nRecordSize = 6;
     // A smoothed soup's face arrays wait for the end of the read (see FinishSoup).
-    AllocateTrianglesUnfilled(nTriangles, false);
+    AllocateTrianglesUnfilled(nTriangles);
     m_bWeldInline = m_bWeldFailed = false;
     m_nNumberedFaces.store(0, std::memory_order_relaxed);
     try

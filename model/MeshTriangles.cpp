@@ -14,7 +14,7 @@ namespace
 constexpr int32_t PREFAULT_TRIANGLES = 1 << 16;
 } // namespace
 
-void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles, bool bFaceArrays)
+void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
 {
     FreeGeometry();
     const int32_t n = std::max(nTriangles, 0);
@@ -25,8 +25,6 @@ void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles, bool bFaceArrays)
     m_pVertexPool.reset(NewHugeArray<double>(nVertices * static_cast<size_t>(m_nRecordSize)));
     m_ppVertices = NewHugeArray<double*>(nVertices);
     m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
-    if (bFaceArrays)
-        AllocateFaceArrays();
 }
 
 void CMesh::AllocateFaceArrays()
@@ -112,7 +110,8 @@ int32_t CMesh::PrefaultRecordsAhead(int32_t nFrom, int32_t nReached)
 
 void CMesh::AllocateTriangles(int32_t nTriangles)
 {
-    AllocateTrianglesUnfilled(nTriangles, true);
+    AllocateTrianglesUnfilled(nTriangles);
+    AllocateFaceArrays();
     FillTriangleArrays(0, m_nFaces);
 }
 

@@ -245,6 +245,12 @@ TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
         }
     };
     expectSheet(CVector3(), 1.0, "read");
+    // The face arrays, made on two threads after the read, in steps.
+    for (int32_t f = 0; f < mesh.m_nFaces; ++f)
+        ASSERT_TRUE(mesh.m_pFaceSizes[f] == 3 && mesh.m_ppFaces[f][0] == 3 * f &&
+                    mesh.m_ppFaces[f][2] == 3 * f + 2 &&
+                    mesh.m_ppFaceNormals[f] == mesh.m_ppFaceNormals[0] + 3 * f)
+            << f;
     mesh.Translate(CVector3(0.5, 0, 0));
     expectSheet(CVector3(0.5, 0, 0), 1.0, "moved");
     mesh.Invert();
