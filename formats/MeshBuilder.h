@@ -32,8 +32,11 @@ public:
     // READ_STOPPED. Without, it runs before the reader begins (no thread to spare), and returns
     // without waiting.
     virtual void PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind) = 0;
-    // Triangles [nFirst, nEnd) are filled: their normals, widening [vMin, vMax] by them.
+    // Triangles [nFirst, nEnd) are filled: their normals, widening [vMin, vMax] by them. A reader
+    // fills at most MOST_TRIANGLES_A_STEP triangles between two calls.
     virtual void CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3& vMax) = 0;
+    // So that the builder knows how far past the last call the reader's writes may reach.
+    static constexpr int32_t MOST_TRIANGLES_A_STEP = 1 << 15;
     // Every triangle is filled and completed; [vMin, vMax] is the soup's box.
     virtual void FinishSoup(const CVector3& vMin, const CVector3& vMax) = 0;
 };

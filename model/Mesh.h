@@ -233,7 +233,8 @@ private:
     std::atomic<int32_t> m_nNumberedFaces{0};
     static constexpr int32_t NUMBERING_ENDED = INT32_MAX;
     static constexpr int32_t MOST_FACES_BEHIND = 1 << 19;
-    bool m_bWeldFailed = false; // the numbering gave up: no memory, or too few shared positions
+    bool m_bWeldFailed = false;    // the numbering gave up: no memory, or too few shared positions
+    uintptr_t m_nSlotsFaulted = 0; // the reader has faulted in the numbering's slots up to here
     // The generic smoothing of ComputeNormals, for a mesh with m_bWeldedNormals.
     void WeldVertexNormals();
     // Each vertex its own record again, in vertex order, for what changes records one vertex at

@@ -201,6 +201,7 @@ double* CMesh::AllocateSoup(int32_t nTriangles)
     AllocateTrianglesUnfilled(nTriangles);
     m_bWeldInline = m_bWeldFailed = false;
     m_nNumberedFaces.store(0, std::memory_order_relaxed);
+    m_nSlotsFaulted = 0;
     try
     {
         m_pWelder = std::make_unique<CSoupWelder>(m_pVertexPool.get(), m_nVertices, m_ppVertices,
@@ -238,6 +239,14 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
     } ends{m_nNumberedFaces};
     try
     {
+        // The triangles' records from triangle f on, as an address, the end of the pool at most.
+        const auto RecordsAt = [this](int64_t f)
+        {
+            return reinterpret_cast<uintptr_t>(m_pVertexPool.get() +
+                                               3 * static_cast<size_t>(std::min<int64_t>(f, m_nFaces)) *
+                                                   static_cast<size_t>(m_nRecordSize));
+        };
+        uintptr_t nMovedTo = 0;
         for (int32_t nDone = 0, nFaulted = 0; nDone < m_nFaces;)
         {
             const int32_t nFilled = nReached.load(std::memory_order_acquire);
@@ -254,8 +263,13 @@ void CMesh::PrepareSoup(const std::atomic<int32_t>& nReached, bool bBehind)
                 m_bWeldFailed = true;
                 return;
             }
-            m_pWelder->ReleaseBehind();
             nDone = nFilled;
+            // The pages numbered are handed on to where the reader cannot be writing yet: it waits
+            // for the numbering once it is MOST_FACES_BEHIND ahead, and fills a step at a time.
+            nMovedTo = m_pWelder->MoveBehindTo(
+                std::max(nMovedTo, RecordsAt(nDone + MOST_FACES_BEHIND + 2 * MOST_TRIANGLES_A_STEP)),
+                RecordsAt(m_nFaces));
+            m_pWelder->ReleaseBehind();
             m_nNumberedFaces.store(nDone, std::memory_order_release);
         }
     }
@@ -271,6 +285,20 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
     CompleteTriangles(nFirst, nEnd, vMin, vMax, !m_pWelder);
     if (m_pWelder && !m_bWeldInline)
     {
+        // The numbering writes each vertex's slot: this thread, which waits for it anyway, faults
+        // them in, up to the end of the huge page of the last.
+        constexpr uintptr_t HUGE_PAGE = uintptr_t{2} << 20;
+        const uintptr_t nSlotsEnd =
+            (reinterpret_cast<uintptr_t>(m_ppVertices + 3 * static_cast<size_t>(nEnd)) + HUGE_PAGE - 1) &
+            ~(HUGE_PAGE - 1);
+        if (nSlotsEnd > m_nSlotsFaulted)
+        {
+            const uintptr_t nFrom = std::max(m_nSlotsFaulted, reinterpret_cast<uintptr_t>(m_ppVertices));
+            const uintptr_t nTo =
+                std::min(nSlotsEnd, reinterpret_cast<uintptr_t>(m_ppVertices + m_nVertices));
+            PrefaultForWrite(reinterpret_cast<const void*>(nFrom), nTo - nFrom);
+            m_nSlotsFaulted = nSlotsEnd;
+        }
         // The records the numbering has not reached stay in memory: past a limit the read waits
         // for it, which costs nothing, as the normals wait for the numbering anyway.
         while (nFirst - m_nNumberedFaces.load(std::memory_order_acquire) > MOST_FACES_BEHIND)

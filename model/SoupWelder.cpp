@@ -240,13 +240,47 @@ bool CSoupWelder::Number(int32_t nFirst, int32_t nEnd)
     return true;
 }
 
+uintptr_t CSoupWelder::FreeBehindFrom() const
+{
+    // The records still to be made fill the pool from the last one made on: the pages they will
+    // take, at the rate at which new positions have come so far (and an eighth more), stay where
+    // they are, as giving them back would only make them be faulted in again.
+    const size_t nMade = static_cast<size_t>(Positions());
+    const size_t nNumbered = static_cast<size_t>(m_nNumbered);
+    size_t nKeep = nMade;
+    if (nNumbered > 0)
+        nKeep += static_cast<size_t>(static_cast<double>(nMade) / static_cast<double>(nNumbered) * 1.125 *
+                                     static_cast<double>(static_cast<size_t>(m_nVertices) - nNumbered));
+    const uintptr_t nFrom = reinterpret_cast<uintptr_t>(Record(std::min(nKeep, nNumbered)));
+    return std::max(nFrom, m_nReleasedTo);
+}
+
+uintptr_t CSoupWelder::MoveBehindTo(uintptr_t nTo, uintptr_t nEnd)
+{
+    const uintptr_t nFrom = (FreeBehindFrom() + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
+    const uintptr_t nFromEnd =
+        reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered))) & ~(RELEASE_STEP - 1);
+    nTo = (nTo + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
+    nEnd &= ~(RELEASE_STEP - 1);
+    if (m_bMovesRefused || nFromEnd <= nFrom || nEnd <= nTo || nTo < nFromEnd)
+        return nTo;
+    const size_t nBytes = std::min(nFromEnd - nFrom, nEnd - nTo);
+    if (!MovePages(reinterpret_cast<void*>(nFrom), reinterpret_cast<void*>(nTo), nBytes))
+    {
+        m_bMovesRefused = true;
+        return nTo;
+    }
+    // The pages left behind read as zeros, as if given back.
+    m_nReleasedTo = nFrom + nBytes;
+    return nTo + nBytes;
+}
+
 void CSoupWelder::ReleaseBehind()
 {
     // Records are made only below the vertex being numbered, so the pages between the last record
     // and the first vertex not numbered are read no more, and those given back before stay so.
-    const uintptr_t nMade = reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(Positions())));
     const uintptr_t nEnd = reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered)));
-    const uintptr_t nStart = std::max(nMade, m_nReleasedTo);
+    const uintptr_t nStart = FreeBehindFrom();
     if (nEnd < nStart + RELEASE_STEP)
         return;
     Release(nStart, nEnd);

@@ -16,8 +16,9 @@
 // record, as a soup of a closed surface has about six vertices at each position. The records are
 // compacted in place, to the front of the pool, as the numbering goes (a position's record is
 // never behind a vertex that is still to be numbered), and the pool behind the numbering may be
-// given back to the system while a reader fills the rest. Each vertex's slot (8 bytes of the
-// caller's, the mesh's own pointer array) holds its record's number while the welder works.
+// given back to the system, or handed on to where a reader fills the rest. Each vertex's slot (8
+// bytes of the caller's, the mesh's own pointer array) holds its record's number while the welder
+// works.
 class CSoupWelder
 {
 public:
@@ -43,9 +44,15 @@ public:
     // be smoothed (Unshare must run then). May throw std::bad_alloc, after which Unshare must run.
     bool Number(int32_t nFirst, int32_t nEnd);
     int32_t Positions() const { return static_cast<int32_t>(m_positions.size()); }
-    // Gives the system back the whole pages of the pool between the records made and the
-    // vertices numbered (they are not read again).
+    // Gives the system back the whole pages of the pool behind the vertices numbered (they are not
+    // read again) but those of the records made and of those still to be made, as far as the rate
+    // of new positions so far tells.
     void ReleaseBehind();
+    // Hands those pages on to [nTo, nEnd) of the pool instead (its whole 2 MB steps, from the
+    // bottom up), as far as they go, so that the records filled there next cost no first touch;
+    // returns where they end (nTo rounded up where none moved). Nothing may touch that range
+    // meanwhile. What is not handed on, ReleaseBehind gives back.
+    uintptr_t MoveBehindTo(uintptr_t nTo, uintptr_t nEnd);
 
     // Once every vertex is numbered: the smoothed normals into the shared records, and every slot
     // pointing at its vertex's record. Returns the number of records, which are the pool's first;
@@ -80,6 +87,8 @@ private:
     // Gives the system back the whole huge-page steps inside [nStart, nEnd) (addresses); their
     // memory reads as zeros if it is touched again.
     static void Release(uintptr_t nStart, uintptr_t nEnd);
+    // Where the pages behind the numbering that may be given back or handed on start.
+    uintptr_t FreeBehindFrom() const;
     // Unshare for the vertices below nEnd.
     void UnshareBelow(int32_t nEnd);
     int32_t SlotNumber(int32_t v) const;
@@ -96,7 +105,8 @@ private:
     int32_t m_nNumbered = 0;
     int32_t m_nRecords = 0;
     int32_t m_nMostPositions = 0;
-    size_t m_nReleasedTo = 0; // bytes of the pool given back up to here
+    size_t m_nReleasedTo = 0;     // bytes of the pool given back up to here
+    bool m_bMovesRefused = false; // the system cannot move pages
     const double* m_pFaceNormals;
     const int32_t* m_pFaceOf;
     std::vector<SPosition> m_positions;

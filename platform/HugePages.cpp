@@ -26,6 +26,30 @@ void AdviseHugePages(void* p, size_t nBytes)
 #endif
 }
 
+bool MovePages(void* pFrom, void* pTo, size_t nBytes)
+{
+#if defined(__linux__)
+#if !defined(MREMAP_DONTUNMAP)
+    constexpr int MREMAP_DONTUNMAP = 4; // since Linux 5.7; older kernels refuse it
+#endif
+    if (nBytes == 0)
+        return true;
+    if (mremap(pFrom, nBytes, nBytes, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP, pTo) == pTo)
+        return true;
+    // The system may have unmapped the target before it refused: fresh memory there again, which
+    // needs no more room than what was there.
+    if (mmap(pTo, nBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != pTo)
+        std::abort(); // a hole in the block would be written into
+    AdviseHugePages(pTo, nBytes);
+    return false;
+#else
+    (void)pFrom;
+    (void)pTo;
+    (void)nBytes;
+    return false;
+#endif
+}
+
 std::optional<std::string> HugePageHeapTunables(const char* pszTunables, std::string_view thpMode)
 {
     const std::string_view tunables = pszTunables != nullptr ? pszTunables : "";

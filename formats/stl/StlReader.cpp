@@ -365,8 +365,8 @@ bool ReadBinarySTL(CByteWindow& bytes, uint64_t nSize, CMeshBuilder& builder, CR
     {
         // A file that shrank since its size was taken ends early: that is a short file too.
         const std::string_view window = bytes.Window();
-        const size_t nWhole =
-            static_cast<size_t>(std::min<uint64_t>(window.size() / STL_FACET_SIZE, nFacets - nDone));
+        const size_t nWhole = static_cast<size_t>(std::min<uint64_t>(
+            {window.size() / STL_FACET_SIZE, nFacets - nDone, CMeshBuilder::MOST_TRIANGLES_A_STEP}));
         if (nWhole == 0)
         {
             if (!bytes.More())
@@ -418,7 +418,8 @@ bool ReadAsciiSTL(CByteWindow& bytes, CMeshBuilder& builder, CReadProgress* pPro
         CTokenReader in(window.substr(0, nCut));
         size_t nRead = 0;
         const int64_t nFirst = k;
-        for (; k < nFacets; ++k, pRecord += 3 * 6)
+        const int64_t nStepEnd = std::min<int64_t>(nFacets, nFirst + CMeshBuilder::MOST_TRIANGLES_A_STEP);
+        for (; k < nStepEnd; ++k, pRecord += 3 * 6)
         {
             if (pProgress != nullptr && (static_cast<uint64_t>(k) & (CReadProgress::REPORT_EVERY - 1)) == 0)
                 pProgress->SetDone((nSize + bytes.Offset() + nRead) / 2);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +44,18 @@ TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlockAndRestartsOnlyWhere
         EXPECT_FALSE(pEnd < pBlock.get() + SIZE && HugePagesAsked(pEnd));
         EXPECT_FALSE(HugePagesAsked(pSmall.get() + MB / 2)); // no whole huge page inside
     }
+
+    // Moved pages take what they hold along, and leave zeros; the rest of the block stays. A system
+    // that cannot move them leaves zeros in the target instead.
+    std::fill(pFirst, pEnd, 'a');
+    std::fill(pFirst, pFirst + 2 * MB, 'b');
+    const bool bMoved = MovePages(pFirst, pFirst + 2 * MB, 2 * MB);
+    EXPECT_EQ(pFirst[2 * MB] + 0, bMoved ? 'b' : 0);
+    EXPECT_EQ(pFirst[4 * MB - 1] + 0, bMoved ? 'b' : 0);
+    EXPECT_EQ(pFirst[0] + 0, bMoved ? 0 : 'b');
+    EXPECT_EQ(pFirst[4 * MB] + 0, 'a');
+    pFirst[0] = 'c'; // the source is memory to write again
+    EXPECT_EQ(pFirst[0], 'c');
 
     // Once, and only where the kernel waits to be asked.
     EXPECT_EQ(HugePageHeapTunables("a=2", "always [madvise] never"), "a=2:glibc.malloc.hugetlb=1");

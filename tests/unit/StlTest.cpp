@@ -221,17 +221,18 @@ std::vector<Triangle> FoldedSheet(int nColumns, int nRows, int nFold)
 }
 
 // A smoothed soup keeps one record per position and normal, made behind a big read whose records
-// are given back on the way; every vertex reads as before, and what changes the records changes
+// are given back or handed on ahead of the reader on the way (a million triangles, as it waits for
+// the numbering half a million behind); every vertex reads as before, and what changes the records changes
 // each vertex once. A read that fails half way leaves nothing; a soup that turns out to share too
 // little gets a record per vertex back.
 TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
 {
-    const std::vector<Triangle> sheet = FoldedSheet(400, 250, 200);
+    const std::vector<Triangle> sheet = FoldedSheet(1000, 500, 500);
     CMesh mesh;
     ASSERT_TRUE(mesh.ReadSTL(Write("sheet.stl", BinaryStl(sheet)), STL_BINARY));
     ASSERT_TRUE(mesh.m_bWeldedNormals);
     // Each position once, those along the crease twice: one record for either side.
-    EXPECT_EQ(mesh.m_nRecords, 401 * 251 + 251);
+    EXPECT_EQ(mesh.m_nRecords, 1001 * 501 + 501);
     const auto expectSheet = [&](const CVector3& vOffset, double dNormalSign, const char* pszWhen)
     {
         for (int32_t v = 0; v < mesh.m_nVertices; ++v)
@@ -261,9 +262,9 @@ TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
     mesh.Invert();
     // A quarter turn about z shares the records again.
     mesh.Transform(CVector3(0, -1, 0), CVector3(1, 0, 0), CVector3(0, 0, 1));
-    EXPECT_EQ(mesh.m_nRecords, 401 * 251 + 251);
+    EXPECT_EQ(mesh.m_nRecords, 1001 * 501 + 501);
     EXPECT_TRUE(Same(CVector3(mesh.m_ppVertices[0]), CVector3(0, 0.5, 0)));
-    EXPECT_TRUE(Same(CVector3(mesh.m_ppFaceNormals[600]), CVector3(0, -1, 0)));
+    EXPECT_TRUE(Same(CVector3(mesh.m_ppFaceNormals[1200]), CVector3(0, -1, 0)));
     for (int32_t v = 0; v < mesh.m_nVertices; ++v)
         ASSERT_LT((CVector3(mesh.m_ppVertices[v] + SLOT_NORMAL) - CVector3(mesh.m_ppFaceNormals[v / 3]))
                       .LengthSquared(),
@@ -279,9 +280,9 @@ TEST_F(StlTest, SmoothedSoupsShareTheirRecords)
               std::tuple(0, false, nullptr));
 
     // The sheet, then as many loose triangles as give the soup more positions than it may have:
-    // the numbering gives up after the sheet's records were compacted and given back.
-    std::vector<Triangle> mixed = FoldedSheet(400, 250, 400);
-    for (int i = 0; i < 100000; ++i)
+    // the numbering gives up after the sheet's records were compacted and given back or handed on.
+    std::vector<Triangle> mixed = FoldedSheet(1000, 500, 1000);
+    for (int i = 0; i < 300000; ++i)
         mixed.push_back({CVector3(2 * i, 0, 9), CVector3(2 * i + 1, 0, 9), CVector3(2 * i, 1, 9 + i % 2)});
     CMesh loose;
     ASSERT_TRUE(loose.ReadSTL(Write("mixed.stl", BinaryStl(mixed)), STL_BINARY));
