@@ -287,10 +287,9 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
     {
         // The numbering writes each vertex's slot: this thread, which waits for it anyway, faults
         // them in, up to the end of the huge page of the last.
-        constexpr uintptr_t HUGE_PAGE = uintptr_t{2} << 20;
         const uintptr_t nSlotsEnd =
-            (reinterpret_cast<uintptr_t>(m_ppVertices + 3 * static_cast<size_t>(nEnd)) + HUGE_PAGE - 1) &
-            ~(HUGE_PAGE - 1);
+            (reinterpret_cast<uintptr_t>(m_ppVertices + 3 * static_cast<size_t>(nEnd)) + HUGE_PAGE_SIZE - 1) &
+            ~(HUGE_PAGE_SIZE - 1);
         if (nSlotsEnd > m_nSlotsFaulted)
         {
             const uintptr_t nFrom = std::max(m_nSlotsFaulted, reinterpret_cast<uintptr_t>(m_ppVertices));

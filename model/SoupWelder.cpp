@@ -77,7 +77,7 @@ bool SlotTagged(uint64_t nSlot, uint64_t nHash)
 }
 
 // Pages are given back in steps of the huge pages the pool may be made of.
-constexpr uintptr_t RELEASE_STEP = uintptr_t{2} << 20;
+constexpr uintptr_t RELEASE_STEP = HUGE_PAGE_SIZE;
 } // namespace
 
 void CSoupWelder::Release(uintptr_t nStart, uintptr_t nEnd)

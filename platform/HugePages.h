@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,9 @@
 // first touch of fresh memory, one page fault per 4 KB page; in 2 MB pages that is one fault
 // per 2 MB. Systems in the common "madvise" mode give huge pages only to memory that asks for
 // them. Where they are unavailable or switched off the calls do nothing.
+
+// The huge pages of x86-64 (and of ARM with 4 KB pages).
+constexpr uintptr_t HUGE_PAGE_SIZE = uintptr_t{2} << 20;
 
 // Asks for huge pages for the whole 2 MB pages inside [p, p + nBytes). Only memory not touched
 // yet gains (a block fresh from the allocator, before it is filled); the pages at the block's
