@@ -32,6 +32,7 @@ enum
 // A polygon model: vertex records of 6, 8 or 11 doubles (position, normal, texture coordinate,
 // colour), polygonal faces of vertex indices and the per-mesh display settings. What draws it is
 // the drawing layer's (m_pGraphics), which the mesh only keeps.
+class CPageSink;
 class CReadProgress;
 struct SModelFormat;
 
@@ -188,9 +189,11 @@ private:
     // The face arrays of triangles [nFirst, nEnd); FillTriangleArrays also their vertex pointers.
     void FillFaceArrays(int32_t nFirst, int32_t nEnd);
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
-    // The face arrays of a soup that was smoothed, made once the smoothing has given back its
-    // memory, so that they take those pages instead of fresh ones.
-    void AddSoupFaceArrays();
+    // The face arrays of a soup that is smoothed, in two steps: made before the smoothing ends,
+    // each a target of pSink, which takes the pages the smoothing frees, instead of fresh ones; then
+    // filled, the array of faces given back.
+    std::unique_ptr<int32_t*[]> ReserveSoupFaceArrays(CPageSink& sink);
+    void AddSoupFaceArrays(std::unique_ptr<int32_t*[]> pFaces);
     // bRecords: the records are faulted in too, not only the face normals. bFill: the face and
     // pointer arrays are filled first (without, they are not there yet).
     void PrepareTriangleArrays(const std::atomic<int32_t>& nReached, bool bRecords, bool bFill);

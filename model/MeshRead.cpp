@@ -15,6 +15,7 @@
 #include "model/Mesh.h"
 #include "platform/FileName.h"
 #include "platform/HugePages.h"
+#include "platform/PageSink.h"
 #include "platform/Prefaulter.h"
 #include "platform/ReadProgress.h"
 
@@ -328,11 +329,14 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
     FinishTriangleSoup(vMin, vMax);
     if (!m_pWelder)
         return;
+    // The face arrays take the pages that the smoothing frees, instead of fresh ones.
+    CPageSink sink;
+    std::unique_ptr<int32_t*[]> pFaces = ReserveSoupFaceArrays(sink);
     if (!m_bWeldFailed)
     {
         try
         {
-            m_nRecords = m_pWelder->WriteNormals();
+            m_nRecords = m_pWelder->WriteNormals(&sink);
             m_bWeldedNormals = true;
         }
         catch (const std::bad_alloc&)
@@ -342,7 +346,7 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
     if (!m_bWeldedNormals)
         m_pWelder->UnshareAll();
     m_pWelder.reset();
-    AddSoupFaceArrays();
+    AddSoupFaceArrays(std::move(pFaces));
 }
 
 void CMesh::AdoptPolygons(SMeshParts& data)

@@ -6,6 +6,7 @@
 #include "model/MeshMath.h"
 #include "platform/HugePages.h"
 #include "platform/OnThreads.h"
+#include "platform/PageSink.h"
 #include "platform/Prefaulter.h"
 
 namespace
@@ -62,9 +63,26 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
         m_ppVertices[v] = m_pVertexPool.get() + v * nRecord;
 }
 
-void CMesh::AddSoupFaceArrays()
+std::unique_ptr<int32_t* []> CMesh::ReserveSoupFaceArrays(CPageSink& sink)
 {
-    AllocateFaceArrays();
+    // Nothing is written before the pages come, not even the index block's zeros; the array of
+    // faces waits apart, as the mesh frees the pointers it holds.
+    const size_t nFaces = static_cast<size_t>(m_nFaces);
+    ReserveHuge(m_indexPool, 3 * nFaces);
+    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
+    m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
+    std::unique_ptr<int32_t*[]> pFaces(NewHugeArray<int32_t*>(nFaces));
+    sink.AddTarget(m_indexPool.data(), 3 * nFaces * sizeof(int32_t));
+    sink.AddTarget(pFaces.get(), nFaces * sizeof(int32_t*));
+    sink.AddTarget(m_ppFaceNormals, nFaces * sizeof(double*));
+    sink.AddTarget(m_pFaceSizes, nFaces * sizeof(int32_t));
+    return pFaces;
+}
+
+void CMesh::AddSoupFaceArrays(std::unique_ptr<int32_t*[]> pFaces)
+{
+    m_indexPool.resize(3 * static_cast<size_t>(m_nFaces));
+    m_ppFaces = pFaces.release();
     // On both cores, in steps that keep the threads apart.
     std::atomic<int32_t> nNext{0};
     OnThreads(m_nFaces >= PREFAULT_TRIANGLES ? WorkerThreadCount() : 1,

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+class CPageSink;
+
 // Smooth vertex normals for a mesh whose faces share no vertex record, as every STL file is: a
 // sphere from such a file would otherwise be lit as rings of flat bands. The vertices are
 // numbered by their position as the records come in (while a reader's block is still in the
@@ -56,9 +58,10 @@ public:
 
     // Once every vertex is numbered: the smoothed normals into the shared records, and every slot
     // pointing at its vertex's record. Returns the number of records, which are the pool's first;
-    // the rest of the pool is given back to the system. May throw std::bad_alloc, before anything
-    // is changed; Unshare must run then.
-    int32_t WriteNormals();
+    // the rest of the pool is given back to the system, and the welder's own tables are freed, the
+    // pages of both handed on to pSink first where there is one. May throw std::bad_alloc, before
+    // anything is changed; Unshare must run then.
+    int32_t WriteNormals(CPageSink* pSink = nullptr);
     // What a soup without smoothing holds: each numbered vertex its own record again, in vertex
     // order, its position and its face's normal (normalised again); every numbered slot pointing
     // at it. The vertices not numbered are left as they were.

@@ -6,6 +6,7 @@
 
 #include "geometry/Vector3.h"
 #include "model/SoupWelder.h"
+#include "platform/PageSink.h"
 
 namespace
 {
@@ -167,8 +168,10 @@ void CSoupWelder::WriteMixed(const std::vector<int64_t>& mixed, std::vector<cons
     m_nRecords = static_cast<int32_t>(nRecords);
 }
 
-int32_t CSoupWelder::WriteNormals()
+int32_t CSoupWelder::WriteNormals(CPageSink* pSink)
 {
+    if (pSink != nullptr)
+        pSink->Give(m_pTable.get(), (m_nTableMask + 1) * sizeof(uint64_t));
     m_pTable.reset();
     m_pRecent.reset();
     // The vertices at positions whose faces do not all lie close, gathered on two threads for a
@@ -222,8 +225,14 @@ int32_t CSoupWelder::WriteNormals()
     OnTwoThreads(
         nMiddle < m_nNumbered, [&] { PointSlots(nMiddle, m_nNumbered); }, [&] { PointSlots(0, nMiddle); });
     WriteMixed(mixed[0], normals, made);
+    // Neither the positions nor what is left of the pool is read again.
+    if (pSink != nullptr)
+    {
+        pSink->Give(m_positions.data(), m_positions.size() * sizeof(SPosition));
+        pSink->Give(Record(static_cast<size_t>(m_nRecords)),
+                    static_cast<size_t>(m_nVertices - m_nRecords) * RECORD * sizeof(double));
+    }
     m_positions = std::vector<SPosition>();
-    // What is left of the pool is not read again.
     Release(reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nRecords))),
             reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nVertices))));
     m_nNumbered = 0;
