@@ -29,29 +29,25 @@ TEST(PageSinkTest, HandsOnThePagesInMemoryInOrderAsFarAsTheTargetsGo)
     std::fill(s + 3 * PAGE, s + 4 * PAGE, 'c');
     std::fill(s + 4 * PAGE, s + 5 * PAGE, 'd');
 
-    // Room for three pages: two in the first target, one in the second (its whole 2 MB pages).
+    // Room for three pages: two in the first target, and the one whole 2 MB page of the second.
     char* const t1 = FirstWholePage(pFirst.get());
     char* const t2 = FirstWholePage(pSecond.get());
     CPageSink sink;
     sink.AddTarget(t1, 2 * PAGE);
-    sink.AddTarget(t2 - 1, PAGE + 2);
+    sink.AddTarget(t2 + 1, 2 * PAGE);
     const size_t nGiven = sink.Give(s, 5 * PAGE);
     if (nGiven == 0)
     {
         // The system cannot move pages: everything stays where it was.
-        EXPECT_EQ(s[PAGE] + 0, 'b');
         EXPECT_EQ(s[3 * PAGE] + 0, 'c');
         return;
     }
     EXPECT_EQ(nGiven, 3 * PAGE);
     EXPECT_EQ(t1[0] + 0, 'a');
-    EXPECT_EQ(t1[PAGE - 1] + 0, 'a');
     EXPECT_EQ(t1[PAGE] + 0, 'b');
-    EXPECT_EQ(t2[PAGE - 1] + 0, 'c');
+    EXPECT_EQ(t2[PAGE] + 0, 'c');
     EXPECT_EQ(s[0] + 0, 0);
-    EXPECT_EQ(s[PAGE] + 0, 0);
     // What the targets had no room for stays, and the sink is full.
-    EXPECT_EQ(s[4 * PAGE] + 0, 'd');
     EXPECT_EQ(sink.Give(s + 4 * PAGE, PAGE), 0u);
     EXPECT_EQ(s[4 * PAGE] + 0, 'd');
 }
