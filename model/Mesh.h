@@ -190,8 +190,8 @@ private:
     void FillFaceArrays(int32_t nFirst, int32_t nEnd);
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
     // The face arrays of a soup that is smoothed, in two steps: made before the smoothing ends,
-    // each a target of pSink, which takes the pages the smoothing frees, instead of fresh ones; then
-    // filled, the array of faces given back.
+    // each a target of the sink, which hands them the pages the smoothing frees instead of fresh
+    // ones; then filled, with the array of faces the first step returned.
     std::unique_ptr<int32_t*[]> ReserveSoupFaceArrays(CPageSink& sink);
     void AddSoupFaceArrays(std::unique_ptr<int32_t*[]> pFaces);
     // bRecords: the records are faulted in too, not only the face normals. bFill: the face and
