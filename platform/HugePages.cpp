@@ -1,5 +1,6 @@
 #include "platform/HugePages.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -31,16 +32,25 @@ bool MovePages(void* pFrom, void* pTo, size_t nBytes)
 #if !defined(MREMAP_DONTUNMAP)
     constexpr int MREMAP_DONTUNMAP = 4; // since Linux 5.7; older kernels refuse it
 #endif
-    if (nBytes == 0)
-        return true;
-    if (mremap(pFrom, nBytes, nBytes, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP, pTo) == pTo)
-        return true;
-    // The system may have unmapped the target before it refused: fresh memory there again, which
-    // needs no more room than what was there.
-    if (mmap(pTo, nBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != pTo)
-        std::abort(); // a hole in the block would be written into
-    AdviseHugePages(pTo, nBytes);
-    return false;
+    // A 2 MB page at a time: the system (before Linux 6.17) moves no range that spans two
+    // mappings, and every move of a block splits it into more.
+    char* const pSource = static_cast<char*>(pFrom);
+    char* const pTarget = static_cast<char*>(pTo);
+    for (size_t nDone = 0; nDone < nBytes; nDone += HUGE_PAGE_SIZE)
+    {
+        const size_t nStep = std::min<size_t>(HUGE_PAGE_SIZE, nBytes - nDone);
+        if (mremap(pSource + nDone, nStep, nStep, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP,
+                   pTarget + nDone) == pTarget + nDone)
+            continue;
+        // The system may have unmapped the target before it refused: fresh memory there again,
+        // which needs no more room than what was there.
+        if (mmap(pTarget + nDone, nStep, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                 0) != pTarget + nDone)
+            std::abort(); // a hole in the block would be written into
+        AdviseHugePages(pTarget + nDone, nStep);
+        return false;
+    }
+    return true;
 #else
     (void)pFrom;
     (void)pTo;

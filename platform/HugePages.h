@@ -22,11 +22,11 @@ constexpr uintptr_t HUGE_PAGE_SIZE = uintptr_t{2} << 20;
 void AdviseHugePages(void* p, size_t nBytes);
 
 // Moves the pages of [pFrom, pFrom + nBytes), with what they hold, to [pTo, pTo + nBytes) in place of
-// what lay there (which must not be in use); the source then reads as zeros, as fresh memory does. Each
-// range lies whole in one mapping, starts on a 2 MB boundary and is a whole number of 2 MB long. Memory
-// handed on so costs no first touch, which the system pays for each fresh page by clearing it (and a
-// virtual machine's host perhaps by faulting it in). False where the system cannot: the source is as it
-// was, and the target holds nothing to keep (zeros, on Linux).
+// what lay there (which must not be in use); the source then reads as zeros, as fresh memory does. Both
+// ranges start on a 2 MB boundary and are a whole number of 2 MB long. Memory handed on so costs no
+// first touch, which the system pays for each fresh page by clearing it (and a virtual machine's host
+// perhaps by faulting it in). False where the system cannot: the pages from the first it could not move
+// on are still in the source, and the target holds nothing to keep there (zeros, on Linux).
 bool MovePages(void* pFrom, void* pTo, size_t nBytes);
 
 // new T[n], uninitialised, in huge pages where it is big enough; freed with delete[].

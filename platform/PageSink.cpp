@@ -56,7 +56,7 @@ size_t CPageSink::Give(void* p, size_t nBytes)
             ++m_nTarget;
         if (m_nTarget == m_targets.size())
             break;
-        // A page at a time: a run might span two mappings, which the system will not move at once.
+        // A page at a time, each only where it is in memory.
         SRange& target = m_targets[m_nTarget];
         if (!InMemory(n))
             continue;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -45,13 +47,16 @@ TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlockAndRestartsOnlyWhere
         EXPECT_FALSE(HugePagesAsked(pSmall.get() + MB / 2)); // no whole huge page inside
     }
 
-    // Moved pages take what they hold along, and leave zeros; the rest of the block stays. A system
-    // that cannot move them leaves zeros in the target instead.
+    // Moved pages take what they hold along, even from two mappings, and leave zeros; the rest of
+    // the block stays. A system that cannot move them leaves zeros in the target instead.
+    std::unique_ptr<char[]> pTarget(NewHugeArray<char>(SIZE));
+    char* const pTo = pTarget.get() + (-reinterpret_cast<uintptr_t>(pTarget.get()) & (2 * MB - 1));
     std::fill(pFirst, pEnd, 'a');
     std::fill(pFirst, pFirst + 2 * MB, 'b');
-    const bool bMoved = MovePages(pFirst, pFirst + 2 * MB, 2 * MB);
-    EXPECT_EQ(pFirst[2 * MB] + 0, bMoved ? 'b' : 0);
-    EXPECT_EQ(pFirst[4 * MB - 1] + 0, bMoved ? 'b' : 0);
+    madvise(pFirst + 2 * MB, 2 * MB, MADV_NOHUGEPAGE); // a mapping of its own
+    const bool bMoved = MovePages(pFirst, pTo, 4 * MB);
+    EXPECT_EQ(pTo[0] + 0, bMoved ? 'b' : 0);
+    EXPECT_EQ(pTo[4 * MB - 1] + 0, bMoved ? 'a' : 0);
     EXPECT_EQ(pFirst[0] + 0, bMoved ? 0 : 'b');
     EXPECT_EQ(pFirst[4 * MB] + 0, 'a');
     pFirst[0] = 'c'; // the source is memory to write again
