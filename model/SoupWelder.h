@@ -96,6 +96,9 @@ private:
     void UnshareBelow(int32_t nEnd);
     int32_t SlotNumber(int32_t v) const;
     void SetSlotNumber(int32_t v, int32_t n) const;
+    // The normal sums of positions [nFirst, nEnd) whose faces all lie close normalised, in their
+    // records: every vertex's normal there.
+    void NormaliseSums(size_t nFirst, size_t nEnd) const;
     // The slots of vertices [nFirst, nEnd) at positions whose faces all lie close pointed at their
     // position's record.
     void PointSlots(int32_t nFirst, int32_t nEnd) const;

@@ -76,6 +76,18 @@ void CSoupWelder::UnshareBelow(int32_t nEnd)
     m_nNumbered = 0;
 }
 
+void CSoupWelder::NormaliseSums(size_t nFirst, size_t nEnd) const
+{
+    for (size_t i = nFirst; i < nEnd; ++i)
+        if (!m_positions[i].bMixed)
+        {
+            double* pSlot = Record(i) + 3;
+            CVector3 vSum(pSlot);
+            vSum.Normalize();
+            vSum.ToArray(pSlot);
+        }
+}
+
 void CSoupWelder::PointSlots(int32_t nFirst, int32_t nEnd) const
 {
     for (int32_t v = nFirst; v < nEnd; ++v)
@@ -213,17 +225,22 @@ int32_t CSoupWelder::WriteNormals(CPageSink* pSink)
     normals.reserve(nMostAtOne);
     made.reserve(nMostAtOne);
 
-    // Where the faces all lie close, the sum is every vertex's normal there.
-    for (size_t i = 0; i < m_positions.size(); ++i)
-        if (!m_positions[i].bMixed)
-        {
-            double* pSlot = Record(i) + 3;
-            CVector3 vSum(pSlot);
-            vSum.Normalize();
-            vSum.ToArray(pSlot);
-        }
+    // Where the faces all lie close, the sum is every vertex's normal there; each half of the
+    // positions and of the vertices on a thread of its own.
+    const size_t nPositions = m_positions.size();
+    const size_t nHalf = nMiddle < m_nNumbered ? nPositions / 2 : nPositions;
     OnTwoThreads(
-        nMiddle < m_nNumbered, [&] { PointSlots(nMiddle, m_nNumbered); }, [&] { PointSlots(0, nMiddle); });
+        nMiddle < m_nNumbered,
+        [&]
+        {
+            NormaliseSums(nHalf, nPositions);
+            PointSlots(nMiddle, m_nNumbered);
+        },
+        [&]
+        {
+            NormaliseSums(0, nHalf);
+            PointSlots(0, nMiddle);
+        });
     WriteMixed(mixed[0], normals, made);
     // Neither the positions nor what is left of the pool is read again.
     if (pSink != nullptr)
