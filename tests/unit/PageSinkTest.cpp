@@ -37,11 +37,7 @@ TEST(PageSinkTest, HandsOnThePagesInMemoryInOrderAsFarAsTheTargetsGo)
     sink.AddTarget(t2 + 1, 2 * PAGE);
     const size_t nGiven = sink.Give(s, 5 * PAGE);
     if (nGiven == 0)
-    {
-        // The system cannot move pages: everything stays where it was.
-        EXPECT_EQ(s[3 * PAGE] + 0, 'c');
-        return;
-    }
+        return; // the system cannot move pages (the refusal is HugePagesTest's)
     EXPECT_EQ(nGiven, 3 * PAGE);
     EXPECT_EQ(t1[0] + 0, 'a');
     EXPECT_EQ(t1[PAGE] + 0, 'b');
