@@ -41,13 +41,26 @@ public:
     double KeptShare() const { return m_dKeptShare; }
 
 private:
-    bool Project(const CMesh& mesh, const double* pMatrix, const double* pAbsolute, const int* pViewport);
-    // The indices of the block's triangles that may cover a sample, into scratch.
-    void CullBlock(const SIndexedBlock& block, std::vector<uint32_t>& scratch) const;
+    // The frame's projection: its matrix, the matrix of the absolute values of its factors (for the
+    // bound of rounding), and the viewport's size.
+    struct SFrame
+    {
+        double m[16];
+        double a[16];
+        double dHalfWidth, dHalfHeight;
+        float fWidth, fHeight;
+    };
+    // The window positions of the records of the block's range, x and y, shifted, into screen (NaN
+    // for a record that is always kept); returns the bound of the renderer's rounding over them, in
+    // pixels.
+    static double ProjectBlock(const CMesh& mesh, const SIndexedBlock& block, const SFrame& frame,
+                               std::vector<float>& screen);
+    // The indices of the block's triangles that may cover a sample, into scratch, from the window
+    // positions of its records and the bound of rounding fBound.
+    void CullBlock(const SIndexedBlock& block, const float* pScreen, float fBound,
+                   std::vector<uint32_t>& scratch) const;
 
-    std::vector<float> m_screen; // each record's window position, x and y, shifted (see Project)
     float m_fLowX = 0, m_fHighX = 0, m_fLowY = 0, m_fHighY = 0;
-    float m_fMargin = 0;
     std::vector<SIndexedBlock> m_kept;
     std::vector<uint8_t> m_whole;
     double m_dKeptShare = 1.0;
