@@ -185,14 +185,15 @@ private:
     // down as long as they stay a step above nReached (where the reader has come to), so that the
     // reader finds them ready.
     void AllocateTrianglesUnfilled(int32_t nTriangles);
-    void AllocateFaceArrays();
+    // The face arrays, in two steps where a sink is to hand them pages: made, each a target of
+    // pSink, the array of faces returned; then completed, with that array (made now if null).
+    std::unique_ptr<int32_t*[]> ReserveFaceArrays(CPageSink* pSink);
+    void AllocateFaceArrays(std::unique_ptr<int32_t*[]> pReserved = nullptr);
     // The face arrays of triangles [nFirst, nEnd); FillTriangleArrays also their vertex pointers.
     void FillFaceArrays(int32_t nFirst, int32_t nEnd);
     void FillTriangleArrays(int32_t nFirst, int32_t nEnd);
-    // The face arrays of a soup that is smoothed, in two steps: made before the smoothing ends,
-    // each a target of the sink, which hands them the pages the smoothing frees instead of fresh
-    // ones; then filled, with the array of faces the first step returned.
-    std::unique_ptr<int32_t*[]> ReserveSoupFaceArrays(CPageSink& sink);
+    // The face arrays of a soup that is smoothed, reserved before the smoothing ends so that they
+    // take the pages it frees instead of fresh ones: completed and filled.
     void AddSoupFaceArrays(std::unique_ptr<int32_t*[]> pFaces);
     // bRecords: the records are faulted in too, not only the face normals. bFill: the face and
     // pointer arrays are filled first (without, they are not there yet).

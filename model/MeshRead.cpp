@@ -289,8 +289,7 @@ void CMesh::CompleteSoup(int32_t nFirst, int32_t nEnd, CVector3& vMin, CVector3&
         // The numbering writes each vertex's slot: this thread, which waits for it anyway, faults
         // them in, up to the end of the huge page of the last.
         const uintptr_t nSlotsEnd =
-            (reinterpret_cast<uintptr_t>(m_ppVertices + 3 * static_cast<size_t>(nEnd)) + HUGE_PAGE_SIZE - 1) &
-            ~(HUGE_PAGE_SIZE - 1);
+            HugePageUp(reinterpret_cast<uintptr_t>(m_ppVertices + 3 * static_cast<size_t>(nEnd)));
         if (nSlotsEnd > m_nSlotsFaulted)
         {
             const uintptr_t nFrom = std::max(m_nSlotsFaulted, reinterpret_cast<uintptr_t>(m_ppVertices));
@@ -331,7 +330,7 @@ void CMesh::FinishSoup(const CVector3& vMin, const CVector3& vMax)
         return;
     // The face arrays take the pages that the smoothing frees, instead of fresh ones.
     CPageSink sink;
-    std::unique_ptr<int32_t*[]> pFaces = ReserveSoupFaceArrays(sink);
+    std::unique_ptr<int32_t*[]> pFaces = ReserveFaceArrays(&sink);
     if (!m_bWeldFailed)
     {
         try

@@ -28,16 +28,33 @@ void CMesh::AllocateTrianglesUnfilled(int32_t nTriangles)
     m_pNormalPool.reset(NewHugeArray<double>(nFaces * 3));
 }
 
-void CMesh::AllocateFaceArrays()
+std::unique_ptr<int32_t* []> CMesh::ReserveFaceArrays(CPageSink* pSink)
 {
+    // The faces share one index block instead of one allocation each. Nothing is written before a
+    // sink's pages come, not even the index block's zeros; the array of faces waits apart, as the
+    // mesh frees the pointers it holds.
     const size_t nFaces = static_cast<size_t>(m_nFaces);
-    // The faces share one index block instead of one allocation each.
     ReserveHuge(m_indexPool, 3 * nFaces);
-    m_indexPool.resize(3 * nFaces);
     m_ppFaceNormals = NewHugeArray<double*>(nFaces);
     m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
+    std::unique_ptr<int32_t*[]> pFaces(NewHugeArray<int32_t*>(nFaces));
+    if (pSink != nullptr)
+    {
+        pSink->AddTarget(m_indexPool.data(), 3 * nFaces * sizeof(int32_t));
+        pSink->AddTarget(pFaces.get(), nFaces * sizeof(int32_t*));
+        pSink->AddTarget(m_ppFaceNormals, nFaces * sizeof(double*));
+        pSink->AddTarget(m_pFaceSizes, nFaces * sizeof(int32_t));
+    }
+    return pFaces;
+}
+
+void CMesh::AllocateFaceArrays(std::unique_ptr<int32_t*[]> pReserved)
+{
+    if (!pReserved)
+        pReserved = ReserveFaceArrays(nullptr);
+    m_indexPool.resize(3 * static_cast<size_t>(m_nFaces));
     // Last, as its pointers are freed with the mesh: nothing fails before they are filled.
-    m_ppFaces = NewHugeArray<int32_t*>(nFaces);
+    m_ppFaces = pReserved.release();
 }
 
 void CMesh::FillFaceArrays(int32_t nFirst, int32_t nEnd)
@@ -63,26 +80,9 @@ void CMesh::FillTriangleArrays(int32_t nFirst, int32_t nEnd)
         m_ppVertices[v] = m_pVertexPool.get() + v * nRecord;
 }
 
-std::unique_ptr<int32_t* []> CMesh::ReserveSoupFaceArrays(CPageSink& sink)
-{
-    // Nothing is written before the pages come, not even the index block's zeros; the array of
-    // faces waits apart, as the mesh frees the pointers it holds.
-    const size_t nFaces = static_cast<size_t>(m_nFaces);
-    ReserveHuge(m_indexPool, 3 * nFaces);
-    m_ppFaceNormals = NewHugeArray<double*>(nFaces);
-    m_pFaceSizes = NewHugeArray<int32_t>(nFaces);
-    std::unique_ptr<int32_t*[]> pFaces(NewHugeArray<int32_t*>(nFaces));
-    sink.AddTarget(m_indexPool.data(), 3 * nFaces * sizeof(int32_t));
-    sink.AddTarget(pFaces.get(), nFaces * sizeof(int32_t*));
-    sink.AddTarget(m_ppFaceNormals, nFaces * sizeof(double*));
-    sink.AddTarget(m_pFaceSizes, nFaces * sizeof(int32_t));
-    return pFaces;
-}
-
 void CMesh::AddSoupFaceArrays(std::unique_ptr<int32_t*[]> pFaces)
 {
-    m_indexPool.resize(3 * static_cast<size_t>(m_nFaces));
-    m_ppFaces = pFaces.release();
+    AllocateFaceArrays(std::move(pFaces));
     // On both cores, in steps that keep the threads apart.
     std::atomic<int32_t> nNext{0};
     OnThreads(m_nFaces >= PREFAULT_TRIANGLES ? WorkerThreadCount() : 1,

@@ -75,16 +75,14 @@ bool SlotTagged(uint64_t nSlot, uint64_t nHash)
 {
     return (nSlot & 0xFFFFFFFFu) == (nHash >> 32);
 }
-
-// Pages are given back in steps of the huge pages the pool may be made of.
-constexpr uintptr_t RELEASE_STEP = HUGE_PAGE_SIZE;
 } // namespace
 
 void CSoupWelder::Release(uintptr_t nStart, uintptr_t nEnd)
 {
 #if defined(__linux__)
-    nStart = (nStart + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
-    nEnd &= ~(RELEASE_STEP - 1);
+    // In steps of the huge pages the pool may be made of.
+    nStart = HugePageUp(nStart);
+    nEnd = HugePageDown(nEnd);
     if (nEnd > nStart)
         madvise(reinterpret_cast<void*>(nStart), nEnd - nStart, MADV_DONTNEED);
 #else
@@ -257,11 +255,11 @@ uintptr_t CSoupWelder::FreeBehindFrom() const
 
 uintptr_t CSoupWelder::MoveBehindTo(uintptr_t nTo, uintptr_t nEnd)
 {
-    const uintptr_t nFrom = (FreeBehindFrom() + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
+    const uintptr_t nFrom = HugePageUp(FreeBehindFrom());
     const uintptr_t nFromEnd =
-        reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered))) & ~(RELEASE_STEP - 1);
-    nTo = (nTo + RELEASE_STEP - 1) & ~(RELEASE_STEP - 1);
-    nEnd &= ~(RELEASE_STEP - 1);
+        HugePageDown(reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered))));
+    nTo = HugePageUp(nTo);
+    nEnd = HugePageDown(nEnd);
     if (m_bMovesRefused || nFromEnd <= nFrom || nEnd <= nTo || nTo < nFromEnd)
         return nTo;
     const size_t nBytes = std::min(nFromEnd - nFrom, nEnd - nTo);
@@ -281,8 +279,8 @@ void CSoupWelder::ReleaseBehind()
     // and the first vertex not numbered are read no more, and those given back before stay so.
     const uintptr_t nEnd = reinterpret_cast<uintptr_t>(Record(static_cast<size_t>(m_nNumbered)));
     const uintptr_t nStart = FreeBehindFrom();
-    if (nEnd < nStart + RELEASE_STEP)
+    if (nEnd < nStart + HUGE_PAGE_SIZE)
         return;
     Release(nStart, nEnd);
-    m_nReleasedTo = nEnd & ~(RELEASE_STEP - 1);
+    m_nReleasedTo = HugePageDown(nEnd);
 }

@@ -15,8 +15,8 @@
 void AdviseHugePages(void* p, size_t nBytes)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    const uintptr_t nStart = (reinterpret_cast<uintptr_t>(p) + HUGE_PAGE_SIZE - 1) & ~(HUGE_PAGE_SIZE - 1);
-    const uintptr_t nEnd = (reinterpret_cast<uintptr_t>(p) + nBytes) & ~(HUGE_PAGE_SIZE - 1);
+    const uintptr_t nStart = HugePageUp(reinterpret_cast<uintptr_t>(p));
+    const uintptr_t nEnd = HugePageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
     // A refusal (no huge page support, an old kernel) leaves ordinary pages: nothing to report.
     if (p != nullptr && nEnd > nStart)
         madvise(reinterpret_cast<void*>(nStart), nEnd - nStart, MADV_HUGEPAGE);

@@ -15,6 +15,16 @@
 // The huge pages of x86-64 (and of ARM with 4 KB pages).
 constexpr uintptr_t HUGE_PAGE_SIZE = uintptr_t{2} << 20;
 
+// An address rounded up, or down, to a 2 MB boundary.
+constexpr uintptr_t HugePageUp(uintptr_t n)
+{
+    return (n + HUGE_PAGE_SIZE - 1) & ~(HUGE_PAGE_SIZE - 1);
+}
+constexpr uintptr_t HugePageDown(uintptr_t n)
+{
+    return n & ~(HUGE_PAGE_SIZE - 1);
+}
+
 // Asks for huge pages for the whole 2 MB pages inside [p, p + nBytes). Only memory not touched
 // yet gains (a block fresh from the allocator, before it is filled); the pages at the block's
 // ends, which it shares with other blocks, are left as they are, so nothing outside the block

@@ -10,16 +10,6 @@
 
 namespace
 {
-uintptr_t PageUp(uintptr_t n)
-{
-    return (n + HUGE_PAGE_SIZE - 1) & ~(HUGE_PAGE_SIZE - 1);
-}
-
-uintptr_t PageDown(uintptr_t n)
-{
-    return n & ~(HUGE_PAGE_SIZE - 1);
-}
-
 // Whether any of the 2 MB page at n is in memory: one that is not would take a target's page for
 // nothing.
 bool InMemory(uintptr_t n)
@@ -39,8 +29,8 @@ bool InMemory(uintptr_t n)
 
 void CPageSink::AddTarget(void* p, size_t nBytes)
 {
-    const uintptr_t nStart = PageUp(reinterpret_cast<uintptr_t>(p));
-    const uintptr_t nEnd = PageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
+    const uintptr_t nStart = HugePageUp(reinterpret_cast<uintptr_t>(p));
+    const uintptr_t nEnd = HugePageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
     if (p != nullptr && nEnd > nStart)
         m_targets.push_back({nStart, nEnd});
 }
@@ -48,8 +38,8 @@ void CPageSink::AddTarget(void* p, size_t nBytes)
 size_t CPageSink::Give(void* p, size_t nBytes)
 {
     size_t nGiven = 0;
-    const uintptr_t nEnd = PageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
-    for (uintptr_t n = PageUp(reinterpret_cast<uintptr_t>(p)); p != nullptr && n < nEnd && !m_bRefused;
+    const uintptr_t nEnd = HugePageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
+    for (uintptr_t n = HugePageUp(reinterpret_cast<uintptr_t>(p)); p != nullptr && n < nEnd && !m_bRefused;
          n += HUGE_PAGE_SIZE)
     {
         while (m_nTarget < m_targets.size() && m_targets[m_nTarget].nStart == m_targets[m_nTarget].nEnd)

@@ -50,7 +50,7 @@ TEST(HugePagesTest, AsksOnlyForTheWholeHugePagesInsideABlockAndRestartsOnlyWhere
     // Moved pages take what they hold along, even from two mappings, and leave zeros; the rest of
     // the block stays. A system that cannot move them leaves zeros in the target instead.
     std::unique_ptr<char[]> pTarget(NewHugeArray<char>(SIZE));
-    char* const pTo = pTarget.get() + (-reinterpret_cast<uintptr_t>(pTarget.get()) & (2 * MB - 1));
+    char* const pTo = reinterpret_cast<char*>(HugePageUp(reinterpret_cast<uintptr_t>(pTarget.get())));
     std::fill(pFirst, pEnd, 'a');
     std::fill(pFirst, pFirst + 2 * MB, 'b');
     madvise(pFirst + 2 * MB, 2 * MB, MADV_NOHUGEPAGE); // a mapping of its own

@@ -13,7 +13,7 @@ namespace
 {
 char* FirstWholePage(char* p)
 {
-    return p + (-reinterpret_cast<uintptr_t>(p) & (HUGE_PAGE_SIZE - 1));
+    return reinterpret_cast<char*>(HugePageUp(reinterpret_cast<uintptr_t>(p)));
 }
 
 TEST(PageSinkTest, HandsOnThePagesInMemoryInOrderAsFarAsTheTargetsGo)
