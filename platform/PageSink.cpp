@@ -37,9 +37,11 @@ void CPageSink::AddTarget(void* p, size_t nBytes)
 
 size_t CPageSink::Give(void* p, size_t nBytes)
 {
+    if (p == nullptr)
+        return 0;
     size_t nGiven = 0;
     const uintptr_t nEnd = HugePageDown(reinterpret_cast<uintptr_t>(p) + nBytes);
-    for (uintptr_t n = HugePageUp(reinterpret_cast<uintptr_t>(p)); p != nullptr && n < nEnd && !m_bRefused;
+    for (uintptr_t n = HugePageUp(reinterpret_cast<uintptr_t>(p)); n < nEnd && !m_bRefused;
          n += HUGE_PAGE_SIZE)
     {
         while (m_nTarget < m_targets.size() && m_targets[m_nTarget].nStart == m_targets[m_nTarget].nEnd)
@@ -47,9 +49,9 @@ size_t CPageSink::Give(void* p, size_t nBytes)
         if (m_nTarget == m_targets.size())
             break;
         // A page at a time, each only where it is in memory.
-        SRange& target = m_targets[m_nTarget];
         if (!InMemory(n))
             continue;
+        SRange& target = m_targets[m_nTarget];
         if (!MovePages(reinterpret_cast<void*>(n), reinterpret_cast<void*>(target.nStart), HUGE_PAGE_SIZE))
             m_bRefused = true;
         else
